@@ -1,0 +1,177 @@
+#include "db/convert.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <QUuid>
+
+#include <cmath>
+
+namespace {
+const QDate kEpoch(1899, 12, 30);
+}
+
+TDateTime DateToTDateTime(const QDate& d) { return d.isValid() ? double(kEpoch.daysTo(d)) : 0.0; }
+
+TDateTime DateTimeToTDateTime(const QDateTime& dt) {
+    if (!dt.isValid())
+        return 0;
+    return DateToTDateTime(dt.date()) + dt.time().msecsSinceStartOfDay() / 86400000.0;
+}
+
+QDate TDateTimeToDate(TDateTime dt) { return kEpoch.addDays(static_cast<qint64>(std::floor(dt))); }
+
+QDateTime TDateTimeToDateTime(TDateTime dt) {
+    const double days = std::floor(dt);
+    auto ms = static_cast<qint64>(std::llround((dt - days) * 86400000.0));
+    QDate d = kEpoch.addDays(static_cast<qint64>(days));
+    if (ms >= 86400000) {
+        ms -= 86400000;
+        d = d.addDays(1);
+    }
+    return QDateTime(d, QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
+}
+
+TDateTime EncodeDate(int year, int month, int day) { return DateToTDateTime(QDate(year, month, day)); }
+
+int YearOf(TDateTime dt) { return TDateTimeToDate(dt).year(); }
+
+bool IsInteger(const QString& text) {
+    bool ok = false;
+    text.trimmed().toInt(&ok);
+    return ok;
+}
+
+double TextToFloat(const QString& text) {
+    const QLocale loc;
+    QString t = text.trimmed();
+    t.remove(loc.groupSeparator());
+    bool ok = false;
+    double v = loc.toDouble(t, &ok);
+    if (!ok || t.isEmpty() || !std::isfinite(v))
+        throw EBrvTypeConversionError(QStringLiteral("Der Wert ") + text +
+                                      QStringLiteral(" ist kein gueltiger Fliesskommawert."));
+    return v;
+}
+
+bool IsFloat(const QString& text) {
+    try {
+        TextToFloat(text);
+        return true;
+    } catch (const EBrvTypeConversionError&) {
+        return false;
+    }
+}
+
+namespace {
+QChar localeDateSeparator() {
+    const QString f = QLocale().dateFormat(QLocale::ShortFormat);
+    for (QChar c : f)
+        if (!c.isLetter() && !c.isSpace())
+            return c;
+    return QLatin1Char('.');
+}
+} // namespace
+
+TDateTime TextToDate(const QString& text) {
+    const QString sep = QRegularExpression::escape(QString(localeDateSeparator()));
+    static thread_local QString lastSep;
+    static thread_local QRegularExpression re;
+    if (lastSep != sep) {
+        re = QRegularExpression(QStringLiteral("^\\s*(\\d{1,2})%1(\\d{1,2})%1(\\d{1,4})\\s*$").arg(sep));
+        lastSep = sep;
+    }
+    const auto m = re.match(text);
+    QDate d;
+    if (m.hasMatch()) {
+        int year = m.captured(3).toInt();
+        if (m.captured(3).size() <= 2) { // two-digit years fall into the 50 years around today
+            const int now = QDate::currentDate().year();
+            year += (now / 100) * 100;
+            if (year > now + 50)
+                year -= 100;
+        }
+        d = QDate(year, m.captured(2).toInt(), m.captured(1).toInt());
+    }
+    if (!d.isValid())
+        throw EBrvTypeConversionError(QStringLiteral("Der Wert") + text +
+                                      QStringLiteral(" ist kein gueltiges Datum im Format DD.MM.YYYY"));
+    return DateToTDateTime(d);
+}
+
+QString FormatDateTimeLocal(const QString& pattern, TDateTime value) {
+    if (!std::isfinite(value) || std::fabs(value) > 3e6)
+        return {};
+    const QDateTime dt = TDateTimeToDateTime(value);
+    if (!dt.isValid())
+        return {};
+    const QLocale loc;
+    const QDate d = dt.date();
+    const QTime t = dt.time();
+    QString out;
+    bool afterHour = false;
+    const int n = int(pattern.size());
+    auto run = [&](int i) {
+        int j = i;
+        while (j < n && pattern[j].toLower() == pattern[i].toLower())
+            ++j;
+        return j - i;
+    };
+    for (int i = 0; i < n;) {
+        const QChar c = pattern[i];
+        const QChar lc = c.toLower();
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            int j = int(pattern.indexOf(c, i + 1));
+            if (j < 0)
+                j = n;
+            out += pattern.mid(i + 1, j - i - 1);
+            i = j + 1;
+            continue;
+        }
+        const int len = run(i);
+        auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
+        if (lc == QLatin1Char('y')) {
+            out += len <= 2 ? two(d.year() % 100) : QStringLiteral("%1").arg(d.year(), 4, 10, QLatin1Char('0'));
+        } else if (lc == QLatin1Char('m') && afterHour && len <= 2) {
+            out += len == 2 ? two(t.minute()) : QString::number(t.minute());
+            afterHour = false;
+        } else if (lc == QLatin1Char('m')) {
+            if (len >= 4)
+                out += loc.monthName(d.month(), QLocale::LongFormat);
+            else if (len == 3)
+                out += loc.monthName(d.month(), QLocale::ShortFormat);
+            else
+                out += len == 2 ? two(d.month()) : QString::number(d.month());
+        } else if (lc == QLatin1Char('d')) {
+            if (len >= 4)
+                out += loc.dayName(d.dayOfWeek(), QLocale::LongFormat);
+            else if (len == 3)
+                out += loc.dayName(d.dayOfWeek(), QLocale::ShortFormat);
+            else
+                out += len == 2 ? two(d.day()) : QString::number(d.day());
+        } else if (lc == QLatin1Char('h')) {
+            out += len >= 2 ? two(t.hour()) : QString::number(t.hour());
+            afterHour = true;
+            i += len;
+            continue;
+        } else if (lc == QLatin1Char('n')) {
+            out += len >= 2 ? two(t.minute()) : QString::number(t.minute());
+        } else if (lc == QLatin1Char('s')) {
+            out += len >= 2 ? two(t.second()) : QString::number(t.second());
+        } else if (lc == QLatin1Char('z')) {
+            out += len >= 3 ? QStringLiteral("%1").arg(t.msec(), 3, 10, QLatin1Char('0')) : QString::number(t.msec());
+        } else if (c == QLatin1Char('/')) {
+            out += QString(localeDateSeparator()).repeated(len);
+        } else {
+            out += pattern.mid(i, len);
+        }
+        if (!(lc == QLatin1Char(' ') || lc == QLatin1Char(':')))
+            afterHour = afterHour && (lc == QLatin1Char('h'));
+        i += len;
+    }
+    return out;
+}
+
+QString NewGuidText() {
+    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper().remove(QLatin1Char('{')).remove(
+        QLatin1Char('}')).remove(QLatin1Char('-'));
+}

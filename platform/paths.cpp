@@ -1,0 +1,124 @@
+#include "platform/paths.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <QUrl>
+
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
+namespace platform {
+
+QString withTrailingSeparator(const QString& path) {
+    const QChar sep = QDir::separator();
+    if (!path.isEmpty() && (path.back() == sep || path.back() == QLatin1Char('/')))
+        return path;
+    return path + sep;
+}
+
+QString appFolder() { return withTrailingSeparator(QDir::toNativeSeparators(QCoreApplication::applicationDirPath())); }
+
+QString commonAppDataFolder() {
+#ifdef Q_OS_WIN
+    QString base = qEnvironmentVariable("ProgramData");
+#else
+    QString base = QStringLiteral("/var/lib");
+#endif
+    if (base.isEmpty() || !QFileInfo(base).isDir())
+        return {};
+    return base;
+}
+
+QString commonFilesPath() {
+    QString folder = qEnvironmentVariable("BRENVIK_DATA_DIR");
+    if (folder.isEmpty()) {
+        const QString base = commonAppDataFolder();
+        folder = withTrailingSeparator(base) + QStringLiteral("Brenvik");
+    }
+    QDir().mkpath(folder);
+    return withTrailingSeparator(QDir::toNativeSeparators(folder));
+}
+
+QString loginName() {
+    QString name;
+#ifdef Q_OS_UNIX
+    if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name)
+        name = QString::fromLocal8Bit(pw->pw_name);
+#endif
+    if (name.isEmpty())
+        name = qEnvironmentVariable("USERNAME", qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME")));
+    if (name.isEmpty())
+        name = QStringLiteral("unbekannt");
+    return name.left(79);
+}
+
+SingleInstanceGuard::SingleInstanceGuard(const QString& name) {
+    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (dir.isEmpty() || !QFileInfo(dir).isWritable())
+        dir = QDir::tempPath();
+    QString file = name;
+#ifdef Q_OS_UNIX
+    file += QStringLiteral("-%1").arg(geteuid());
+#endif
+    lock_ = std::make_unique<QLockFile>(withTrailingSeparator(dir) + file + QStringLiteral(".lock"));
+    lock_->setStaleLockTime(0); // a lock is stale only when its process is gone
+}
+
+SingleInstanceGuard::~SingleInstanceGuard() = default;
+
+bool SingleInstanceGuard::acquire() {
+    if (lock_->isLocked())
+        return true;
+    return lock_->tryLock(0);
+}
+
+bool shellOpen(const QString& fileOrUrl) {
+    QUrl url = QUrl::fromUserInput(fileOrUrl);
+    return QDesktopServices::openUrl(url);
+}
+
+} // namespace platform
+
+#ifdef Q_OS_UNIX
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+
+namespace platform {
+namespace {
+int gSignalFd[2] = {-1, -1};
+void signalHandler(int) {
+    const char c = 1;
+    [[maybe_unused]] auto n = ::write(gSignalFd[0], &c, 1);
+}
+} // namespace
+
+void onTerminationSignal(std::function<void()> onSignal) {
+    if (gSignalFd[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalFd) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(gSignalFd[1], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [onSignal](QSocketDescriptor) {
+        char c;
+        [[maybe_unused]] auto n = ::read(gSignalFd[1], &c, 1);
+        onSignal();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = signalHandler;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(sig, &sa, nullptr);
+}
+} // namespace platform
+#else
+namespace platform {
+void onTerminationSignal(std::function<void()>) {}
+} // namespace platform
+#endif

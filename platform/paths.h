@@ -1,0 +1,51 @@
+#pragma once
+// Folders, the login name and the single-instance guard of the platform.
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QLockFile;
+
+namespace platform {
+
+// The trailing separator rule: appends the platform's separator unless the text already ends in one, so an
+// empty text becomes a lone separator.
+QString withTrailingSeparator(const QString& path);
+
+// Folder of the program file, with a trailing separator.
+QString appFolder();
+
+// The folder that holds brenvik.ini, the embedded database and the reference files, with a trailing separator;
+// created when missing. BRENVIK_DATA_DIR names it when set; otherwise it is "Brenvik" in the machine's common
+// application-data folder.
+QString commonFilesPath();
+// The machine's common application-data folder itself (empty when it cannot be had).
+QString commonAppDataFolder();
+
+// The login name of the user running the program, at most 79 characters; "unbekannt" when none can be read.
+QString loginName();
+
+// One running program per user log-on. The lock lives as long as the guard (and dies with the process).
+class SingleInstanceGuard {
+public:
+    explicit SingleInstanceGuard(const QString& name = QStringLiteral("Brenvik.exe"));
+    ~SingleInstanceGuard();
+    // False when another instance of the same log-on holds the name.
+    bool acquire();
+
+private:
+    std::unique_ptr<QLockFile> lock_;
+};
+
+// Opens a file or address with the program the desktop associates with it.
+bool shellOpen(const QString& fileOrUrl);
+
+} // namespace platform
+
+namespace platform {
+// Turns SIGTERM, SIGINT and SIGHUP into a call of onSignal on the event loop, so that a terminated program still
+// closes in order (releasing its client locks) instead of dying with them held.
+void onTerminationSignal(std::function<void()> onSignal);
+} // namespace platform

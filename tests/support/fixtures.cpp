@@ -1,0 +1,66 @@
+#include "support/fixtures.h"
+
+#include <QFile>
+
+QString TempDirTest::writeFile(const QString& name, const QByteArray& bytes) const {
+    const QString p = tmp.filePath(name);
+    QFile f(p);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        ADD_FAILURE() << "cannot write " << p.toStdString();
+    return p;
+}
+
+void BaseDbTest::SetUp() {
+    ASSERT_TRUE(tmp.isValid());
+    scopedDialogs = std::make_unique<platform::ScopedDialogs>(dialogs);
+    dbFile = path(QStringLiteral("test.fdb"));
+    CreateNewDatabase(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+    db = std::make_unique<fb::Database>();
+    tr = std::make_unique<fb::Transaction>(*db);
+    db->open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+    SetBrvConnection(db.get(), tr.get());
+    gCommonFilesPath = tmp.path() + QLatin1Char('/');
+}
+
+void BaseDbTest::TearDown() {
+    SetBrvConnection(nullptr, nullptr);
+    tr.reset();
+    db.reset();
+    scopedDialogs.reset();
+}
+
+void BaseDbTest::reopen() {
+    tr->rollback();
+    db->close();
+    db->open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+}
+
+void BaseDbTest::exec(const QString& sql) {
+    BrvExec(sql);
+    BrvCommit();
+}
+
+QString BaseDbTest::scalar(const QString& sql) {
+    BrvSql q(sql);
+    QString v = q.next() ? q->asText(0) : QString();
+    q->closeCursor();
+    BrvCommit();
+    return v;
+}
+
+int BaseDbTest::columnCount(const QString& table) {
+    BrvSql q(QStringLiteral("SELECT COUNT(*) FROM RDB$RELATION_FIELDS WHERE RDB$RELATION_NAME = ?"), table);
+    int n = q.next() ? q->asInt(0) : -1;
+    q->closeCursor();
+    BrvCommit();
+    return n;
+}
+
+void SchemaDbTest::SetUp() {
+    BaseDbTest::SetUp();
+    ASSERT_EQ(CheckDatabaseStructure(), 1) << dialogs.messages().join("|").toStdString();
+    exec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, INSERT_TS, FIRMA, MWST_PFLICHT) "
+                        "VALUES (1, 1, CURRENT_TIMESTAMP, 'Muster GmbH', '1')"));
+    exec(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) "
+                        "VALUES (1, CURRENT_TIMESTAMP, 1, 'tester')"));
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The fixture ladder: a temporary folder; an embedded database in it with the base tables; the same after the
+// schema check, with a sample client.
+
+#include "db/dbaccess.h"
+#include "db/schema.h"
+#include "platform/dialogs.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+class TempDirTest : public ::testing::Test {
+protected:
+    QTemporaryDir tmp;
+    QString path(const QString& name) const { return tmp.filePath(name); }
+    // Writes bytes to a file in the temporary folder.
+    QString writeFile(const QString& name, const QByteArray& bytes) const;
+};
+
+// An embedded database file with the base tables, open as the shared connection.
+class BaseDbTest : public TempDirTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Reopens the shared connection (a new attachment sees what others committed).
+    void reopen();
+    // Runs one statement on the shared transaction and commits.
+    void exec(const QString& sql);
+    // First column of the first row, as text ("" when none).
+    QString scalar(const QString& sql);
+    int count(const QString& sql) { return scalar(sql).toInt(); }
+    int columnCount(const QString& table);
+
+    QString dbFile;
+    std::unique_ptr<fb::Database> db;
+    std::unique_ptr<fb::Transaction> tr;
+    platform::ScriptedDialogs dialogs;
+    std::unique_ptr<platform::ScopedDialogs> scopedDialogs;
+};
+
+// The base tables upgraded by the schema check, plus client 1 "Muster GmbH" with user 1 "tester".
+class SchemaDbTest : public BaseDbTest {
+protected:
+    void SetUp() override;
+};

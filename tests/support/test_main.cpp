@@ -1,0 +1,19 @@
+// Test entry: a widget application on the offscreen platform, the German reference locale, and scripted
+// dialogs so that no test ever blocks on a message box.
+
+#include "support/fixtures.h"
+
+#include <QApplication>
+#include <QLocale>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    platform::ScriptedDialogs fallback;
+    platform::ScopedDialogs scoped(fallback);
+    return RUN_ALL_TESTS();
+}
