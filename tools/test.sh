@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything with AddressSanitizer and UBSan, starts a Firebird server on
+# 127.0.0.1 for the multi-seat tests, and runs every test with ctest.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/install-packages.sh
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DBRENVIK_SANITIZE=ON -DBRENVIK_TESTS=ON >/dev/null
+cmake --build build-test -j"$(nproc)"
+
+started_server=""
+stop_server() { [[ -n "$started_server" ]] && kill "$started_server" 2>/dev/null && wait "$started_server" 2>/dev/null; true; }
+trap stop_server EXIT
+if ! (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; then
+  setpriv --reuid=firebird --regid=firebird --init-groups /usr/sbin/firebird >/tmp/brenvik-firebird.log 2>&1 &
+  started_server=$!
+  for _ in $(seq 1 50); do (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null && break; sleep 0.2; done
+fi
+# The SYSDBA password the server package chose at installation.
+if [[ -r /etc/firebird/3.0/SYSDBA.password ]]; then
+  # shellcheck disable=SC1091
+  source /etc/firebird/3.0/SYSDBA.password
+  export BRENVIK_TEST_SERVER=127.0.0.1 BRENVIK_TEST_SERVER_USER="${ISC_USER:-SYSDBA}" BRENVIK_TEST_SERVER_PASSWORD="${ISC_PASSWORD:-}"
+fi
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir build-test --output-on-failure -j2 --timeout 300
