@@ -40,6 +40,8 @@ void BrvRollback() {
 }
 
 void BrvExecDdl(const QString& sql) {
+    // Prepared statements keep their tables in use, and the engine refuses to change a table in use.
+    BrvRequireDb().dropStatementCache();
     fb::executeImmediate(BrvRequireDb(), BrvActiveTrans(), sql);
     BrvCommit();
 }

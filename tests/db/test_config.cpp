@@ -1,1 +1,132 @@
-#include <gtest/gtest.h>
+#include "db/brenvik_config.h"
+#include "db/convert.h"
+#include "support/fixtures.h"
+
+namespace {
+
+class ConfigTest : public SchemaDbTest {
+protected:
+    void addUser(int nr, const QString& login) {
+        BrvExec(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, ?, ?)"),
+                SqlTs{BrvNow()}, nr, login);
+        BrvCommit();
+    }
+    void addClient(int nr) {
+        BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, ?, ?)"), nr,
+                QStringLiteral("Firma %1").arg(nr));
+        BrvCommit();
+    }
+};
+
+TEST_F(ConfigTest, KonfigurationInsertUpdateAndMissingKey) {
+    EXPECT_THROW(GetKonfiguration(QStringLiteral("BACKUP_FOLDER")), EBrvException_NODATA);
+    try {
+        GetKonfiguration(QStringLiteral("X"));
+    } catch (const EBrvException_NODATA& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Parameter nicht gesetzt"));
+    }
+    SetKonfiguration(QStringLiteral("BACKUP_FOLDER"), QStringLiteral("D:\\Archiv"));
+    SetKonfiguration(QStringLiteral("BACKUP_FOLDER"), QStringLiteral("D:\\O'Neil's Archiv"));
+    EXPECT_EQ(GetKonfiguration(QStringLiteral("BACKUP_FOLDER")), QStringLiteral("D:\\O'Neil's Archiv"));
+    SetKonfiguration(QStringLiteral("key'); DROP TABLE MANDANTEN; --"), QStringLiteral("v"));
+    EXPECT_EQ(GetKonfiguration(QStringLiteral("key'); DROP TABLE MANDANTEN; --")), QStringLiteral("v"));
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM KONFIGURATIONEN WHERE MANDANT_NR = 0")), 2);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM MANDANTEN")), 1);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM KONFIGURATIONEN WHERE UPDATE_TS IS NOT NULL")), 1);
+}
+
+TEST_F(ConfigTest, MandantLockTakeGiveBackAndReleaseAll) {
+    addUser(3, QStringLiteral("meier"));
+    addUser(5, QStringLiteral("schulz"));
+    addClient(2);
+    QString holder;
+    EXPECT_EQ(MandantLock(true, 3, 1, holder), 0);
+    holder.clear();
+    EXPECT_EQ(MandantLock(true, 5, 1, holder), 2); // held by user 3
+    EXPECT_EQ(holder, QStringLiteral("meier"));
+    holder.clear();
+    EXPECT_EQ(MandantLock(true, 3, 1, holder), 2); // own lock: also 2 with the own login
+    EXPECT_EQ(holder, QStringLiteral("meier"));
+    holder.clear();
+    EXPECT_EQ(MandantLock(false, 5, 1, holder), 2); // a foreign give-back leaves the lock
+    EXPECT_EQ(scalar(QStringLiteral("SELECT BENUTZER_NR_LOCK FROM MANDANTEN WHERE MANDANT_NR = 1")), "3");
+    EXPECT_EQ(MandantLock(true, 3, 2, holder), 0);
+    EXPECT_EQ(MandantLock(true, 3, 99, holder), 1); // no such client
+    EXPECT_EQ(MandantLock(false, 3, 0, holder), 0);  // release-all of two locks in one statement
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM MANDANTEN WHERE BENUTZER_NR_LOCK IS NOT NULL")), 0);
+    EXPECT_EQ(MandantLock(false, 3, -1, holder), 1); // nothing left to release
+    EXPECT_EQ(MandantLock(false, 3, 1, holder), 1);  // give-back of an unlocked client
+    SetBrvConnection(nullptr, nullptr);
+    EXPECT_EQ(MandantLock(true, 3, 1, holder), 100); // database failure
+    SetBrvConnection(db.get(), tr.get());
+}
+
+TEST_F(ConfigTest, UsersAreNumberedAndStamped) {
+    EXPECT_EQ(GetMaxBenutzerNr(), 1);
+    EXPECT_TRUE(RegisterBenutzerLogin(QStringLiteral("o'hara")));
+    TBrenvikBenutzer u;
+    GetBenutzer(QStringLiteral("o'hara"), u);
+    EXPECT_EQ(u.benutzer_nr, 2);
+    EXPECT_EQ(u.login, QStringLiteral("o'hara"));
+    EXPECT_GT(u.letzter_login, 0);
+    EXPECT_EQ(u.update_ts, 0);
+    EXPECT_TRUE(RegisterBenutzerLogin(QStringLiteral("o'hara")));
+    GetBenutzer(QStringLiteral("o'hara"), u);
+    EXPECT_EQ(u.benutzer_nr, 2);
+    EXPECT_GT(u.update_ts, 0);
+    try {
+        GetBenutzer(QStringLiteral("niemand"), u);
+        FAIL();
+    } catch (const EBrvException_NODATA& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Keine Daten verfuegbar"));
+    }
+    EXPECT_THROW(RegisterBenutzerLogin(QStringLiteral("a").repeated(21)), Exception); // LOGIN holds 20
+    BrvRollback();
+}
+
+TEST_F(ConfigTest, BusinessTypesAndLookups) {
+    auto found = SearchBetriebsarten(QStringLiteral("Bau"));
+    ASSERT_TRUE(found.has_value());
+    bool hochbau = false, maschinenbau = false;
+    for (const auto& b : *found) {
+        EXPECT_TRUE(b.betriebsart_bez.contains(QStringLiteral("bau"), Qt::CaseInsensitive));
+        hochbau |= b.betriebsart_nr == QLatin1String("41");
+        maschinenbau |= b.betriebsart_nr == QLatin1String("28");
+    }
+    EXPECT_TRUE(hochbau && maschinenbau);
+    EXPECT_EQ(SearchBetriebsarten(QString())->size(), kBetriebsartenCount);
+    EXPECT_TRUE(SearchBetriebsarten(QStringLiteral("100%"))->isEmpty());
+    TBrenvikBetriebsarten b;
+    GetBetriebsart(QStringLiteral("28"), b);
+    EXPECT_EQ(b.betriebsart_bez, QStringLiteral("Maschinenbau"));
+    GetBetriebsart(QStringLiteral("'"), b);
+    EXPECT_TRUE(b.betriebsart_bez.isEmpty());
+    EXPECT_TRUE(ExistsBetriebsart(QStringLiteral("28.4")));
+    EXPECT_FALSE(ExistsBetriebsart(QStringLiteral("28' OR '1'='1")));
+    EXPECT_EQ(GetAnlagentypen()->size(), 3);
+    EXPECT_EQ(GetAnlagentypen()->at(1).bezeichnung, QStringLiteral("KFZ"));
+    EXPECT_FALSE(GetStandortTypen()->isEmpty());
+    SetBrvConnection(nullptr, nullptr);
+    EXPECT_FALSE(SearchBetriebsarten(QStringLiteral("Bau")).has_value());
+    EXPECT_FALSE(GetAnlagentypen().has_value());
+    EXPECT_FALSE(ExistsBetriebsart(QStringLiteral("28")));
+    SetBrvConnection(db.get(), tr.get());
+}
+
+TEST_F(ConfigTest, MwstFaktorFollowsTheRateHistory) {
+    EXPECT_DOUBLE_EQ(GetMwstFaktor(EncodeDate(1967, 12, 31), EncodeDate(2009, 1, 1)), 1.0);
+    EXPECT_DOUBLE_EQ(GetMwstFaktor(EncodeDate(1968, 1, 1), EncodeDate(2009, 1, 1)), 1.19 / 1.10);
+    EXPECT_DOUBLE_EQ(GetMwstFaktor(EncodeDate(2006, 5, 1), EncodeDate(2009, 1, 1)), 1.19 / 1.16);
+    EXPECT_DOUBLE_EQ(GetMwstFaktor(EncodeDate(1992, 5, 1), EncodeDate(2009, 1, 1)), 1.19 / 1.14);
+    EXPECT_DOUBLE_EQ(GetMwstFaktor(EncodeDate(2010, 5, 1), EncodeDate(2019, 1, 1)), 1.0);
+    // The second half of 2020 had 16 %.
+    EXPECT_DOUBLE_EQ(GetMwstFaktor(EncodeDate(2020, 9, 15) + 0.6, EncodeDate(2024, 1, 1)), 1.19 / 1.16);
+    EXPECT_DOUBLE_EQ(GetMwstFaktor(EncodeDate(2020, 6, 30), EncodeDate(2024, 1, 1)), 1.0);
+    EXPECT_DOUBLE_EQ(GetMwstFaktor(EncodeDate(2021, 1, 1), EncodeDate(2024, 1, 1)), 1.0);
+    EXPECT_DOUBLE_EQ(GetAktuellerMwstFaktor(), 1.19);
+    BrvExecDdl(QStringLiteral("DELETE FROM STEUERSAETZE"));
+    EXPECT_DOUBLE_EQ(GetMwstFaktor(EncodeDate(2006, 5, 1), EncodeDate(2009, 1, 1)), 1.0);
+    EXPECT_DOUBLE_EQ(GetAktuellerMwstFaktor(), 1.0);
+}
+
+} // namespace

@@ -1,1 +1,107 @@
-#include <gtest/gtest.h>
+#include "db/convert.h"
+#include "support/fixtures.h"
+
+namespace {
+
+class FbLayerTest : public BaseDbTest {
+protected:
+    void SetUp() override {
+        BaseDbTest::SetUp();
+        BrvExecDdl(QStringLiteral("CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, S SMALLINT, B BIGINT, D DOUBLE "
+                                  "PRECISION, TXT VARCHAR(10), C CHAR(3), TS TIMESTAMP, DT DATE, BL BLOB SUB_TYPE "
+                                  "TEXT, N NUMERIC(15,2))"));
+    }
+};
+
+TEST_F(FbLayerTest, TypedBindsRoundTripWithNullsAndQuotes) {
+    const TDateTime ts = EncodeDate(2024, 2, 29) + (13 * 3600 + 45 * 60 + 30.5) / 86400.0;
+    BrvExec(QStringLiteral("INSERT INTO T (ID, S, B, D, TXT, C, TS, DT, BL, N) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+            1, qint16(-7), qint64(1) << 40, 1234.5678, QStringLiteral("O'Brien ä"), QStringLiteral("a"), SqlTs{ts},
+            SqlTs{EncodeDate(1899, 12, 30)}, SqlBlob{QStringLiteral("x").repeated(100000) + QStringLiteral("€")},
+            12.34);
+    BrvExec(QStringLiteral("INSERT INTO T (ID, TXT, TS) VALUES (?, ?, ?)"), 2, SqlNull{}, std::optional<SqlTs>{});
+    BrvCommit();
+
+    BrvSql q(QStringLiteral("SELECT ID, S, B, D, TXT, C, TS, DT, BL, N FROM T ORDER BY ID"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q->asInt("ID"), 1);
+    EXPECT_EQ(q->asInt("S"), -7);
+    EXPECT_EQ(q->asBigInt("B"), qint64(1) << 40);
+    EXPECT_DOUBLE_EQ(q->asDouble("D"), 1234.5678);
+    EXPECT_EQ(q->asText("TXT"), QStringLiteral("O'Brien ä")); // quote stored verbatim
+    EXPECT_EQ(q->asText("C"), QStringLiteral("a"));            // CHAR padding removed
+    EXPECT_NEAR(q->asDateTime("TS"), ts, 1e-9);
+    EXPECT_EQ(q->asDateTime("DT"), 0.0);
+    EXPECT_EQ(q->asText("BL").size(), 100001);
+    EXPECT_TRUE(q->asText("BL").endsWith(QStringLiteral("€")));
+    EXPECT_DOUBLE_EQ(q->asDouble("N"), 12.34);
+    ASSERT_TRUE(q.next());
+    EXPECT_TRUE(q->isNull("TXT"));
+    EXPECT_TRUE(q->isNull("TS"));
+    EXPECT_EQ(q->asText("TXT"), QString());
+    EXPECT_EQ(q->asInt("S"), 0);
+    EXPECT_FALSE(q.next());
+}
+
+TEST_F(FbLayerTest, AffectedRowsAndErrorCodes) {
+    for (int i = 1; i <= 5; ++i)
+        BrvExec(QStringLiteral("INSERT INTO T (ID, D) VALUES (?, ?)"), i, double(i));
+    EXPECT_EQ(BrvExec(QStringLiteral("UPDATE T SET D = D + 1 WHERE ID > ?"), 2), 3);
+    EXPECT_EQ(BrvExec(QStringLiteral("DELETE FROM T WHERE ID = ?"), 99), 0);
+    BrvCommit();
+    try {
+        BrvExec(QStringLiteral("INSERT INTO T (ID) VALUES (?)"), 1);
+        FAIL() << "duplicate key accepted";
+    } catch (const fb::Error& e) {
+        EXPECT_EQ(e.sqlcode(), -803);
+        EXPECT_TRUE(e.hasCode(335544665));
+        EXPECT_FALSE(e.message().isEmpty());
+    }
+    try {
+        BrvExec(QStringLiteral("INSERT INTO T (ID, TXT) VALUES (?, ?)"), 10, QStringLiteral("elf Zeichen"));
+        FAIL() << "overlong text accepted";
+    } catch (const fb::Error& e) {
+        EXPECT_TRUE(e.hasCode(isc_string_truncation));
+    }
+    BrvRollback();
+    EXPECT_THROW(BrvSql(QStringLiteral("SELECT * FROM NO_SUCH_TABLE")), fb::Error);
+}
+
+TEST_F(FbLayerTest, PreparedStatementsSurviveCommitsAndNestedUse) {
+    for (int i = 1; i <= 3; ++i) {
+        BrvExec(QStringLiteral("INSERT INTO T (ID) VALUES (?)"), i);
+        BrvCommit(); // the cached statement runs again in the next transaction
+    }
+    int outer = 0, inner = 0;
+    BrvSql a(QStringLiteral("SELECT ID FROM T ORDER BY ID"));
+    while (a.next()) {
+        ++outer;
+        BrvSql b(QStringLiteral("SELECT ID FROM T ORDER BY ID")); // same text while the first cursor is open
+        while (b.next())
+            ++inner;
+    }
+    EXPECT_EQ(outer, 3);
+    EXPECT_EQ(inner, 9);
+}
+
+TEST(FbTimestamp, DayCountConversionIsExact) {
+    const ISC_TIMESTAMP ts = fb::toIscTimestamp(EncodeDate(1970, 1, 1) + 0.5);
+    EXPECT_EQ(ts.timestamp_date, 40587);
+    EXPECT_EQ(ts.timestamp_time, 43200u * 10000u);
+    EXPECT_DOUBLE_EQ(fb::fromIscTimestamp(ts), EncodeDate(1970, 1, 1) + 0.5);
+    // A fraction that rounds to a whole day moves to the next day instead of a time past midnight.
+    const ISC_TIMESTAMP late = fb::toIscTimestamp(EncodeDate(2000, 1, 1) + 0.99999999999);
+    EXPECT_EQ(late.timestamp_date, fb::toIscTimestamp(EncodeDate(2000, 1, 2)).timestamp_date);
+    EXPECT_EQ(late.timestamp_time, 0u);
+}
+
+TEST(FbConnection, NotConnectedOperationsFailWithDatabaseError) {
+    SetBrvConnection(nullptr, nullptr);
+    EXPECT_FALSE(BrvConnected());
+    EXPECT_THROW(BrvExec(QStringLiteral("DELETE FROM T")), EBrvException_DBERROR);
+    fb::Database db;
+    EXPECT_THROW(db.open(QStringLiteral("/nonexistent/folder/x.fdb"), QStringLiteral("SYSDBA"), QStringLiteral("x")),
+                 fb::Error);
+}
+
+} // namespace
