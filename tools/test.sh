@@ -22,4 +22,7 @@ if [[ -r /etc/firebird/3.0/SYSDBA.password ]]; then
   export BRENVIK_TEST_SERVER=127.0.0.1 BRENVIK_TEST_SERVER_USER="${ISC_USER:-SYSDBA}" BRENVIK_TEST_SERVER_PASSWORD="${ISC_PASSWORD:-}"
 fi
 export QT_QPA_PLATFORM=offscreen
+# The Firebird client library keeps some allocations until the process ends; nothing of ours is suppressed.
+export LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp:print_suppressions=0"
+export ASAN_OPTIONS="detect_leaks=1"
 ctest --test-dir build-test --output-on-failure -j2 --timeout 300
