@@ -1,6 +1,11 @@
 #include "app/frm_brenvik.h"
 
 #include "app/brenvik_ini.h"
+#include "app/frm_editaddress.h"
+#include "app/frm_editmeasures.h"
+#include "app/frm_select_branch.h"
+#include "app/frm_settings.h"
+#include "app/ui_common.h"
 #include "db/brenvik_config.h"
 #include "db/convert.h"
 #include "db/dbaccess.h"
@@ -11,13 +16,22 @@
 #include "platform/paths.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDate>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -27,11 +41,46 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#ifndef BRENVIK_VERSION
-#define BRENVIK_VERSION "0.0.0.0"
-#endif
+using platform::MsgButtons;
+using platform::MsgIcon;
+using platform::MsgResult;
+using workspace::ClientFunction;
 
-QString TfrmBrenvik::productVersion() { return QStringLiteral(BRENVIK_VERSION); }
+namespace {
+const QString kRootText = QStringLiteral("Anwendungen");
+const QString kClientsText = QStringLiteral("Mandanten");
+
+void say(const QString& text, MsgIcon icon, QWidget* parent) {
+    platform::dialogs().message(text, icon, MsgButtons::Ok, parent);
+}
+
+QLineEdit* lineEdit(const char* name) {
+    auto* e = new QLineEdit;
+    e->setObjectName(QString::fromLatin1(name));
+    return e;
+}
+
+QPushButton* button(const QString& caption, const char* name) {
+    auto* b = new QPushButton(caption);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
+QTreeWidget* listView(const char* name, const QStringList& headers) {
+    auto* l = new QTreeWidget;
+    l->setObjectName(QString::fromLatin1(name));
+    l->setHeaderLabels(headers);
+    l->setRootIsDecorated(false);
+    l->setUniformRowHeights(true);
+    l->setSelectionBehavior(QAbstractItemView::SelectRows);
+    l->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    l->setAllColumnsShowFocus(true);
+    return l;
+}
+} // namespace
+
+QString TfrmBrenvik::productVersion() { return ProgramVersion(); }
 QString TfrmBrenvik::webAddress() { return QStringLiteral("https://www.brenvik.de"); }
 
 TfrmBrenvik::TfrmBrenvik(QWidget* parent) : QMainWindow(parent) {
@@ -39,6 +88,7 @@ TfrmBrenvik::TfrmBrenvik(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Brenvik - Lösungen für die Assekuranz"));
     buildUi();
     buildMenu();
+    buildPopup();
 }
 
 TfrmBrenvik::~TfrmBrenvik() {
@@ -52,6 +102,18 @@ void TfrmBrenvik::buildUi() {
     tvBrenvik->setHeaderHidden(true);
     tvBrenvik->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tvBrenvik->setMinimumWidth(120);
+    tvBrenvik->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tvBrenvik, &QTreeWidget::itemClicked, this, [this] { TreeClick(); });
+    connect(tvBrenvik, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        // A right click selects the node under the mouse before the menu is prepared.
+        tvBrenvik->setCurrentItem(tvBrenvik->itemAt(pos));
+        PreparePopup();
+        bool any = false;
+        for (QAction* a : pmnuClientFunc->actions())
+            any = any || (a->isVisible() && !a->isSeparator());
+        if (any)
+            pmnuClientFunc->exec(tvBrenvik->viewport()->mapToGlobal(pos));
+    });
 
     pnlMain = new QWidget;
     pnlMain->setObjectName(QStringLiteral("pnlMain"));
@@ -71,7 +133,7 @@ void TfrmBrenvik::buildUi() {
     pnlMandant->setObjectName(QStringLiteral("pnlMandant"));
     {
         auto* l = new QVBoxLayout(pnlMandant);
-        auto* header = new QLabel(QStringLiteral("Mandanten"));
+        auto* header = new QLabel(kClientsText);
         header->setObjectName(QStringLiteral("lbMandantenHeader"));
         QFont f = header->font();
         f.setBold(true);
@@ -80,12 +142,9 @@ void TfrmBrenvik::buildUi() {
         l->addWidget(header);
         PageControl1 = new QTabWidget;
         PageControl1->setObjectName(QStringLiteral("PageControl1"));
-        for (const auto& [name, caption] : {std::pair{"tsKundendaten", "Kundendaten"}, std::pair{"tsGebaeude", "Gebäude"},
-                                            std::pair{"tsInventar", "Inventar"}}) {
-            auto* page = new QWidget;
-            page->setObjectName(QString::fromLatin1(name));
-            PageControl1->addTab(page, QString::fromUtf8(caption));
-        }
+        PageControl1->addTab(buildKundendaten(), QStringLiteral("Kundendaten"));
+        PageControl1->addTab(buildGebaeude(), QStringLiteral("Gebäude"));
+        PageControl1->addTab(buildInventar(), QStringLiteral("Inventar"));
         l->addWidget(PageControl1);
     }
 
@@ -129,6 +188,155 @@ void TfrmBrenvik::buildUi() {
         move(screen->availableGeometry().center() - rect().center());
 }
 
+QWidget* TfrmBrenvik::buildKundendaten() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("tsKundendaten"));
+    auto* grid = new QGridLayout(page);
+
+    auto* master = new QFormLayout;
+    edMandant_nr = lineEdit("edMandant_nr");
+    edMandant_nr->setEnabled(false);
+    edMandant_nr->setReadOnly(true);
+    edMandant_nr->setMaximumWidth(120);
+    master->addRow(QStringLiteral("Mandantennummer:"), edMandant_nr);
+    edFirma = lineEdit("edFirma");
+    master->addRow(QStringLiteral("Firma/ Mandantenname:"), edFirma);
+    edName1 = lineEdit("edName1");
+    master->addRow(QStringLiteral("Namenszusatz 1:"), edName1);
+    edName2 = lineEdit("edName2");
+    master->addRow(QStringLiteral("Namenzusatz 2:"), edName2);
+    auto* branchRow = new QHBoxLayout;
+    edBetriebsart = lineEdit("edBetriebsart");
+    edBetriebsart->setMaximumWidth(94);
+    branchRow->addWidget(edBetriebsart);
+    auto* btnBetriebsart = button(QStringLiteral("..."), "btnBetriebsart");
+    btnBetriebsart->setToolTip(QStringLiteral("Auswahl der Betriebsart"));
+    branchRow->addWidget(btnBetriebsart);
+    lbBetriebsart_bez = new QLabel;
+    lbBetriebsart_bez->setObjectName(QStringLiteral("lbBetriebsart_bez"));
+    branchRow->addWidget(lbBetriebsart_bez, 1);
+    master->addRow(QStringLiteral("Betriebsart:"), branchRow);
+    grid->addLayout(master, 0, 0, 1, 2);
+
+    auto listWithButtons = [&](const QString& caption, QTreeWidget* list, const char* prefix, int row) {
+        grid->addWidget(new QLabel(caption), row, 0, 1, 2);
+        grid->addWidget(list, row + 1, 0);
+        auto* col = new QVBoxLayout;
+        const QString p = QString::fromLatin1(prefix);
+        QPushButton* b[3] = {button(QStringLiteral("Hinzufügen"), nullptr), button(QStringLiteral("Bearbeiten"), nullptr),
+                             button(QStringLiteral("Löschen"), nullptr)};
+        b[0]->setObjectName(QStringLiteral("btn") + p + QStringLiteral("Hinzufuegen"));
+        b[1]->setObjectName(QStringLiteral("btn") + p + QStringLiteral("Bearbeiten"));
+        b[2]->setObjectName(QStringLiteral("btn") + p + QStringLiteral("Loeschen"));
+        for (QPushButton* x : b)
+            col->addWidget(x);
+        col->addStretch(1);
+        grid->addLayout(col, row + 1, 1);
+        return std::array<QPushButton*, 3>{b[0], b[1], b[2]};
+    };
+    lvAdressen = listView("lvAdressen", {QStringLiteral("AdressNr"), QStringLiteral("Adressbezeichnung"),
+                                         QStringLiteral("Strasse"), QStringLiteral("PLZ"), QStringLiteral("Ort")});
+    lvAdressen->headerItem()->setTextAlignment(0, Qt::AlignRight);
+    const auto addrButtons = listWithButtons(QStringLiteral("Adressen:"), lvAdressen, "Adresse", 1);
+    lvKennzahlen = listView("lvKennzahlen",
+                            {QStringLiteral("Jahr"), QStringLiteral("Fert.-Erz. Bilanz"),
+                             QStringLiteral("Unfert.-Erz. Bilanz"), QStringLiteral("Lager-Betr.Stoffe Bil."),
+                             QStringLiteral("Fert.-Erz.Max"), QStringLiteral("Unfert.-Erz.Max"),
+                             QStringLiteral("Lager-Betr.Stoffe Max"), QStringLiteral("Vorsorgesumme"),
+                             QStringLiteral("Endwertgrenze")});
+    for (int c = 1; c < 9; ++c)
+        lvKennzahlen->headerItem()->setTextAlignment(c, Qt::AlignRight);
+    const auto measureButtons = listWithButtons(QStringLiteral("Kennzahlen:"), lvKennzahlen, "Kennzahlen", 3);
+
+    cbxMwst_Pflicht = new QCheckBox(QStringLiteral("Zum Vorsteuerabzug nach §4 UStG o.ä. berechtigt"));
+    cbxMwst_Pflicht->setObjectName(QStringLiteral("cbxMwst_Pflicht"));
+    cbxMwst_Pflicht->setChecked(true);
+    grid->addWidget(cbxMwst_Pflicht, 5, 0, 1, 2);
+
+    auto* pathRow = new QHBoxLayout;
+    pathRow->addWidget(new QLabel(QStringLiteral("Speicherort für Dateien:")));
+    edSicherungspfad = lineEdit("edSicherungspfad");
+    pathRow->addWidget(edSicherungspfad, 1);
+    auto* btnBrowse = button(QStringLiteral("..."), "btnSicherungspfad");
+    btnBrowse->setToolTip(QStringLiteral("Speicherort festlegen"));
+    pathRow->addWidget(btnBrowse);
+    auto* btnPropose = button(QStringLiteral("Standardverzeichnis vorschlagen"), "btnStandardverzeichnis");
+    pathRow->addWidget(btnPropose);
+    grid->addLayout(pathRow, 6, 0, 1, 2);
+
+    auto* functions = new QGroupBox(QStringLiteral("Funktionen"));
+    auto* fRow = new QHBoxLayout(functions);
+    btnSpeichern = button(QStringLiteral("Speichern"), "btnSpeichern");
+    btnZuruecksetzen = button(QStringLiteral("Zurücksetzen"), "btnZuruecksetzen");
+    fRow->addWidget(btnSpeichern);
+    fRow->addWidget(btnZuruecksetzen);
+    fRow->addStretch(1);
+    grid->addWidget(functions, 7, 0, 1, 2);
+    grid->setRowStretch(2, 1);
+    grid->setRowStretch(4, 1);
+
+    connect(btnBetriebsart, &QPushButton::clicked, this, &TfrmBrenvik::LookUpBetriebsart);
+    connect(edBetriebsart, &QLineEdit::editingFinished, this, &TfrmBrenvik::ShowBetriebsart);
+    connect(addrButtons[0], &QPushButton::clicked, this, &TfrmBrenvik::AddAddress);
+    connect(addrButtons[1], &QPushButton::clicked, this, &TfrmBrenvik::EditAddress);
+    connect(addrButtons[2], &QPushButton::clicked, this, &TfrmBrenvik::DeleteAddress);
+    connect(measureButtons[0], &QPushButton::clicked, this, &TfrmBrenvik::AddMeasures);
+    connect(measureButtons[1], &QPushButton::clicked, this, &TfrmBrenvik::EditMeasures);
+    connect(measureButtons[2], &QPushButton::clicked, this, &TfrmBrenvik::DeleteMeasures);
+    connect(btnBrowse, &QPushButton::clicked, this, &TfrmBrenvik::BrowseStorageFolder);
+    connect(btnPropose, &QPushButton::clicked, this, &TfrmBrenvik::ProposeStorageFolder);
+    connect(btnSpeichern, &QPushButton::clicked, this, &TfrmBrenvik::SaveMandantClick);
+    connect(btnZuruecksetzen, &QPushButton::clicked, this, &TfrmBrenvik::ResetMandantClick);
+
+    QWidget::setTabOrder(edFirma, edName1);
+    QWidget::setTabOrder(edName1, edName2);
+    QWidget::setTabOrder(edName2, edBetriebsart);
+    QWidget::setTabOrder(edBetriebsart, btnBetriebsart);
+    return page;
+}
+
+QWidget* TfrmBrenvik::buildGebaeude() {
+    // The building objects come with the building module; the tab shows its controls until then.
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("tsGebaeude"));
+    auto* l = new QVBoxLayout(page);
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(QStringLiteral("Vorhandene Anschriften:")));
+    cmbAdressen = new QComboBox;
+    cmbAdressen->setObjectName(QStringLiteral("cmbAdressen"));
+    row->addWidget(cmbAdressen, 1);
+    auto* btnAnlegen = button(QStringLiteral("Anlegen"), "btnAnlegen");
+    row->addWidget(btnAnlegen);
+    l->addLayout(row);
+    l->addWidget(new QLabel(QStringLiteral("Bereits angelegt:")));
+    lvObjekte = listView("lvObjekte", {QStringLiteral("Angelegte Objekte")});
+    l->addWidget(lvObjekte, 1);
+    auto* buttons = new QHBoxLayout;
+    auto* btnOeffnen = button(QStringLiteral("Öffnen"), "btnOeffnen");
+    auto* btnEntfernen = button(QStringLiteral("Entfernen"), "btnEntfernen");
+    buttons->addWidget(btnOeffnen);
+    buttons->addWidget(btnEntfernen);
+    buttons->addStretch(1);
+    l->addLayout(buttons);
+    for (QWidget* w : std::initializer_list<QWidget*>{btnAnlegen, lvObjekte, btnOeffnen, btnEntfernen})
+        w->setEnabled(false);
+    return page;
+}
+
+QWidget* TfrmBrenvik::buildInventar() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("tsInventar"));
+    auto* l = new QVBoxLayout(page);
+    auto* grp = new QGroupBox(QStringLiteral("Inventardaten"));
+    auto* f = new QFormLayout(grp);
+    lbLetzterImport = new QLabel;
+    lbLetzterImport->setObjectName(QStringLiteral("lbLetzterImport"));
+    f->addRow(QStringLiteral("Letzter Datenimport:"), lbLetzterImport);
+    l->addWidget(grp);
+    l->addStretch(1);
+    return page;
+}
+
 void TfrmBrenvik::buildMenu() {
     QMenuBar* mb = menuBar();
     mb->setObjectName(QStringLiteral("mnBrenvik"));
@@ -140,7 +348,8 @@ void TfrmBrenvik::buildMenu() {
     };
     QMenu* datei = mb->addMenu(QStringLiteral("&Datei"));
     datei->setObjectName(QStringLiteral("mnuDatei"));
-    add(datei, "mnuEinstellungen", QStringLiteral("&Einstellungen"), false);
+    connect(add(datei, "mnuEinstellungen", QStringLiteral("&Einstellungen"), true), &QAction::triggered, this,
+            &TfrmBrenvik::SettingsClick);
     QAction* quit = add(datei, "mnuBeenden", QStringLiteral("Programm &beenden"), true);
     connect(quit, &QAction::triggered, this, &QWidget::close);
 
@@ -160,9 +369,36 @@ void TfrmBrenvik::buildMenu() {
 
     QMenu* info = mb->addMenu(QStringLiteral("&Info"));
     info->setObjectName(QStringLiteral("mnuInfo"));
-    add(info, "mnuInfoTallora", QStringLiteral("Info über Tallora"), false);
+    connect(add(info, "mnuInfoTallora", QStringLiteral("Info über Tallora"), true), &QAction::triggered, this,
+            &TfrmBrenvik::AboutClick);
     QAction* web = add(info, "mnuWeb", QStringLiteral("Brenvik im Internet"), true);
     connect(web, &QAction::triggered, this, [] { platform::shellOpen(webAddress()); });
+}
+
+void TfrmBrenvik::buildPopup() {
+    pmnuClientFunc = new QMenu(this);
+    pmnuClientFunc->setObjectName(QStringLiteral("pmnuClientFunc"));
+    auto add = [this](const char* name, const QString& text) {
+        QAction* a = pmnuClientFunc->addAction(text);
+        a->setObjectName(QString::fromLatin1(name));
+        return a;
+    };
+    pmMandantHinzufuegen = add("pmMandantHinzufuegen", QStringLiteral("Mandanten hinzufügen"));
+    pmMandantHinzufuegen->setIcon(style()->standardIcon(QStyle::SP_FileDialogNewFolder));
+    pmMandantLoeschen = add("pmMandantLoeschen", QStringLiteral("Mandanten löschen"));
+    pmMandantLoeschen->setIcon(style()->standardIcon(QStyle::SP_TrashIcon));
+    pmnuClientFunc->addSeparator();
+    pmDatenimport = add("pmDatenimport", QStringLiteral("Datenimport"));
+    pmVersicherungswert = add("pmVersicherungswert", QStringLiteral("Versicherungswertermittlung"));
+    pmBerichte = add("pmBerichte", QStringLiteral("Berichte"));
+    connect(pmMandantHinzufuegen, &QAction::triggered, this, &TfrmBrenvik::NewMandant);
+    connect(pmMandantLoeschen, &QAction::triggered, this, &TfrmBrenvik::DeleteMandantClick);
+    connect(pmDatenimport, &QAction::triggered, this, [this] { RunClientFunction(ClientFunction::Datenimport); });
+    connect(pmVersicherungswert, &QAction::triggered, this,
+            [this] { RunClientFunction(ClientFunction::Versicherungswertermittlung); });
+    connect(pmBerichte, &QAction::triggered, this, [this] { RunClientFunction(ClientFunction::Berichte); });
+    for (QAction* a : pmnuClientFunc->actions())
+        a->setVisible(false);
 }
 
 void TfrmBrenvik::WriteLog(const QString& code, const QString& text) {
@@ -181,6 +417,7 @@ QString TfrmBrenvik::logText() const { return redLog->toPlainText(); }
 void TfrmBrenvik::StartUp() {
     statusPanel_->setText(QStringLiteral("Brenvik Tallora V") + productVersion());
     sUserName = platform::loginName();
+    sOwnerName = sUserName;
     WriteLog(QStringLiteral("BRV000100"), QStringLiteral("Angemeldeter Benutzer: ") + sUserName);
     try {
         OpenDatabaseFromConfig();
@@ -290,15 +527,17 @@ void TfrmBrenvik::CloseDatabase() {
 
 void TfrmBrenvik::LoadClientTree() {
     try {
+        tnSelNode = nullptr;
         tvBrenvik->clear();
-        auto* root = new QTreeWidgetItem(tvBrenvik, {QStringLiteral("Anwendungen")});
+        auto* root = new QTreeWidgetItem(tvBrenvik, {kRootText});
         root->setIcon(0, style()->standardIcon(QStyle::SP_ComputerIcon));
-        auto* clients = new QTreeWidgetItem(root, {QStringLiteral("Mandanten")});
+        auto* clients = new QTreeWidgetItem(root, {kClientsText});
         clients->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
+        const QIcon clientIcon = style()->standardIcon(QStyle::SP_FileIcon);
         for (const TBrenvikMandant& m : GetMandantenTreeList()) {
             auto* node = new QTreeWidgetItem(clients, {m.firma + QStringLiteral(" (") +
                                                        QString::number(m.mandant_nr) + QLatin1Char(')')});
-            node->setIcon(0, style()->standardIcon(QStyle::SP_FileIcon));
+            node->setIcon(0, clientIcon);
             node->setData(0, Qt::UserRole, QString::number(m.mandant_nr));
         }
         root->setExpanded(true);
@@ -307,6 +546,502 @@ void TfrmBrenvik::LoadClientTree() {
         sLastErrMsg = QString::fromUtf8(e.what());
         throw EBrvTreeViewLoad(QStringLiteral("Error initializing application tree"));
     }
+}
+
+bool TfrmBrenvik::isClientNode(const QTreeWidgetItem* n) const {
+    // Level 2 below "Mandanten"; the client number is read from the node data, never from its text.
+    return n && n->parent() && n->parent()->parent() && !n->parent()->parent()->parent() &&
+           n->parent()->text(0) == kClientsText;
+}
+
+workspace::SelectedNode TfrmBrenvik::selectedNode() const {
+    workspace::SelectedNode s;
+    s.present = tnSelNode != nullptr;
+    s.isClient = isClientNode(tnSelNode);
+    if (s.isClient)
+        s.clientNr = tnSelNode->data(0, Qt::UserRole).toString().toInt();
+    return s;
+}
+
+void TfrmBrenvik::setSaveEnabled(bool save, bool reset) {
+    btnSpeichern->setEnabled(save);
+    btnZuruecksetzen->setEnabled(reset);
+}
+
+void TfrmBrenvik::expandAll() { tvBrenvik->expandAll(); }
+
+void TfrmBrenvik::TreeClick() {
+    QTreeWidgetItem* node = tvBrenvik->currentItem();
+    if (!node) {
+        tnSelNode = nullptr;
+        return;
+    }
+    tnSelNode = node;
+    iClientID_old = iClientID;
+    QString holder;
+    if (iClientID_old > 0)
+        MandantLock(false, iUserNr, iClientID_old, holder);
+    if (isClientNode(node)) {
+        iClientID = node->data(0, Qt::UserRole).toString().toInt();
+        bNewClient_ = false;
+        panels_->setCurrentWidget(pnlMandant);
+        try {
+            LoadMandantData();
+            const int r = MandantLock(true, iUserNr, iClientID, holder);
+            if (r == kLockDone) {
+                setSaveEnabled(true, true);
+            } else if (r < kLockDbError) {
+                say(workspace::LockedByOtherText(holder) +
+                        QStringLiteral("\r\n\r\nBitte beachten Sie, dass Ihre Eingaben nicht gespeichert werden koennen."),
+                    MsgIcon::Warning, this);
+                setSaveEnabled(false, false);
+            } else {
+                say(QStringLiteral("Fehler beim Sperren des aktuell gewaehlten Mandanten. \r\nBitte beachten Sie, dass "
+                                   "Ihre Eingaben nicht gespeichert werden koennen."),
+                    MsgIcon::Warning, this);
+                setSaveEnabled(false, true);
+            }
+        } catch (const EBrvException_NODATA&) {
+            try {
+                LoadClientTree();
+            } catch (const Exception& e) {
+                ShowApplicationError(e.message(), this);
+            }
+        } catch (const Exception& e) {
+            ShowApplicationError(e.message(), this);
+        }
+    } else if (!node->parent() && node->text(0) == kRootText) {
+        panels_->setCurrentWidget(pnlMain);
+        try {
+            LoadClientTree();
+            expandAll();
+        } catch (const Exception& e) {
+            ShowApplicationError(e.message(), this);
+        }
+    }
+}
+
+void TfrmBrenvik::PreparePopup() {
+    TreeClick();
+    for (QAction* a : pmnuClientFunc->actions())
+        a->setVisible(false);
+    if (!tnSelNode)
+        return;
+    if (isClientNode(tnSelNode)) {
+        QString holder;
+        const int clientNr = tnSelNode->data(0, Qt::UserRole).toString().toInt();
+        const int r = MandantLock(true, iUserNr, clientNr, holder);
+        if (r == kLockDone || (r == kLockHeld && holder == sUserName)) {
+            for (QAction* a : {pmMandantLoeschen, pmDatenimport, pmVersicherungswert, pmBerichte})
+                a->setVisible(true);
+            // The working windows of these functions are opened once they exist in this program.
+            for (QAction* a : {pmDatenimport, pmVersicherungswert, pmBerichte})
+                a->setEnabled(static_cast<bool>(openClientWindow));
+        } else {
+            say(workspace::LockedByOtherText(holder), MsgIcon::Warning, this);
+        }
+    } else if (tnSelNode->text(0) == kClientsText && tnSelNode->parent() && !tnSelNode->parent()->parent()) {
+        pmMandantHinzufuegen->setVisible(true);
+    }
+}
+
+void TfrmBrenvik::RunClientFunction(ClientFunction f) {
+    if (!workspace::ClientLockCheck(f, selectedNode(), iUserNr, sUserName, this))
+        return;
+    iClientID = selectedNode().clientNr;
+    if (openClientWindow)
+        openClientWindow(f, iClientID, tnSelNode->text(0));
+}
+
+void TfrmBrenvik::LoadMandantData() {
+    try {
+        lbLetzterImport->clear();
+        TBrenvikMandant m;
+        GetMandant(iClientID, m);
+        edMandant_nr->setText(QString::number(m.mandant_nr));
+        edFirma->setText(m.firma);
+        edName1->setText(m.name1);
+        edName2->setText(m.name2);
+        edSicherungspfad->setText(m.sicherungspfad);
+        edBetriebsart->setText(m.betriebsart_nr);
+        cbxMwst_Pflicht->setChecked(m.mwst_pflicht == QLatin1String("1"));
+        TDateTime lastImport = 0;
+        try {
+            lastImport = GetLetzterImportZeitpunkt(iClientID);
+        } catch (const Exception& e) {
+            platform::dialogs().message(e.message(), MsgIcon::None, MsgButtons::Ok, this);
+        }
+        lbLetzterImport->setText(lastImport != 0
+                                     ? QLocale().toString(TDateTimeToDate(lastImport), QLocale::ShortFormat)
+                                     : QStringLiteral("./."));
+        ShowBetriebsart();
+        ReloadAddressList();
+        ReloadMeasureList();
+        ReloadObjektAdressen();
+    } catch (const Exception& e) {
+        platform::dialogs().message(
+            QStringLiteral("Fehler beim Lesen des Mandanten aus der Datenbank.\r\nUnter Umständen ist der aktuell "
+                           "gewählte Mandant zwischenzeitlich aus der Datenbank entfernt worden.\r\nSystemmeldung: ") +
+                e.message(),
+            MsgIcon::Error, MsgButtons::Ok, this);
+        throw EBrvException_DBERROR(QStringLiteral("Keine Mandantendaten in der Datenbank verfuegbar"));
+    }
+}
+
+void TfrmBrenvik::ReloadAddressList() {
+    lvAdressen->clear();
+    const auto list = GetAdressen(iClientID);
+    if (!list)
+        return;
+    QList<QTreeWidgetItem*> items;
+    for (const TBrenvikAdresse& a : *list) {
+        auto* it = new QTreeWidgetItem({QString::number(a.adress_nr), a.adressbezeichnung, a.strasse, a.plz, a.ort});
+        it->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
+        it->setData(0, Qt::UserRole, a.adress_nr);
+        items.append(it);
+    }
+    lvAdressen->addTopLevelItems(items);
+}
+
+void TfrmBrenvik::ReloadMeasureList() {
+    lvKennzahlen->clear();
+    const auto list = GetKennzahlenHistList(iClientID);
+    if (!list)
+        return;
+    QList<QTreeWidgetItem*> items;
+    for (const TBrenvikKennzahlenHist& k : *list) {
+        auto* it = new QTreeWidgetItem(
+            {QString::number(k.bilanzjahr), FormatCurrency(k.fertige_erz_bilanz), FormatCurrency(k.unfertige_erz_bilanz),
+             FormatCurrency(k.lager_bstoffe_bilanz), FormatCurrency(k.fertige_erz_max), FormatCurrency(k.unfertige_erz_max),
+             FormatCurrency(k.lager_bstoffe_max), FormatCurrency(k.vorsorgesumme),
+             FormatAmount(k.endwertgrenze) + QLatin1Char('%')});
+        for (int c = 1; c < 9; ++c)
+            it->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        it->setData(0, Qt::UserRole, int(k.bilanzjahr));
+        items.append(it);
+    }
+    lvKennzahlen->addTopLevelItems(items);
+}
+
+void TfrmBrenvik::ReloadObjektAdressen() {
+    cmbAdressen->clear();
+    FAdressListe.clear();
+    try {
+        const auto list = GetAdressen(edMandant_nr->text().toInt());
+        if (!list)
+            return;
+        for (const TBrenvikAdresse& a : *list) {
+            FAdressListe.append(a);
+            cmbAdressen->addItem(a.adressbezeichnung);
+        }
+        if (cmbAdressen->count() > 0)
+            cmbAdressen->setCurrentIndex(0);
+    } catch (...) {
+    }
+}
+
+QString TfrmBrenvik::ReadUseBackupFolderDb() {
+    // One authoritative configuration file: the common data folder's, which start-up and the settings use too.
+    try {
+        platform::IniProfile ini(platform::commonFilesPath() + brenvik::kIniFileName);
+        return ini.readString(brenvik::kSectionParameter, QStringLiteral("USE_BACKUP_FOLDER_DB"), QStringLiteral("0"));
+    } catch (const Exception& e) {
+        platform::dialogs().message(QStringLiteral("Die Brenvik-Konfiguration konnte nicht gelesen werden.\r\n"
+                                                   "Systemnachricht: ") + e.message(),
+                                    MsgIcon::None, MsgButtons::Ok, this);
+        return {};
+    }
+}
+
+QString TfrmBrenvik::GetMandantFileFolder() {
+    try {
+        const QString flag = ReadUseBackupFolderDb();
+        TBrenvikMandant m;
+        GetMandant(iClientID, m);
+        QString f = platform::withTrailingSeparator(m.sicherungspfad);
+        if (flag == QLatin1String("1"))
+            f = platform::withTrailingSeparator(GetKonfiguration(QStringLiteral("BACKUP_FOLDER"))) + f;
+        return f;
+    } catch (const Exception& e) {
+        platform::dialogs().message(QStringLiteral("GetMandantFileFolder: ") + e.message(), MsgIcon::None,
+                                    MsgButtons::Ok, this);
+        return {};
+    }
+}
+
+void TfrmBrenvik::ShowBetriebsart() {
+    TBrenvikBetriebsarten b;
+    try {
+        GetBetriebsart(edBetriebsart->text(), b);
+    } catch (const Exception&) {
+    }
+    lbBetriebsart_bez->setText(b.betriebsart_bez);
+}
+
+void TfrmBrenvik::LookUpBetriebsart() {
+    Tfrm_select_branch d(this);
+    d.sMandantenBez = edFirma->text().isEmpty() ? QStringLiteral("... noch nicht bekannt") : edFirma->text();
+    if (platform::execModal(d) == QDialog::Accepted) {
+        edBetriebsart->setText(d.sBetriebsart_nr);
+        ShowBetriebsart();
+    }
+}
+
+void TfrmBrenvik::NewMandant() {
+    panels_->setCurrentWidget(pnlMandant);
+    PageControl1->setCurrentIndex(0);
+    try {
+        if (bServer) {
+            edMandant_nr->setText(QStringLiteral("0"));
+        } else {
+            iClientID = GetMaxMandantNr() + 1;
+            edMandant_nr->setText(QString::number(iClientID));
+        }
+    } catch (const Exception& e) {
+        ShowApplicationError(e.message(), this);
+        return;
+    }
+    bNewClient_ = true;
+    for (QLineEdit* e : {edFirma, edName1, edName2, edBetriebsart, edSicherungspfad})
+        e->clear();
+    lbBetriebsart_bez->clear();
+    lvAdressen->clear();
+    lvKennzahlen->clear();
+    // A new client is this seat's own until it is saved.
+    setSaveEnabled(true, true);
+    if (edFirma->isVisible() && edFirma->isEnabled())
+        edFirma->setFocus();
+}
+
+void TfrmBrenvik::SaveMandantClick() {
+    workspace::ClientForm form;
+    form.mandantNr = edMandant_nr->text();
+    form.firma = edFirma->text();
+    form.name1 = edName1->text();
+    form.name2 = edName2->text();
+    form.betriebsart = edBetriebsart->text();
+    form.sicherungspfad = edSicherungspfad->text();
+    form.mwstPflicht = cbxMwst_Pflicht->isChecked();
+    form.isNew = bNewClient_;
+    const workspace::SaveResult r = workspace::SaveClient(
+        form, sBAKFLD, sUSE_BACKUP_FOLDER_DB, [this](const QString& c, const QString& t) { WriteLog(c, t); }, this);
+    if (!form.mandantNr.isEmpty())
+        edSicherungspfad->setText(r.sicherungspfad);
+    if (!r.focusField.isEmpty()) {
+        if (auto* w = findChild<QWidget*>(r.focusField))
+            w->setFocus();
+    }
+    if (!r.saved)
+        return;
+    bNewClient_ = false;
+    iClientID = r.mandantNr;
+    edMandant_nr->setText(QString::number(r.mandantNr));
+    try {
+        LoadClientTree();
+        expandAll();
+    } catch (const Exception& e) {
+        ShowApplicationError(e.message(), this);
+    }
+    tnSelNode = nullptr;
+}
+
+void TfrmBrenvik::ResetMandantClick() {
+    if (iClientID == 0) {
+        say(QStringLiteral("Es wurde noch kein Mandant ausgewählt. Die Funktion kann nicht ausgeführt werden."),
+            MsgIcon::Information, this);
+        return;
+    }
+    try {
+        bNewClient_ = false;
+        LoadMandantData();
+    } catch (const Exception& e) {
+        ShowApplicationError(e.message(), this);
+    }
+}
+
+void TfrmBrenvik::DeleteMandantClick() {
+    if (!workspace::ClientLockCheck(ClientFunction::MandantLoeschen, selectedNode(), iUserNr, sUserName, this))
+        return;
+    iClientID = selectedNode().clientNr;
+    const QString nodeText = tnSelNode->text(0);
+    if (platform::dialogs().message(QStringLiteral("Diese Funktion löscht den ausgewählten Mandanten \r\n\r\n          ") +
+                                        nodeText +
+                                        QStringLiteral("\r\n\r\nund alle abhängigen Daten vollständig und unwiderruflich "
+                                                       "aus der Datenbank.\r\nMöchten Sie den Vorgang wirklich "
+                                                       "fortsetzen?"),
+                                    MsgIcon::Warning, MsgButtons::YesNo, this) != MsgResult::Yes)
+        return;
+    try {
+        DeleteMandant(iClientID);
+        say(QStringLiteral("Der Mandant wurde erfolgreich vollständig gelöscht."), MsgIcon::Information, this);
+    } catch (const Exception& e) {
+        say(e.message() + QStringLiteral("\r\nBitte wiederholen Sie den Vorgang.\r\nSollte die Funktion wiederholt "
+                                         "nicht ordnungsgemäß ausgeführt werden, \r\ninformieren Sie bitte den "
+                                         "Softwarehersteller."),
+            MsgIcon::Error, this);
+    }
+    try {
+        LoadClientTree();
+        expandAll();
+        tvBrenvik->setCurrentItem(tvBrenvik->topLevelItem(0)->child(0));
+    } catch (const Exception& e) {
+        ShowApplicationError(e.message(), this);
+    }
+    panels_->setCurrentWidget(pnlMain);
+}
+
+void TfrmBrenvik::BrowseStorageFolder() {
+    if (edMandant_nr->text().isEmpty()) {
+        say(QStringLiteral("Bitte wählen Sie zunächst einen Mandanten zum Bearbeiten aus \r\noder legen Sie einen neuen "
+                           "Mandanten an."),
+            MsgIcon::Warning, this);
+        return;
+    }
+    const QString folder = platform::dialogs().folder(QStringLiteral("Speicherort festlegen"), sCommonFilesPath, this);
+    if (!folder.isEmpty())
+        edSicherungspfad->setText(folder);
+}
+
+void TfrmBrenvik::ProposeStorageFolder() {
+    edSicherungspfad->setText(workspace::ProposeStorageFolder(edFirma->text(), edMandant_nr->text(),
+                                                              sUSE_BACKUP_FOLDER_DB, sCommonFilesPath));
+}
+
+int TfrmBrenvik::selectedRowNumber(QTreeWidget* list) const {
+    const QList<QTreeWidgetItem*> sel = list->selectedItems();
+    QTreeWidgetItem* it = sel.isEmpty() ? nullptr : sel.first();
+    return it ? it->data(0, Qt::UserRole).toInt() : -1;
+}
+
+namespace {
+// Adding rows needs a saved client.
+bool clientReadyForRows(const QString& nr, QWidget* parent) {
+    if (nr.isEmpty()) {
+        say(QStringLiteral("Bitte wählen Sie zunächst einen Mandanten aus."), MsgIcon::Information, parent);
+        return false;
+    }
+    if (nr == QLatin1String("0")) {
+        say(QStringLiteral("Bitte speichern Sie zunächst Ihre Eingaben zu dem neu angelegten Mandanten."),
+            MsgIcon::Information, parent);
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+void TfrmBrenvik::AddAddress() {
+    if (!clientReadyForRows(edMandant_nr->text(), this))
+        return;
+    Tfrm_EditAddress d(this);
+    d.setWindowTitle(QStringLiteral("Adresse hinzufügen"));
+    d.iClientID = edMandant_nr->text().toInt();
+    d.sClientName = edFirma->text();
+    d.bAdd = true;
+    if (!d.InitForm_AddAddress(d.iClientID))
+        return;
+    if (platform::execModal(d) == QDialog::Accepted) {
+        ReloadAddressList();
+        ReloadObjektAdressen();
+    }
+}
+
+void TfrmBrenvik::EditAddress() {
+    const int nr = selectedRowNumber(lvAdressen);
+    if (nr < 0) {
+        say(QStringLiteral("Bitte wählen Sie zunächst eine Adresse aus."), MsgIcon::Information, this);
+        return;
+    }
+    Tfrm_EditAddress d(this);
+    d.setWindowTitle(QStringLiteral("Adresse bearbeiten"));
+    d.iClientID = edMandant_nr->text().toInt();
+    d.sClientName = edFirma->text();
+    d.bAdd = false;
+    d.iAddressNr = nr;
+    if (platform::execModal(d) == QDialog::Accepted) {
+        ReloadAddressList();
+        ReloadObjektAdressen();
+    }
+}
+
+void TfrmBrenvik::DeleteAddress() {
+    const int nr = selectedRowNumber(lvAdressen);
+    if (nr < 0) {
+        say(QStringLiteral("Bitte wählen Sie zunächst eine Adresse aus."), MsgIcon::Information, this);
+        return;
+    }
+    if (platform::dialogs().message(QStringLiteral("Bitte bestätigen Sie das Löschen der ausgewählten Adresse."),
+                                    MsgIcon::Warning, MsgButtons::YesNo, this) != MsgResult::Yes)
+        return;
+    try {
+        DeleteAdresse(edMandant_nr->text().toInt(), nr);
+        ReloadAddressList();
+        ReloadObjektAdressen();
+    } catch (const Exception& e) {
+        say(QStringLiteral("Die angeforderte Adresse konnte nicht gelöscht werden.\r\nFehlermeldung: ") + e.message(),
+            MsgIcon::Error, this);
+    }
+}
+
+void TfrmBrenvik::AddMeasures() {
+    if (!clientReadyForRows(edMandant_nr->text(), this))
+        return;
+    Tfrm_EditMeasures d(this);
+    d.setWindowTitle(QStringLiteral("Jahr/ Kennzahlen hinzufügen"));
+    d.iClientID = edMandant_nr->text().toInt();
+    d.sClientName = edFirma->text();
+    d.bAdd = true;
+    if (!d.InitForm_AddMeasures(d.iClientID))
+        return;
+    if (platform::execModal(d) == QDialog::Accepted)
+        ReloadMeasureList();
+}
+
+void TfrmBrenvik::EditMeasures() {
+    const int year = selectedRowNumber(lvKennzahlen);
+    if (year < 0) {
+        say(QStringLiteral("Bitte wählen Sie zunächst ein Jahr (Kennzahlen) aus."), MsgIcon::Information, this);
+        return;
+    }
+    Tfrm_EditMeasures d(this);
+    d.setWindowTitle(QStringLiteral("Kennzahlen bearbeiten"));
+    d.iClientID = edMandant_nr->text().toInt();
+    d.sClientName = edFirma->text();
+    d.bAdd = false;
+    d.iBilanzjahr = year;
+    if (platform::execModal(d) == QDialog::Accepted)
+        ReloadMeasureList();
+}
+
+void TfrmBrenvik::DeleteMeasures() {
+    const int year = selectedRowNumber(lvKennzahlen);
+    if (year < 0) {
+        say(QStringLiteral("Bitte wählen Sie zunächst ein Jahr (Kennzahlen) aus."), MsgIcon::Information, this);
+        return;
+    }
+    if (platform::dialogs().message(QStringLiteral("Bitte bestätigen Sie das Löschen der ausgewählten Kennzahlen."),
+                                    MsgIcon::Warning, MsgButtons::YesNo, this) != MsgResult::Yes)
+        return;
+    try {
+        DeleteKennzahlenHist(edMandant_nr->text().toInt(), year);
+        ReloadMeasureList();
+    } catch (const Exception& e) {
+        say(QStringLiteral("Die angeforderten Kennzahlen konnte nicht gelöscht werden.\r\nFehlermeldung: ") +
+                e.message(),
+            MsgIcon::Error, this);
+    }
+}
+
+void TfrmBrenvik::SettingsClick() {
+    Tfrm_Settings d(this);
+    d.sAppPath = sAppPath;
+    d.sCommonFilesPath = sCommonFilesPath.isEmpty() ? platform::commonFilesPath() : sCommonFilesPath;
+    platform::execModal(d);
+    ReadParameters();
+}
+
+void TfrmBrenvik::AboutClick() {
+    Tfrm_Tallora d(this);
+    platform::execModal(d);
 }
 
 void TfrmBrenvik::closeEvent(QCloseEvent* e) {

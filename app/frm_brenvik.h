@@ -1,17 +1,29 @@
 #pragma once
-// The main window: client tree, the two right-hand panels, the event log and the start-up of the program.
+// The main window: client tree, the two right-hand panels with the client workspace, the event log and the
+// start-up of the program.
 
+#include "app/client_workspace.h"
+#include "db/brenvik_types.h"
 #include "db/fb.h"
 
+#include <QList>
 #include <QMainWindow>
 
+#include <functional>
+
 class QAction;
+class QCheckBox;
+class QComboBox;
 class QLabel;
+class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
+class QPushButton;
 class QSplitter;
 class QStackedWidget;
 class QTabWidget;
 class QTreeWidget;
+class QTreeWidgetItem;
 class QWidget;
 
 class TfrmBrenvik : public QMainWindow {
@@ -29,7 +41,42 @@ public:
     void CloseDatabase();
     void LoadClientTree();
 
-    // State (see the field list of the main window).
+    // Client workspace.
+    void LoadMandantData();
+    void ReloadAddressList();
+    void ReloadMeasureList();
+    void ReloadObjektAdressen();
+    QString ReadUseBackupFolderDb();
+    QString GetMandantFileFolder();
+
+    // The click on the selected tree node (the lock protocol), and the popup menu's preparation for it.
+    void TreeClick();
+    void PreparePopup();
+    // The handlers of the tab "Kundendaten" and of the client functions.
+    void NewMandant();
+    void SaveMandantClick();
+    void ResetMandantClick();
+    void DeleteMandantClick();
+    void BrowseStorageFolder();
+    void ProposeStorageFolder();
+    void LookUpBetriebsart();
+    void ShowBetriebsart();
+    void AddAddress();
+    void EditAddress();
+    void DeleteAddress();
+    void AddMeasures();
+    void EditMeasures();
+    void DeleteMeasures();
+    void SettingsClick();
+    void AboutClick();
+    // "Datenimport", "Versicherungswertermittlung", "Berichte": the lock check, then the window.
+    void RunClientFunction(workspace::ClientFunction f);
+
+    // Opens the working window of a client function once the lock check passed. The windows of the import,
+    // the valuation and the reports are connected here as they come.
+    std::function<void(workspace::ClientFunction, int clientNr, const QString& clientName)> openClientWindow;
+
+    // State (see the field lists of the main window).
     QString sAppPath;
     QString sCommonFilesPath;
     QString sDBPath, sDBUser, sDBPass, sDBType;
@@ -39,6 +86,12 @@ public:
     bool bServer = false;
     QString sBAKFLD;
     QString sUSE_BACKUP_FOLDER_DB;
+    int iClientID = 0;
+    int iClientID_old = 0;
+    QTreeWidgetItem* tnSelNode = nullptr;
+    QList<TBrenvikAdresse> FAdressListe;
+    // Written as the creator into new building objects.
+    QString sOwnerName;
 
     fb::Database IBBrvDB;
     fb::Transaction IBBrvTrans{IBBrvDB};
@@ -53,7 +106,16 @@ protected:
 
 private:
     void buildUi();
+    QWidget* buildKundendaten();
+    QWidget* buildGebaeude();
+    QWidget* buildInventar();
     void buildMenu();
+    void buildPopup();
+    workspace::SelectedNode selectedNode() const;
+    bool isClientNode(const QTreeWidgetItem* n) const;
+    int selectedRowNumber(QTreeWidget* list) const;
+    void setSaveEnabled(bool save, bool reset);
+    void expandAll();
 
     QTreeWidget* tvBrenvik = nullptr;
     QStackedWidget* panels_ = nullptr;
@@ -63,4 +125,17 @@ private:
     QPlainTextEdit* redLog = nullptr;
     QLabel* statusPanel_ = nullptr;
     bool closed_ = false;
+    bool bNewClient_ = false;
+
+    QLineEdit *edMandant_nr, *edFirma, *edName1, *edName2, *edBetriebsart, *edSicherungspfad;
+    QLabel* lbBetriebsart_bez = nullptr;
+    QTreeWidget *lvAdressen, *lvKennzahlen;
+    QCheckBox* cbxMwst_Pflicht = nullptr;
+    QPushButton *btnSpeichern, *btnZuruecksetzen;
+    QComboBox* cmbAdressen = nullptr;
+    QTreeWidget* lvObjekte = nullptr;
+    QLabel* lbLetzterImport = nullptr;
+
+    QMenu* pmnuClientFunc = nullptr;
+    QAction *pmMandantHinzufuegen, *pmMandantLoeschen, *pmDatenimport, *pmVersicherungswert, *pmBerichte;
 };

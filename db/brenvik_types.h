@@ -69,6 +69,22 @@ struct TBrenvikMandant {
     QString betriebsart_nr, mwst_pflicht;
 };
 
+// One balance-sheet year of a client (KENNZAHLEN_HIST).
+struct TBrenvikKennzahlenHist {
+    int brv_mandant_nr = 0, mandant_nr = 0;
+    qint16 bilanzjahr = 0;
+    TDateTime insert_ts = 0, update_ts = 0;
+    double fertige_erz_bilanz = 0, unfertige_erz_bilanz = 0, lager_bstoffe_bilanz = 0, fertige_erz_max = 0,
+           unfertige_erz_max = 0, lager_bstoffe_max = 0, vorsorgesumme = 0, endwertgrenze = 0;
+};
+
+// Stock and provision of one location of a client (KENNZAHLEN_STANDORT); address 0 stands for all locations.
+struct TBrenvikKennzahlenStandort {
+    int brv_mandant_nr = 0, mandant_nr = 0, adress_nr = 0;
+    TDateTime insert_ts = 0, update_ts = 0;
+    double vorraete = 0, vorsorgesumme = 0;
+};
+
 struct TBrenvikAnlagentyp {
     int id = 0;
     QString bezeichnung;

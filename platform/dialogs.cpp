@@ -1,6 +1,7 @@
 #include "platform/dialogs.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -151,4 +152,25 @@ QStringList ScriptedDialogs::messages() const {
     return out;
 }
 
+} // namespace platform
+
+namespace platform {
+namespace {
+ModalRunner& modalRunner() {
+    static ModalRunner runner;
+    return runner;
+}
+} // namespace
+
+int execModal(QDialog& dialog) {
+    if (modalRunner())
+        return modalRunner()(dialog);
+    return dialog.exec();
+}
+
+ModalRunner setModalRunner(ModalRunner runner) {
+    ModalRunner previous = std::move(modalRunner());
+    modalRunner() = std::move(runner);
+    return previous;
+}
 } // namespace platform

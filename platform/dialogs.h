@@ -7,6 +7,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class QDialog;
 class QWidget;
 
 namespace platform {
@@ -89,5 +92,12 @@ public:
 private:
     Dialogs* previous_;
 };
+
+// Every modal window of the program is shown through here, so that tests can drive a dialog (fill its fields,
+// press its buttons) instead of blocking in its event loop. Returns the dialog's result code.
+int execModal(QDialog& dialog);
+using ModalRunner = std::function<int(QDialog&)>;
+// Installs a runner (nullptr goes back to QDialog::exec); returns the previous one.
+ModalRunner setModalRunner(ModalRunner runner);
 
 } // namespace platform

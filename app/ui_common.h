@@ -1,0 +1,18 @@
+#pragma once
+// Small pieces every window of the shell shares: the general error display, the German amount formats, and the
+// lookup of a child control by object name.
+
+#include <QString>
+
+class QWidget;
+
+// The application's general error display: a failure that no window handled itself.
+void ShowApplicationError(const QString& message, QWidget* parent = nullptr);
+
+// Amount with thousands separators and exactly two decimals in the user's format ("1.234,50").
+QString FormatAmount(double value);
+// Amount in the system currency format ("1.234,50 €").
+QString FormatCurrency(double value);
+
+// The program version of the build as major.minor.release.build.
+QString ProgramVersion();
