@@ -10,6 +10,10 @@ cmake --build build-test -j"$(nproc)"
 started_server=""
 stop_server() { [[ -n "$started_server" ]] && kill "$started_server" 2>/dev/null && wait "$started_server" 2>/dev/null; true; }
 trap stop_server EXIT
+# The server binds to "localhost"; a bare root file system may lack the standard hosts entry for it.
+if ! getent hosts localhost >/dev/null; then
+  echo "127.0.0.1 localhost" >> /etc/hosts
+fi
 if ! (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; then
   setpriv --reuid=firebird --regid=firebird --init-groups /usr/sbin/firebird >/tmp/brenvik-firebird.log 2>&1 &
   started_server=$!
