@@ -1,0 +1,530 @@
+// The client workspace: what the client tab runs, its dialogs, and the main window driven by object names.
+
+#include "app/brenvik_ini.h"
+#include "app/client_workspace.h"
+#include "app/frm_brenvik.h"
+#include "app/frm_editaddress.h"
+#include "app/frm_editmeasures.h"
+#include "app/frm_select_branch.h"
+#include "app/frm_settings.h"
+#include "db/brenvik_config.h"
+#include "db/mandanten.h"
+#include "platform/ini.h"
+#include "platform/paths.h"
+#include "support/fixtures.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDate>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTreeWidget>
+
+using platform::MsgButtons;
+using platform::MsgIcon;
+using platform::MsgResult;
+using workspace::ClientFunction;
+
+namespace {
+
+template <typename T> T* child(QWidget& w, const char* name) {
+    T* c = w.findChild<T*>(QString::fromLatin1(name));
+    if (!c)
+        ADD_FAILURE() << "no control " << name;
+    return c;
+}
+
+void click(QWidget& w, const char* name) { child<QPushButton>(w, name)->click(); }
+void type(QWidget& w, const char* name, const QString& text) { child<QLineEdit>(w, name)->setText(text); }
+
+// Installs a modal runner for the life of the object.
+struct ScopedRunner {
+    explicit ScopedRunner(platform::ModalRunner r) { platform::setModalRunner(std::move(r)); }
+    ~ScopedRunner() { platform::setModalRunner(nullptr); }
+};
+
+TEST(Workspace, StorageFolderProposal) {
+    using workspace::ProposeStorageFolder;
+    EXPECT_EQ(ProposeStorageFolder(QStringLiteral("Müller & Söhne GmbH"), QStringLiteral("17"), QStringLiteral("1"), "/d/"),
+              QStringLiteral("mueller&_17"));
+    EXPECT_EQ(ProposeStorageFolder(QStringLiteral("MÜNZ AG"), QStringLiteral("17"), QStringLiteral("1"), "/d/"),
+              QStringLiteral("muenzag_17"));
+    EXPECT_EQ(ProposeStorageFolder(QStringLiteral("  A/B:C*D\\E"), QStringLiteral("3"), QStringLiteral("0"), "/data/"),
+              QStringLiteral("/data/abcd_3"));
+}
+
+class WorkspaceDbTest : public SchemaDbTest {
+protected:
+    QStringList log;
+    workspace::SaveResult save(workspace::ClientForm f, const QString& bak = {}, const QString& flag = "0") {
+        dialogs.calls.clear();
+        return workspace::SaveClient(f, bak, flag, [this](const QString& c, const QString& t) { log << c + ": " + t; });
+    }
+    QString lastMessage() const { return dialogs.calls.isEmpty() ? QString() : dialogs.calls.last().text; }
+};
+
+TEST_F(WorkspaceDbTest, SaveChecksInOrderAndStoresTheStoragePath) {
+    workspace::ClientForm f;
+    f.mandantNr = QStringLiteral("2");
+    f.isNew = true;
+    const QString lead = QStringLiteral("Fehler bei der Überprüfung der eingegebenen Daten.\r\nSystemmeldung: ");
+    auto r = save(f);
+    EXPECT_FALSE(r.saved);
+    EXPECT_EQ(r.focusField, QStringLiteral("edBetriebsart")); // before the empty firm
+    EXPECT_EQ(lastMessage(), lead + QStringLiteral("Die angegebene Betriebsart ist nicht gültig."));
+    EXPECT_EQ(dialogs.calls.last().icon, MsgIcon::Error);
+    f.betriebsart = QStringLiteral("41");
+    f.firma = QStringLiteral("   ");
+    EXPECT_EQ(save(f).focusField, QStringLiteral("edFirma"));
+    EXPECT_EQ(lastMessage(), lead + QStringLiteral("Es wurde keine gültige Firmenbezeichnung eingegeben."));
+    f.firma = QStringLiteral(" Müller & Söhne ");
+    f.sicherungspfad = QStringLiteral("  ");
+    EXPECT_EQ(save(f).focusField, QStringLiteral("edSicherungspfad"));
+    EXPECT_EQ(lastMessage(), lead + QStringLiteral("Es wurde keine Pfadangabe zur Sicherung der Importdateien angegeben."));
+
+    // Relative to the backup folder: the folder checked is below it, the path is stored as typed.
+    const QString bak = tmp.path() + QStringLiteral("/archiv/");
+    f.sicherungspfad = QStringLiteral(" kunde_12 ");
+    dialogs.answers = {MsgResult::No};
+    r = save(f, bak, QStringLiteral("1"));
+    EXPECT_FALSE(r.saved);
+    ASSERT_EQ(dialogs.calls.size(), 2);
+    EXPECT_EQ(dialogs.calls[0].text, QStringLiteral("Das zur Sicherung von Importdateien angegebene Verzeichnis existiert "
+                                                    "nicht:\r\n<") + bak + QStringLiteral("kunde_12/>\r\n\r\nSoll das "
+                                                    "Verzeichnis jetzt erstellt werden?"));
+    EXPECT_EQ(dialogs.calls[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(lastMessage(), lead + QStringLiteral("Bitte korrigieren Sie zunächst Ihre Pfadangabe."));
+    EXPECT_FALSE(QDir(bak + "kunde_12").exists());
+    r = save(f, bak, QStringLiteral("1")); // Yes: created, saved
+    ASSERT_TRUE(r.saved) << lastMessage().toStdString();
+    EXPECT_EQ(r.mandantNr, 2);
+    EXPECT_EQ(r.sicherungspfad, QStringLiteral("kunde_12"));
+    EXPECT_TRUE(QDir(bak + "kunde_12").exists());
+    TBrenvikMandant m;
+    GetMandant(2, m);
+    EXPECT_EQ(m.sicherungspfad, QStringLiteral("kunde_12"));
+    EXPECT_EQ(m.firma, QStringLiteral("Müller & Söhne"));
+    EXPECT_EQ(m.mwst_pflicht, QStringLiteral("1"));
+    EXPECT_EQ(log.last(), QStringLiteral("BRV001000: Die Daten des Mandanten (2) wurden erfolgreich gespeichert."));
+
+    // A full path is stored with its trailing separator.
+    f.isNew = false;
+    f.mwstPflicht = false;
+    f.sicherungspfad = tmp.path() + QStringLiteral("/daten/kunde_12");
+    r = save(f);
+    ASSERT_TRUE(r.saved);
+    GetMandant(2, m);
+    EXPECT_EQ(m.sicherungspfad, tmp.path() + QStringLiteral("/daten/kunde_12/"));
+    EXPECT_EQ(m.mwst_pflicht, QStringLiteral("0"));
+}
+
+TEST_F(WorkspaceDbTest, NewClientOnATakenNumberTakesTheNextAndFailuresAreReported) {
+    workspace::ClientForm f;
+    f.betriebsart = QStringLiteral("41");
+    f.firma = QStringLiteral("Zweiter Sitz");
+    f.sicherungspfad = tmp.path();
+    f.isNew = true;
+    f.mandantNr = QStringLiteral("1"); // another seat saved client 1 in the meantime
+    auto r = save(f);
+    ASSERT_TRUE(r.saved);
+    EXPECT_EQ(r.mandantNr, 2);
+    TBrenvikMandant m;
+    GetMandant(1, m);
+    EXPECT_EQ(m.firma, QStringLiteral("Muster GmbH"));
+
+    // A write that fails twice is a database error with the log line and the cancel-only box.
+    f.isNew = false;
+    f.firma = QString(300, QLatin1Char('x'));
+    r = save(f);
+    EXPECT_FALSE(r.saved);
+    EXPECT_EQ(lastMessage(), QStringLiteral("Fehler beim Speichern des Mandanten. (Datenbankfehler).\r\nFehlermeldung: "
+                                            "Datensatz/ Primaerschluessel bereits vorhanden."));
+    EXPECT_EQ(dialogs.calls.last().buttons, MsgButtons::Cancel);
+    EXPECT_EQ(log.last(), QStringLiteral("BRV101000: Fehler beim Speichern des Mandanten.\r\nDatensatz/ "
+                                         "Primaerschluessel bereits vorhanden."));
+
+    f.mandantNr.clear();
+    save(f);
+    EXPECT_EQ(lastMessage(), QStringLiteral("Bitte wählen Sie zunächst einen Mandanten zum Bearbeiten aus \r\noder legen "
+                                            "Sie einen neuen Mandanten an."));
+}
+
+TEST_F(WorkspaceDbTest, LockCheckOfTheClientFunctions) {
+    exec(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) "
+                        "VALUES (1, CURRENT_TIMESTAMP, 2, 'mueller')"));
+    exec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, BENUTZER_NR_LOCK) "
+                        "VALUES (1, 2, 'Gesperrt', 2)"));
+    using workspace::ClientLockCheck;
+    EXPECT_FALSE(ClientLockCheck(ClientFunction::Datenimport, {}, 1, "tester"));
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Bitte wählen Sie zunächst einen Mandanten für die Verarbeitung aus."));
+    EXPECT_EQ(dialogs.calls.last().icon, MsgIcon::Warning);
+    EXPECT_FALSE(ClientLockCheck(ClientFunction::Berichte, {true, false, 0}, 1, "tester"));
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Fehler bei der Ermittlung des aktuellen Mandanten.\r\nBitte "
+                                                        "wählen Sie zunächst einen Mandanten aus."));
+    EXPECT_EQ(dialogs.calls.last().icon, MsgIcon::Information);
+    EXPECT_FALSE(ClientLockCheck(ClientFunction::MandantLoeschen, {true, true, 2}, 1, "tester"));
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Der aktuell gewaehlt Mandant wird bereits von einem \r\nanderen "
+                                                        "Benutzer <mueller> bearbeitet."));
+    EXPECT_TRUE(ClientLockCheck(ClientFunction::Versicherungswertermittlung, {true, true, 1}, 1, "tester"));
+    // Held already by this user: the normal answer after a tree click.
+    const int before = dialogs.calls.size();
+    EXPECT_TRUE(ClientLockCheck(ClientFunction::Datenimport, {true, true, 1}, 1, "tester"));
+    EXPECT_EQ(dialogs.calls.size(), before);
+}
+
+TEST_F(WorkspaceDbTest, KeyFigureDialogChecksProposesAndAsksBeforeOverwriting) {
+    Tfrm_EditMeasures d;
+    d.iClientID = 1;
+    d.sClientName = QStringLiteral("Muster GmbH");
+    ASSERT_TRUE(d.InitForm_AddMeasures(1));
+    EXPECT_EQ(child<QLineEdit>(d, "edBilanzjahr")->text(), QString::number(QDate::currentDate().year()));
+    EXPECT_EQ(child<QLineEdit>(d, "edBilanzjahr")->maxLength(), 4);
+    d.show();
+    type(d, "edBilanzjahr", QStringLiteral("20a8"));
+    click(d, "btnSpeichern");
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Es trat ein Fehler beim Überprüfen der eingegebenen Werte auf:"
+                                                        "\r\nFehlermeldung: Das angegebene Bilanzjahr ist nicht gueltig."));
+    EXPECT_EQ(dialogs.calls.last().icon, MsgIcon::Warning);
+    type(d, "edBilanzjahr", QStringLiteral("2010"));
+    type(d, "edFertige_Erz_Bilanz", QStringLiteral("1.234,5"));
+    type(d, "edUnfertige_Erz_Bilanz", QStringLiteral("12x"));
+    type(d, "edVorsorgesumme", QStringLiteral("zz"));
+    click(d, "btnSpeichern");
+    EXPECT_TRUE(dialogs.calls.last().text.endsWith(QStringLiteral("Die Kennzahl <Unfertige_Erzeugnisse_Bilanz> ist nicht korrekt.")));
+    EXPECT_EQ(GetMaxBilanzjahr(1), 0); // nothing written before every input is valid
+    type(d, "edUnfertige_Erz_Bilanz", QString());
+    type(d, "edVorsorgesumme", QStringLiteral("250"));
+    click(d, "btnSpeichern");
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    TBrenvikKennzahlenHist k;
+    GetKennzahlenHist(1, 2010, k);
+    EXPECT_EQ(k.fertige_erz_bilanz, 1234.5);
+    EXPECT_EQ(k.unfertige_erz_bilanz, 0.0);
+    EXPECT_EQ(k.vorsorgesumme, 250.0);
+
+    Tfrm_EditMeasures again;
+    again.iClientID = 1;
+    ASSERT_TRUE(again.InitForm_AddMeasures(1));
+    EXPECT_EQ(child<QLineEdit>(again, "edBilanzjahr")->text(), QStringLiteral("2011"));
+    again.show();
+    type(again, "edBilanzjahr", QStringLiteral("2010"));
+    type(again, "edVorsorgesumme", QStringLiteral("999"));
+    dialogs.answers = {MsgResult::No};
+    click(again, "btnSpeichern");
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Es sind bereits Kennzahlen zu diesem Bilanzjahr in der Datenbank "
+                                                        "gespeichert.\r\nWollen Sie die bereits existierenden Daten "
+                                                        "überschreiben?"));
+    EXPECT_NE(again.result(), QDialog::Accepted);
+    GetKennzahlenHist(1, 2010, k);
+    EXPECT_EQ(k.vorsorgesumme, 250.0);
+
+    // Edit mode: the year is fixed and the stored values are shown in the common format.
+    Tfrm_EditMeasures edit;
+    edit.iClientID = 1;
+    edit.bAdd = false;
+    edit.iBilanzjahr = 2010;
+    edit.show();
+    EXPECT_FALSE(child<QLineEdit>(edit, "edBilanzjahr")->isEnabled());
+    EXPECT_EQ(child<QLineEdit>(edit, "edFertige_Erz_Bilanz")->text(), QStringLiteral("1.234,50"));
+    EXPECT_EQ(edit.findChild<QGroupBox*>(QStringLiteral("grpMandant"))->title(), QStringLiteral("Mandant   (1)"));
+}
+
+TEST_F(WorkspaceDbTest, AddressDialogDefaultsAndName) {
+    Tfrm_EditAddress d;
+    d.iClientID = 1;
+    d.sClientName = QStringLiteral("Muster GmbH");
+    ASSERT_TRUE(d.InitForm_AddAddress(1));
+    d.show();
+    EXPECT_EQ(child<QLineEdit>(d, "edAdress_nr")->text(), QStringLiteral("1"));
+    EXPECT_FALSE(child<QLineEdit>(d, "edAdress_nr")->isEnabled());
+    EXPECT_EQ(child<QComboBox>(d, "cbxStandorttyp_Nr")->currentIndex(), -1);
+    EXPECT_GT(child<QComboBox>(d, "cbxStandorttyp_Nr")->count(), 0);
+    type(d, "edAdressbezeichnung", QStringLiteral("   "));
+    click(d, "btnSpeichern");
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Bitte geben Sie eine Adressbezeichnung ein."));
+    EXPECT_NE(d.result(), QDialog::Accepted);
+    type(d, "edAdressbezeichnung", QStringLiteral(" Werk Süd "));
+    type(d, "edOrt", QStringLiteral(" Köln "));
+    child<QComboBox>(d, "cbxStandorttyp_Nr")->setCurrentIndex(1);
+    click(d, "btnSpeichern");
+    ASSERT_EQ(d.result(), QDialog::Accepted);
+    TBrenvikAdresse a;
+    GetAdresse(1, 1, a);
+    EXPECT_EQ(a.adressbezeichnung, QStringLiteral("Werk Süd"));
+    EXPECT_EQ(a.ort, QStringLiteral(" Köln ")); // other texts exactly as typed
+    EXPECT_EQ(a.land, QStringLiteral("D"));
+    EXPECT_EQ(a.url, QStringLiteral("http://"));
+    EXPECT_EQ(a.standorttyp_nr, GetStandortTypen()->at(1).standorttyp_nr);
+
+    Tfrm_EditAddress edit;
+    edit.iClientID = 1;
+    edit.bAdd = false;
+    edit.iAddressNr = 1;
+    edit.show();
+    EXPECT_EQ(child<QLineEdit>(edit, "edAdressbezeichnung")->text(), QStringLiteral("Werk Süd"));
+    EXPECT_EQ(child<QComboBox>(edit, "cbxStandorttyp_Nr")->currentIndex(), 1);
+}
+
+TEST_F(WorkspaceDbTest, BusinessTypePicker) {
+    Tfrm_select_branch d;
+    d.sMandantenBez = QStringLiteral("... noch nicht bekannt");
+    d.show();
+    auto* list = child<QTreeWidget>(d, "lvBetriebsarten");
+    EXPECT_GT(list->topLevelItemCount(), 50);
+    type(d, "edSearch", QStringLiteral("Bau"));
+    click(d, "btnSearch");
+    ASSERT_GT(list->topLevelItemCount(), 0);
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        EXPECT_TRUE(list->topLevelItem(i)->text(1).contains(QStringLiteral("bau"), Qt::CaseInsensitive));
+    EXPECT_EQ(child<QLabel>(d, "lbBetriebsartenAnzahl")->text(),
+              QStringLiteral("Anzahl: ") + QString::number(list->topLevelItemCount()));
+    type(d, "edSearch", QStringLiteral("gibtesnicht"));
+    click(d, "btnSearch");
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+    EXPECT_EQ(child<QLabel>(d, "lbBetriebsartenAnzahl")->text(), QStringLiteral("Anzahl: 0"));
+    click(d, "btnUebernehmen");
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_TRUE(d.sBetriebsart_nr.isEmpty());
+}
+
+TEST_F(WorkspaceDbTest, SettingsRoundTrip) {
+    const QString ini = tmp.filePath(QStringLiteral("brenvik.ini"));
+    platform::IniProfile p(ini);
+    p.writeString("BRENVIK-DB", "DATABASE", "C:\\Daten\\brenvik.fdb");
+    p.writeString("BRENVIK-DB", "DBTYPE", "EXTERN-2");
+    p.writeString("BRENVIK-DB", "DBP", "geheim");
+    SetKonfiguration(QStringLiteral("BACKUP_FOLDER"), QStringLiteral("D:\\Archiv"));
+    {
+        Tfrm_Settings d;
+        d.sCommonFilesPath = tmp.path() + QLatin1Char('/');
+        d.show();
+        EXPECT_EQ(child<QComboBox>(d, "cbDBTyp")->currentIndex(), -1);
+        EXPECT_EQ(child<QLineEdit>(d, "edDBUser")->text(), QStringLiteral("SYSDBA"));
+        EXPECT_EQ(child<QLineEdit>(d, "edDBSpeicherort")->text(), QStringLiteral("D:\\Archiv"));
+        type(d, "edDBSpeicherort", QString());
+        child<QCheckBox>(d, "cbxSpeicherort_DB")->setChecked(true);
+        click(d, "btnSpeichern"); // Yes to the question, but an empty folder never reaches the database
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+        EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Die Einstellungen wurden erfolgreich gespeichert.\r\nBitte "
+                                                            "starten Sie die Anwendung neu, um die Änderungen zu aktivieren."));
+    }
+    platform::IniProfile back(ini);
+    EXPECT_EQ(back.readString("BRENVIK-DB", "DATABASE", {}), QStringLiteral("C:\\Daten\\brenvik.fdb"));
+    EXPECT_EQ(back.readString("BRENVIK-DB", "DBTYPE", "x"), QString());
+    EXPECT_EQ(back.readString("BRENVIK-DB", "DBP", {}), QStringLiteral("geheim"));
+    EXPECT_EQ(back.readString("BRENVIK-PARAMETER", "BACKUP_FOLDER", "x"), QString());
+    EXPECT_EQ(back.readString("BRENVIK-PARAMETER", "USE_BACKUP_FOLDER_DB", {}), QStringLiteral("1"));
+    EXPECT_EQ(GetKonfiguration(QStringLiteral("BACKUP_FOLDER")), QStringLiteral("D:\\Archiv"));
+
+    Tfrm_Settings d;
+    d.sCommonFilesPath = tmp.path() + QLatin1Char('/');
+    d.show();
+    type(d, "edDBSpeicherort", QStringLiteral("E:\\Neu"));
+    type(d, "edDatenbank", QString());
+    click(d, "btnSpeichern");
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Es wurde kein gültiger Wert für die Datenbank angegeben."));
+    type(d, "edDatenbank", QStringLiteral("x.fdb"));
+    dialogs.answers = {MsgResult::Yes};
+    click(d, "btnSpeichern");
+    EXPECT_EQ(GetKonfiguration(QStringLiteral("BACKUP_FOLDER")), QStringLiteral("E:\\Neu"));
+}
+
+// The main window on a first-use installation.
+class WindowTest : public TempDirTest {
+protected:
+    platform::ScriptedDialogs dialogs;
+    std::unique_ptr<platform::ScopedDialogs> scoped;
+    std::unique_ptr<TfrmBrenvik> w;
+
+    void SetUp() override {
+        qputenv("BRENVIK_DATA_DIR", tmp.path().toUtf8());
+        scoped = std::make_unique<platform::ScopedDialogs>(dialogs);
+        brenvik::PrepareFirstUse();
+        w = std::make_unique<TfrmBrenvik>();
+        w->StartUp();
+        ASSERT_TRUE(BrvConnected()) << w->logText().toStdString();
+    }
+    void TearDown() override {
+        w.reset();
+        scoped.reset();
+        qunsetenv("BRENVIK_DATA_DIR");
+        SetBrvConnection(nullptr, nullptr);
+    }
+    void sql(const QString& s) {
+        BrvExec(s);
+        BrvCommit();
+    }
+    QTreeWidget* tree() { return child<QTreeWidget>(*w, "tvBrenvik"); }
+    QTreeWidgetItem* clientsNode() { return tree()->topLevelItem(0)->child(0); }
+    QTreeWidgetItem* clientNode(int nr) {
+        for (int i = 0; i < clientsNode()->childCount(); ++i)
+            if (clientsNode()->child(i)->data(0, Qt::UserRole).toString() == QString::number(nr))
+                return clientsNode()->child(i);
+        return nullptr;
+    }
+    void clickNode(QTreeWidgetItem* n) {
+        tree()->setCurrentItem(n);
+        w->TreeClick();
+    }
+    int lockOf(int client) {
+        BrvSql q(QStringLiteral("SELECT BENUTZER_NR_LOCK FROM MANDANTEN WHERE MANDANT_NR = ?"), client);
+        const int v = q.next() ? q->asInt(0) : -1;
+        q->closeCursor();
+        BrvCommit();
+        return v;
+    }
+    QStringList visiblePopupItems() {
+        QStringList names;
+        for (QAction* a : w->findChild<QMenu*>(QStringLiteral("pmnuClientFunc"))->actions())
+            if (a->isVisible() && !a->isSeparator())
+                names << a->text();
+        return names;
+    }
+};
+
+TEST_F(WindowTest, TreeClicksTakeAndGiveBackLocksAndThePopupFollows) {
+    sql(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, BETRIEBSART_NR, MWST_PFLICHT) VALUES "
+                       "(1, 1, 'Alpha', '41', '0')"));
+    sql(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 2, 'Beta')"));
+    sql(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, CURRENT_TIMESTAMP, "
+                       "99, 'mueller')"));
+    sql(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, BENUTZER_NR_LOCK) VALUES (1, 3, "
+                       "'Gamma', 99)"));
+    w->LoadClientTree();
+    const int me = w->iUserNr;
+    clickNode(clientNode(1));
+    EXPECT_EQ(lockOf(1), me);
+    EXPECT_EQ(child<QLineEdit>(*w, "edFirma")->text(), QStringLiteral("Alpha"));
+    EXPECT_FALSE(child<QLabel>(*w, "lbBetriebsart_bez")->text().isEmpty());
+    EXPECT_FALSE(child<QCheckBox>(*w, "cbxMwst_Pflicht")->isChecked());
+    EXPECT_EQ(child<QLabel>(*w, "lbLetzterImport")->text(), QStringLiteral("./."));
+    EXPECT_TRUE(child<QPushButton>(*w, "btnSpeichern")->isEnabled());
+    clickNode(clientNode(2));
+    EXPECT_EQ(lockOf(1), 0);
+    EXPECT_EQ(lockOf(2), me);
+    clickNode(clientNode(2)); // again: released and retaken without a warning
+    EXPECT_EQ(lockOf(2), me);
+    EXPECT_TRUE(dialogs.calls.isEmpty()) << dialogs.messages().join('|').toStdString();
+
+    clickNode(clientNode(3));
+    EXPECT_EQ(lockOf(2), 0);
+    EXPECT_EQ(lockOf(3), 99);
+    ASSERT_EQ(dialogs.calls.size(), 1);
+    EXPECT_EQ(dialogs.calls[0].text, QStringLiteral("Der aktuell gewaehlt Mandant wird bereits von einem \r\nanderen "
+                                                    "Benutzer <mueller> bearbeitet.\r\n\r\nBitte beachten Sie, dass Ihre "
+                                                    "Eingaben nicht gespeichert werden koennen."));
+    EXPECT_EQ(dialogs.calls[0].icon, MsgIcon::Warning);
+    EXPECT_FALSE(child<QPushButton>(*w, "btnSpeichern")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>(*w, "btnZuruecksetzen")->isEnabled());
+    EXPECT_EQ(child<QLineEdit>(*w, "edFirma")->text(), QStringLiteral("Gamma")); // reading is never blocked
+
+    dialogs.calls.clear();
+    tree()->setCurrentItem(clientNode(3));
+    w->PreparePopup();
+    EXPECT_TRUE(visiblePopupItems().isEmpty());
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Der aktuell gewaehlt Mandant wird bereits von einem \r\nanderen "
+                                                        "Benutzer <mueller> bearbeitet."));
+    tree()->setCurrentItem(clientNode(1));
+    w->PreparePopup();
+    EXPECT_EQ(visiblePopupItems(), (QStringList{"Mandanten löschen", "Datenimport", "Versicherungswertermittlung", "Berichte"}));
+    tree()->setCurrentItem(clientsNode());
+    w->PreparePopup();
+    EXPECT_EQ(visiblePopupItems(), QStringList{"Mandanten hinzufügen"});
+    tree()->setCurrentItem(tree()->topLevelItem(0));
+    w->PreparePopup();
+    EXPECT_TRUE(visiblePopupItems().isEmpty());
+
+    // The client functions run the lock check, then the seam of their window.
+    QList<int> opened;
+    w->openClientWindow = [&](ClientFunction, int nr, const QString& name) {
+        opened << nr;
+        EXPECT_EQ(name, QStringLiteral("Alpha (1)"));
+    };
+    clickNode(clientNode(1));
+    w->RunClientFunction(ClientFunction::Datenimport);
+    EXPECT_EQ(opened, QList<int>{1});
+}
+
+TEST_F(WindowTest, NewClientWithAddressAndKeyFiguresThenDeleted) {
+    clickNode(clientsNode());
+    w->NewMandant();
+    EXPECT_EQ(child<QLineEdit>(*w, "edMandant_nr")->text(), QStringLiteral("1"));
+    type(*w, "edFirma", QStringLiteral("Müller & Söhne GmbH"));
+    type(*w, "edBetriebsart", QStringLiteral("41"));
+    click(*w, "btnStandardverzeichnis");
+    EXPECT_EQ(child<QLineEdit>(*w, "edSicherungspfad")->text(), tmp.path() + QStringLiteral("/mueller&_1"));
+    click(*w, "btnSpeichern"); // the folder question is answered Yes
+    EXPECT_TRUE(QDir(tmp.path() + QStringLiteral("/mueller&_1")).exists());
+    ASSERT_NE(clientNode(1), nullptr) << dialogs.messages().join('|').toStdString();
+    EXPECT_EQ(clientNode(1)->text(0), QStringLiteral("Müller & Söhne GmbH (1)"));
+    EXPECT_TRUE(w->logText().contains(QStringLiteral("BRV001000: Die Daten des Mandanten (1) wurden erfolgreich gespeichert.")));
+    EXPECT_EQ(w->tnSelNode, nullptr);
+
+    // Rows through the dialogs, driven as a user would.
+    ScopedRunner runner([](QDialog& d) {
+        d.show();
+        if (auto* name = d.findChild<QLineEdit*>(QStringLiteral("edAdressbezeichnung")))
+            name->setText(QStringLiteral("Hauptsitz"));
+        if (auto* v = d.findChild<QLineEdit*>(QStringLiteral("edFertige_Erz_Bilanz")))
+            v->setText(QStringLiteral("1.234,5"));
+        d.findChild<QPushButton*>(QStringLiteral("btnSpeichern"))->click();
+        return d.result();
+    });
+    click(*w, "btnAdresseHinzufuegen");
+    auto* addresses = child<QTreeWidget>(*w, "lvAdressen");
+    ASSERT_EQ(addresses->topLevelItemCount(), 1);
+    EXPECT_EQ(addresses->topLevelItem(0)->text(1), QStringLiteral("Hauptsitz"));
+    EXPECT_EQ(child<QComboBox>(*w, "cmbAdressen")->currentText(), QStringLiteral("Hauptsitz"));
+    click(*w, "btnKennzahlenHinzufuegen");
+    auto* measures = child<QTreeWidget>(*w, "lvKennzahlen");
+    ASSERT_EQ(measures->topLevelItemCount(), 1);
+    EXPECT_EQ(measures->topLevelItem(0)->text(0), QString::number(QDate::currentDate().year()));
+    EXPECT_EQ(measures->topLevelItem(0)->text(1), QStringLiteral("1.234,50\u00A0€"));
+    EXPECT_EQ(measures->topLevelItem(0)->text(8), QStringLiteral("0,00%"));
+    EXPECT_EQ(measures->topLevelItem(0)->textAlignment(1) & Qt::AlignRight, Qt::AlignRight);
+
+    dialogs.calls.clear();
+    click(*w, "btnAdresseLoeschen");
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Bitte wählen Sie zunächst eine Adresse aus."));
+    addresses->setCurrentItem(addresses->topLevelItem(0));
+    click(*w, "btnAdresseLoeschen");
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Bitte bestätigen Sie das Löschen der ausgewählten Adresse."));
+    EXPECT_EQ(addresses->topLevelItemCount(), 0);
+
+    // Deleting needs the client selected in the tree.
+    clickNode(clientNode(1));
+    dialogs.calls.clear();
+    w->DeleteMandantClick();
+    ASSERT_EQ(dialogs.calls.size(), 2);
+    EXPECT_TRUE(dialogs.calls[0].text.startsWith(QStringLiteral("Diese Funktion löscht den ausgewählten Mandanten \r\n\r\n"
+                                                                "          Müller & Söhne GmbH (1)\r\n\r\nund alle")));
+    EXPECT_EQ(dialogs.calls[1].text, QStringLiteral("Der Mandant wurde erfolgreich vollständig gelöscht."));
+    EXPECT_EQ(clientsNode()->childCount(), 0);
+    EXPECT_EQ(tree()->currentItem(), clientsNode());
+}
+
+TEST_F(WindowTest, ServerClientIsNumberedAtSaveAndRowsWaitForIt) {
+    w->bServer = true;
+    w->NewMandant();
+    EXPECT_EQ(child<QLineEdit>(*w, "edMandant_nr")->text(), QStringLiteral("0"));
+    click(*w, "btnAdresseHinzufuegen");
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Bitte speichern Sie zunächst Ihre Eingaben zu dem neu angelegten Mandanten."));
+    EXPECT_EQ(dialogs.calls.last().icon, MsgIcon::Information);
+    type(*w, "edFirma", QStringLiteral("Server AG"));
+    type(*w, "edBetriebsart", QStringLiteral("41"));
+    type(*w, "edSicherungspfad", tmp.path());
+    click(*w, "btnSpeichern");
+    EXPECT_EQ(child<QLineEdit>(*w, "edMandant_nr")->text(), QStringLiteral("1"));
+    EXPECT_EQ(w->iClientID, 1);
+    // Reset reloads what is stored.
+    type(*w, "edFirma", QStringLiteral("verworfen"));
+    click(*w, "btnZuruecksetzen");
+    EXPECT_EQ(child<QLineEdit>(*w, "edFirma")->text(), QStringLiteral("Server AG"));
+}
+
+} // namespace
