@@ -288,6 +288,12 @@ QWidget* TfrmBrenvik::buildKundendaten() {
     connect(btnSpeichern, &QPushButton::clicked, this, &TfrmBrenvik::SaveMandantClick);
     connect(btnZuruecksetzen, &QPushButton::clicked, this, &TfrmBrenvik::ResetMandantClick);
 
+    // The column widths of MANDANTEN: longer input would only fail at the save.
+    edFirma->setMaxLength(200);
+    edName1->setMaxLength(200);
+    edName2->setMaxLength(200);
+    edBetriebsart->setMaxLength(20);
+    edSicherungspfad->setMaxLength(500);
     QWidget::setTabOrder(edFirma, edName1);
     QWidget::setTabOrder(edName1, edName2);
     QWidget::setTabOrder(edName2, edBetriebsart);

@@ -2,8 +2,12 @@
 // uncommitted change of a client row for a while.
 //   brv_seat take DB USER PASS USERNR CLIENT START_MS   prints "<code> <holder>"
 //   brv_seat hold DB USER PASS CLIENT SECONDS            prints "held" once the change is made
+//   brv_seat create DB USER PASS NUMBER START_MS FOLDER  saves a new client as the client tab does; prints
+//                                                        "saved <number>" or "failed"
 
+#include "app/client_workspace.h"
 #include "db/brenvik_config.h"
+#include "platform/dialogs.h"
 #include "db/dbaccess.h"
 
 #include <QCoreApplication>
@@ -33,6 +37,23 @@ int main(int argc, char** argv) {
         QString holder;
         const int r = MandantLock(true, a[5].toInt(), a[6].toInt(), holder);
         std::printf("%d %s\n", r, holder.toUtf8().constData());
+    } else if (a[1] == QLatin1String("create") && a.size() >= 8) {
+        platform::ConsoleDialogs console;
+        platform::ScopedDialogs scoped(console);
+        workspace::ClientForm f;
+        f.mandantNr = a[5];
+        f.firma = QStringLiteral("Sitz ") + QString::number(QCoreApplication::applicationPid());
+        f.betriebsart = QStringLiteral("41");
+        f.sicherungspfad = a[7];
+        f.isNew = true;
+        const qint64 start = a[6].toLongLong();
+        while (QDateTime::currentMSecsSinceEpoch() < start)
+            QThread::usleep(200);
+        const workspace::SaveResult r = workspace::SaveClient(f, {}, QStringLiteral("0"), {});
+        if (r.saved)
+            std::printf("saved %d\n", r.mandantNr);
+        else
+            std::printf("failed\n");
     } else if (a[1] == QLatin1String("hold")) {
         BrvExec(QStringLiteral("UPDATE MANDANTEN SET FIRMA = FIRMA WHERE MANDANT_NR = ?"), a[5].toInt());
         std::printf("held\n");

@@ -1,12 +1,21 @@
 // Two seats against one Firebird server on 127.0.0.1 (started by the test command).
 
+#include "app/brenvik_ini.h"
+#include "app/frm_brenvik.h"
 #include "db/brenvik_config.h"
+#include "db/mandanten.h"
+#include "platform/ini.h"
+#include "platform/paths.h"
 #include "support/fixtures.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
+#include <QSet>
+#include <QPushButton>
+#include <QTreeWidget>
 
 namespace {
 
@@ -104,6 +113,62 @@ TEST_F(MultiSeatTest, WriteMeetingAnotherSeatsUncommittedChangeFailsWithinTheLoc
     BrvCommit();
     holder.kill();
     holder.waitForFinished();
+}
+
+TEST_F(MultiSeatTest, TwoSeatsCreatingAClientAtOnceBothGetTheirOwn) {
+    // Both seats see client 1 as the highest number and propose 2.
+    const QString start = QString::number(QDateTime::currentMSecsSinceEpoch() + 1500);
+    QProcess a, b;
+    a.start(QStringLiteral(BRV_SEAT), seatArgs({"create", "2", start, dir.path()}));
+    b.start(QStringLiteral(BRV_SEAT), seatArgs({"create", "2", start, dir.path()}));
+    ASSERT_TRUE(a.waitForFinished(30000) && b.waitForFinished(30000));
+    const QString ra = QString::fromUtf8(a.readAllStandardOutput()).trimmed();
+    const QString rb = QString::fromUtf8(b.readAllStandardOutput()).trimmed();
+    EXPECT_EQ(QSet<QString>({ra, rb}), QSet<QString>({QStringLiteral("saved 2"), QStringLiteral("saved 3")}))
+        << ra.toStdString() << " / " << rb.toStdString();
+    BrvSql q(QStringLiteral("SELECT COUNT(*) FROM MANDANTEN WHERE FIRMA STARTING WITH 'Sitz '"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q->asInt(0), 2);
+    q->closeCursor();
+    BrvCommit();
+}
+
+TEST_F(MultiSeatTest, ClientHeldByAnotherSeatIsShownButCannotBeSaved) {
+    QProcess anna;
+    anna.start(QStringLiteral(BRV_SEAT), seatArgs({"take", "3", "1", "0"}));
+    ASSERT_TRUE(anna.waitForFinished(30000));
+    ASSERT_EQ(QString::fromUtf8(anna.readAllStandardOutput()).trimmed(), QStringLiteral("0"));
+
+    // This seat: the application on the same server database.
+    QTemporaryDir data;
+    qputenv("BRENVIK_DATA_DIR", data.path().toUtf8());
+    platform::IniProfile ini(brenvik::IniFilePath());
+    ini.writeString("BRENVIK-DB", "DATABASE", name);
+    ini.writeString("BRENVIK-DB", "DBTYPE", "EXTERN");
+    ini.writeString("BRENVIK-DB", "DBU", user);
+    ini.writeString("BRENVIK-DB", "DBP", password);
+    {
+        TfrmBrenvik w;
+        w.StartUp();
+        ASSERT_TRUE(w.bServer);
+        auto* tree = w.findChild<QTreeWidget*>(QStringLiteral("tvBrenvik"));
+        tree->setCurrentItem(tree->topLevelItem(0)->child(0)->child(0));
+        QElapsedTimer t;
+        t.start();
+        w.TreeClick();
+        EXPECT_LT(t.elapsed(), (fb::Transaction::lockTimeoutSeconds() + 1) * 1000);
+        ASSERT_FALSE(dialogs.calls.isEmpty());
+        EXPECT_TRUE(dialogs.calls.last().text.startsWith(
+            QStringLiteral("Der aktuell gewaehlt Mandant wird bereits von einem \r\nanderen Benutzer <anna> bearbeitet.")));
+        EXPECT_EQ(w.findChild<QLineEdit*>(QStringLiteral("edFirma"))->text(), QStringLiteral("Muster"));
+        EXPECT_FALSE(w.findChild<QPushButton*>(QStringLiteral("btnSpeichern"))->isEnabled());
+        w.close();
+    }
+    qunsetenv("BRENVIK_DATA_DIR");
+    SetBrvConnection(&db, &tr);
+    QString holder;
+    EXPECT_EQ(MandantLock(true, 5, 1, holder), 2); // anna's lock survived the other seat's visit and close
+    EXPECT_EQ(holder, QStringLiteral("anna"));
 }
 
 } // namespace
