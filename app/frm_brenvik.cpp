@@ -210,6 +210,7 @@ QWidget* TfrmBrenvik::buildKundendaten() {
     edBetriebsart->setMaximumWidth(94);
     branchRow->addWidget(edBetriebsart);
     auto* btnBetriebsart = button(QStringLiteral("..."), "btnBetriebsart");
+    btnBetriebsart->setMaximumWidth(32);
     btnBetriebsart->setToolTip(QStringLiteral("Auswahl der Betriebsart"));
     branchRow->addWidget(btnBetriebsart);
     lbBetriebsart_bez = new QLabel;
@@ -258,6 +259,7 @@ QWidget* TfrmBrenvik::buildKundendaten() {
     edSicherungspfad = lineEdit("edSicherungspfad");
     pathRow->addWidget(edSicherungspfad, 1);
     auto* btnBrowse = button(QStringLiteral("..."), "btnSicherungspfad");
+    btnBrowse->setMaximumWidth(32);
     btnBrowse->setToolTip(QStringLiteral("Speicherort festlegen"));
     pathRow->addWidget(btnBrowse);
     auto* btnPropose = button(QStringLiteral("Standardverzeichnis vorschlagen"), "btnStandardverzeichnis");
@@ -727,6 +729,8 @@ void TfrmBrenvik::ReloadMeasureList() {
         items.append(it);
     }
     lvKennzahlen->addTopLevelItems(items);
+    for (int c = 0; c < lvKennzahlen->columnCount(); ++c)
+        lvKennzahlen->resizeColumnToContents(c);
 }
 
 void TfrmBrenvik::ReloadObjektAdressen() {
