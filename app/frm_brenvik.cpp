@@ -10,6 +10,7 @@
 #include "db/convert.h"
 #include "db/dbaccess.h"
 #include "db/mandanten.h"
+#include "db/versicherungswerte.h"
 #include "db/schema.h"
 #include "platform/dialogs.h"
 #include "platform/ini.h"

@@ -1,7 +1,11 @@
 // brenvik-cli: the headless tool. Reads brenvik.ini exactly as the application does.
 
 #include "app/brenvik_ini.h"
+#include "app/client_workspace.h"
+#include "assets/batch_valuation.h"
+#include "db/brenvik_config.h"
 #include "db/dbaccess.h"
+#include "db/mandanten.h"
 #include "db/schema.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
@@ -21,7 +25,9 @@ int usage() {
                        "  brenvik-cli init-db PFAD            legt eine neue Datenbank an\n"
                        "  brenvik-cli check-db                prüft und ergänzt die konfigurierte Datenbank\n"
                        "  brenvik-cli prepare-installation    richtet bei Bedarf Datenordner, brenvik.ini und "
-                       "Datenbank ein"));
+                       "Datenbank ein\n"
+                       "  brenvik-cli value --client N [--stop-on-error]\n"
+                       "                                      bewertet alle Anlagen des Mandanten N"));
     return 2;
 }
 
@@ -62,6 +68,107 @@ int checkDb() {
     return r < 2 ? 0 : 1;
 }
 
+// The configured database as the shared connection for the life of the object.
+class ConfiguredConnection {
+public:
+    ConfiguredConnection() : tr_(db_) {}
+    ~ConfiguredConnection() {
+        SetBrvConnection(nullptr, nullptr);
+        try {
+            if (tr_.active())
+                tr_.commit();
+        } catch (...) {
+        }
+    }
+    // False (after the German message) when the database cannot be opened.
+    bool open() {
+        try {
+            brenvik::OpenConfiguredDatabase(db_, brenvik::ReadDbConfig(platform::commonFilesPath() + brenvik::kIniFileName));
+        } catch (const Exception& e) {
+            err(QStringLiteral("Fehler beim Öffnen der Datenbank.\r\nSystemmeldung: ") + e.message());
+            return false;
+        }
+        SetBrvConnection(&db_, &tr_);
+        return true;
+    }
+
+private:
+    fb::Database db_;
+    fb::Transaction tr_;
+};
+
+// The client number of "--client N"; 0 when missing or invalid.
+int clientArgument(const QStringList& args) {
+    const int i = args.indexOf(QStringLiteral("--client"));
+    return i >= 0 && i + 1 < args.size() ? args[i + 1].toInt() : 0;
+}
+
+int value(const QStringList& args) {
+    const int client = clientArgument(args);
+    for (const QString& a : args)
+        if (a.startsWith(QLatin1String("--")) && a != QLatin1String("--client") && a != QLatin1String("--stop-on-error"))
+            return usage();
+    if (client <= 0)
+        return usage();
+    ConfiguredConnection conn;
+    if (!conn.open())
+        return 1;
+    const QString login = platform::loginName();
+    int userNr = 0;
+    try {
+        RegisterBenutzerLogin(login);
+        TBrenvikBenutzer user;
+        GetBenutzer(login, user);
+        userNr = user.benutzer_nr;
+    } catch (const Exception& e) {
+        err(QStringLiteral("Benutzerinformationen konnten nicht in die Datenbank eingetragen werden.\r\n"
+                           "Fehlermeldung: ") + e.message());
+        return 1;
+    }
+    TBrenvikMandant m;
+    try {
+        GetMandant(client, m);
+    } catch (const EBrvException_NODATA&) {
+        err(QStringLiteral("Der Mandant %1 ist nicht vorhanden.").arg(client));
+        return 1;
+    }
+    // The run holds the client's lock like the application; a lock this user already holds stays as it is.
+    QString holder;
+    const int lock = MandantLock(true, userNr, client, holder);
+    if (lock >= kLockDbError) {
+        err(QStringLiteral("Fehler beim Sperren des aktuell gewaehlten Mandanten."));
+        return 1;
+    }
+    if (lock != kLockDone && holder != login) {
+        err(workspace::LockedByOtherText(holder));
+        return 1;
+    }
+    BatchOptions o;
+    o.mandantNr = client;
+    o.bVAT = m.mwst_pflicht == QLatin1String("1");
+    o.stopOnError = args.contains(QStringLiteral("--stop-on-error"));
+    int code = 0;
+    try {
+        const BatchResult r = RunBatchValuation(AllAssetRows(client), o);
+        out(QStringLiteral("Bewertet: %1").arg(r.valued));
+        out(QStringLiteral("Übersprungen: %1").arg(r.skipped));
+        out(QStringLiteral("Fehlgeschlagen: %1").arg(r.failed));
+        out(QStringLiteral("Ohne Wert: %1").arg(r.withoutValue));
+        if (r.stopped) {
+            err(QStringLiteral("Fehler während der Berechnung des Versicherungswertes.\r\nDie Berechnung wurde bei "
+                               "der Anlage (AnlageNr: %1) gestoppt.\r\nBitte prüfen Sie die Daten dieser Anlage.")
+                    .arg(r.stopAnlageNr));
+            code = 1;
+        }
+    } catch (const Exception& e) {
+        err(e.message());
+        code = 1;
+    }
+    if (lock == kLockDone)
+        MandantLock(false, userNr, client, holder);
+    return code;
+}
+
 int prepareInstallation() {
     try {
         out(brenvik::PrepareFirstUse());
@@ -89,5 +196,7 @@ int main(int argc, char** argv) {
         return checkDb();
     if (cmd == QLatin1String("prepare-installation") && args.isEmpty())
         return prepareInstallation();
+    if (cmd == QLatin1String("value"))
+        return value(args);
     return usage();
 }

@@ -350,16 +350,3 @@ void SaveKennzahlenStandort(TBrenvikKennzahlenStandort r) {
     }
 }
 
-TDateTime GetLetzterImportZeitpunkt(int mandantNr) {
-    try {
-        BrvSql q(QStringLiteral("SELECT MIN(UPDATE_TS) FROM VERSICHERUNGSWERTE   WHERE MANDANT_NR = ?    AND "
-                                "UPDATE_CHECK = '1'    AND QUELLE = 'IMPORT'"),
-                 mandantNr);
-        const TDateTime v = q.next() ? q->asDateTime(0) : 0;
-        q->closeCursor();
-        BrvCommit();
-        return v;
-    } catch (const Exception& e) {
-        throw EBrvException_DBERROR(e.message());
-    }
-}

@@ -35,6 +35,3 @@ int GetMaxBilanzjahr(int mandantNr);
 void GetKennzahlenStandort(int mandantNr, int adressNr, TBrenvikKennzahlenStandort& rec);
 void SaveKennzahlenStandort(TBrenvikKennzahlenStandort r);
 
-// Time of the latest asset import of the client (0 when none). Raises EBrvException_DBERROR on a database failure;
-// the caller shows it.
-TDateTime GetLetzterImportZeitpunkt(int mandantNr);
