@@ -89,6 +89,11 @@ public:
             return false;
         }
         SetBrvConnection(&db_, &tr_);
+        // The schema is brought up to date at every start, as the application does.
+        gCommonFilesPath = platform::commonFilesPath();
+        if (CheckDatabaseStructure() >= 2)
+            err(QStringLiteral("Die Überprüfung der Datenbankstrukturen ist fehlgeschlagen. Bitte informieren Sie den "
+                               "Softwarehersteller."));
         return true;
     }
 

@@ -1,4 +1,10 @@
+#include "app/brenvik_ini.h"
+#include "db/brenvik_config.h"
+#include "db/convert.h"
+#include "platform/paths.h"
 #include "support/fixtures.h"
+
+#include <QDate>
 
 #include <QProcess>
 
@@ -52,6 +58,58 @@ TEST_F(CliTest, PrepareInstallationMakesIniAndDatabaseOnce) {
     EXPECT_EQ(r.code, 0);
     EXPECT_TRUE(r.out.contains(QStringLiteral("vorhanden")));
     EXPECT_EQ(cli({QStringLiteral("check-db")}).code, 0);
+}
+
+// Runs statements on the installation's database (embedded: only while no other process has it open).
+void onInstallation(const QString& dataDir, const std::function<void()>& body) {
+    const brenvik::DbConfig cfg = brenvik::ReadDbConfig(dataDir + QStringLiteral("/brenvik.ini"));
+    fb::Database db;
+    fb::Transaction tr(db);
+    db.open(cfg.database, cfg.user, cfg.password);
+    SetBrvConnection(&db, &tr);
+    body();
+    BrvCommit();
+    SetBrvConnection(nullptr, nullptr);
+}
+
+TEST_F(CliTest, ValueRunsOverTheClientUnderItsLock) {
+    ASSERT_EQ(cli({QStringLiteral("prepare-installation")}).code, 0);
+    ASSERT_EQ(cli({QStringLiteral("check-db")}).code, 0); // a first start completes the schema
+    const int y = QDate::currentDate().year();
+    onInstallation(tmp.path(), [y] {
+        BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, MWST_PFLICHT) VALUES (1, 1, 'A', '0')"));
+        BrvExec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 5, ?, 100)"), y - 1);
+        BrvExec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 5, ?, 50)"), y - 4);
+        for (int nr = 1; nr <= 3; ++nr)
+            BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
+                                   "AHK, KATEGORIE_NR, ANSCHAFFUNGSDATUM, NUTZUNGSDAUER, GELOESCHT) VALUES (1, 1, ?, 0, "
+                                   "1000, 5, ?, 10, ?)"),
+                    nr, SqlTs{EncodeDate(y - 4, 1, 10)}, QString::fromLatin1(nr == 3 ? "1" : "0"));
+    });
+    CliRun r = cli({QStringLiteral("value"), QStringLiteral("--client"), QStringLiteral("1")});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("Bewertet: 2\nÜbersprungen: 1\nFehlgeschlagen: 0\nOhne Wert: 0\n"));
+    onInstallation(tmp.path(), [y] {
+        BrvSql q(QStringLiteral("SELECT VERSICHERUNGSWERT, BENUTZER_NR_LOCK FROM VERSICHERUNGSWERTE v JOIN MANDANTEN m ON "
+                                "m.MANDANT_NR = v.MANDANT_NR WHERE ANLAGE_NR = 1"));
+        ASSERT_TRUE(q.next());
+        const double faktor = GetMwstFaktor(EncodeDate(y - 4, 1, 10), BrvNow()); // not entitled to deduct input tax
+        EXPECT_DOUBLE_EQ(q->asDouble(0), 2000 * faktor);
+        EXPECT_TRUE(q->isNull(1)); // the run gave its lock back
+        q->closeCursor();
+        BrvExec(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, 77, 'mueller')"),
+                SqlTs{BrvNow()});
+        BrvExec(QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = 77"));
+    });
+    r = cli({QStringLiteral("value"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--stop-on-error")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.trimmed(), QStringLiteral("Der aktuell gewaehlt Mandant wird bereits von einem \nanderen Benutzer "
+                                              "<mueller> bearbeitet."));
+    EXPECT_TRUE(r.out.isEmpty());
+    r = cli({QStringLiteral("value"), QStringLiteral("--client"), QStringLiteral("9")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.trimmed(), QStringLiteral("Der Mandant 9 ist nicht vorhanden."));
+    EXPECT_EQ(cli({QStringLiteral("value"), QStringLiteral("--clint"), QStringLiteral("1")}).code, 2);
 }
 
 } // namespace
