@@ -4,7 +4,6 @@
 #include "db/convert.h"
 #include "db/dbaccess.h"
 #include "db/indexwerte.h"
-#include "db/versicherungswerte.h"
 
 #include <QHash>
 
@@ -33,13 +32,29 @@ BatchResult RunBatchValuation(const QList<BatchRow>& rows, const BatchOptions& o
     // Index values, useful lives and rates are read once for the run, and the client's rows in one statement.
     CachedIndexSource index;
     const VatRates rates;
+    const ValuationDay today = ValuationDay::current();
+    // Only what the valuation reads; the run writes back only what it computes.
     QHash<qint64, TBrenvikVersWerte> stored;
     {
-        const auto list = GetVersWerteList(o.mandantNr, QString());
-        if (list) {
-            stored.reserve(list->size());
-            for (const TBrenvikVersWerte& r : *list)
-                stored.insert(rowKey(r.anlage_nr, r.anlage_sub_nr), r);
+        BrvSql q(QStringLiteral("SELECT ANLAGE_NR, ANLAGE_SUB_NR, ANSCHAFFUNGSDATUM, AHK, ZEITWERT, NUTZUNGSDAUER, "
+                                "KATEGORIE_NR, GELOESCHT, FESTE_TAXE, VERSICHERUNGSWERT FROM VERSICHERUNGSWERTE "
+                                "WHERE BRV_MANDANT_NR = 1 AND MANDANT_NR = ?"),
+                 o.mandantNr);
+        while (q.next()) {
+            TBrenvikVersWerte r;
+            r.brv_mandant_nr = 1;
+            r.mandant_nr = o.mandantNr;
+            r.anlage_nr = q->asInt(0);
+            r.anlage_sub_nr = q->asInt(1);
+            r.anschaffungsdatum = q->asDateTime(2);
+            r.ahk = q->asDouble(3);
+            r.zeitwert = q->asDouble(4);
+            r.nutzungsdauer = q->asInt(5);
+            r.kategorie_nr = q->asInt(6);
+            r.geloescht = q->asText(7);
+            r.feste_taxe = q->asText(8);
+            r.versicherungswert = q->asDouble(9);
+            stored.insert(rowKey(r.anlage_nr, r.anlage_sub_nr), r);
         }
     }
     BrvCommit();
@@ -60,12 +75,12 @@ BatchResult RunBatchValuation(const QList<BatchRow>& rows, const BatchOptions& o
             if (it == stored.end())
                 throw EBrvException_NODATA(QStringLiteral("Keine Daten verfuegbar"));
             TBrenvikVersWerte& r = *it;
-            const RowValuation v = ValueStoredRow(r, o.bVAT, bezugsdatum, index, rates);
+            const RowValuation v = ValueStoredRow(r, o.bVAT, bezugsdatum, index, rates, today);
             if (!v.valued) {
                 ++res.skipped;
                 continue;
             }
-            bindAll(*update, SqlTs{BrvNow()}, YearOf(r.anschaffungsdatum), r.versicherungswert, r.zeitwert,
+            bindAll(*update, SqlTs{today.now}, YearOf(r.anschaffungsdatum), r.versicherungswert, r.zeitwert,
                     r.mandant_nr, r.anlage_nr, r.anlage_sub_nr);
             update->execute(BrvActiveTrans());
             ++res.valued;

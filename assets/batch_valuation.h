@@ -23,7 +23,7 @@ struct BatchOptions {
     int commitEvery = 2000;
     // Called before row n (0-based) of total; returning false cancels the run there.
     std::function<bool(int n, int total)> progress;
-    // Called for every valued row with its new values.
+    // Called for every valued row with its new values (the fields the valuation reads and writes).
     std::function<void(int n, const TBrenvikVersWerte& row)> rowValued;
 };
 

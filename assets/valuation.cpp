@@ -11,7 +11,6 @@
 
 namespace {
 qint64 key(int kategorieNr, int year) { return (qint64(kategorieNr) << 20) | (year & 0xFFFFF); }
-int currentYear() { return QDate::currentDate().year(); }
 } // namespace
 
 double DbIndexSource::indexwert(int kategorieNr, int year) { return GetIndexwert(kategorieNr, EncodeDate(year, 1, 1)); }
@@ -59,12 +58,20 @@ double VatRates::faktor(TDateTime anschaffungsdatum, TDateTime stichtag) const {
     return (rR / 100 + 1) / (rA / 100 + 1);
 }
 
+ValuationDay ValuationDay::current() { return {QDate::currentDate().year(), BrvNow()}; }
+
 double CalcVersWert(IndexSource& src, int mandantNr, int kategorieNr, double ahk, TDateTime anschaffungsdatum,
                     TDateTime bezugsdatum, double faktor) {
+    return CalcVersWert(src, ValuationDay::current(), mandantNr, kategorieNr, ahk, anschaffungsdatum, bezugsdatum,
+                        faktor);
+}
+
+double CalcVersWert(IndexSource& src, const ValuationDay& today, int mandantNr, int kategorieNr, double ahk,
+                    TDateTime anschaffungsdatum, TDateTime bezugsdatum, double faktor) {
     try {
         if (mandantNr <= 0 || ahk <= 0)
             throw Exception(QStringLiteral("Ungueltige Parameter (Mandantenschluessel, AHK)"));
-        const int age = currentYear() - YearOf(anschaffungsdatum);
+        const int age = today.year - YearOf(anschaffungsdatum);
         if (age == 0 || age == 1)
             return ahk * faktor;
         if (kategorieNr == 0)
@@ -89,11 +96,16 @@ double CalcVersWert(int mandantNr, int kategorieNr, double ahk, TDateTime anscha
 
 double CalcZeitWert(IndexSource& src, int nutzungsdauer, int kategorieNr, double versicherungswert,
                     TDateTime anschaffungsdatum) {
+    return CalcZeitWert(src, ValuationDay::current(), nutzungsdauer, kategorieNr, versicherungswert, anschaffungsdatum);
+}
+
+double CalcZeitWert(IndexSource& src, const ValuationDay& today, int nutzungsdauer, int kategorieNr,
+                    double versicherungswert, TDateTime anschaffungsdatum) {
     try {
         int nd = nutzungsdauer;
         if (nd == 0)
             nd = src.nutzungsdauer(kategorieNr);
-        const int age = currentYear() - YearOf(anschaffungsdatum);
+        const int age = today.year - YearOf(anschaffungsdatum);
         if (age <= 2)
             return versicherungswert;
         if (nd <= 0)
@@ -117,7 +129,7 @@ double CalcZeitWert(int nutzungsdauer, int kategorieNr, double versicherungswert
 TDateTime Bezugsdatum(int maxIndexjahr) { return EncodeDate(maxIndexjahr > 0 ? maxIndexjahr : 1, 1, 1); }
 
 RowValuation ValueStoredRow(TBrenvikVersWerte& r, bool bVAT, TDateTime bezugsdatum, IndexSource& src,
-                            const VatRates& rates) {
+                            const VatRates& rates, const ValuationDay& today) {
     RowValuation v;
     if (r.geloescht != QLatin1String("0"))
         return v;
@@ -126,16 +138,16 @@ RowValuation ValueStoredRow(TBrenvikVersWerte& r, bool bVAT, TDateTime bezugsdat
         r.versicherungswert = r.ahk;
         return v;
     }
-    const double faktor = bVAT ? 1.0 : rates.faktor(r.anschaffungsdatum, BrvNow());
+    const double faktor = bVAT ? 1.0 : rates.faktor(r.anschaffungsdatum, today.now);
     try {
-        r.versicherungswert = CalcVersWert(src, r.mandant_nr, r.kategorie_nr, r.ahk, r.anschaffungsdatum, bezugsdatum,
+        r.versicherungswert = CalcVersWert(src, today, r.mandant_nr, r.kategorie_nr, r.ahk, r.anschaffungsdatum, bezugsdatum,
                                            faktor);
     } catch (const EBrvCalcVWError&) {
         r.versicherungswert = 0;
         v.vwFailed = true;
     }
     try {
-        r.zeitwert = CalcZeitWert(src, r.nutzungsdauer, r.kategorie_nr, r.versicherungswert, r.anschaffungsdatum);
+        r.zeitwert = CalcZeitWert(src, today, r.nutzungsdauer, r.kategorie_nr, r.versicherungswert, r.anschaffungsdatum);
     } catch (const EBrvCalcZWError&) {
         r.zeitwert = 0;
         v.zwFailed = true;

@@ -61,6 +61,18 @@ double CalcZeitWert(int nutzungsdauer, int kategorieNr, double versicherungswert
 double CalcZeitWert(IndexSource& src, int nutzungsdauer, int kategorieNr, double versicherungswert,
                     TDateTime anschaffungsdatum);
 
+// "Today" of a valuation: the year that ages count from and the moment the VAT factor is taken for. A batch run
+// takes it once.
+struct ValuationDay {
+    int year;
+    TDateTime now;
+    static ValuationDay current();
+};
+double CalcVersWert(IndexSource& src, const ValuationDay& today, int mandantNr, int kategorieNr, double ahk,
+                    TDateTime anschaffungsdatum, TDateTime bezugsdatum, double faktor);
+double CalcZeitWert(IndexSource& src, const ValuationDay& today, int nutzungsdauer, int kategorieNr,
+                    double versicherungswert, TDateTime anschaffungsdatum);
+
 // 1 January of the newest index year, the reference date of every valuation.
 TDateTime Bezugsdatum(int maxIndexjahr);
 
@@ -74,4 +86,4 @@ struct RowValuation {
 // insured value and keeps the current value; otherwise index and VAT factor (unless the client deducts input
 // tax), a failing computation giving 0.
 RowValuation ValueStoredRow(TBrenvikVersWerte& r, bool bVAT, TDateTime bezugsdatum, IndexSource& src,
-                            const VatRates& rates);
+                            const VatRates& rates, const ValuationDay& today = ValuationDay::current());

@@ -1,0 +1,253 @@
+// The asset register at year-end size: 65,500 assets of one client in an embedded database. Measures the batch
+// valuation, the list read and the look-ups of an import reconciliation against raw baselines over the client
+// library (prepared statement reused, one transaction), in the same run.
+//   brenvik-bench-assets [ROWS]
+
+#include "assets/batch_valuation.h"
+#include "db/convert.h"
+#include "db/dbaccess.h"
+#include "db/schema.h"
+#include "db/versicherungswerte.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void rawCheck(const ISC_STATUS* st) {
+    if (st[0] == 1 && st[1]) {
+        isc_print_status(st);
+        std::exit(1);
+    }
+}
+
+// A statement over the bare client library: output buffers as described, input parameters of our choosing.
+struct RawStmt {
+    ISC_STATUS_ARRAY st{};
+    isc_db_handle* db;
+    isc_tr_handle* tr;
+    isc_stmt_handle h = 0;
+    std::vector<char> outBuf, inBuf;
+    std::vector<std::vector<char>> data;
+    std::vector<short> ind;
+    XSQLDA* out = nullptr;
+    XSQLDA* in = nullptr;
+
+    RawStmt(isc_db_handle* d, isc_tr_handle* t, const char* sql, int nIn) : db(d), tr(t) {
+        isc_dsql_allocate_statement(st, db, &h);
+        outBuf.resize(XSQLDA_LENGTH(60));
+        out = reinterpret_cast<XSQLDA*>(outBuf.data());
+        out->version = SQLDA_VERSION1;
+        out->sqln = 60;
+        isc_dsql_prepare(st, tr, &h, 0, sql, 3, out);
+        rawCheck(st);
+        data.resize(out->sqld);
+        ind.resize(out->sqld);
+        for (int i = 0; i < out->sqld; ++i) {
+            XSQLVAR& v = out->sqlvar[i];
+            data[i].resize(v.sqllen + 2);
+            v.sqldata = data[i].data();
+            v.sqlind = &ind[i];
+        }
+        if (nIn) {
+            inBuf.resize(XSQLDA_LENGTH(nIn));
+            in = reinterpret_cast<XSQLDA*>(inBuf.data());
+            in->version = SQLDA_VERSION1;
+            in->sqln = short(nIn);
+            isc_dsql_describe_bind(st, &h, 1, in);
+            rawCheck(st);
+        }
+    }
+    ~RawStmt() { isc_dsql_free_statement(st, &h, DSQL_drop); }
+    void param(int i, short type, void* p, short len) {
+        in->sqlvar[i].sqltype = type;
+        in->sqlvar[i].sqldata = static_cast<char*>(p);
+        in->sqlvar[i].sqllen = len;
+        in->sqlvar[i].sqlind = nullptr;
+    }
+    void execute() {
+        isc_dsql_execute(st, tr, &h, 1, in);
+        rawCheck(st);
+    }
+    bool fetch() { return isc_dsql_fetch(st, &h, 1, out) == 0; }
+    void close() { isc_dsql_free_statement(st, &h, DSQL_close); }
+    qint32 intAt(int i) const { return *reinterpret_cast<const qint32*>(data[i].data()); }
+};
+
+const char* kTpb = "\x03\x09\x0f\x11\x06";
+
+double ms(QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
+
+void populate(int n) {
+    const int y = QDate::currentDate().year();
+    for (int kat = 1; kat <= 40; ++kat)
+        for (int year = y - 40; year < y; ++year)
+            BrvExec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES "
+                                   "(1, ?, ?, ?)"),
+                    kat, year, 50.0 + kat + (year - (y - 40)) * 1.5);
+    for (int kat = 1; kat <= 40; ++kat)
+        BrvExec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT, NUTZUNGSDAUER) "
+                               "VALUES (1, ?, ?, ?)"),
+                kat, QStringLiteral("Reihe %1").arg(kat), 5 + kat % 10);
+    for (int m : {1, 2})
+        BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, MWST_PFLICHT) VALUES (1, ?, 'Bench', '0')"), m);
+    for (int m : {1, 2})
+    for (int i = 0; i < n; ++i)
+        BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, INSERT_TS, ANLAGE_NR, "
+                               "ANLAGE_SUB_NR, KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, ANSCHAFFUNGSJAHR, AHK, "
+                               "NUTZUNGSDAUER, KATEGORIE_NR, GELOESCHT, FESTE_TAXE, QUELLE, UPDATE_CHECK, GEBAEUDE, "
+                               "LEASING, GEMIETET) VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '0', '0', 'IMPORT', '1', "
+                               "'0', '0', '0')"),
+                m, SqlTs{BrvNow()}, i / 4 + 1, i % 4, QStringLiteral("0%1").arg(400 + i % 90),
+                QStringLiteral("Anlage %1 Maschine mit längerer Bezeichnung").arg(i),
+                SqlTs{EncodeDate(y - 1 - i % 35, 1 + i % 12, 1 + i % 28)}, y - 1 - i % 35, 100.0 + i % 5000,
+                i % 3 == 0 ? 0 : 8, 1 + i % 40);
+    BrvCommit();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int n = argc > 1 ? std::atoi(argv[1]) : 65500;
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("bench.fdb"));
+    CreateNewDatabase(file, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+    fb::Database db;
+    fb::Transaction tr(db);
+    db.open(file, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+    SetBrvConnection(&db, &tr);
+    CheckDatabaseStructure();
+    populate(n);
+
+    const QByteArray select = (QStringLiteral("SELECT ") + kVersWerteCols +
+                               QStringLiteral(" FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = 1 ORDER BY MANDANT_NR, "
+                                              "ANLAGE_NR, ANLAGE_SUB_NR")).toUtf8();
+    QElapsedTimer t;
+
+    // Raw: read all rows, update each by key.
+    isc_tr_handle rawTr = 0;
+    ISC_STATUS_ARRAY st{};
+    auto rawReadUpdate = [&]() {
+    t.start();
+    isc_start_transaction(st, &rawTr, 1, db.handle(), 5, kTpb);
+    rawCheck(st);
+    {
+        RawStmt sel(db.handle(), &rawTr, select.constData(), 0);
+        RawStmt upd(db.handle(), &rawTr,
+                    "UPDATE VERSICHERUNGSWERTE SET UPDATE_TS = CURRENT_TIMESTAMP, VERSICHERUNGSWERT = ?, ZEITWERT = ? "
+                    "WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?",
+                    5);
+        sel.execute();
+        std::vector<std::pair<qint32, qint32>> keys;
+        keys.reserve(n);
+        while (sel.fetch())
+            keys.emplace_back(sel.intAt(4), sel.intAt(5));
+        double vw = 0, zw = 0;
+        qint32 m = 1, nr = 0, sub = 0;
+        upd.param(0, SQL_DOUBLE, &vw, 8);
+        upd.param(1, SQL_DOUBLE, &zw, 8);
+        upd.param(2, SQL_LONG, &m, 4);
+        upd.param(3, SQL_LONG, &nr, 4);
+        upd.param(4, SQL_LONG, &sub, 4);
+        for (const auto& [a, b] : keys) {
+            nr = a;
+            sub = b;
+            vw = a * 1.5;
+            zw = a * 0.5;
+            upd.execute();
+        }
+    }
+    isc_commit_transaction(st, &rawTr);
+    return ms(t);
+
+    };
+    BatchOptions o;
+    BatchResult br;
+    auto batchRun = [&]() {
+        t.restart();
+        br = RunBatchValuation(AllAssetRows(o.mandantNr), o);
+        return ms(t);
+    };
+    // Every update leaves a back version that the next writer of the row cleans up, so both runs get rows of their
+    // own, written once: the raw baseline those of client 1, the batch those of client 2 (the same register).
+    const double rawUpdate = rawReadUpdate();
+    o.mandantNr = 2;
+    const double batch = batchRun();
+
+    // Raw: fetch the same rows.
+    t.restart();
+    isc_start_transaction(st, &rawTr, 1, db.handle(), 5, kTpb);
+    long rawRows = 0;
+    {
+        RawStmt sel(db.handle(), &rawTr, select.constData(), 0);
+        sel.execute();
+        while (sel.fetch())
+            ++rawRows;
+    }
+    isc_commit_transaction(st, &rawTr);
+    const double rawFetch = ms(t);
+
+    t.restart();
+    const qsizetype listRows = GetVersWerteList(1, QString())->size();
+    BrvCommit();
+    const double list = ms(t);
+
+    // The look-ups of an import reconciliation: account number and description of every asset.
+    std::vector<std::pair<QByteArray, QByteArray>> probes;
+    probes.reserve(n);
+    for (int i = 0; i < n; ++i)
+        probes.emplace_back(QStringLiteral("0%1").arg(400 + i % 90).toUtf8(),
+                            QStringLiteral("Anlage %1 Maschine mit längerer Bezeichnung").arg(i).toUtf8());
+    t.restart();
+    isc_start_transaction(st, &rawTr, 1, db.handle(), 5, kTpb);
+    long rawFound = 0;
+    {
+        const QByteArray find = (QStringLiteral("SELECT FIRST 1 ") + kVersWerteColsAll +
+                                 QStringLiteral(" FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? AND KONTO_NR = ? AND "
+                                                "ANLAGEBEZEICHNUNG = ? ORDER BY ANLAGE_NR DESC, ANLAGE_SUB_NR DESC"))
+                                    .toUtf8();
+        RawStmt sel(db.handle(), &rawTr, find.constData(), 3);
+        qint32 m = 1;
+        sel.param(0, SQL_LONG, &m, 4);
+        for (auto& [konto, desc] : probes) {
+            sel.param(1, SQL_TEXT, konto.data(), short(konto.size()));
+            sel.param(2, SQL_TEXT, desc.data(), short(desc.size()));
+            sel.execute();
+            if (sel.fetch())
+                ++rawFound;
+            sel.close();
+        }
+    }
+    isc_commit_transaction(st, &rawTr);
+    const double rawLookup = ms(t);
+
+    t.restart();
+    long found = 0;
+    for (int i = 0; i < n; ++i) {
+        TBrenvikVersWerte r;
+        FindVersWert(1, QStringLiteral("0%1").arg(400 + i % 90),
+                     QStringLiteral("Anlage %1 Maschine mit längerer Bezeichnung").arg(i), r);
+        found += r.anlage_nr > 0;
+    }
+    BrvCommit();
+    const double lookup = ms(t);
+
+    std::printf("rows: %d (valued %d, failed %d, without value %d)\n", n, br.valued, br.failed, br.withoutValue);
+    std::printf("batch valuation   raw read+update %8.1f ms   batch        %8.1f ms   ratio %.2f\n", rawUpdate, batch,
+                batch / rawUpdate);
+    std::printf("list read         raw fetch       %8.1f ms   GetVersWerteList %4.1f ms   ratio %.2f\n", rawFetch, list,
+                list / rawFetch);
+    std::printf("look-ups          raw indexed     %8.1f ms   FindVersWert %8.1f ms   ratio %.2f\n", rawLookup, lookup,
+                lookup / rawLookup);
+    if (rawRows != listRows || rawFound != found)
+        std::printf("counts differ: %ld/%lld rows, %ld/%ld found\n", rawRows, static_cast<long long>(listRows),
+                    rawFound, found);
+    SetBrvConnection(nullptr, nullptr);
+    return 0;
+}
