@@ -654,6 +654,11 @@ QString Statement::asText(int c) const {
         int len = v.sqllen;
         while (len > 0 && d[len - 1] == ' ')
             --len;
+        // The one-character flags of every register row: shared texts instead of an allocation each.
+        if (len == 1 && (d[0] == '0' || d[0] == '1')) {
+            static const QString zero = QStringLiteral("0"), one = QStringLiteral("1");
+            return d[0] == '0' ? zero : one;
+        }
         return QString::fromUtf8(d, len);
     }
     case SQL_BLOB: {
