@@ -59,15 +59,7 @@ Tfrm_EditAddress::Tfrm_EditAddress(QWidget* parent) : QDialog(parent) {
         e->setMaxLength(n);
     top->addWidget(grpMandant_);
 
-    auto* buttons = new QDialogButtonBox;
-    auto* save = buttons->addButton(QStringLiteral("Speichern"), QDialogButtonBox::AcceptRole);
-    save->setObjectName(QStringLiteral("btnSpeichern"));
-    save->setDefault(true);
-    auto* cancel = buttons->addButton(QStringLiteral("Abbrechen"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("btnAbbrechen"));
-    top->addWidget(buttons);
-    connect(save, &QPushButton::clicked, this, &Tfrm_EditAddress::btnSpeichernClick);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(AddSaveCancelButtons(this, top), &QPushButton::clicked, this, &Tfrm_EditAddress::btnSpeichernClick);
 }
 
 QLineEdit* Tfrm_EditAddress::edit(const char* name) {

@@ -63,15 +63,7 @@ Tfrm_EditMeasures::Tfrm_EditMeasures(QWidget* parent) : QDialog(parent) {
     inner->addLayout(rest);
     top->addWidget(grpMandant_);
 
-    auto* buttons = new QDialogButtonBox;
-    auto* save = buttons->addButton(QStringLiteral("Speichern"), QDialogButtonBox::AcceptRole);
-    save->setObjectName(QStringLiteral("btnSpeichern"));
-    save->setDefault(true);
-    auto* cancel = buttons->addButton(QStringLiteral("Abbrechen"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("btnAbbrechen"));
-    top->addWidget(buttons);
-    connect(save, &QPushButton::clicked, this, &Tfrm_EditMeasures::btnSpeichernClick);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(AddSaveCancelButtons(this, top), &QPushButton::clicked, this, &Tfrm_EditMeasures::btnSpeichernClick);
 }
 
 QLineEdit* Tfrm_EditMeasures::valueEdit(const char* name) {

@@ -2,7 +2,11 @@
 
 #include "platform/dialogs.h"
 
+#include <QBoxLayout>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QLocale>
+#include <QPushButton>
 
 void ShowApplicationError(const QString& message, QWidget* parent) {
     platform::dialogs().message(message, platform::MsgIcon::Error, platform::MsgButtons::Ok, parent);
@@ -17,3 +21,15 @@ QString FormatCurrency(double value) { return QLocale().toCurrencyString(value, 
 #endif
 
 QString ProgramVersion() { return QStringLiteral(BRENVIK_VERSION); }
+
+QPushButton* AddSaveCancelButtons(QDialog* dialog, QBoxLayout* layout) {
+    auto* buttons = new QDialogButtonBox;
+    auto* save = buttons->addButton(QStringLiteral("Speichern"), QDialogButtonBox::AcceptRole);
+    save->setObjectName(QStringLiteral("btnSpeichern"));
+    save->setDefault(true);
+    auto* cancel = buttons->addButton(QStringLiteral("Abbrechen"), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("btnAbbrechen"));
+    layout->addWidget(buttons);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    return save;
+}

@@ -14,5 +14,11 @@ QString FormatAmount(double value);
 // Amount in the system currency format ("1.234,50 €").
 QString FormatCurrency(double value);
 
+class QBoxLayout;
+class QDialog;
+class QPushButton;
+// "Speichern" (the default button, handled by the dialog) and "Abbrechen" (rejects) at the foot of a dialog.
+QPushButton* AddSaveCancelButtons(QDialog* dialog, QBoxLayout* layout);
+
 // The program version of the build as major.minor.release.build.
 QString ProgramVersion();

@@ -193,14 +193,7 @@ void GetBenutzer(const QString& login, TBrenvikBenutzer& rec) {
 
 bool RegisterBenutzerLogin(const QString& login) {
     TBrenvikBenutzer user;
-    bool update = true;
-    try {
-        GetBenutzer(login, user);
-    } catch (const EBrvException_NODATA&) {
-        update = false;
-    } catch (const Exception& e) {
-        throw EBrvException_DBERROR(e.message());
-    }
+    const bool update = BrvRowExists([&] { GetBenutzer(login, user); });
     const TDateTime now = BrvNow();
     if (update)
         BrvExec(QStringLiteral("UPDATE BENUTZER SET BRV_MANDANT_NR = 1, LETZTER_LOGIN = ?, UPDATE_TS = ? WHERE "

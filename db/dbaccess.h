@@ -74,6 +74,19 @@ template <typename... A> long BrvExec(const QString& sql, const A&... a) {
     return q->rowsAffected();
 }
 
+// The first step of every insert-or-update: whether the read finds the row. No data means insert; any other
+// failure of the read becomes EBrvException_DBERROR with its message.
+template <typename Read> bool BrvRowExists(Read read) {
+    try {
+        read();
+        return true;
+    } catch (const EBrvException_NODATA&) {
+        return false;
+    } catch (const Exception& e) {
+        throw EBrvException_DBERROR(e.message());
+    }
+}
+
 // Runs DDL on the shared transaction and commits, as the schema upgrade needs it.
 void BrvExecDdl(const QString& sql);
 

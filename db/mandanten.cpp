@@ -197,15 +197,8 @@ void GetAdresse(int mandantNr, int adressNr, TBrenvikAdresse& rec) {
 }
 
 void SaveAdresse(TBrenvikAdresse r) {
-    bool update = true;
-    try {
-        TBrenvikAdresse current;
-        GetAdresse(r.mandant_nr, r.adress_nr, current);
-    } catch (const EBrvException_NODATA&) {
-        update = false;
-    } catch (const Exception& e) {
-        throw EBrvException_DBERROR(e.message());
-    }
+    TBrenvikAdresse current;
+    const bool update = BrvRowExists([&] { GetAdresse(r.mandant_nr, r.adress_nr, current); });
     const TDateTime now = BrvNow();
     const QString texts =
         QStringLiteral("ADRESSBEZEICHNUNG, STRASSE, HAUSNUMMER, ZUSATZ, PLZ, ORT, LAND, POSTFACH, POSTFACH_PLZ, "
@@ -272,15 +265,8 @@ void GetKennzahlenHist(int mandantNr, int bilanzjahr, TBrenvikKennzahlenHist& re
 }
 
 void SaveKennzahlenHist(TBrenvikKennzahlenHist r) {
-    bool update = true;
-    try {
-        TBrenvikKennzahlenHist current;
-        GetKennzahlenHist(r.mandant_nr, r.bilanzjahr, current);
-    } catch (const EBrvException_NODATA&) {
-        update = false;
-    } catch (const Exception& e) {
-        throw EBrvException_DBERROR(e.message());
-    }
+    TBrenvikKennzahlenHist current;
+    const bool update = BrvRowExists([&] { GetKennzahlenHist(r.mandant_nr, r.bilanzjahr, current); });
     const TDateTime now = BrvNow();
     if (update)
         BrvExec(QStringLiteral("UPDATE KENNZAHLEN_HIST SET BRV_MANDANT_NR = 1, UPDATE_TS = ?, FERTIGE_ERZ_BILANZ = ?, "
@@ -324,15 +310,8 @@ void GetKennzahlenStandort(int mandantNr, int adressNr, TBrenvikKennzahlenStando
 }
 
 void SaveKennzahlenStandort(TBrenvikKennzahlenStandort r) {
-    bool update = true;
-    try {
-        TBrenvikKennzahlenStandort current;
-        GetKennzahlenStandort(r.mandant_nr, r.adress_nr, current);
-    } catch (const EBrvException_NODATA&) {
-        update = false;
-    } catch (const Exception& e) {
-        throw EBrvException_DBERROR(e.message());
-    }
+    TBrenvikKennzahlenStandort current;
+    const bool update = BrvRowExists([&] { GetKennzahlenStandort(r.mandant_nr, r.adress_nr, current); });
     try {
         const TDateTime now = BrvNow();
         if (update)

@@ -381,15 +381,8 @@ void DeleteVersWert(int mandantNr, int anlageNr, int anlageSubNr) {
 }
 
 void SaveVersWert(TBrenvikVersWerte r) {
-    bool update = true;
-    try {
-        TBrenvikVersWerte current;
-        GetVersWert(r.mandant_nr, r.anlage_nr, r.anlage_sub_nr, current);
-    } catch (const EBrvException_NODATA&) {
-        update = false;
-    } catch (const Exception& e) {
-        throw EBrvException_DBERROR(e.message());
-    }
+    TBrenvikVersWerte current;
+    const bool update = BrvRowExists([&] { GetVersWert(r.mandant_nr, r.anlage_nr, r.anlage_sub_nr, current); });
     const int year = YearOf(r.anschaffungsdatum);
     const SqlTs now{BrvNow()};
     if (update)
