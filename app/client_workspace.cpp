@@ -1,8 +1,10 @@
 #include "app/client_workspace.h"
 
+#include "app/brenvik_ini.h"
 #include "db/brenvik_config.h"
 #include "db/mandanten.h"
 #include "platform/dialogs.h"
+#include "platform/ini.h"
 #include "platform/paths.h"
 
 #include <QDir>
@@ -133,6 +135,20 @@ SaveResult SaveClient(const ClientForm& form, const QString& sBAKFLD, const QStr
                                     MsgIcon::Error, MsgButtons::Cancel, parent);
     }
     return result;
+}
+
+QString UseBackupFolderDbFlag() {
+    platform::IniProfile ini(platform::commonFilesPath() + brenvik::kIniFileName);
+    return ini.readString(brenvik::kSectionParameter, QStringLiteral("USE_BACKUP_FOLDER_DB"), QStringLiteral("0"));
+}
+
+QString ClientStorageFolder(int mandantNr, const QString& useBackupFolderDb) {
+    TBrenvikMandant m;
+    GetMandant(mandantNr, m);
+    QString f = platform::withTrailingSeparator(m.sicherungspfad);
+    if (useBackupFolderDb == QLatin1String("1"))
+        f = platform::withTrailingSeparator(GetKonfiguration(QStringLiteral("BACKUP_FOLDER"))) + f;
+    return f;
 }
 
 QString LockedByOtherText(const QString& holder) {

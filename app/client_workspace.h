@@ -44,6 +44,13 @@ using LogFn = std::function<void(const QString& code, const QString& text)>;
 SaveResult SaveClient(const ClientForm& form, const QString& sBAKFLD, const QString& useBackupFolderDb,
                       const LogFn& log, QWidget* parent = nullptr);
 
+// "USE_BACKUP_FOLDER_DB" of the one authoritative brenvik.ini, the common data folder's (default "0"). Raises
+// Exception when the file cannot be read.
+QString UseBackupFolderDbFlag();
+// The client's storage folder (pictures, attachments): its path with a trailing separator, below the central
+// backup folder of the database when the flag is "1".
+QString ClientStorageFolder(int mandantNr, const QString& useBackupFolderDb);
+
 // The client functions that go on only while the current user holds the client's lock.
 enum class ClientFunction { Datenimport, Versicherungswertermittlung, Berichte, MandantLoeschen };
 

@@ -5,6 +5,7 @@
 #include "app/frm_editmeasures.h"
 #include "app/frm_select_branch.h"
 #include "app/frm_settings.h"
+#include "app/frm_verswerte.h"
 #include "app/ui_common.h"
 #include "db/brenvik_config.h"
 #include "db/convert.h"
@@ -365,7 +366,8 @@ void TfrmBrenvik::buildMenu() {
     QMenu* bearbeiten = mb->addMenu(QStringLiteral("&Bearbeiten"));
     bearbeiten->setObjectName(QStringLiteral("mnuBearbeiten"));
     add(bearbeiten, "mnuDatenimport", QStringLiteral("Datenimport"), false);
-    add(bearbeiten, "mnuVersicherungswert", QStringLiteral("Versicherungswertermittlung"), false);
+    connect(add(bearbeiten, "mnuVersicherungswert", QStringLiteral("Versicherungswertermittlung"), true),
+            &QAction::triggered, this, [this] { RunClientFunction(ClientFunction::Versicherungswertermittlung); });
 
     QMenu* berichte = mb->addMenu(QStringLiteral("Be&richte"));
     berichte->setObjectName(QStringLiteral("mnuBerichte"));
@@ -643,8 +645,8 @@ void TfrmBrenvik::PreparePopup() {
         if (r == kLockDone || (r == kLockHeld && holder == sUserName)) {
             for (QAction* a : {pmMandantLoeschen, pmDatenimport, pmVersicherungswert, pmBerichte})
                 a->setVisible(true);
-            // The working windows of these functions are opened once they exist in this program.
-            for (QAction* a : {pmDatenimport, pmVersicherungswert, pmBerichte})
+            // The import and report windows are opened once they exist in this program.
+            for (QAction* a : {pmDatenimport, pmBerichte})
                 a->setEnabled(static_cast<bool>(openClientWindow));
         } else {
             say(workspace::LockedByOtherText(holder), MsgIcon::Warning, this);
@@ -658,8 +660,24 @@ void TfrmBrenvik::RunClientFunction(ClientFunction f) {
     if (!workspace::ClientLockCheck(f, selectedNode(), iUserNr, sUserName, this))
         return;
     iClientID = selectedNode().clientNr;
-    if (openClientWindow)
-        openClientWindow(f, iClientID, tnSelNode->text(0));
+    const QString name = tnSelNode->text(0);
+    if (openClientWindow) {
+        openClientWindow(f, iClientID, name);
+        return;
+    }
+    if (f == ClientFunction::Versicherungswertermittlung) {
+        try {
+            Tfrm_VersWerte d(this);
+            d.iClientID = iClientID;
+            d.sClientName = name;
+            d.bVAT = cbxMwst_Pflicht->isChecked();
+            platform::execModal(d);
+        } catch (const Exception& e) {
+            say(QStringLiteral("Fehler bei der Ermittlung des aktuellen Mandanten.\r\nBitte wählen Sie zunächst einen "
+                               "Mandanten aus.") + QStringLiteral("\r\n") + e.message(),
+                MsgIcon::Information, this);
+        }
+    }
 }
 
 void TfrmBrenvik::LoadMandantData() {
@@ -681,7 +699,7 @@ void TfrmBrenvik::LoadMandantData() {
             platform::dialogs().message(e.message(), MsgIcon::None, MsgButtons::Ok, this);
         }
         lbLetzterImport->setText(lastImport != 0
-                                     ? QLocale().toString(TDateTimeToDate(lastImport), QLocale::ShortFormat)
+                                     ? ShortDateText(lastImport)
                                      : QStringLiteral("./."));
         ShowBetriebsart();
         ReloadAddressList();
@@ -754,8 +772,7 @@ void TfrmBrenvik::ReloadObjektAdressen() {
 QString TfrmBrenvik::ReadUseBackupFolderDb() {
     // One authoritative configuration file: the common data folder's, which start-up and the settings use too.
     try {
-        platform::IniProfile ini(platform::commonFilesPath() + brenvik::kIniFileName);
-        return ini.readString(brenvik::kSectionParameter, QStringLiteral("USE_BACKUP_FOLDER_DB"), QStringLiteral("0"));
+        return workspace::UseBackupFolderDbFlag();
     } catch (const Exception& e) {
         platform::dialogs().message(QStringLiteral("Die Brenvik-Konfiguration konnte nicht gelesen werden.\r\n"
                                                    "Systemnachricht: ") + e.message(),
@@ -766,13 +783,7 @@ QString TfrmBrenvik::ReadUseBackupFolderDb() {
 
 QString TfrmBrenvik::GetMandantFileFolder() {
     try {
-        const QString flag = ReadUseBackupFolderDb();
-        TBrenvikMandant m;
-        GetMandant(iClientID, m);
-        QString f = platform::withTrailingSeparator(m.sicherungspfad);
-        if (flag == QLatin1String("1"))
-            f = platform::withTrailingSeparator(GetKonfiguration(QStringLiteral("BACKUP_FOLDER"))) + f;
-        return f;
+        return workspace::ClientStorageFolder(iClientID, ReadUseBackupFolderDb());
     } catch (const Exception& e) {
         platform::dialogs().message(QStringLiteral("GetMandantFileFolder: ") + e.message(), MsgIcon::None,
                                     MsgButtons::Ok, this);

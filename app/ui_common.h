@@ -9,10 +9,6 @@ class QWidget;
 // The application's general error display: a failure that no window handled itself.
 void ShowApplicationError(const QString& message, QWidget* parent = nullptr);
 
-// Amount with thousands separators and exactly two decimals in the user's format ("1.234,50").
-QString FormatAmount(double value);
-// Amount in the system currency format ("1.234,50 €").
-QString FormatCurrency(double value);
 
 class QBoxLayout;
 class QDialog;

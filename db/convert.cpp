@@ -175,3 +175,25 @@ QString NewGuidText() {
     return QUuid::createUuid().toString(QUuid::WithBraces).toUpper().remove(QLatin1Char('{')).remove(
         QLatin1Char('}')).remove(QLatin1Char('-'));
 }
+
+QString ShortDateText(TDateTime dt) {
+    QString fmt = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!fmt.contains(QLatin1String("yyyy")))
+        fmt.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return QLocale().toString(TDateTimeToDate(dt), fmt);
+}
+
+QString FormatAmount(double value) { return QLocale().toString(value, 'f', 2); }
+
+QString FormatCurrency(double value) {
+    // The system's currency format, with the plain blank the exports have always had before the sign.
+    QString s = QLocale().toCurrencyString(value, QLocale().currencySymbol(), 2);
+    s.replace(QChar(0x00A0), QLatin1Char(' '));
+    return s;
+}
+
+QString FormatFixed2(double value) {
+    QLocale plain;
+    plain.setNumberOptions(QLocale::OmitGroupSeparator);
+    return plain.toString(value, 'f', 2);
+}

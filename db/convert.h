@@ -13,6 +13,14 @@ double TextToFloat(const QString& text);
 TDateTime TextToDate(const QString& text);
 // Formats with a pattern of the classic form (DD.MM.YYYY, YYYYMMDD_HHmmss, ...); empty when it cannot.
 QString FormatDateTimeLocal(const QString& pattern, TDateTime dt);
+// The user's short date with a four-digit year (German: DD.MM.YYYY).
+QString ShortDateText(TDateTime dt);
+// Amount with thousands separators and exactly two decimals in the user's format ("1.234,50").
+QString FormatAmount(double value);
+// Amount in the currency format: amount, a blank and the currency sign ("1.234,50 €").
+QString FormatCurrency(double value);
+// Fixed point with two decimals and no thousands separator ("1234,50").
+QString FormatFixed2(double value);
 // 32 upper-case hexadecimal digits of a new GUID.
 QString NewGuidText();
 

@@ -484,7 +484,7 @@ TEST_F(WindowTest, NewClientWithAddressAndKeyFiguresThenDeleted) {
     auto* measures = child<QTreeWidget>(*w, "lvKennzahlen");
     ASSERT_EQ(measures->topLevelItemCount(), 1);
     EXPECT_EQ(measures->topLevelItem(0)->text(0), QString::number(QDate::currentDate().year()));
-    EXPECT_EQ(measures->topLevelItem(0)->text(1), QStringLiteral("1.234,50\u00A0€"));
+    EXPECT_EQ(measures->topLevelItem(0)->text(1), QStringLiteral("1.234,50 €"));
     EXPECT_EQ(measures->topLevelItem(0)->text(8), QStringLiteral("0,00%"));
     EXPECT_EQ(measures->topLevelItem(0)->textAlignment(1) & Qt::AlignRight, Qt::AlignRight);
 
