@@ -3,6 +3,7 @@
 #include "app/brenvik_ini.h"
 #include "app/client_workspace.h"
 #include "assets/batch_valuation.h"
+#include "assets/csv_export.h"
 #include "db/brenvik_config.h"
 #include "db/dbaccess.h"
 #include "db/mandanten.h"
@@ -27,7 +28,9 @@ int usage() {
                        "  brenvik-cli prepare-installation    richtet bei Bedarf Datenordner, brenvik.ini und "
                        "Datenbank ein\n"
                        "  brenvik-cli value --client N [--stop-on-error]\n"
-                       "                                      bewertet alle Anlagen des Mandanten N"));
+                       "                                      bewertet alle Anlagen des Mandanten N\n"
+                       "  brenvik-cli export-csv --client N --out DATEI\n"
+                       "                                      schreibt das Anlagenverzeichnis wie \"Anlagenexport\""));
     return 2;
 }
 
@@ -174,6 +177,28 @@ int value(const QStringList& args) {
     return code;
 }
 
+int exportCsv(const QStringList& args) {
+    const int client = clientArgument(args);
+    const int o = args.indexOf(QStringLiteral("--out"));
+    if (client <= 0 || o < 0 || o + 1 >= args.size())
+        return usage();
+    ConfiguredConnection conn;
+    if (!conn.open())
+        return 1;
+    try {
+        TBrenvikMandant m;
+        GetMandant(client, m);
+        const int n = ExportRegisterCsv(client, args[o + 1]);
+        out(QStringLiteral("Exportiert: %1").arg(n));
+        return 0;
+    } catch (const EBrvException_NODATA&) {
+        err(QStringLiteral("Der Mandant %1 ist nicht vorhanden.").arg(client));
+    } catch (const Exception& e) {
+        err(QStringLiteral("Fehler beim Export der Anlageinformationen.\r\nSystemmeldung: ") + e.message());
+    }
+    return 1;
+}
+
 int prepareInstallation() {
     try {
         out(brenvik::PrepareFirstUse());
@@ -203,5 +228,7 @@ int main(int argc, char** argv) {
         return prepareInstallation();
     if (cmd == QLatin1String("value"))
         return value(args);
+    if (cmd == QLatin1String("export-csv"))
+        return exportCsv(args);
     return usage();
 }

@@ -6,6 +6,7 @@
 
 #include <QDate>
 
+#include <QFile>
 #include <QProcess>
 
 namespace {
@@ -110,6 +111,19 @@ TEST_F(CliTest, ValueRunsOverTheClientUnderItsLock) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err.trimmed(), QStringLiteral("Der Mandant 9 ist nicht vorhanden."));
     EXPECT_EQ(cli({QStringLiteral("value"), QStringLiteral("--clint"), QStringLiteral("1")}).code, 2);
+
+    // The export writes what "Anlagenexport" writes.
+    const QString out = path(QStringLiteral("register.csv"));
+    r = cli({QStringLiteral("export-csv"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--out"), out});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.trimmed(), QStringLiteral("Exportiert: 3"));
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 5); // header, three assets, nothing after the last CR LF
+    EXPECT_TRUE(lines[1].startsWith(";;;"));
+    EXPECT_TRUE(lines[3].contains(";x;0;")); // asset 3 is marked deleted
+    EXPECT_EQ(cli({QStringLiteral("export-csv"), QStringLiteral("--client"), QStringLiteral("1")}).code, 2);
 }
 
 } // namespace
