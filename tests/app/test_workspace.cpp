@@ -7,6 +7,7 @@
 #include "app/frm_editmeasures.h"
 #include "app/frm_select_branch.h"
 #include "app/frm_settings.h"
+#include "app/frm_verswerte.h"
 #include "db/brenvik_config.h"
 #include "db/mandanten.h"
 #include "platform/ini.h"
@@ -448,6 +449,22 @@ TEST_F(WindowTest, TreeClicksTakeAndGiveBackLocksAndThePopupFollows) {
     clickNode(clientNode(1));
     w->RunClientFunction(ClientFunction::Datenimport);
     EXPECT_EQ(opened, QList<int>{1});
+
+    // Without the seam the valuation opens its window for the client.
+    w->openClientWindow = nullptr;
+    QString shownFor;
+    bool vat = true;
+    {
+        ScopedRunner runner([&](QDialog& d) {
+            auto& list = dynamic_cast<Tfrm_VersWerte&>(d);
+            shownFor = list.sClientName + QLatin1Char('/') + QString::number(list.iClientID);
+            vat = list.bVAT;
+            return int(QDialog::Accepted);
+        });
+        w->findChild<QAction*>(QStringLiteral("mnuVersicherungswert"))->trigger();
+    }
+    EXPECT_EQ(shownFor, QStringLiteral("Alpha (1)/1"));
+    EXPECT_FALSE(vat); // Alpha is not entitled to deduct input tax
 }
 
 TEST_F(WindowTest, NewClientWithAddressAndKeyFiguresThenDeleted) {
