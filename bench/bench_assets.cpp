@@ -3,13 +3,15 @@
 // library (prepared statement reused, one transaction), in the same run.
 //   brenvik-bench-assets [ROWS]
 
+#include "app/frm_verswerte.h"
 #include "assets/batch_valuation.h"
 #include "db/convert.h"
 #include "db/dbaccess.h"
 #include "db/schema.h"
 #include "db/versicherungswerte.h"
+#include "platform/dialogs.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDate>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -94,9 +96,9 @@ void populate(int n) {
         BrvExec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT, NUTZUNGSDAUER) "
                                "VALUES (1, ?, ?, ?)"),
                 kat, QStringLiteral("Reihe %1").arg(kat), 5 + kat % 10);
-    for (int m : {1, 2})
+    for (int m : {1, 2, 3})
         BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, MWST_PFLICHT) VALUES (1, ?, 'Bench', '0')"), m);
-    for (int m : {1, 2})
+    for (int m : {1, 2, 3})
     for (int i = 0; i < n; ++i)
         BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, INSERT_TS, ANLAGE_NR, "
                                "ANLAGE_SUB_NR, KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, ANSCHAFFUNGSJAHR, AHK, "
@@ -113,7 +115,13 @@ void populate(int n) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // The asset list window is measured too; it needs no screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    platform::ScriptedDialogs dialogs;
+    platform::ScopedDialogs scopedDialogs(dialogs);
     const int n = argc > 1 ? std::atoi(argv[1]) : 65500;
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("bench.fdb"));
@@ -238,6 +246,22 @@ int main(int argc, char** argv) {
     BrvCommit();
     const double lookup = ms(t);
 
+    // The window: opening the register of client 3, then its batch run (counting failures) on rows written once.
+    double windowOpen = 0, windowBatch = 0;
+    {
+        Tfrm_VersWerte w;
+        w.iClientID = 3;
+        w.sClientName = QStringLiteral("Bench (3)");
+        t.restart();
+        w.show();
+        QApplication::processEvents();
+        windowOpen = ms(t);
+        dialogs.answers = {platform::MsgResult::No};
+        t.restart();
+        w.StartValuation();
+        windowBatch = ms(t);
+    }
+
     std::printf("rows: %d (valued %d, failed %d, without value %d)\n", n, br.valued, br.failed, br.withoutValue);
     std::printf("batch valuation   raw read+update %8.1f ms   batch        %8.1f ms   ratio %.2f\n", rawUpdate, batch,
                 batch / rawUpdate);
@@ -245,6 +269,8 @@ int main(int argc, char** argv) {
                 list / rawFetch);
     std::printf("look-ups          raw indexed     %8.1f ms   FindVersWert %8.1f ms   ratio %.2f\n", rawLookup, lookup,
                 lookup / rawLookup);
+    std::printf("asset list window open %8.1f ms;  its batch run %8.1f ms   ratio to the routine %.2f\n", windowOpen,
+                windowBatch, windowBatch / batch);
     if (rawRows != listRows || rawFound != found)
         std::printf("counts differ: %ld/%lld rows, %ld/%ld found\n", rawRows, static_cast<long long>(listRows),
                     rawFound, found);
