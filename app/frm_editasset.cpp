@@ -65,7 +65,7 @@ QCheckBox* Tfrm_EditAsset::check(const char* name, const QString& text) {
 Tfrm_EditAsset::Tfrm_EditAsset(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frm_EditAsset"));
     setWindowTitle(QStringLiteral("Anlage bearbeiten"));
-    resize(900, 660);
+    resize(1000, 680);
     auto* top = new QVBoxLayout(this);
     grpMandant_ = new QGroupBox;
     grpMandant_->setObjectName(QStringLiteral("grpMandant"));
@@ -73,6 +73,22 @@ Tfrm_EditAsset::Tfrm_EditAsset(QWidget* parent) : QDialog(parent) {
     auto* left = new QFormLayout;
     columns->addLayout(left, 3);
 
+    // The values as first imported, in small print under their fields.
+    auto originalRow = [](const QString& caption, QLabel* value) {
+        auto* row = new QWidget;
+        auto* h = new QHBoxLayout(row);
+        h->setContentsMargins(0, 0, 0, 0);
+        auto* c = new QLabel(caption);
+        for (QLabel* l : {c, value}) {
+            QFont f = l->font();
+            f.setPointSizeF(f.pointSizeF() * 0.9);
+            l->setFont(f);
+            l->setForegroundRole(QPalette::PlaceholderText);
+        }
+        h->addWidget(c);
+        h->addWidget(value, 1);
+        return row;
+    };
     auto* numbers = new QHBoxLayout;
     edAnlage_nr = line("edAnlage_nr");
     edAnlage_Subnr = line("edAnlage_Subnr");
@@ -92,17 +108,17 @@ Tfrm_EditAsset::Tfrm_EditAsset(QWidget* parent) : QDialog(parent) {
     left->addRow(QStringLiteral("Anlagebezeichnung:"), edAnlagebezeichnung);
     lbOrgBezeichnung = new QLabel(kNv);
     lbOrgBezeichnung->setObjectName(QStringLiteral("lbOrgBezeichnung"));
-    left->addRow(QStringLiteral("Originalwert der Anlagebezeichnung: "), lbOrgBezeichnung);
+    left->addRow(originalRow(QStringLiteral("Originalwert der Anlagebezeichnung: "), lbOrgBezeichnung));
     edAnschaffungsdatum = line("edAnschaffungsdatum");
     left->addRow(QStringLiteral("Anschaffungsdatum:"), edAnschaffungsdatum);
     lbOrgDatum = new QLabel(kNv);
     lbOrgDatum->setObjectName(QStringLiteral("lbOrgDatum"));
-    left->addRow(QStringLiteral("Originalwert des Anschaffungsdatums: "), lbOrgDatum);
+    left->addRow(originalRow(QStringLiteral("Originalwert des Anschaffungsdatums: "), lbOrgDatum));
     edAHK = line("edAHK");
     left->addRow(QStringLiteral("Anschaffungs-/Herstellungskosten:"), edAHK);
     lbOrgAHK = new QLabel(kNv);
     lbOrgAHK->setObjectName(QStringLiteral("lbOrgAHK"));
-    left->addRow(QStringLiteral("Originalwert der Anschaffungs-/Herstellungskosten: "), lbOrgAHK);
+    left->addRow(originalRow(QStringLiteral("Originalwert der Anschaffungs-/Herstellungskosten: "), lbOrgAHK));
 
     auto valueRow = [&](const QString& label, QLineEdit*& ed, const char* name, QPushButton** btn, const QString& btnText,
                         const char* btnName) {

@@ -36,7 +36,8 @@ namespace {
 
 const char* const kHeaders[12] = {"AnlageNr", "SNr",     "KontoNr", "Anlagebezeichnung", "Ans.-Datum", "AHK",
                                   "Vers.-Wert", "E.-Vers", "M.-Vers", "IndexNr",           "Gelöscht",   "Bearbeitung"};
-const int kWidths[12] = {60, 32, 65, 200, 70, 70, 75, 50, 55, 50, 50, 60};
+// Wide enough for German amounts and dates in the system font.
+const int kWidths[12] = {70, 40, 75, 260, 85, 105, 105, 60, 65, 65, 65, 85};
 // The sort field of a header click; nullptr keeps the current order.
 const char* const kSortFields[12] = {"", "", "KONTO_NR", "ANLAGEBEZEICHNUNG", "ANSCHAFFUNGSDATUM", "AHK",
                                      "VERSICHERUNGSWERT", "ELEKTRONIK_VERS", "MASCHINEN_VERS", "KATEGORIE_NR",
