@@ -4,6 +4,7 @@
 #include "app/frm_editaddress.h"
 #include "app/frm_editmeasures.h"
 #include "app/frm_select_branch.h"
+#include "app/frm_importassets.h"
 #include "app/frm_settings.h"
 #include "app/frm_verswerte.h"
 #include "app/ui_common.h"
@@ -365,7 +366,8 @@ void TfrmBrenvik::buildMenu() {
 
     QMenu* bearbeiten = mb->addMenu(QStringLiteral("&Bearbeiten"));
     bearbeiten->setObjectName(QStringLiteral("mnuBearbeiten"));
-    add(bearbeiten, "mnuDatenimport", QStringLiteral("Datenimport"), false);
+    connect(add(bearbeiten, "mnuDatenimport", QStringLiteral("Datenimport"), true), &QAction::triggered, this,
+            [this] { RunClientFunction(ClientFunction::Datenimport); });
     connect(add(bearbeiten, "mnuVersicherungswert", QStringLiteral("Versicherungswertermittlung"), true),
             &QAction::triggered, this, [this] { RunClientFunction(ClientFunction::Versicherungswertermittlung); });
 
@@ -645,9 +647,8 @@ void TfrmBrenvik::PreparePopup() {
         if (r == kLockDone || (r == kLockHeld && holder == sUserName)) {
             for (QAction* a : {pmMandantLoeschen, pmDatenimport, pmVersicherungswert, pmBerichte})
                 a->setVisible(true);
-            // The import and report windows are opened once they exist in this program.
-            for (QAction* a : {pmDatenimport, pmBerichte})
-                a->setEnabled(static_cast<bool>(openClientWindow));
+            // The report window is opened once it exists in this program.
+            pmBerichte->setEnabled(static_cast<bool>(openClientWindow));
         } else {
             say(workspace::LockedByOtherText(holder), MsgIcon::Warning, this);
         }
@@ -664,6 +665,21 @@ void TfrmBrenvik::RunClientFunction(ClientFunction f) {
     if (openClientWindow) {
         openClientWindow(f, iClientID, name);
         return;
+    }
+    if (f == ClientFunction::Datenimport) {
+        try {
+            Tfrm_ImportAssets d(this);
+            d.iClientID = iClientID;
+            d.sClientName = name;
+            d.sBAKFLD = sBAKFLD;
+            d.sUSE_BACKUP_FOLDER_DB = sUSE_BACKUP_FOLDER_DB;
+            platform::execModal(d);
+            LoadMandantData();
+        } catch (const Exception& e) {
+            say(QStringLiteral("Fehler bei der Ermittlung des aktuellen Mandanten.\r\nBitte wählen Sie zunächst einen "
+                               "Mandanten aus.") + QStringLiteral("\r\n") + e.message(),
+                MsgIcon::Information, this);
+        }
     }
     if (f == ClientFunction::Versicherungswertermittlung) {
         try {

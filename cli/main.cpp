@@ -4,6 +4,8 @@
 #include "app/client_workspace.h"
 #include "assets/batch_valuation.h"
 #include "assets/csv_export.h"
+#include "import/importer.h"
+#include "import/takeover.h"
 #include "db/brenvik_config.h"
 #include "db/dbaccess.h"
 #include "db/mandanten.h"
@@ -11,7 +13,12 @@
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 
+#include "db/convert.h"
+#include "db/indexwerte.h"
+#include "platform/ini.h"
+
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <cstdio>
@@ -30,7 +37,10 @@ int usage() {
                        "  brenvik-cli value --client N [--stop-on-error]\n"
                        "                                      bewertet alle Anlagen des Mandanten N\n"
                        "  brenvik-cli export-csv --client N --out DATEI\n"
-                       "                                      schreibt das Anlagenverzeichnis wie \"Anlagenexport\""));
+                       "                                      schreibt das Anlagenverzeichnis wie \"Anlagenexport\"\n"
+                       "  brenvik-cli import --client N --file DATEI [--layout excel|text|datev2021] [--index K]\n"
+                       "                     [--groups] [--extras] [--index-from-file] [--stage-only]\n"
+                       "                                      liest, prüft und übernimmt eine Importdatei"));
     return 2;
 }
 
@@ -111,6 +121,34 @@ int clientArgument(const QStringList& args) {
     return i >= 0 && i + 1 < args.size() ? args[i + 1].toInt() : 0;
 }
 
+// Takes the client's lock for a run like the application; false (after the German warning) when another user
+// holds it. took tells whether the run must give it back.
+bool lockForRun(int client, bool& took, int& userNr) {
+    const QString login = platform::loginName();
+    try {
+        RegisterBenutzerLogin(login);
+        TBrenvikBenutzer user;
+        GetBenutzer(login, user);
+        userNr = user.benutzer_nr;
+    } catch (const Exception& e) {
+        err(QStringLiteral("Benutzerinformationen konnten nicht in die Datenbank eingetragen werden.\r\n"
+                           "Fehlermeldung: ") + e.message());
+        return false;
+    }
+    QString holder;
+    const int lock = MandantLock(true, userNr, client, holder);
+    if (lock >= kLockDbError) {
+        err(QStringLiteral("Fehler beim Sperren des aktuell gewaehlten Mandanten."));
+        return false;
+    }
+    if (lock != kLockDone && holder != login) {
+        err(workspace::LockedByOtherText(holder));
+        return false;
+    }
+    took = lock == kLockDone;
+    return true;
+}
+
 int value(const QStringList& args) {
     const int client = clientArgument(args);
     for (const QString& a : args)
@@ -121,18 +159,6 @@ int value(const QStringList& args) {
     ConfiguredConnection conn;
     if (!conn.open())
         return 1;
-    const QString login = platform::loginName();
-    int userNr = 0;
-    try {
-        RegisterBenutzerLogin(login);
-        TBrenvikBenutzer user;
-        GetBenutzer(login, user);
-        userNr = user.benutzer_nr;
-    } catch (const Exception& e) {
-        err(QStringLiteral("Benutzerinformationen konnten nicht in die Datenbank eingetragen werden.\r\n"
-                           "Fehlermeldung: ") + e.message());
-        return 1;
-    }
     TBrenvikMandant m;
     try {
         GetMandant(client, m);
@@ -140,17 +166,10 @@ int value(const QStringList& args) {
         err(QStringLiteral("Der Mandant %1 ist nicht vorhanden.").arg(client));
         return 1;
     }
-    // The run holds the client's lock like the application; a lock this user already holds stays as it is.
-    QString holder;
-    const int lock = MandantLock(true, userNr, client, holder);
-    if (lock >= kLockDbError) {
-        err(QStringLiteral("Fehler beim Sperren des aktuell gewaehlten Mandanten."));
+    bool took = false;
+    int userNr = 0;
+    if (!lockForRun(client, took, userNr))
         return 1;
-    }
-    if (lock != kLockDone && holder != login) {
-        err(workspace::LockedByOtherText(holder));
-        return 1;
-    }
     BatchOptions o;
     o.mandantNr = client;
     o.bVAT = m.mwst_pflicht == QLatin1String("1");
@@ -172,7 +191,8 @@ int value(const QStringList& args) {
         err(e.message());
         code = 1;
     }
-    if (lock == kLockDone)
+    QString holder;
+    if (took)
         MandantLock(false, userNr, client, holder);
     return code;
 }
@@ -197,6 +217,106 @@ int exportCsv(const QStringList& args) {
         err(QStringLiteral("Fehler beim Export der Anlageinformationen.\r\nSystemmeldung: ") + e.message());
     }
     return 1;
+}
+
+void printMessages(const QList<ImportMessage>& messages) {
+    for (const ImportMessage& m : messages)
+        err(m.text);
+}
+
+int importFile(const QStringList& args) {
+    const int client = clientArgument(args);
+    auto value = [&args](const char* name) {
+        const int i = args.indexOf(QLatin1String(name));
+        return i >= 0 && i + 1 < args.size() ? args[i + 1] : QString();
+    };
+    const QString file = value("--file");
+    QString layoutName = value("--layout");
+    const QString index = value("--index").isEmpty() ? QStringLiteral("443") : value("--index");
+    if (client <= 0 || file.isEmpty() || !IsInteger(index))
+        return usage();
+    if (layoutName.isEmpty()) {
+        const QString suffix = QFileInfo(file).suffix().toLower();
+        layoutName = suffix == QLatin1String("txt") || suffix == QLatin1String("csv") ? QStringLiteral("text")
+                                                                                      : QStringLiteral("excel");
+    }
+    ImportLayout layout;
+    if (layoutName == QLatin1String("excel"))
+        layout = ImportLayout::Excel;
+    else if (layoutName == QLatin1String("text"))
+        layout = ImportLayout::Text;
+    else if (layoutName == QLatin1String("datev2021"))
+        layout = ImportLayout::Datev2021;
+    else
+        return usage();
+    if (!QFileInfo(file).isFile()) {
+        err(QStringLiteral("Die angegebene Datei existiert nicht bzw. wurde nicht gefunden.\r\nBitte pruefen Sie "
+                           "nochmals den Dateinamen."));
+        return 1;
+    }
+    ConfiguredConnection conn;
+    if (!conn.open())
+        return 1;
+    TBrenvikMandant m;
+    try {
+        GetMandant(client, m);
+    } catch (const EBrvException_NODATA&) {
+        err(QStringLiteral("Der Mandant %1 ist nicht vorhanden.").arg(client));
+        return 1;
+    }
+    TBrenvikIndexBeschr b;
+    GetIndexBeschreibung(index.toInt(), b);
+    if (b.kategorie_nr != index.toInt()) {
+        err(QStringLiteral("Der angegebene Index wurde nicht in der Referenzliste gefunden.\r\nBitte pruefen Sie "
+                           "nochmals Ihre Angabe."));
+        return 1;
+    }
+    bool took = false;
+    int userNr = 0;
+    if (!lockForRun(client, took, userNr))
+        return 1;
+    ImportOptions o;
+    o.groups = args.contains(QStringLiteral("--groups"));
+    o.extras = args.contains(QStringLiteral("--extras"));
+    o.indexFromFile = args.contains(QStringLiteral("--index-from-file"));
+    const ImportResult r = ReadImportFile(client, file, layout, o);
+    printMessages(r.messages);
+    out(QStringLiteral("Gelesen: %1").arg(r.records));
+    out(QStringLiteral("Bereitgestellt: %1").arg(r.staged));
+    out(QStringLiteral("Fehlgeschlagen: %1").arg(r.failed));
+    int code = r.staged > 0 ? 0 : 1;
+    if (!args.contains(QStringLiteral("--stage-only")) && r.staged > 0) {
+        const TakeoverResult t = TakeOverStaged(client, index.toInt());
+        printMessages(t.messages);
+        out(QStringLiteral("Neu: %1").arg(t.added));
+        out(QStringLiteral("Bestätigt: %1").arg(t.confirmed));
+        out(QStringLiteral("Abgänge: %1").arg(t.disposed));
+        if (t.refused || t.aborted || t.failedRows > 0 || t.disposalFailed)
+            code = 1;
+        if (!t.refused && !t.aborted) {
+            const QString flag = [] {
+                try {
+                    return workspace::UseBackupFolderDbFlag();
+                } catch (const Exception&) {
+                    return QStringLiteral("0");
+                }
+            }();
+            QString bak;
+            try {
+                bak = platform::withTrailingSeparator(GetKonfiguration(QStringLiteral("BACKUP_FOLDER")));
+            } catch (const Exception&) {
+                const QString ini = platform::IniProfile(platform::commonFilesPath() + brenvik::kIniFileName)
+                                        .readString(brenvik::kSectionParameter, QStringLiteral("BACKUP_FOLDER"), {});
+                bak = ini.isEmpty() ? QString() : platform::withTrailingSeparator(ini);
+            }
+            const ArchiveResult a = ArchiveImportFile(client, file, bak, flag);
+            err(a.message.text);
+        }
+    }
+    QString holder;
+    if (took)
+        MandantLock(false, userNr, client, holder);
+    return code;
 }
 
 int prepareInstallation() {
@@ -230,5 +350,7 @@ int main(int argc, char** argv) {
         return value(args);
     if (cmd == QLatin1String("export-csv"))
         return exportCsv(args);
+    if (cmd == QLatin1String("import"))
+        return importFile(args);
     return usage();
 }

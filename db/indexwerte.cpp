@@ -176,7 +176,7 @@ void DeleteDatenimporte(int mandantNr) {
     BrvCommit();
 }
 
-void InsertDatenimport(TBrenvikDatenimport r) {
+void InsertDatenimport(TBrenvikDatenimport r, bool commit) {
     BrvExec(QStringLiteral(
                 "INSERT INTO DATENIMPORTE (BRV_MANDANT_NR, MANDANT_NR, INSERT_TS, ZEILE_NR, KONTO_NR, "
                 "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, GRUPPE, ZUSAETZE, KATEGORIE_NR, LAGERUNG_AUSSEN, "
@@ -185,7 +185,8 @@ void InsertDatenimport(TBrenvikDatenimport r) {
             r.mandant_nr, SqlTs{BrvNow()}, r.zeile_nr, r.konto_nr, r.anlagebezeichnung, SqlTs{r.anschaffungsdatum},
             r.ahk, r.gruppe, r.zusaetze, r.kategorie_nr, r.lagerung_aussen, r.elektronik_vers, r.maschinen_vers,
             r.leasing, r.gemietet, r.gebaeude, r.geloescht, r.adress_nr, r.feste_taxe, r.bearbeitung, r.anlagentyp_id);
-    BrvCommit();
+    if (commit)
+        BrvCommit();
 }
 
 void GetDatenimport(int mandantNr, int zeileNr, TBrenvikDatenimport& rec) {

@@ -36,7 +36,8 @@ void InsertIndexwert(TBrenvikIndexwert r);
 bool DeleteIndexwerteJahr(int year);
 
 void DeleteDatenimporte(int mandantNr);
-void InsertDatenimport(TBrenvikDatenimport r);
+// commit false leaves the commit to the caller (staging a whole file commits in chunks).
+void InsertDatenimport(TBrenvikDatenimport r, bool commit = true);
 void GetDatenimport(int mandantNr, int zeileNr, TBrenvikDatenimport& rec);
 // Account numbers that occur more than once in the client's staged lines.
 QStringList GetDoppelteKontoNr(int mandantNr);

@@ -132,10 +132,11 @@ double scalarDouble(BrvSql& q) {
 double twoDecimals(double v) { return QString::number(v, 'f', 2).toDouble(); }
 
 // Runs a bulk update with its fixed failure text and commits.
-template <typename... A> void bulkUpdate(const QString& failure, const QString& sql, const A&... a) {
+template <typename... A> long bulkUpdate(const QString& failure, const QString& sql, const A&... a) {
     try {
-        BrvExec(sql, a...);
+        const long n = BrvExec(sql, a...);
         BrvCommit();
+        return n;
     } catch (const Exception&) {
         throw EBrvException_DBERROR(failure);
     }
@@ -449,8 +450,8 @@ void ResetUpdateCheck(int mandantNr) {
                QStringLiteral("UPDATE VERSICHERUNGSWERTE SET UPDATE_CHECK = '0' WHERE MANDANT_NR = ?"), mandantNr);
 }
 
-void MarkAbgaenge(int mandantNr, int abgangsjahr) {
-    bulkUpdate(QStringLiteral("Fehler waehrend der Ermittlung von Anlagenabgaengen in der Datenbank."),
+int MarkAbgaenge(int mandantNr, int abgangsjahr) {
+    return bulkUpdate(QStringLiteral("Fehler waehrend der Ermittlung von Anlagenabgaengen in der Datenbank."),
                QStringLiteral("UPDATE VERSICHERUNGSWERTE SET ABGANGSJAHR = ?, GELOESCHT = '1' WHERE MANDANT_NR = ? AND "
                               "UPDATE_CHECK = '0' AND QUELLE = 'IMPORT' AND GEMIETET = '0' AND LEASING = '0'"),
                abgangsjahr, mandantNr);

@@ -56,7 +56,8 @@ void SetLoeschmarkierung(int mandantNr, int anlageNr, int anlageSubNr, bool mark
 void ResetUpdateCheck(int mandantNr);
 // Marks imported assets that the latest import did not confirm (and that are neither rented nor leased) as
 // deleted and disposed of in the given year.
-void MarkAbgaenge(int mandantNr, int abgangsjahr);
+// Returns the number of assets marked.
+int MarkAbgaenge(int mandantNr, int abgangsjahr);
 void ExchangeKategorie(int mandantNr, int alteKategorie, int neueKategorie);
 
 // The columns of a register row in the order the readers expect (all but the three ..._ORG columns, or all 39).

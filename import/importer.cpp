@@ -1,0 +1,456 @@
+#include "import/importer.h"
+
+#include "db/convert.h"
+#include "db/dbaccess.h"
+#include "db/indexwerte.h"
+#include "import/workbook.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+using platform::MsgIcon;
+
+const QStringList kImportPreviewHeaders = {
+    QStringLiteral("ZeilenNr"),       QStringLiteral("KontoNr"),         QStringLiteral("Anlagebezeichnung"),
+    QStringLiteral("Ansch.-Datum"),   QStringLiteral("AHK"),             QStringLiteral("Anlagegruppe"),
+    QStringLiteral("Notiz"),          QStringLiteral("Index"),           QStringLiteral("LagerungAussen"),
+    QStringLiteral("Elektronik-Vers"), QStringLiteral("Maschinen-Vers"), QStringLiteral("Leasing"),
+    QStringLiteral("Miete"),          QStringLiteral("Gebaeude"),        QStringLiteral("geloescht"),
+    QStringLiteral("AdressNr"),       QStringLiteral("Feste Taxe"),      QStringLiteral("Anlagentyp_ID")};
+
+QString ImportResult::countText() const {
+    return QStringLiteral("Anzahl: %1 von %2").arg(preview.size()).arg(records);
+}
+
+namespace {
+
+const int kMaxRow = 65500;
+const int kChunk = 2000;
+const QString kWrongDateNote = QStringLiteral("Anschaffungsdatum falsch übernommen, bitte prüfen.");
+const QString kReadFailed = QStringLiteral(
+    "Fehler beim Laden der Excel-Daten.\r\nBitte prüfen Sie, ob die angegene Datei dem korrekten Format entspricht. "
+    "\r\nDer Import wurde in Zeile %1 der Excel-Datei abgebrochen.");
+
+QString flagOf(const QString& cell) { return cell.trimmed().isEmpty() ? QStringLiteral("0") : QStringLiteral("1"); }
+int intOf(const QString& cell) {
+    bool ok = false;
+    const int v = cell.trimmed().toInt(&ok);
+    return ok ? v : 0;
+}
+bool isNumber(const QString& t) { return IsFloat(t); }
+
+// Writes staging rows with one prepared statement, committing in chunks; collects preview and counts.
+class Stager {
+public:
+    Stager(int mandantNr, ImportResult& res) : mandant_(mandantNr), res_(res) {}
+    ~Stager() {
+        try {
+            BrvCommit();
+        } catch (...) {
+        }
+    }
+    bool stage(TBrenvikDatenimport r) {
+        r.brv_mandant_nr = 1;
+        r.mandant_nr = mandant_;
+        try {
+            InsertDatenimport(r, false);
+        } catch (const Exception&) {
+            ++res_.failed;
+            return false;
+        }
+        ++res_.staged;
+        if (++pending_ >= kChunk) {
+            BrvCommit();
+            pending_ = 0;
+        }
+        return true;
+    }
+    void preview(const TBrenvikDatenimport& r) {
+        res_.preview.append({QString::number(r.zeile_nr), r.konto_nr, r.anlagebezeichnung,
+                             ShortDateText(r.anschaffungsdatum), FormatAmount(r.ahk), r.gruppe, r.zusaetze,
+                             QString::number(r.kategorie_nr), r.lagerung_aussen, r.elektronik_vers, r.maschinen_vers,
+                             r.leasing, r.gemietet, r.gebaeude, r.geloescht, QString::number(r.adress_nr),
+                             r.feste_taxe, QString::number(r.anlagentyp_id)});
+    }
+
+private:
+    int mandant_;
+    ImportResult& res_;
+    int pending_ = 0;
+};
+
+// The columns AA to AN, the same in every layout; cell(n) gives the text of 1-based column n.
+template <typename Cell>
+void applyExtras(TBrenvikDatenimport& r, const ImportOptions& o, const Cell& cell, int groupLimit) {
+    r.gruppe = o.groups ? cell(27).trimmed() : QString();
+    if (groupLimit > 0)
+        r.gruppe = r.gruppe.left(groupLimit);
+    r.kategorie_nr = o.indexFromFile ? intOf(cell(30)) : 0;
+    QString* flags[] = {&r.lagerung_aussen, &r.elektronik_vers, &r.maschinen_vers, &r.leasing,
+                        &r.gemietet,        &r.gebaeude,        &r.geloescht};
+    if (!o.extras) {
+        r.bearbeitung = QStringLiteral("0");
+        r.zusaetze.clear();
+        for (QString* f : flags)
+            *f = QStringLiteral("0");
+        r.feste_taxe = QStringLiteral("0");
+        r.adress_nr = 0;
+        r.anlagentyp_id = 0;
+        return;
+    }
+    r.bearbeitung = flagOf(cell(28));
+    r.zusaetze = cell(29).trimmed();
+    int col = 31;
+    for (QString* f : flags)
+        *f = flagOf(cell(col++));
+    r.adress_nr = intOf(cell(38));
+    r.feste_taxe = flagOf(cell(39));
+    r.anlagentyp_id = intOf(cell(40));
+}
+
+// A description longer than 100 characters is cut and listed.
+QString cutDescription(const QString& konto, const QString& desc, ImportResult& res) {
+    if (desc.size() <= 100)
+        return desc;
+    res.longDescriptions << konto.leftJustified(10, QLatin1Char(' ')) + desc;
+    return desc.left(100);
+}
+
+QString upperTrim(const Worksheet& ws, int r, int c) { return ws.cell(r, c).trimmed().toUpper(); }
+
+bool readDate(const QString& text, TDateTime& out) {
+    try {
+        out = TextToDate(text.trimmed());
+        return true;
+    } catch (const EBrvTypeConversionError&) {
+        return false;
+    }
+}
+
+void readStandard(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportResult& res,
+                  const std::function<void(const QString&)>& status) {
+    res.layout = QStringLiteral("standard");
+    int withoutRecord = 0;
+    bool found = false;
+    const int last = std::min(ws.rowCount(), kMaxRow);
+    for (int r = 1; r <= last && withoutRecord <= 100; ++r) {
+        const QString a = ws.cell(r, 1).trimmed();
+        QString b = ws.cell(r, 2).trimmed();
+        if (status && r % 500 == 1)
+            status(QStringLiteral("Aktueller Datensatz d. Importdatei: %1").arg(r));
+        int marker = 0;
+        double amount = 0;
+        if (!a.isEmpty() && !b.isEmpty()) {
+            for (int m = 3; m <= 19 && !marker; ++m) {
+                if (upperTrim(ws, r, m) != QLatin1String("AHK"))
+                    continue;
+                for (int k = m + 1; k <= m + 2; ++k) {
+                    const QString t = upperTrim(ws, r, k);
+                    if (isNumber(t)) {
+                        amount = TextToFloat(t);
+                        marker = m;
+                        break;
+                    }
+                }
+            }
+        }
+        if (!marker) {
+            if (found)
+                ++withoutRecord;
+            continue;
+        }
+        found = true;
+        withoutRecord = 0;
+        TBrenvikDatenimport rec;
+        rec.zeile_nr = ++res.records;
+        rec.konto_nr = a;
+        rec.anlagebezeichnung = cutDescription(a, b, res);
+        rec.ahk = amount;
+        bool dated = false;
+        for (int c = marker - 1; c >= 3 && !dated; --c)
+            dated = readDate(ws.cell(r, c), rec.anschaffungsdatum);
+        applyExtras(rec, o, [&](int c) { return ws.cell(r, c); }, 50);
+        if (!dated) {
+            // The wrong date stays visible: the asset is marked to be worked on, with a note saying why.
+            rec.anschaffungsdatum = EncodeDate(1900, 1, 1);
+            rec.bearbeitung = QStringLiteral("1");
+            rec.zusaetze = rec.zusaetze.isEmpty() ? kWrongDateNote : kWrongDateNote + QLatin1Char(' ') + rec.zusaetze;
+        }
+        if (res.records <= 100)
+            st.preview(rec);
+        st.stage(rec);
+    }
+}
+
+void readColumnHL(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportResult& res,
+                  const std::function<void(const QString&)>& status) {
+    res.layout = QStringLiteral("H/L");
+    int s = 0, start = 0;
+    for (int r = 1; r <= 2000 && r <= ws.rowCount() && !s; ++r) {
+        if (upperTrim(ws, r, 12) == QLatin1String("AHK"))
+            s = 12;
+        else if (upperTrim(ws, r, 8) == QLatin1String("AHK"))
+            s = 8;
+        start = r;
+    }
+    if (!s)
+        return;
+    int withoutRecord = 0;
+    for (int t = start; t <= kMaxRow && withoutRecord <= 100;) {
+        if (t > ws.rowCount() + 1)
+            break; // only empty rows follow
+        const QString a = ws.cell(t, 1).trimmed();
+        const QString c = ws.cell(t, 3).trimmed();
+        if (status && t % 500 == 1)
+            status(QStringLiteral("Aktuelle Zeile d. Importdatei: %1").arg(t));
+        int w = t;
+        if (upperTrim(ws, t, s) != QLatin1String("AHK") && upperTrim(ws, t + 1, s) == QLatin1String("AHK"))
+            w = t + 1;
+        bool record = false;
+        double amount = 0;
+        if (!a.isEmpty() && !c.isEmpty() && upperTrim(ws, w, s) == QLatin1String("AHK"))
+            for (int k = s + 1; k <= s + 3 && !record; ++k) {
+                const QString v = upperTrim(ws, w, k);
+                if (isNumber(v)) {
+                    amount = TextToFloat(v);
+                    record = true;
+                }
+            }
+        if (record) {
+            withoutRecord = 0;
+            TBrenvikDatenimport rec;
+            rec.zeile_nr = ++res.records;
+            rec.konto_nr = a;
+            rec.anlagebezeichnung = cutDescription(a, c, res);
+            rec.ahk = amount;
+            if (!readDate(ws.cell(w, 9), rec.anschaffungsdatum) && !readDate(ws.cell(w, 6), rec.anschaffungsdatum))
+                rec.anschaffungsdatum = EncodeDate(1900, 1, 1);
+            applyExtras(rec, o, [&](int col) { return ws.cell(w, col); }, 0);
+            if (res.records <= 250)
+                st.preview(rec);
+            st.stage(rec);
+        } else {
+            ++withoutRecord;
+        }
+        if (w + 1 > kMaxRow)
+            break;
+        t = w + 1;
+    }
+}
+
+void readDatev(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportResult& res,
+               const std::function<void(const QString&)>& status) {
+    res.layout = QStringLiteral("datev2021");
+    int start = 0;
+    for (int r = 1; r <= 500 && !start; ++r)
+        if (upperTrim(ws, r, 4) == QLatin1String("AHK"))
+            start = r;
+    if (!start) {
+        res.layout.clear();
+        res.messages.append({QStringLiteral("Fehler während der Formatprüfung der Excel-Datei (Schwellwert von 500 "
+                                            "Datensätzen erreicht).\r\nBitte prüfen Sie, ob die angegebene Datei dem "
+                                            "korrekten Format entspricht."),
+                             MsgIcon::Error});
+        return;
+    }
+    int withoutRecord = 0;
+    for (int row = start;; ++row) {
+        if (row > kMaxRow) {
+            res.messages.append({QStringLiteral("Verarbeitung der Datei nach Erreichen der maximalen Anzahl an "
+                                                "Datensätzen (65500) beendet\r\nBitte prüfen Sie die Vollständigkeit "
+                                                "der Datenübernahme."),
+                                 MsgIcon::Error});
+            break;
+        }
+        if (status && row % 500 == 1)
+            status(QStringLiteral("Aktuelle Zeile d. Importdatei: %1").arg(row));
+        if (upperTrim(ws, row, 4) != QLatin1String("AHK")) {
+            if (++withoutRecord > 100) {
+                if (res.records == 0)
+                    res.messages.append({QStringLiteral("Fehler beim Verarbeiten der Excel-Daten (Schwellwert von 100 "
+                                                        "Datensätzen erreicht).\r\nBitte prüfen Sie, ob die angegebene "
+                                                        "Datei dem korrekten Format entspricht. \r\nDer Import wurde in "
+                                                        "Zeile %1 der Excel-Datei abgebrochen.").arg(row),
+                                         MsgIcon::Error});
+                break;
+            }
+            continue;
+        }
+        TBrenvikDatenimport rec;
+        if (!readDate(ws.cell(row, 3), rec.anschaffungsdatum) && !readDate(ws.cell(row, 2), rec.anschaffungsdatum))
+            continue; // no valid acquisition date
+        const QString e = upperTrim(ws, row, 5);
+        if (!isNumber(e)) {
+            ++res.failed; // no amount: rather not staged than staged with a wrong one
+            continue;
+        }
+        rec.ahk = TextToFloat(e);
+        if (rec.ahk == 0) {
+            const QString f = upperTrim(ws, row, 6);
+            rec.ahk = isNumber(f) ? TextToFloat(f) : 0;
+        }
+        QString a = ws.cell(row, 1).trimmed();
+        a.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+        if (a.isEmpty())
+            continue;
+        const int blank = a.indexOf(QLatin1Char(' '));
+        if (blank < 0) {
+            rec.konto_nr = QStringLiteral("0");
+            rec.anlagebezeichnung = a;
+        } else {
+            rec.konto_nr = a.left(blank);
+            rec.anlagebezeichnung = a.mid(blank + 1).left(100);
+        }
+        applyExtras(rec, o, [&](int col) { return ws.cell(row, col); }, 0);
+        rec.zeile_nr = ++res.records;
+        if (st.stage(rec))
+            withoutRecord = 0;
+        if (res.records <= 250)
+            st.preview(rec);
+    }
+}
+
+void readText(const QString& path, const ImportOptions& o, Stager& st, ImportResult& res,
+              const std::function<void(const QString&)>& status) {
+    res.layout = QStringLiteral("text");
+    QStringList lines = ReadTextLines(path);
+    if (!lines.isEmpty())
+        lines.removeFirst(); // the header
+    static const QString emptySheetRow(52, QLatin1Char(';'));
+    int counted = 0;
+    for (int i = 0; i < lines.size(); ++i) {
+        const int lineNr = i + 1;
+        const QString trimmed = lines[i].trimmed();
+        if (trimmed.isEmpty() || trimmed == emptySheetRow)
+            continue;
+        if (status && lineNr % 500 == 1)
+            status(QStringLiteral("Aktuelle Zeile d. Importdatei: %1").arg(lineNr));
+        const QStringList f = lines[i].split(QLatin1Char(';'));
+        auto field = [&f](int n) { return n < f.size() ? f[n] : QString(); };
+        QStringList preview{QString::number(lineNr), field(0), field(1), field(3), field(6)};
+        for (int col : {26, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39})
+            preview << field(col);
+        res.preview.append(preview);
+        res.records = lineNr;
+        TBrenvikDatenimport rec;
+        rec.zeile_nr = lineNr;
+        bool ok = f.size() > 6;
+        if (ok) {
+            rec.konto_nr = f[0];
+            rec.anlagebezeichnung = f[1];
+            ok = readDate(f[3], rec.anschaffungsdatum);
+            QString amount = f[6].toUpper().trimmed();
+            amount.remove(QStringLiteral("€"));
+            amount = amount.trimmed();
+            ok = ok && isNumber(amount); // no amount: rather not staged than staged with a wrong one
+            if (ok)
+                rec.ahk = TextToFloat(amount);
+        }
+        if (!ok) {
+            ++counted;
+            continue;
+        }
+        applyExtras(rec, o, [&](int col) { return field(col - 1); }, 0);
+        if (!st.stage(rec))
+            ++counted;
+    }
+    res.failed = counted;
+    res.messages.append(counted > 0 ? ImportMessage{QStringLiteral("Der Import ist abgeschlossen.\r\nEs konnten nicht alle "
+                                                                   "Zeilen in die Datenbank übernommen werden. \r\nBitte "
+                                                                   "überprüfen Sie den Import auf Vollständigkeit."),
+                                                    MsgIcon::Warning}
+                                    : ImportMessage{QStringLiteral("Der Import wurde erfolgreich abgeschlossen."),
+                                                    MsgIcon::Warning});
+}
+
+} // namespace
+
+QStringList ReadTextLines(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw Exception(f.errorString());
+    const QByteArray bytes = f.readAll();
+    QString text;
+    if (const auto bom = QStringConverter::encodingForData(bytes)) {
+        QStringDecoder d(*bom);
+        text = d.decode(bytes);
+        if (text.startsWith(QChar(0xFEFF)))
+            text.remove(0, 1);
+    } else {
+        QStringDecoder d("windows-1252");
+        text = d.decode(bytes);
+    }
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+ImportResult ReadImportFile(int mandantNr, const QString& path, ImportLayout layout, const ImportOptions& options,
+                            const std::function<void(const QString& status)>& status) {
+    ImportResult res;
+    try {
+        DeleteDatenimporte(mandantNr);
+    } catch (const Exception& e) {
+        res.messages.append({QStringLiteral("Fehler beim Zugriff auf die Datenbank.\r\nFehlernachricht: ") + e.message(),
+                             MsgIcon::Error});
+        return res;
+    }
+    {
+        Stager st(mandantNr, res);
+        try {
+            if (layout == ImportLayout::Text) {
+                readText(path, options, st, res, status);
+            } else {
+                const Worksheet ws = ReadWorkbook(path);
+                if (layout == ImportLayout::Datev2021) {
+                    readDatev(ws, options, st, res, status);
+                } else {
+                    // The layout follows the first row that names the amount column.
+                    bool hl = false;
+                    for (int r = 1; r <= 2000 && r <= ws.rowCount(); ++r) {
+                        if (upperTrim(ws, r, 6) == QLatin1String("AHK"))
+                            break;
+                        if (upperTrim(ws, r, 12) == QLatin1String("AHK") || upperTrim(ws, r, 11) == QLatin1String("AHK") ||
+                            upperTrim(ws, r, 8) == QLatin1String("AHK")) {
+                            hl = true;
+                            break;
+                        }
+                    }
+                    if (hl)
+                        readColumnHL(ws, options, st, res, status);
+                    else
+                        readStandard(ws, options, st, res, status);
+                }
+            }
+        } catch (const EBrvWorkbookError& e) {
+            res.messages.append({e.message(), MsgIcon::Error});
+            return res;
+        } catch (const Exception& e) {
+            res.messages.append({layout == ImportLayout::Text
+                                     ? QStringLiteral("Die Datei kann nicht gelesen werden.\r\nSystemmeldung: ") + e.message()
+                                     : kReadFailed.arg(res.records),
+                                 MsgIcon::Error});
+        }
+    }
+    if (!res.preview.isEmpty()) {
+        QStringList dups;
+        try {
+            dups = GetDoppelteKontoNr(mandantNr);
+        } catch (const Exception&) {
+        }
+        if (!dups.isEmpty())
+            res.messages.append({QStringLiteral("Es wurden Duplikate (doppelte Kontonummern) während des Datenimportes "
+                                                "gefunden.\r\nNachfolgend sind einige der doppelt vorkommenden "
+                                                "Kontonummern aufgelistet: \r\n\r\n") +
+                                     dups.mid(0, 7).join(QLatin1Char(',')) +
+                                     QStringLiteral("\r\n\r\n\r\nBitte korrigieren Sie zunächst die Importdatei. \r\n"),
+                                 MsgIcon::Warning});
+    } else {
+        res.messages.append({QStringLiteral("Es wurden keine gültigen Datensätze im Anlagenverzeichnis gefunden.\r\nBitte "
+                                            "überprüfen Sie ggf. die Datenstrukturen/ Inhalte der zu importierenden Datei."),
+                             MsgIcon::Information});
+    }
+    return res;
+}

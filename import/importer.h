@@ -1,0 +1,47 @@
+#pragma once
+// Reading an asset list from a file into the staging rows of a client: the three workbook layouts and the text
+// layout, with the checks, the preview rows and the messages of the import window. One unattended entry point,
+// used by the window and by brenvik-cli.
+
+#include "db/brenvik_types.h"
+#include "platform/dialogs.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <functional>
+
+enum class ImportLayout { Excel, Text, Datev2021 };
+
+struct ImportOptions {
+    bool groups = false;        // "Daten zu Anlagegruppen importieren": column AA
+    bool extras = false;        // "Zusatzdaten importieren": columns AB, AC, AE to AN
+    bool indexFromFile = false; // "Index aus Datei ermitteln": column AD
+};
+
+struct ImportMessage {
+    QString text;
+    platform::MsgIcon icon;
+};
+
+struct ImportResult {
+    QString layout;            // "standard", "H/L", "datev2021", "text" or empty when nothing could be read
+    int records = 0;           // records found in the file (text layout: lines read)
+    int staged = 0;            // staging rows written
+    int failed = 0;            // lines or rows that could not be staged
+    QList<QStringList> preview; // "ZeilenNr" ... "Anlagentyp_ID"
+    QStringList longDescriptions; // account number padded to 10 + the full description
+    QList<ImportMessage> messages; // in the order the window shows them
+    QString countText() const;     // "Anzahl: <preview rows> von <records>"
+};
+
+// The 18 preview columns.
+extern const QStringList kImportPreviewHeaders;
+
+// Empties the client's staging rows, reads the file and stages every accepted record. status gets the current
+// row of the file. Never raises: every failure becomes a message of the result.
+ImportResult ReadImportFile(int mandantNr, const QString& path, ImportLayout layout, const ImportOptions& options,
+                            const std::function<void(const QString& status)>& status = {});
+
+// Lines of a text file: a byte-order mark honoured, otherwise Windows-1252.
+QStringList ReadTextLines(const QString& path);

@@ -1,0 +1,442 @@
+#include "import/workbook.h"
+
+#include "db/convert.h"
+
+#include <QDate>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include <freexl.h>
+#include <pugixml.hpp>
+#include <zip.h>
+
+// ---------------------------------------------------------------------------------------------------------------
+// Cells
+
+QString NumberCellText(double v) {
+    if (std::isfinite(v) && std::fabs(v) < 1e15 && v == std::floor(v))
+        return QString::number(static_cast<qint64>(v));
+    static const QLocale plain = [] {
+        QLocale l;
+        l.setNumberOptions(QLocale::OmitGroupSeparator);
+        return l;
+    }();
+    return plain.toString(v, 'g', 15);
+}
+
+namespace {
+
+// A date cell: its day count from 30.12.1899 (the time of day as fraction).
+QString dateCellText(double serial) {
+    const double day = std::floor(serial);
+    QString text = FormatDateTimeLocal(QStringLiteral("DD.MM.YYYY"), day);
+    const double fraction = serial - day;
+    if (fraction > 1e-9) {
+        const int secs = int(std::lround(fraction * 86400.0));
+        text += QStringLiteral(" %1:%2:%3")
+                    .arg(secs / 3600, 2, 10, QLatin1Char('0'))
+                    .arg(secs / 60 % 60, 2, 10, QLatin1Char('0'))
+                    .arg(secs % 60, 2, 10, QLatin1Char('0'));
+    }
+    return text;
+}
+
+} // namespace
+
+const Worksheet::Cell* Worksheet::at(int row, int column) const {
+    if (row < 1 || row >= rows_.size())
+        return nullptr;
+    const QVector<Cell>& r = rows_[row];
+    if (column < 1 || column > r.size())
+        return nullptr;
+    return &r[column - 1];
+}
+
+QString Worksheet::cell(int row, int column) const {
+    const Cell* c = at(row, column);
+    if (!c)
+        return {};
+    switch (c->kind) {
+    case Kind::Empty: return {};
+    case Kind::Text:
+    case Kind::Error: return c->text;
+    case Kind::Number: return NumberCellText(c->number);
+    case Kind::Date: return dateCellText(c->number);
+    case Kind::Bool: return c->number != 0 ? QStringLiteral("WAHR") : QStringLiteral("FALSCH");
+    }
+    return {};
+}
+
+void Worksheet::set(int row, int column, Cell c) {
+    if (row < 1 || column < 1)
+        return;
+    if (row >= rows_.size())
+        rows_.resize(row + 1);
+    QVector<Cell>& r = rows_[row];
+    if (column > r.size())
+        r.resize(column);
+    r[column - 1] = std::move(c);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// .xlsx: a zip of XML parts
+
+namespace {
+
+[[noreturn]] void xlsxFails(const QString& why) {
+    throw EBrvWorkbookError(QStringLiteral("Die Datei ist keine lesbare Excel-Arbeitsmappe (.xlsx).\r\n") + why);
+}
+
+class Zip {
+public:
+    explicit Zip(const QString& path) {
+        int err = 0;
+        z_ = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &err);
+        if (!z_) {
+            zip_error_t e;
+            zip_error_init_with_code(&e, err);
+            const QString why = QString::fromUtf8(zip_error_strerror(&e));
+            zip_error_fini(&e);
+            xlsxFails(QStringLiteral("Das ZIP-Archiv kann nicht geöffnet werden: ") + why);
+        }
+    }
+    ~Zip() {
+        if (z_)
+            zip_discard(z_);
+    }
+    bool has(const QString& name) const { return zip_name_locate(z_, name.toUtf8().constData(), 0) >= 0; }
+    // The part as bytes, with room for the XML parser to work in place.
+    std::vector<char> read(const QString& name) const {
+        const QByteArray n = name.toUtf8();
+        zip_stat_t st;
+        if (zip_stat(z_, n.constData(), 0, &st) != 0)
+            xlsxFails(QStringLiteral("Der Bestandteil %1 fehlt.").arg(name));
+        zip_file_t* f = zip_fopen(z_, n.constData(), 0);
+        if (!f)
+            xlsxFails(QStringLiteral("Der Bestandteil %1 kann nicht gelesen werden.").arg(name));
+        std::vector<char> buf(st.size + 1);
+        zip_int64_t got = zip_fread(f, buf.data(), st.size);
+        zip_fclose(f);
+        if (got < 0 || zip_uint64_t(got) != st.size)
+            xlsxFails(QStringLiteral("Der Bestandteil %1 ist beschädigt.").arg(name));
+        buf.resize(st.size);
+        return buf;
+    }
+
+private:
+    zip_t* z_ = nullptr;
+};
+
+void parse(pugi::xml_document& doc, std::vector<char>& bytes, const QString& name) {
+    const pugi::xml_parse_result r = doc.load_buffer_inplace(bytes.data(), bytes.size(), pugi::parse_default,
+                                                             pugi::encoding_utf8);
+    if (!r)
+        xlsxFails(QStringLiteral("Der Bestandteil %1 ist kein gültiges XML (%2).").arg(name, QString::fromUtf8(r.description())));
+}
+
+// Element name without namespace prefix.
+bool named(const pugi::xml_node& n, const char* local) {
+    const char* name = n.name();
+    const char* colon = std::strchr(name, ':');
+    return std::strcmp(colon ? colon + 1 : name, local) == 0;
+}
+
+pugi::xml_node child(const pugi::xml_node& n, const char* local) {
+    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
+        if (named(c, local))
+            return c;
+    return {};
+}
+
+// The text of a shared or inline string: every <t> of it, phonetic runs left out.
+QString stringItem(const pugi::xml_node& si) {
+    QString out;
+    for (pugi::xml_node c = si.first_child(); c; c = c.next_sibling()) {
+        if (named(c, "t"))
+            out += QString::fromUtf8(c.child_value());
+        else if (named(c, "r"))
+            out += QString::fromUtf8(child(c, "t").child_value());
+    }
+    return out;
+}
+
+// Whether a number format shows a date or time.
+bool isDateFormat(int id, const QString& code) {
+    if ((id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58))
+        return true;
+    if (code.isEmpty())
+        return false;
+    bool quoted = false, bracket = false;
+    for (int i = 0; i < code.size(); ++i) {
+        const QChar c = code[i];
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        else if (quoted)
+            continue;
+        else if (c == QLatin1Char('\\') || c == QLatin1Char('_') || c == QLatin1Char('*'))
+            ++i; // the next character is literal
+        else if (c == QLatin1Char('['))
+            bracket = true;
+        else if (c == QLatin1Char(']'))
+            bracket = false;
+        else if (!bracket && QStringLiteral("dDmMyYhHsSjJtT").contains(c))
+            return true;
+    }
+    return false;
+}
+
+// "AB12" -> column 28; the row part is ignored.
+int columnOf(const char* ref) {
+    int col = 0;
+    for (; *ref; ++ref) {
+        const char c = *ref;
+        if (c >= 'A' && c <= 'Z')
+            col = col * 26 + (c - 'A' + 1);
+        else if (c >= 'a' && c <= 'z')
+            col = col * 26 + (c - 'a' + 1);
+        else
+            break;
+    }
+    return col;
+}
+
+bool toDouble(const char* s, double& v) {
+    const char* end = s + std::strlen(s);
+    while (s < end && (*s == ' ' || *s == '+'))
+        ++s;
+    auto [p, ec] = std::from_chars(s, end, v);
+    return ec == std::errc() && p == end;
+}
+
+QString relsTarget(const pugi::xml_document& rels, const char* id) {
+    for (pugi::xml_node r = rels.first_child().first_child(); r; r = r.next_sibling())
+        if (std::strcmp(r.attribute("Id").value(), id) == 0)
+            return QString::fromUtf8(r.attribute("Target").value());
+    return {};
+}
+
+} // namespace
+
+Worksheet ReadXlsx(const QString& path) {
+    Zip zip(path);
+    if (!zip.has(QStringLiteral("xl/workbook.xml")))
+        xlsxFails(QStringLiteral("Die Arbeitsmappe (xl/workbook.xml) fehlt."));
+
+    // The first sheet of the workbook, and the date system.
+    QString sheetPart = QStringLiteral("xl/worksheets/sheet1.xml");
+    bool date1904 = false;
+    {
+        std::vector<char> wbBytes = zip.read(QStringLiteral("xl/workbook.xml"));
+        pugi::xml_document wb;
+        parse(wb, wbBytes, QStringLiteral("xl/workbook.xml"));
+        const pugi::xml_node root = wb.first_child();
+        const pugi::xml_node pr = child(root, "workbookPr");
+        const QString d1904 = QString::fromUtf8(pr.attribute("date1904").value());
+        date1904 = d1904 == QLatin1String("1") || d1904.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+        const pugi::xml_node first = child(child(root, "sheets"), "sheet");
+        if (!first)
+            xlsxFails(QStringLiteral("Die Arbeitsmappe enthält kein Tabellenblatt."));
+        const char* rid = nullptr;
+        for (pugi::xml_attribute a = first.first_attribute(); a; a = a.next_attribute())
+            if (std::strcmp(a.name(), "r:id") == 0 || (std::strstr(a.name(), ":id") && std::strlen(a.name()) > 3))
+                rid = a.value();
+        if (rid && zip.has(QStringLiteral("xl/_rels/workbook.xml.rels"))) {
+            std::vector<char> relBytes = zip.read(QStringLiteral("xl/_rels/workbook.xml.rels"));
+            pugi::xml_document rels;
+            parse(rels, relBytes, QStringLiteral("xl/_rels/workbook.xml.rels"));
+            QString target = relsTarget(rels, rid);
+            if (!target.isEmpty())
+                sheetPart = target.startsWith(QLatin1Char('/')) ? target.mid(1) : QStringLiteral("xl/") + target;
+        }
+    }
+
+    QVector<QString> shared;
+    if (zip.has(QStringLiteral("xl/sharedStrings.xml"))) {
+        std::vector<char> bytes = zip.read(QStringLiteral("xl/sharedStrings.xml"));
+        pugi::xml_document doc;
+        parse(doc, bytes, QStringLiteral("xl/sharedStrings.xml"));
+        const pugi::xml_node sst = doc.first_child();
+        shared.reserve(sst.attribute("uniqueCount").as_int());
+        for (pugi::xml_node si = sst.first_child(); si; si = si.next_sibling())
+            if (named(si, "si"))
+                shared.append(stringItem(si));
+    }
+
+    // Style index -> shows a date.
+    QVector<bool> dateStyle;
+    if (zip.has(QStringLiteral("xl/styles.xml"))) {
+        std::vector<char> bytes = zip.read(QStringLiteral("xl/styles.xml"));
+        pugi::xml_document doc;
+        parse(doc, bytes, QStringLiteral("xl/styles.xml"));
+        const pugi::xml_node root = doc.first_child();
+        QHash<int, QString> codes;
+        for (pugi::xml_node f = child(root, "numFmts").first_child(); f; f = f.next_sibling())
+            codes.insert(f.attribute("numFmtId").as_int(), QString::fromUtf8(f.attribute("formatCode").value()));
+        for (pugi::xml_node xf = child(root, "cellXfs").first_child(); xf; xf = xf.next_sibling()) {
+            const int id = xf.attribute("numFmtId").as_int();
+            dateStyle.append(isDateFormat(id, codes.value(id)));
+        }
+    }
+
+    if (!zip.has(sheetPart))
+        xlsxFails(QStringLiteral("Das erste Tabellenblatt (%1) fehlt.").arg(sheetPart));
+    std::vector<char> bytes = zip.read(sheetPart);
+    pugi::xml_document doc;
+    parse(doc, bytes, sheetPart);
+    const pugi::xml_node data = child(doc.first_child(), "sheetData");
+    Worksheet ws;
+    int rowNr = 0;
+    const double dayShift = date1904 ? 1462.0 : 0.0;
+    for (pugi::xml_node row = data.first_child(); row; row = row.next_sibling()) {
+        if (!named(row, "row"))
+            continue;
+        const int r = row.attribute("r").as_int();
+        rowNr = r > 0 ? r : rowNr + 1;
+        if (rowNr > 1048576)
+            xlsxFails(QStringLiteral("Zeilennummer %1 außerhalb des gültigen Bereichs.").arg(rowNr));
+        int colNr = 0;
+        for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
+            if (!named(c, "c"))
+                continue;
+            const char* ref = c.attribute("r").value();
+            const int col = *ref ? columnOf(ref) : colNr + 1;
+            colNr = col;
+            if (col < 1 || col > 16384)
+                continue;
+            const char* t = c.attribute("t").value();
+            const char* v = child(c, "v").child_value();
+            Worksheet::Cell cell;
+            if (std::strcmp(t, "s") == 0) {
+                int idx = -1;
+                std::from_chars(v, v + std::strlen(v), idx);
+                if (idx >= 0 && idx < shared.size()) {
+                    cell.kind = Worksheet::Kind::Text;
+                    cell.text = shared[idx];
+                }
+            } else if (std::strcmp(t, "inlineStr") == 0) {
+                cell.kind = Worksheet::Kind::Text;
+                cell.text = stringItem(child(c, "is"));
+            } else if (std::strcmp(t, "str") == 0) {
+                cell.kind = Worksheet::Kind::Text;
+                cell.text = QString::fromUtf8(v);
+            } else if (std::strcmp(t, "b") == 0) {
+                cell.kind = Worksheet::Kind::Bool;
+                cell.number = std::strcmp(v, "1") == 0 ? 1 : 0;
+            } else if (std::strcmp(t, "e") == 0) {
+                cell.kind = Worksheet::Kind::Error;
+                cell.text = QString::fromUtf8(v);
+            } else if (*v) {
+                double num = 0;
+                if (toDouble(v, num)) {
+                    const int s = c.attribute("s").as_int();
+                    const bool isDate = (std::strcmp(t, "d") != 0) && s >= 0 && s < dateStyle.size() && dateStyle[s];
+                    cell.kind = isDate ? Worksheet::Kind::Date : Worksheet::Kind::Number;
+                    // The 1900 system counts the 29th of February 1900 that never was.
+                    cell.number = isDate ? (date1904 ? num + dayShift : (num < 61 ? num + 1 : num)) : num;
+                } else if (std::strcmp(t, "d") == 0) {
+                    const QDate d = QDate::fromString(QString::fromUtf8(v).left(10), Qt::ISODate);
+                    if (d.isValid()) {
+                        cell.kind = Worksheet::Kind::Date;
+                        cell.number = DateToTDateTime(d);
+                    }
+                } else {
+                    cell.kind = Worksheet::Kind::Text;
+                    cell.text = QString::fromUtf8(v);
+                }
+            }
+            if (cell.kind != Worksheet::Kind::Empty)
+                ws.set(rowNr, col, std::move(cell));
+        }
+    }
+    return ws;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// .xls: the binary format of older spreadsheet programs
+
+Worksheet ReadXls(const QString& path) {
+    const void* handle = nullptr;
+    const int rc = freexl_open(QFile::encodeName(path).constData(), &handle);
+    if (rc != FREEXL_OK) {
+        if (handle)
+            freexl_close(handle);
+        throw EBrvWorkbookError(QStringLiteral("Die Datei ist keine lesbare Excel-Arbeitsmappe (.xls).\r\n"
+                                               "Das Dateiformat wird nicht erkannt (Fehlercode %1).").arg(rc));
+    }
+    struct Closer {
+        const void* h;
+        ~Closer() { freexl_close(h); }
+    } closer{handle};
+    unsigned int rows = 0;
+    unsigned short cols = 0;
+    if (freexl_select_active_worksheet(handle, 0) != FREEXL_OK ||
+        freexl_worksheet_dimensions(handle, &rows, &cols) != FREEXL_OK)
+        throw EBrvWorkbookError(QStringLiteral("Die Datei ist keine lesbare Excel-Arbeitsmappe (.xls).\r\n"
+                                               "Das erste Tabellenblatt kann nicht gelesen werden."));
+    Worksheet ws;
+    ws.reserveRows(int(rows));
+    for (unsigned int r = 0; r < rows; ++r)
+        for (unsigned short c = 0; c < cols; ++c) {
+            FreeXL_CellValue v;
+            if (freexl_get_cell_value(handle, r, c, &v) != FREEXL_OK)
+                continue;
+            Worksheet::Cell cell;
+            switch (v.type) {
+            case FREEXL_CELL_INT:
+                cell.kind = Worksheet::Kind::Number;
+                cell.number = v.value.int_value;
+                break;
+            case FREEXL_CELL_DOUBLE:
+                cell.kind = Worksheet::Kind::Number;
+                cell.number = v.value.double_value;
+                break;
+            case FREEXL_CELL_TEXT:
+            case FREEXL_CELL_SST_TEXT:
+                cell.kind = Worksheet::Kind::Text;
+                cell.text = QString::fromUtf8(v.value.text_value);
+                break;
+            case FREEXL_CELL_DATE:
+            case FREEXL_CELL_DATETIME: {
+                const QString s = QString::fromUtf8(v.value.text_value);
+                const QDate d = QDate::fromString(s.left(10), Qt::ISODate);
+                if (!d.isValid())
+                    continue;
+                cell.kind = Worksheet::Kind::Date;
+                cell.number = DateToTDateTime(d);
+                if (s.size() >= 19) {
+                    const QTime t = QTime::fromString(s.mid(11, 8), QStringLiteral("HH:mm:ss"));
+                    if (t.isValid())
+                        cell.number += t.msecsSinceStartOfDay() / 86400000.0;
+                }
+                break;
+            }
+            case FREEXL_CELL_TIME:
+                cell.kind = Worksheet::Kind::Text;
+                cell.text = QString::fromUtf8(v.value.text_value);
+                break;
+            default:
+                continue;
+            }
+            ws.set(int(r) + 1, int(c) + 1, std::move(cell));
+        }
+    return ws;
+}
+
+Worksheet ReadWorkbook(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw EBrvWorkbookError(QStringLiteral("Die Datei kann nicht gelesen werden: ") + f.errorString());
+    const QByteArray magic = f.read(8);
+    if (magic.startsWith("PK\x03\x04"))
+        return ReadXlsx(path);
+    if (magic.startsWith(QByteArray::fromHex("D0CF11E0A1B11AE1")))
+        return ReadXls(path);
+    if (magic.isEmpty())
+        throw EBrvWorkbookError(QStringLiteral("Die Datei ist leer und keine Excel-Arbeitsmappe."));
+    throw EBrvWorkbookError(QStringLiteral("Die Datei ist keine Excel-Arbeitsmappe (weder .xlsx noch .xls)."));
+}
