@@ -1,0 +1,431 @@
+// Reading the four layouts into staging rows, and the takeover into the register with its archive copy.
+
+#include "assets/csv_export.h"
+#include "db/convert.h"
+#include "db/indexwerte.h"
+#include "db/mandanten.h"
+#include "db/versicherungswerte.h"
+#include "import/importer.h"
+#include "import/takeover.h"
+#include "support/fixtures.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QStringEncoder>
+
+#include <variant>
+
+#include <xlsxwriter.h>
+
+using platform::MsgIcon;
+
+namespace {
+
+struct Date {
+    int y, m, d;
+};
+using Value = std::variant<std::monostate, const char*, double, Date>;
+using Row = std::vector<Value>;
+
+class ImportTest : public SchemaDbTest {
+protected:
+    void SetUp() override {
+        SchemaDbTest::SetUp();
+        exec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'Maschinen')"));
+        exec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 443, 2024, 100)"));
+    }
+    // A workbook whose first sheet holds the rows (row 1 first; columns from A).
+    QString xlsx(const char* name, const std::vector<Row>& rows, int firstRow = 1) {
+        const QString file = path(QString::fromLatin1(name));
+        lxw_workbook* wb = workbook_new(QFile::encodeName(file).constData());
+        lxw_worksheet* ws = workbook_add_worksheet(wb, nullptr);
+        lxw_format* date = workbook_add_format(wb);
+        format_set_num_format(date, "dd.mm.yyyy");
+        for (size_t r = 0; r < rows.size(); ++r)
+            for (size_t c = 0; c < rows[r].size(); ++c) {
+                const auto row = lxw_row_t(r + firstRow - 1);
+                const auto col = lxw_col_t(c);
+                const Value& v = rows[r][c];
+                if (const auto* s = std::get_if<const char*>(&v))
+                    worksheet_write_string(ws, row, col, *s, nullptr);
+                else if (const auto* n = std::get_if<double>(&v))
+                    worksheet_write_number(ws, row, col, *n, nullptr);
+                else if (const auto* d = std::get_if<Date>(&v)) {
+                    lxw_datetime dt = {d->y, d->m, d->d, 0, 0, 0};
+                    worksheet_write_datetime(ws, row, col, &dt, date);
+                }
+            }
+        EXPECT_EQ(workbook_close(wb), LXW_NO_ERROR);
+        return file;
+    }
+    QList<TBrenvikDatenimport> staged() {
+        QList<TBrenvikDatenimport> out;
+        for (int z = 1; z <= 70000; ++z) {
+            TBrenvikDatenimport d;
+            try {
+                GetDatenimport(1, z, d);
+            } catch (const EBrvException_NODATA&) {
+                if (count(QStringLiteral("SELECT COUNT(*) FROM DATENIMPORTE WHERE ZEILE_NR > %1").arg(z)) == 0)
+                    break;
+                continue;
+            }
+            out << d;
+        }
+        return out;
+    }
+    QStringList texts(const ImportResult& r) {
+        QStringList t;
+        for (const auto& m : r.messages)
+            t << m.text;
+        return t;
+    }
+};
+
+TEST_F(ImportTest, StandardLayoutMarkersDatesLongTextsAndExtras) {
+    const std::string longDesc(150, 'x');
+    std::vector<Row> rows = {
+        {"Kontonummer", "Anlagebezeichnung", {}, "Datum", {}, "Kennung", "AHK"},
+        {"0420", "Drehbank", {}, Date{2015, 3, 15}, {}, "AHK", 1234.5},
+        {"0421", "Marker in G", {}, {}, Date{2012, 1, 2}, {}, "AHK", 99.0},       // marker G, amount H, date E
+        {"0422", "Ohne Datum", {}, "kein Datum", {}, "AHK", "1.000,50"},
+        {"0423", longDesc.c_str(), {}, "31.12.2008", {}, "AHK", 5.0},
+        {"", "Ohne Konto", {}, "31.12.2008", {}, "AHK", 5.0},
+        {"0424", "Marker ohne Betrag", {}, "31.12.2008", {}, "AHK", "x"},
+    };
+    Row extras = {"0425", "Mit Zusatzdaten", {}, "01.02.2003", {}, "AHK", 10.0};
+    extras.resize(40);
+    extras[26] = "Gruppe A";
+    extras[27] = "x";
+    extras[28] = "Notiz";
+    extras[29] = 612.0;
+    extras[30] = "x";
+    extras[36] = "x";
+    extras[37] = 3.0;
+    extras[38] = "x";
+    extras[39] = 1.0;
+    rows.push_back(extras);
+    Row wrongDateWithNote = {"0426", "Falsches Datum", {}, "13.13.2013", {}, "AHK", 1.0};
+    wrongDateWithNote.resize(29);
+    wrongDateWithNote[28] = "Hinweis";
+    rows.push_back(wrongDateWithNote);
+    const QString file = xlsx("standard.xlsx", rows);
+
+    ImportResult r = ReadImportFile(1, file, ImportLayout::Excel, {});
+    EXPECT_EQ(r.layout, QStringLiteral("standard"));
+    EXPECT_EQ(r.records, 6);
+    EXPECT_EQ(r.staged, 6);
+    ASSERT_EQ(r.preview.size(), 6);
+    EXPECT_EQ(r.preview[0], (QStringList{"1", "0420", "Drehbank", "15.03.2015", "1.234,50", "", "", "0", "0", "0",
+                                         "0", "0", "0", "0", "0", "0", "0", "0"}));
+    EXPECT_EQ(r.countText(), QStringLiteral("Anzahl: 6 von 6"));
+    ASSERT_EQ(r.longDescriptions.size(), 1);
+    EXPECT_EQ(r.longDescriptions[0], QStringLiteral("0423      ") + QString::fromStdString(longDesc));
+    EXPECT_EQ(texts(r), QStringList()); // no duplicates, records found
+    QList<TBrenvikDatenimport> s = staged();
+    ASSERT_EQ(s.size(), 6);
+    EXPECT_EQ(s[1].ahk, 99.0);
+    EXPECT_EQ(s[1].anschaffungsdatum, EncodeDate(2012, 1, 2));
+    EXPECT_EQ(s[2].ahk, 1000.5);
+    EXPECT_EQ(s[2].anschaffungsdatum, EncodeDate(1900, 1, 1));
+    EXPECT_EQ(s[2].bearbeitung, QStringLiteral("1"));
+    EXPECT_EQ(s[2].zusaetze, QStringLiteral("Anschaffungsdatum falsch übernommen, bitte prüfen."));
+    EXPECT_EQ(s[3].anlagebezeichnung.size(), 100);
+    EXPECT_EQ(s[4].gruppe, QString()); // without the options the extra columns are not read
+    EXPECT_EQ(s[4].bearbeitung, QStringLiteral("0"));
+
+    ImportOptions all;
+    all.groups = all.extras = all.indexFromFile = true;
+    r = ReadImportFile(1, file, ImportLayout::Excel, all);
+    s = staged();
+    ASSERT_EQ(s.size(), 6);
+    const TBrenvikDatenimport& e = s[4];
+    EXPECT_EQ(e.gruppe, QStringLiteral("Gruppe A"));
+    EXPECT_EQ(e.bearbeitung, QStringLiteral("1"));
+    EXPECT_EQ(e.zusaetze, QStringLiteral("Notiz"));
+    EXPECT_EQ(e.kategorie_nr, 612);
+    EXPECT_EQ(e.lagerung_aussen, QStringLiteral("1"));
+    EXPECT_EQ(e.elektronik_vers, QStringLiteral("0"));
+    EXPECT_EQ(e.geloescht, QStringLiteral("1"));
+    EXPECT_EQ(e.adress_nr, 3);
+    EXPECT_EQ(e.feste_taxe, QStringLiteral("1"));
+    EXPECT_EQ(e.anlagentyp_id, 1);
+    // The wrong date stays marked, the note of the file behind the hint.
+    EXPECT_EQ(s[5].bearbeitung, QStringLiteral("1"));
+    EXPECT_EQ(s[5].zusaetze, QStringLiteral("Anschaffungsdatum falsch übernommen, bitte prüfen. Hinweis"));
+}
+
+TEST_F(ImportTest, ColumnHLayoutAndLayoutDetection) {
+    std::vector<Row> rows = {
+        {"Konto", {}, "Bezeichnung", {}, {}, {}, {}, "AHK"},
+        {"0500", {}, "Presse", {}, {}, "01.01.2001", {}, "AHK", "x", 2500.0},
+        {"0501", {}, "Zweizeilig"},
+        {{}, {}, {}, {}, {}, {}, {}, "AHK", 300.0, {}, {}, {}, {}},
+    };
+    rows[3].resize(9);
+    rows[3][8] = "31.05.2010";
+    rows[3][7] = "AHK";
+    rows[3][8] = 300.0;
+    rows[3].push_back("31.05.2010"); // column J is no date column; the date is taken from I or F
+    const ImportResult r = ReadImportFile(1, xlsx("hl.xlsx", rows), ImportLayout::Excel, {});
+    EXPECT_EQ(r.layout, QStringLiteral("H/L"));
+    const QList<TBrenvikDatenimport> s = staged();
+    ASSERT_EQ(s.size(), 2) << texts(r).join('|').toStdString();
+    EXPECT_EQ(s[0].ahk, 2500.0);
+    EXPECT_EQ(s[0].anschaffungsdatum, EncodeDate(2001, 1, 1));
+    EXPECT_EQ(s[1].konto_nr, QStringLiteral("0501"));
+    EXPECT_EQ(s[1].ahk, 300.0);
+    EXPECT_EQ(s[1].anschaffungsdatum, EncodeDate(1900, 1, 1));
+
+    // "AHK" only in column K selects the layout that then finds nothing.
+    const ImportResult k = ReadImportFile(1, xlsx("k.xlsx", {{"0600", {}, "Teil", {}, {}, {}, {}, {}, {}, {}, "AHK", 5.0}}),
+                                          ImportLayout::Excel, {});
+    EXPECT_EQ(k.staged, 0);
+    EXPECT_EQ(texts(k), QStringList{QStringLiteral("Es wurden keine gültigen Datensätze im Anlagenverzeichnis gefunden."
+                                                   "\r\nBitte überprüfen Sie ggf. die Datenstrukturen/ Inhalte der zu "
+                                                   "importierenden Datei.")});
+    EXPECT_EQ(k.messages[0].icon, MsgIcon::Information);
+}
+
+TEST_F(ImportTest, Datev2021Layout) {
+    std::vector<Row> rows = {
+        {"Konto Bezeichnung", "Datum", {}, "Kennung"},
+        {"0700 Neue Maschine", "01.03.2021", {}, "AHK", 500.0},
+        {"Einwort", {}, Date{2020, 12, 24}, "AHK", 0.0, 75.0},
+        {"0701 Ohne Betrag", "01.03.2021", {}, "AHK", "nichts"},
+        {"0702 Ohne Datum", "kein", {}, "AHK", 5.0},
+        {"0700 Neue Maschine", "01.03.2021", {}, "AHK", 1.0},
+    };
+    const ImportResult r = ReadImportFile(1, xlsx("datev.xlsx", rows), ImportLayout::Datev2021, {});
+    EXPECT_EQ(r.layout, QStringLiteral("datev2021"));
+    const QList<TBrenvikDatenimport> s = staged();
+    ASSERT_EQ(s.size(), 3);
+    EXPECT_EQ(s[0].konto_nr, QStringLiteral("0700"));
+    EXPECT_EQ(s[0].anlagebezeichnung, QStringLiteral("Neue Maschine"));
+    EXPECT_EQ(s[1].konto_nr, QStringLiteral("0"));
+    EXPECT_EQ(s[1].anlagebezeichnung, QStringLiteral("Einwort"));
+    EXPECT_EQ(s[1].ahk, 75.0);
+    EXPECT_EQ(s[1].anschaffungsdatum, EncodeDate(2020, 12, 24));
+    EXPECT_EQ(r.failed, 1); // the row without an amount is not staged with a guessed one
+    ASSERT_EQ(r.messages.size(), 1);
+    EXPECT_TRUE(r.messages[0].text.startsWith(QStringLiteral("Es wurden Duplikate (doppelte Kontonummern)")));
+    EXPECT_TRUE(r.messages[0].text.contains(QStringLiteral("\r\n\r\n0700\r\n\r\n\r\nBitte korrigieren")));
+
+    const ImportResult none = ReadImportFile(1, xlsx("keins.xlsx", {{"x", "y", "z", "kein Marker"}}),
+                                             ImportLayout::Datev2021, {});
+    EXPECT_TRUE(texts(none).first().startsWith(QStringLiteral("Fehler während der Formatprüfung der Excel-Datei")));
+}
+
+TEST_F(ImportTest, TextLayoutReadsTheExportBackWithAllOptions) {
+    // A register with everything the export writes.
+    BrvExec(QStringLiteral(
+        "INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, KONTO_NR, "
+        "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, VERSICHERUNGSWERT, KATEGORIE_NR, ADRESS_NR, GELOESCHT, BEARBEITUNG, "
+        "GEBAEUDE, LEASING, GEMIETET, FESTE_TAXE, LAGERUNG_AUSSEN, ELEKTRONIK_VERS, MASCHINEN_VERS, GRUPPE, NOTIZTEXT) "
+        "VALUES (1, 1, 1, 0, '0420', 'Drehbank \"Spezial\" € äöü', ?, 1234567.89, 10, 612, 2, '1', '1', '0', '1', '0', '1', "
+        "'1', '0', '1', 'Halle 3', 'Notiz mit Umlaut ß')"),
+        SqlTs{EncodeDate(2015, 3, 15)});
+    BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, KONTO_NR, "
+                           "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, KATEGORIE_NR, ADRESS_NR, GELOESCHT, BEARBEITUNG, "
+                           "GEBAEUDE, LEASING, GEMIETET, FESTE_TAXE, LAGERUNG_AUSSEN, ELEKTRONIK_VERS, MASCHINEN_VERS) "
+                           "VALUES (1, 1, 2, 0, '0421', 'Zweite', ?, 0.5, 443, 0, '0', '0', '1', '0', '1', '0', '0', "
+                           "'1', '0')"),
+            SqlTs{EncodeDate(1999, 1, 31)});
+    BrvCommit();
+    const QString file = path(QStringLiteral("export.csv"));
+    ExportRegisterCsv(1, file);
+    ImportOptions all;
+    all.groups = all.extras = all.indexFromFile = true;
+    const ImportResult r = ReadImportFile(1, file, ImportLayout::Text, all);
+    EXPECT_EQ(texts(r), QStringList{QStringLiteral("Der Import wurde erfolgreich abgeschlossen.")});
+    const QList<TBrenvikDatenimport> s = staged();
+    ASSERT_EQ(s.size(), 2);
+    const auto assets = *GetVersWerteList(1, {});
+    for (int i = 0; i < 2; ++i) {
+        const TBrenvikVersWerte& a = assets[i];
+        const TBrenvikDatenimport& d = s[i];
+        EXPECT_EQ(d.konto_nr, a.konto_nr);
+        EXPECT_EQ(d.anlagebezeichnung, a.anlagebezeichnung);
+        EXPECT_EQ(d.anschaffungsdatum, a.anschaffungsdatum);
+        EXPECT_EQ(d.ahk, a.ahk);
+        EXPECT_EQ(d.gruppe, a.gruppe);
+        EXPECT_EQ(d.bearbeitung, a.bearbeitung);
+        EXPECT_EQ(d.zusaetze, a.notiztext);
+        EXPECT_EQ(d.kategorie_nr, a.kategorie_nr);
+        EXPECT_EQ(d.adress_nr, a.adress_nr);
+        for (auto [x, y] : {std::pair{d.lagerung_aussen, a.lagerung_aussen}, {d.elektronik_vers, a.elektronik_vers},
+                            {d.maschinen_vers, a.maschinen_vers}, {d.leasing, a.leasing}, {d.gemietet, a.gemietet},
+                            {d.gebaeude, a.gebaeude}, {d.geloescht, a.geloescht}, {d.feste_taxe, a.feste_taxe}})
+            EXPECT_EQ(x, y);
+        EXPECT_EQ(d.anlagentyp_id, 0); // the export writes the type to BB, the import reads AN
+    }
+}
+
+TEST_F(ImportTest, TextLinesEncodingsSkipsAndFailures) {
+    const QByteArray lines = QByteArray("Kopfzeile\r\n") + "0100;Stuhl " + QByteArray("\xe4") + ";;01.02.2003;;AHK;" +
+                             QByteArray("12,50 \x80") + "\r\n" + QByteArray(52, ';') + "\r\n\r\n" +
+                             "0101;Zu kurz;;01.02.2003\r\n" + "0102;Ohne Betrag;;01.02.2003;;AHK;kein\r\n" +
+                             "0103;Tisch;;03.04.2005;;AHK;1.250\r\n";
+    ImportResult r = ReadImportFile(1, writeFile("ansi.txt", lines), ImportLayout::Text, {});
+    QList<TBrenvikDatenimport> s = staged();
+    ASSERT_EQ(s.size(), 2);
+    EXPECT_EQ(s[0].anlagebezeichnung, QStringLiteral("Stuhl ä"));
+    EXPECT_EQ(s[0].ahk, 12.5);
+    EXPECT_EQ(s[0].zeile_nr, 1);
+    EXPECT_EQ(s[1].zeile_nr, 6); // line numbers keep the gaps of skipped and failed lines
+    EXPECT_EQ(s[1].ahk, 1250.0);
+    EXPECT_EQ(r.failed, 2);
+    EXPECT_EQ(r.preview.size(), 4); // failed lines keep their preview row
+    EXPECT_EQ(texts(r).first(), QStringLiteral("Der Import ist abgeschlossen.\r\nEs konnten nicht alle Zeilen in die "
+                                               "Datenbank übernommen werden. \r\nBitte überprüfen Sie den Import auf "
+                                               "Vollständigkeit."));
+    // UTF-8 with a byte-order mark.
+    r = ReadImportFile(1, writeFile("utf8.txt", "\xef\xbb\xbfKopf\n0200;Bänk €;;05.06.2007;;AHK;3\n"), ImportLayout::Text, {});
+    s = staged();
+    ASSERT_EQ(s.size(), 1);
+    EXPECT_EQ(s[0].anlagebezeichnung, QStringLiteral("Bänk €"));
+    // Empty and missing files never crash.
+    r = ReadImportFile(1, writeFile("leer.txt", {}), ImportLayout::Text, {});
+    EXPECT_EQ(r.staged, 0);
+    r = ReadImportFile(1, path(QStringLiteral("fehlt.xlsx")), ImportLayout::Excel, {});
+    EXPECT_EQ(r.staged, 0);
+    EXPECT_TRUE(texts(r).first().startsWith(QStringLiteral("Die Datei kann nicht gelesen werden")));
+}
+
+TEST_F(ImportTest, StandardLayoutEndsAtRow65500) {
+    std::vector<Row> rows;
+    rows.reserve(65501);
+    static std::vector<std::string> names;
+    names.reserve(65501);
+    for (int i = 1; i <= 65501; ++i)
+        names.push_back(std::to_string(i));
+    for (int i = 0; i < 65501; ++i)
+        rows.push_back({names[i].c_str(), "Anlage", {}, "01.01.2001", {}, "AHK", 1.5});
+    const ImportResult r = ReadImportFile(1, xlsx("gross.xlsx", rows), ImportLayout::Excel, {});
+    EXPECT_EQ(r.records, 65500);
+    EXPECT_EQ(r.staged, 65500);
+    EXPECT_EQ(r.preview.size(), 100);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM DATENIMPORTE WHERE KONTO_NR = '65501'")), 0);
+}
+
+class TakeoverTest : public ImportTest {
+protected:
+    void stage(int zeile, const QString& konto, const QString& desc, double ahk, int kategorie = 0,
+               const char* festeTaxe = "0", const char* todo = "0") {
+        TBrenvikDatenimport d;
+        d.mandant_nr = 1;
+        d.zeile_nr = zeile;
+        d.konto_nr = konto;
+        d.anlagebezeichnung = desc;
+        d.anschaffungsdatum = EncodeDate(2020, 5, 5);
+        d.ahk = ahk;
+        d.kategorie_nr = kategorie;
+        for (QString* f : {&d.lagerung_aussen, &d.elektronik_vers, &d.maschinen_vers, &d.leasing, &d.gemietet,
+                           &d.gebaeude, &d.geloescht})
+            *f = QStringLiteral("0");
+        d.feste_taxe = QString::fromLatin1(festeTaxe);
+        d.bearbeitung = QString::fromLatin1(todo);
+        InsertDatenimport(d);
+    }
+    void registered(int nr, const char* konto, const char* desc, double ahk, const char* quelle,
+                    const char* gemietet = "0", const char* leasing = "0") {
+        exec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
+                            "KONTO_NR, ANLAGEBEZEICHNUNG, AHK, VERSICHERUNGSWERT, ANSCHAFFUNGSDATUM, GELOESCHT, "
+                            "BEARBEITUNG, QUELLE, GEMIETET, LEASING, UPDATE_CHECK) VALUES (1, 1, %1, 0, '%2', '%3', %4, "
+                            "77, '01.01.2010', '0', '0', '%5', '%6', '%7', '1')")
+                 .arg(nr).arg(QLatin1String(konto), QLatin1String(desc)).arg(ahk)
+                 .arg(QLatin1String(quelle), QLatin1String(gemietet), QLatin1String(leasing)));
+    }
+    QString field(int nr, const char* col) {
+        return scalar(QStringLiteral("SELECT %1 FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = 1 AND ANLAGE_NR = %2")
+                          .arg(QLatin1String(col)).arg(nr));
+    }
+};
+
+TEST_F(TakeoverTest, ReconciliationNumberingAndDisposals) {
+    registered(10, "0420", "Drehbank", 0.80, "IMPORT");
+    registered(20, "0421", "Hand", 500, "MANUELL");
+    registered(30, "0422", "Entfallen", 500, "IMPORT");
+    registered(40, "0423", "Gemietet", 500, "IMPORT", "1");
+    registered(50, "0424", "Geleast", 500, "IMPORT", "0", "1");
+    registered(57, "0425", "Von Hand, fehlt", 500, "MANUELL");
+    stage(1, QStringLiteral("0420"), QStringLiteral("Drehbank"), 9999);
+    stage(2, QStringLiteral("0421"), QStringLiteral("Hand"), 1);
+    // Line 3 failed while reading: the rows after the gap still count.
+    stage(4, QStringLiteral("0500"), QStringLiteral("Neu Standard"), 1.01, 0, "0", "0");
+    stage(5, QStringLiteral("0501"), QStringLiteral("Neu Index"), 1.00, 612);
+    stage(6, QStringLiteral("0502"), QStringLiteral("Neu Taxe"), 5000, 0, "1");
+    QList<int> seen;
+    const TakeoverResult t = TakeOverStaged(1, 443, [&](int n) { seen << n; });
+    EXPECT_EQ(seen, (QList<int>{1, 2, 4, 5, 6}));
+    EXPECT_EQ(t.confirmed, 2);
+    EXPECT_EQ(t.added, 3);
+    EXPECT_EQ(t.disposed, 1);
+    ASSERT_EQ(t.messages.size(), 1);
+    EXPECT_EQ(t.messages[0].text, QStringLiteral("Die Datenübernahme wurde erfolgreich beendet."));
+    // Confirmed: the stored values stay, the to-do flag follows the stored AHK.
+    EXPECT_EQ(field(10, "AHK").toDouble(), 0.8);
+    EXPECT_EQ(field(10, "VERSICHERUNGSWERT").toDouble(), 77.0);
+    EXPECT_EQ(field(10, "BEARBEITUNG"), QStringLiteral("1"));
+    EXPECT_EQ(field(10, "UPDATE_CHECK"), QStringLiteral("1"));
+    EXPECT_EQ(field(20, "QUELLE"), QStringLiteral("IMPORT"));
+    EXPECT_EQ(field(20, "BEARBEITUNG"), QStringLiteral("0"));
+    // New rows after the highest number.
+    EXPECT_EQ(field(58, "ANLAGEBEZEICHNUNG"), QStringLiteral("Neu Standard"));
+    EXPECT_EQ(field(58, "KATEGORIE_NR"), QStringLiteral("443"));
+    EXPECT_EQ(field(58, "BEARBEITUNG"), QStringLiteral("0"));
+    EXPECT_EQ(field(58, "LISTENPREIS").toDouble(), 1.01);
+    EXPECT_EQ(field(58, "AHK_ORG").toDouble(), 1.01);
+    EXPECT_EQ(field(59, "KATEGORIE_NR"), QStringLiteral("612"));
+    EXPECT_EQ(field(59, "BEARBEITUNG"), QStringLiteral("1"));
+    EXPECT_EQ(field(60, "VERSICHERUNGSWERT").toDouble(), 5000.0);
+    EXPECT_EQ(field(58, "VERSICHERUNGSWERT").toDouble(), 0.0);
+    EXPECT_EQ(field(60, "QUELLE"), QStringLiteral("IMPORT"));
+    // Disposed: only the imported asset the file no longer lists, neither rented nor leased.
+    EXPECT_EQ(field(30, "GELOESCHT"), QStringLiteral("1"));
+    EXPECT_EQ(field(30, "ABGANGSJAHR"), QStringLiteral("2024"));
+    for (int nr : {40, 50, 57})
+        EXPECT_EQ(field(nr, "GELOESCHT"), QStringLiteral("0")) << nr;
+
+    // The same file again confirms what the first run added.
+    const TakeoverResult again = TakeOverStaged(1, 443);
+    EXPECT_EQ(again.added, 0);
+    EXPECT_EQ(again.confirmed, 5);
+}
+
+TEST_F(TakeoverTest, NothingStagedChangesNothing) {
+    registered(1, "0420", "Drehbank", 500, "IMPORT");
+    const TakeoverResult t = TakeOverStaged(1, 443);
+    EXPECT_TRUE(t.refused);
+    EXPECT_EQ(t.messages[0].icon, MsgIcon::Warning);
+    EXPECT_EQ(field(1, "GELOESCHT"), QStringLiteral("0"));
+    EXPECT_EQ(field(1, "UPDATE_CHECK"), QStringLiteral("1"));
+}
+
+TEST_F(TakeoverTest, ArchiveCopyByFolderRules) {
+    const QString file = writeFile(QStringLiteral("Anlagen.xlsx"), "inhalt");
+    exec(QStringLiteral("UPDATE MANDANTEN SET SICHERUNGSPFAD = 'Kunde_12'"));
+    const QString bak = tmp.path() + QStringLiteral("/Archiv/");
+    ArchiveResult a = ArchiveImportFile(1, file, bak, QStringLiteral("1"));
+    EXPECT_FALSE(a.copied);
+    EXPECT_EQ(a.message.text, QStringLiteral("Das zur Sicherung von Importdateien angegebene Verzeichnis existiert nicht.\r\n"
+                                             "Bitte sichern Sie die Datei manuell."));
+    QDir().mkpath(bak + QStringLiteral("Kunde_12"));
+    a = ArchiveImportFile(1, file, bak, QStringLiteral("1"));
+    ASSERT_TRUE(a.copied) << a.message.text.toStdString();
+    EXPECT_EQ(a.message.text, QStringLiteral("Die Importdatei wurde erfolgreich kopiert."));
+    EXPECT_TRUE(a.target.startsWith(bak + QStringLiteral("Kunde_12/")));
+    EXPECT_TRUE(QFileInfo(a.target).fileName().contains(
+        QRegularExpression(QStringLiteral("^\\d{8}_\\d{6}_Anlagen\\.xlsx$"))));
+    // A full path when the paths are not relative to the backup folder.
+    const QString full = tmp.path() + QStringLiteral("/voll");
+    QDir().mkpath(full);
+    BrvExec(QStringLiteral("UPDATE MANDANTEN SET SICHERUNGSPFAD = ?"), full);
+    BrvCommit();
+    a = ArchiveImportFile(1, file, bak, QStringLiteral("0"));
+    ASSERT_TRUE(a.copied);
+    EXPECT_TRUE(a.target.startsWith(full + QLatin1Char('/')));
+}
+
+} // namespace
