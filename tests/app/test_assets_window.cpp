@@ -64,8 +64,8 @@ protected:
                const char* bearbeitung = "0", double ahk = 1000, int client = 1) {
         BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
                                "KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, KATEGORIE_NR, NUTZUNGSDAUER, "
-                               "GELOESCHT, BEARBEITUNG, FESTE_TAXE, QUELLE, ZEITWERT, LISTENPREIS, UPDATE_CHECK) VALUES "
-                               "(1, ?, ?, ?, '0420', ?, ?, ?, 443, 10, ?, ?, '0', ?, 7, 99, '1')"),
+                               "GELOESCHT, BEARBEITUNG, FESTE_TAXE, QUELLE, ZEITWERT, LISTENPREIS, UPDATE_CHECK, GEMIETET, LEASING) VALUES "
+                               "(1, ?, ?, ?, '0420', ?, ?, ?, 443, 10, ?, ?, '0', ?, 7, 99, '1', '0', '0')"),
                 client, nr, sub, desc, SqlTs{EncodeDate(Y - 5, 6, 1)}, ahk, QString::fromLatin1(geloescht),
                 QString::fromLatin1(bearbeitung), QString::fromLatin1(quelle));
         BrvCommit();
@@ -436,6 +436,62 @@ TEST_F(AssetWindowTest, IndexPickerListsOnlyUsableSeriesUnlessAllAreWanted) {
     d.iIndexJahr = Y - 5;
     click(d, "btnSearch");
     EXPECT_EQ(list->topLevelItemCount(), 1); // 612 has values for both years
+}
+
+} // namespace
+
+#include "app/frm_importassets.h"
+
+namespace {
+
+TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
+    const QString folder = tmp.filePath(QStringLiteral("kunde_1"));
+    QDir().mkpath(folder);
+    BrvExec(QStringLiteral("UPDATE MANDANTEN SET SICHERUNGSPFAD = ?"), folder);
+    BrvCommit();
+    asset(1, 0, QStringLiteral("Bleibt"));
+    Tfrm_ImportAssets w;
+    w.iClientID = 1;
+    w.sClientName = QStringLiteral("Muster GmbH (1)");
+    w.sUSE_BACKUP_FOLDER_DB = QStringLiteral("0");
+    w.show();
+    EXPECT_EQ(child<QLabel>(w, "lbIndexbezeichnung")->text(), QStringLiteral("Maschinen für die Metallbearbeitung"));
+    const QString lead = QStringLiteral("Fehlerhafte Angaben:\r\nFehlernachricht: ");
+    click(w, "btnPruefen");
+    EXPECT_EQ(lastMessage(), lead + QStringLiteral("Es ist kein gültiger Dateityp ausgewählt."));
+    child<QComboBox>(w, "cbbxFiletype")->setCurrentIndex(1);
+    click(w, "btnPruefen");
+    EXPECT_EQ(lastMessage(), lead + QStringLiteral("Es ist kein gültiger Dateiname angegeben."));
+    type(w, "edFileName", tmp.filePath(QStringLiteral("fehlt.txt")));
+    click(w, "btnPruefen");
+    EXPECT_TRUE(lastMessage().startsWith(lead + QStringLiteral("Die angegebene Datei existiert nicht")));
+    const QString file = writeFile(QStringLiteral("Anlagen.txt"),
+                                   "Kopf\r\n0420;A;;01.02.2003;;AHK;100\r\n0421;Neu;;01.02.2003;;AHK;250,5\r\n");
+    type(w, "edFileName", QStringLiteral("  ") + file + QStringLiteral("  "));
+    type(w, "edKategorieNr", QStringLiteral("12x"));
+    click(w, "btnPruefen");
+    EXPECT_TRUE(lastMessage().startsWith(lead + QStringLiteral("Der angegebene Index ist kein gültiger numerischer Wert")));
+    type(w, "edKategorieNr", QStringLiteral("999"));
+    EXPECT_EQ(child<QLabel>(w, "lbIndexbezeichnung")->text(), QStringLiteral("<unbekannt>"));
+    click(w, "btnPruefen");
+    EXPECT_TRUE(lastMessage().startsWith(lead + QStringLiteral("Der angegebene Index wurde nicht in der Referenzliste")));
+    type(w, "edKategorieNr", QStringLiteral("612"));
+    dialogs.calls.clear();
+    click(w, "btnPruefen");
+    EXPECT_EQ(child<QLineEdit>(w, "edFileName")->text(), file);
+    EXPECT_EQ(child<QTreeWidget>(w, "lvImportData")->topLevelItemCount(), 2);
+    EXPECT_EQ(child<QLabel>(w, "lbListviewSum")->text(), QStringLiteral("Anzahl: 2 von 2"));
+    EXPECT_EQ(lastMessage(), QStringLiteral("Der Import wurde erfolgreich abgeschlossen."));
+    dialogs.calls.clear();
+    click(w, "btnUebernehmen");
+    ASSERT_EQ(dialogs.calls.size(), 2);
+    EXPECT_EQ(dialogs.calls[0].text, QStringLiteral("Die Datenübernahme wurde erfolgreich beendet."));
+    EXPECT_EQ(dialogs.calls[1].text, QStringLiteral("Die Importdatei wurde erfolgreich kopiert."));
+    EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*_Anlagen.txt")}).size(), 1);
+    EXPECT_EQ(storedText(2, 0, "ANLAGEBEZEICHNUNG"), QStringLiteral("A"));
+    EXPECT_EQ(storedText(3, 0, "ANLAGEBEZEICHNUNG"), QStringLiteral("Neu"));
+    EXPECT_EQ(stored(3, 0, "KATEGORIE_NR"), 612.0);
+    EXPECT_EQ(storedText(1, 0, "GELOESCHT"), QStringLiteral("1")); // imported before, not in this file
 }
 
 } // namespace
