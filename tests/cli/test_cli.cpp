@@ -6,6 +6,7 @@
 
 #include <QDate>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 
@@ -124,6 +125,43 @@ TEST_F(CliTest, ValueRunsOverTheClientUnderItsLock) {
     EXPECT_TRUE(lines[1].startsWith(";;;"));
     EXPECT_TRUE(lines[3].contains(";x;0;")); // asset 3 is marked deleted
     EXPECT_EQ(cli({QStringLiteral("export-csv"), QStringLiteral("--client"), QStringLiteral("1")}).code, 2);
+}
+
+TEST_F(CliTest, ImportStagesTakesOverAndArchives) {
+    ASSERT_EQ(cli({QStringLiteral("prepare-installation")}).code, 0);
+    ASSERT_EQ(cli({QStringLiteral("check-db")}).code, 0);
+    const QString archive = path(QStringLiteral("archiv"));
+    QDir().mkpath(archive);
+    onInstallation(tmp.path(), [&] {
+        BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, SICHERUNGSPFAD) VALUES (1, 1, 'A', ?)"),
+                archive);
+        BrvExec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'M')"));
+    });
+    const QString file = writeFile(QStringLiteral("anlagen.csv"),
+                                   "Kopf\r\n0420;Drehbank;;01.02.2003;;AHK;100\r\n0421;Kurz\r\n0422;Fräse;;01.02.2003;;AHK;5\r\n");
+    CliRun r = cli({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"),
+                    file, QStringLiteral("--stage-only")});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("Gelesen: 3\nBereitgestellt: 2\nFehlgeschlagen: 1\n"));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Es konnten nicht alle Zeilen in die Datenbank übernommen werden.")));
+    r = cli({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"), file,
+             QStringLiteral("--layout"), QStringLiteral("text"), QStringLiteral("--index"), QStringLiteral("443")});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("Neu: 2\nBestätigt: 0\nAbgänge: 0\n"))) << r.out.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Die Importdatei wurde erfolgreich kopiert.")));
+    EXPECT_EQ(QDir(archive).entryList({QStringLiteral("*_anlagen.csv")}).size(), 1);
+    r = cli({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"),
+             writeFile(QStringLiteral("kaputt.xlsx"), "PK\x03\x04 kein zip")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("keine lesbare Excel-Arbeitsmappe"))) << r.err.toStdString();
+    onInstallation(tmp.path(), [] {
+        BrvExec(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, 77, 'mueller')"),
+                SqlTs{BrvNow()});
+        BrvExec(QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = 77"));
+    });
+    r = cli({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"), file});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("<mueller>")));
 }
 
 } // namespace
