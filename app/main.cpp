@@ -1,4 +1,5 @@
 #include "app/frm_brenvik.h"
+#include "db/fb.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 
@@ -32,5 +33,7 @@ int main(int argc, char** argv) {
     w.StartUp();
     w.show();
     platform::onTerminationSignal([&w] { w.close(); });
-    return QApplication::exec();
+    const int rc = QApplication::exec();
+    fb::shutdownClient();
+    return rc;
 }

@@ -340,6 +340,9 @@ int main(int argc, char** argv) {
     if (args.isEmpty())
         return usage();
     const QString cmd = args.takeFirst();
+    struct Shutdown {
+        ~Shutdown() { fb::shutdownClient(); }
+    } shutdown;
     if (cmd == QLatin1String("init-db"))
         return initDb(args);
     if (cmd == QLatin1String("check-db") && args.isEmpty())

@@ -729,3 +729,7 @@ void executeImmediate(Database& db, Transaction& tr, const QString& sql) {
 }
 
 } // namespace fb
+
+namespace fb {
+void shutdownClient() { fb_shutdown(5000, fb_shutrsn_app_stopped); }
+} // namespace fb

@@ -192,6 +192,10 @@ private:
 // Executes one statement without parameters and without result (DDL and the like).
 void executeImmediate(Database& db, Transaction& tr, const QString& sql);
 
+// Stops the client library's engine and its threads before the process ends, so that nothing of it runs while
+// the process tears down (the embedded engine keeps worker threads otherwise).
+void shutdownClient();
+
 // ISC timestamp <-> day count from 30.12.1899.
 TDateTime fromIscTimestamp(const ISC_TIMESTAMP& ts);
 ISC_TIMESTAMP toIscTimestamp(TDateTime dt);

@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QSet>
 
+#include <charconv>
 #include <cmath>
 #include <variant>
 
@@ -129,7 +130,15 @@ double scalarDouble(BrvSql& q) {
 }
 
 // An amount as the register has always stored amounts written by the import: two decimals.
-double twoDecimals(double v) { return QString::number(v, 'f', 2).toDouble(); }
+double twoDecimals(double v) {
+    char buf[64];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
+    if (ec != std::errc())
+        return v;
+    double out = v;
+    std::from_chars(buf, end, out);
+    return out;
+}
 
 // Runs a bulk update with its fixed failure text and commits.
 template <typename... A> long bulkUpdate(const QString& failure, const QString& sql, const A&... a) {
@@ -420,23 +429,33 @@ void SaveVersWert(TBrenvikVersWerte r) {
     BrvCommit();
 }
 
-void InsertVersWert(TBrenvikVersWerte r) {
+struct VersWertInserter::Impl {
+    fb::Query q{BrvRequireDb(),
+                QStringLiteral(
+                    "INSERT INTO VERSICHERUNGSWERTE ( BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, INSERT_TS, "
+                    "KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, ANSCHAFFUNGSJAHR, AHK, LISTENPREIS, "
+                    "VERSICHERUNGSWERT, GEMEINER_WERT, ZEITWERT, NUTZUNGSDAUER, ELEKTRONIK_VERS, MASCHINEN_VERS, "
+                    "LAGERUNG_AUSSEN, KATEGORIE_NR, KATEGORIE_NR_UMBASIERT, ADRESS_NR, GELOESCHT, BEARBEITUNG, GEBAEUDE, "
+                    "SOFTWARE, LEASING, GEMIETET, FESTE_TAXE, ABGANGSJAHR, GRUPPE, NOTIZTEXT, QUELLE, UPDATE_CHECK, "
+                    "ANLAGEBEZEICHNUNG_ORG, ANSCHAFFUNGSDATUM_ORG, AHK_ORG, ANLAGENTYP_ID ) VALUES ( ?, ?, ?, ?, ?, ?, "
+                    "?, ?, ?, ?, ?, ?, 0, 0, 0, ?, ?, ?, ?, 0, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?, '1', ?, ?, ?, ? )")};
+};
+
+VersWertInserter::VersWertInserter() : d_(std::make_unique<Impl>()) {}
+VersWertInserter::~VersWertInserter() = default;
+
+void VersWertInserter::insert(const TBrenvikVersWerte& r) {
     const SqlTs insertDay{std::floor(r.insert_ts)};
     const SqlTs acquired{std::floor(r.anschaffungsdatum)};
-    BrvExec(QStringLiteral(
-                "INSERT INTO VERSICHERUNGSWERTE ( BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, INSERT_TS, "
-                "KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, ANSCHAFFUNGSJAHR, AHK, LISTENPREIS, "
-                "VERSICHERUNGSWERT, GEMEINER_WERT, ZEITWERT, NUTZUNGSDAUER, ELEKTRONIK_VERS, MASCHINEN_VERS, "
-                "LAGERUNG_AUSSEN, KATEGORIE_NR, KATEGORIE_NR_UMBASIERT, ADRESS_NR, GELOESCHT, BEARBEITUNG, GEBAEUDE, "
-                "SOFTWARE, LEASING, GEMIETET, FESTE_TAXE, ABGANGSJAHR, GRUPPE, NOTIZTEXT, QUELLE, UPDATE_CHECK, "
-                "ANLAGEBEZEICHNUNG_ORG, ANSCHAFFUNGSDATUM_ORG, AHK_ORG, ANLAGENTYP_ID ) VALUES ( ?, ?, ?, ?, ?, ?, "
-                "?, ?, ?, ?, ?, ?, 0, 0, 0, ?, ?, ?, ?, 0, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?, '1', ?, ?, ?, ? )"),
-            r.brv_mandant_nr, r.mandant_nr, r.anlage_nr, r.anlage_sub_nr, insertDay, r.konto_nr, r.anlagebezeichnung,
-            acquired, r.anschaffungsjahr, twoDecimals(r.ahk), twoDecimals(r.listenpreis),
+    bindAll(*d_->q, r.brv_mandant_nr, r.mandant_nr, r.anlage_nr, r.anlage_sub_nr, insertDay, r.konto_nr,
+            r.anlagebezeichnung, acquired, r.anschaffungsjahr, twoDecimals(r.ahk), twoDecimals(r.listenpreis),
             twoDecimals(r.versicherungswert), r.elektronik_vers, r.maschinen_vers, r.lagerung_aussen, r.kategorie_nr,
             r.adress_nr, r.geloescht, r.bearbeitung, r.gebaeude, r.software, r.leasing, r.gemietet, r.feste_taxe,
             r.gruppe, r.notiztext, r.quelle, r.anlagebezeichnung, acquired, twoDecimals(r.ahk), r.anlagentyp_id);
+    d_->q->execute(BrvActiveTrans());
 }
+
+void InsertVersWert(TBrenvikVersWerte r) { VersWertInserter().insert(r); }
 
 void SetLoeschmarkierung(int mandantNr, int anlageNr, int /*anlageSubNr*/, bool mark) {
     // Every sub number of the asset number: related assets share the mark of their main asset.

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 // Sort field: empty for the asset number order, otherwise column names separated by ";" (after MANDANT_NR).
@@ -51,6 +52,17 @@ void DeleteVersWert(int mandantNr, int anlageNr, int anlageSubNr);
 void SaveVersWert(TBrenvikVersWerte r);
 // Inserts a row of the asset import (UPDATE_CHECK "1", the originals kept); no commit of its own.
 void InsertVersWert(TBrenvikVersWerte r);
+// The same for many rows: the statement is prepared once.
+class VersWertInserter {
+public:
+    VersWertInserter();
+    ~VersWertInserter();
+    void insert(const TBrenvikVersWerte& r);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
 // Sets or clears GELOESCHT for every sub number of the asset number.
 void SetLoeschmarkierung(int mandantNr, int anlageNr, int anlageSubNr, bool mark);
 void ResetUpdateCheck(int mandantNr);

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <cmath>
+
 using platform::MsgIcon;
 
 const QStringList kImportPreviewHeaders = {
@@ -116,7 +118,12 @@ QString cutDescription(const QString& konto, const QString& desc, ImportResult& 
     return desc.left(100);
 }
 
-QString upperTrim(const Worksheet& ws, int r, int c) { return ws.cell(r, c).trimmed().toUpper(); }
+// The marker "AHK" (any case, blanks around it allowed); only a text cell can hold it.
+bool isMarker(const Worksheet& ws, int r, int c) {
+    const Worksheet::Cell* cell = ws.at(r, c);
+    return cell && cell->kind == Worksheet::Kind::Text &&
+           cell->text.trimmed().compare(QLatin1String("AHK"), Qt::CaseInsensitive) == 0;
+}
 
 bool readDate(const QString& text, TDateTime& out) {
     try {
@@ -125,6 +132,38 @@ bool readDate(const QString& text, TDateTime& out) {
     } catch (const EBrvTypeConversionError&) {
         return false;
     }
+}
+
+// A number as the checks take it: a number cell as it stands, a text that reads as a number of the locale.
+bool numberAt(const Worksheet& ws, int r, int c, double& out) {
+    const Worksheet::Cell* cell = ws.at(r, c);
+    if (!cell)
+        return false;
+    if (cell->kind == Worksheet::Kind::Number) {
+        out = cell->number;
+        return true;
+    }
+    if (cell->kind != Worksheet::Kind::Text)
+        return false;
+    const QString t = cell->text.trimmed().toUpper();
+    if (!isNumber(t))
+        return false;
+    out = TextToFloat(t);
+    return true;
+}
+
+// A date as the checks take it: a date cell without time of day, or a text DD.MM.YYYY.
+bool dateAt(const Worksheet& ws, int r, int c, TDateTime& out) {
+    const Worksheet::Cell* cell = ws.at(r, c);
+    if (!cell)
+        return false;
+    if (cell->kind == Worksheet::Kind::Date) {
+        if (cell->number != std::floor(cell->number))
+            return false; // shown with its time, which is no DD.MM.YYYY date
+        out = cell->number;
+        return true;
+    }
+    return cell->kind == Worksheet::Kind::Text && readDate(cell->text, out);
 }
 
 void readStandard(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportResult& res,
@@ -142,16 +181,11 @@ void readStandard(const Worksheet& ws, const ImportOptions& o, Stager& st, Impor
         double amount = 0;
         if (!a.isEmpty() && !b.isEmpty()) {
             for (int m = 3; m <= 19 && !marker; ++m) {
-                if (upperTrim(ws, r, m) != QLatin1String("AHK"))
+                if (!isMarker(ws, r, m))
                     continue;
-                for (int k = m + 1; k <= m + 2; ++k) {
-                    const QString t = upperTrim(ws, r, k);
-                    if (isNumber(t)) {
-                        amount = TextToFloat(t);
+                for (int k = m + 1; k <= m + 2 && !marker; ++k)
+                    if (numberAt(ws, r, k, amount))
                         marker = m;
-                        break;
-                    }
-                }
             }
         }
         if (!marker) {
@@ -168,7 +202,7 @@ void readStandard(const Worksheet& ws, const ImportOptions& o, Stager& st, Impor
         rec.ahk = amount;
         bool dated = false;
         for (int c = marker - 1; c >= 3 && !dated; --c)
-            dated = readDate(ws.cell(r, c), rec.anschaffungsdatum);
+            dated = dateAt(ws, r, c, rec.anschaffungsdatum);
         applyExtras(rec, o, [&](int c) { return ws.cell(r, c); }, 50);
         if (!dated) {
             // The wrong date stays visible: the asset is marked to be worked on, with a note saying why.
@@ -187,9 +221,9 @@ void readColumnHL(const Worksheet& ws, const ImportOptions& o, Stager& st, Impor
     res.layout = QStringLiteral("H/L");
     int s = 0, start = 0;
     for (int r = 1; r <= 2000 && r <= ws.rowCount() && !s; ++r) {
-        if (upperTrim(ws, r, 12) == QLatin1String("AHK"))
+        if (isMarker(ws, r, 12))
             s = 12;
-        else if (upperTrim(ws, r, 8) == QLatin1String("AHK"))
+        else if (isMarker(ws, r, 8))
             s = 8;
         start = r;
     }
@@ -204,18 +238,13 @@ void readColumnHL(const Worksheet& ws, const ImportOptions& o, Stager& st, Impor
         if (status && t % 500 == 1)
             status(QStringLiteral("Aktuelle Zeile d. Importdatei: %1").arg(t));
         int w = t;
-        if (upperTrim(ws, t, s) != QLatin1String("AHK") && upperTrim(ws, t + 1, s) == QLatin1String("AHK"))
+        if (!isMarker(ws, t, s) && isMarker(ws, t + 1, s))
             w = t + 1;
         bool record = false;
         double amount = 0;
-        if (!a.isEmpty() && !c.isEmpty() && upperTrim(ws, w, s) == QLatin1String("AHK"))
-            for (int k = s + 1; k <= s + 3 && !record; ++k) {
-                const QString v = upperTrim(ws, w, k);
-                if (isNumber(v)) {
-                    amount = TextToFloat(v);
-                    record = true;
-                }
-            }
+        if (!a.isEmpty() && !c.isEmpty() && isMarker(ws, w, s))
+            for (int k = s + 1; k <= s + 3 && !record; ++k)
+                record = numberAt(ws, w, k, amount);
         if (record) {
             withoutRecord = 0;
             TBrenvikDatenimport rec;
@@ -223,7 +252,7 @@ void readColumnHL(const Worksheet& ws, const ImportOptions& o, Stager& st, Impor
             rec.konto_nr = a;
             rec.anlagebezeichnung = cutDescription(a, c, res);
             rec.ahk = amount;
-            if (!readDate(ws.cell(w, 9), rec.anschaffungsdatum) && !readDate(ws.cell(w, 6), rec.anschaffungsdatum))
+            if (!dateAt(ws, w, 9, rec.anschaffungsdatum) && !dateAt(ws, w, 6, rec.anschaffungsdatum))
                 rec.anschaffungsdatum = EncodeDate(1900, 1, 1);
             applyExtras(rec, o, [&](int col) { return ws.cell(w, col); }, 0);
             if (res.records <= 250)
@@ -243,7 +272,7 @@ void readDatev(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportRe
     res.layout = QStringLiteral("datev2021");
     int start = 0;
     for (int r = 1; r <= 500 && !start; ++r)
-        if (upperTrim(ws, r, 4) == QLatin1String("AHK"))
+        if (isMarker(ws, r, 4))
             start = r;
     if (!start) {
         res.layout.clear();
@@ -264,7 +293,7 @@ void readDatev(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportRe
         }
         if (status && row % 500 == 1)
             status(QStringLiteral("Aktuelle Zeile d. Importdatei: %1").arg(row));
-        if (upperTrim(ws, row, 4) != QLatin1String("AHK")) {
+        if (!isMarker(ws, row, 4)) {
             if (++withoutRecord > 100) {
                 if (res.records == 0)
                     res.messages.append({QStringLiteral("Fehler beim Verarbeiten der Excel-Daten (Schwellwert von 100 "
@@ -277,18 +306,14 @@ void readDatev(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportRe
             continue;
         }
         TBrenvikDatenimport rec;
-        if (!readDate(ws.cell(row, 3), rec.anschaffungsdatum) && !readDate(ws.cell(row, 2), rec.anschaffungsdatum))
+        if (!dateAt(ws, row, 3, rec.anschaffungsdatum) && !dateAt(ws, row, 2, rec.anschaffungsdatum))
             continue; // no valid acquisition date
-        const QString e = upperTrim(ws, row, 5);
-        if (!isNumber(e)) {
+        if (!numberAt(ws, row, 5, rec.ahk)) {
             ++res.failed; // no amount: rather not staged than staged with a wrong one
             continue;
         }
-        rec.ahk = TextToFloat(e);
-        if (rec.ahk == 0) {
-            const QString f = upperTrim(ws, row, 6);
-            rec.ahk = isNumber(f) ? TextToFloat(f) : 0;
-        }
+        if (rec.ahk == 0 && !numberAt(ws, row, 6, rec.ahk))
+            rec.ahk = 0;
         QString a = ws.cell(row, 1).trimmed();
         a.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         if (a.isEmpty())
@@ -410,10 +435,9 @@ ImportResult ReadImportFile(int mandantNr, const QString& path, ImportLayout lay
                     // The layout follows the first row that names the amount column.
                     bool hl = false;
                     for (int r = 1; r <= 2000 && r <= ws.rowCount(); ++r) {
-                        if (upperTrim(ws, r, 6) == QLatin1String("AHK"))
+                        if (isMarker(ws, r, 6))
                             break;
-                        if (upperTrim(ws, r, 12) == QLatin1String("AHK") || upperTrim(ws, r, 11) == QLatin1String("AHK") ||
-                            upperTrim(ws, r, 8) == QLatin1String("AHK")) {
+                        if (isMarker(ws, r, 12) || isMarker(ws, r, 11) || isMarker(ws, r, 8)) {
                             hl = true;
                             break;
                         }

@@ -89,7 +89,6 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const std::funct
                                  MsgIcon::Warning});
             return res;
         }
-        ResetUpdateCheck(mandantNr);
         maxNr = GetMaxAnlageNr(mandantNr);
         // The client's register once, instead of one look-up per staged row.
         BrvSql q(QStringLiteral("SELECT KONTO_NR, ANLAGEBEZEICHNUNG, ANLAGE_NR, ANLAGE_SUB_NR, AHK FROM "
@@ -105,6 +104,8 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const std::funct
                              MsgIcon::Error});
         return res;
     }
+    const int maxBefore = maxNr;
+    VersWertInserter inserter;
     fb::Query confirm(BrvRequireDb(),
                       QStringLiteral("UPDATE VERSICHERUNGSWERTE SET UPDATE_TS = ?, UPDATE_CHECK = '1', QUELLE = 'IMPORT', "
                                      "ANSCHAFFUNGSJAHR = EXTRACT(YEAR FROM ANSCHAFFUNGSDATUM), "
@@ -148,7 +149,7 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const std::funct
                 r.notiztext = d.zusaetze;
                 r.bearbeitung = d.ahk <= 1 ? QStringLiteral("1") : d.bearbeitung;
                 r.quelle = QStringLiteral("IMPORT");
-                InsertVersWert(r);
+                inserter.insert(r);
                 // A second staged row of the same asset confirms the one just added.
                 known.insert(key(r.konto_nr, r.anlagebezeichnung), {r.anlage_nr, 0, r.ahk});
                 ++res.added;
@@ -167,6 +168,27 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const std::funct
         BrvCommit();
     } catch (const Exception&) {
         res.failedRows += pending;
+    }
+    // Every asset the run neither confirmed nor added counts as not seen by this import. Setting this after the
+    // rows, not before them, writes each row once: a year-end register would otherwise be written twice.
+    try {
+        BrvExec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET UPDATE_CHECK = '0' WHERE MANDANT_NR = ? AND ANLAGE_NR <= ? "
+                               "AND (UPDATE_TS IS NULL OR UPDATE_TS <> ?) AND (UPDATE_CHECK IS NULL OR UPDATE_CHECK <> '0')"),
+                mandantNr, maxBefore, SqlTs{start});
+        BrvCommit();
+    } catch (const Exception&) {
+        res.disposalFailed = true;
+        res.messages.append({QStringLiteral("Während der Ermittlung bzw. Kennzeichnung der Anlagenabgänge ist ein Fehler "
+                                            "aufgetreten.\r\nBitte prüfen Sie das Anlageverzeichnis auf ungültige oder "
+                                            "fehlende Abgänge."),
+                             MsgIcon::Warning});
+        const bool failed = true;
+        res.messages.append({failed ? QStringLiteral("Die Datenübernahme wurde beendet.\r\nEs konnten nicht alle "
+                                                     "Datensätze korrekt übernommen werden. Bitte prüfen Sie den Bestand "
+                                                     "und \r\nführen die Importfunktion ggf. erneut aus.")
+                                    : QString(),
+                             MsgIcon::Information});
+        return res; // without a sound mark of what this import saw, no asset is marked as disposed
     }
     try {
         res.disposed = MarkAbgaenge(mandantNr, GetMaxIndexjahr());

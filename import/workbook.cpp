@@ -10,6 +10,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include <freexl.h>
 #include <pugixml.hpp>
@@ -34,7 +36,11 @@ namespace {
 // A date cell: its day count from 30.12.1899 (the time of day as fraction).
 QString dateCellText(double serial) {
     const double day = std::floor(serial);
-    QString text = FormatDateTimeLocal(QStringLiteral("DD.MM.YYYY"), day);
+    const QDate d = TDateTimeToDate(day);
+    QString text = QStringLiteral("%1.%2.%3")
+                       .arg(d.day(), 2, 10, QLatin1Char('0'))
+                       .arg(d.month(), 2, 10, QLatin1Char('0'))
+                       .arg(d.year(), 4, 10, QLatin1Char('0'));
     const double fraction = serial - day;
     if (fraction > 1e-9) {
         const int secs = int(std::lround(fraction * 86400.0));
@@ -81,6 +87,14 @@ void Worksheet::set(int row, int column, Cell c) {
     if (column > r.size())
         r.resize(column);
     r[column - 1] = std::move(c);
+}
+
+void Worksheet::setRow(int row, QVector<Cell>&& cells) {
+    if (row < 1)
+        return;
+    if (row >= rows_.size())
+        rows_.resize(row + 1);
+    rows_[row] = std::move(cells);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -191,10 +205,9 @@ bool isDateFormat(int id, const QString& code) {
 }
 
 // "AB12" -> column 28; the row part is ignored.
-int columnOf(const char* ref) {
+int columnOf(std::string_view ref) {
     int col = 0;
-    for (; *ref; ++ref) {
-        const char c = *ref;
+    for (const char c : ref) {
         if (c >= 'A' && c <= 'Z')
             col = col * 26 + (c - 'A' + 1);
         else if (c >= 'a' && c <= 'z')
@@ -218,6 +231,160 @@ QString relsTarget(const pugi::xml_document& rels, const char* id) {
         if (std::strcmp(r.attribute("Id").value(), id) == 0)
             return QString::fromUtf8(r.attribute("Target").value());
     return {};
+}
+
+// The sheet part is by far the largest: it is scanned in place instead of being built into a document tree, which
+// for a year-end register would cost hundreds of megabytes and most of the reading time.
+class SheetScanner {
+public:
+    SheetScanner(const char* begin, const char* end) : p_(begin), end_(end) {}
+
+    // The next tag: its local name (prefix dropped), whether it closes or closes itself, and its attributes.
+    struct Tag {
+        std::string_view name;
+        bool closing = false;
+        bool selfClosing = false;
+        const char* attrBegin = nullptr;
+        const char* attrEnd = nullptr;
+    };
+
+    bool next(Tag& tag) {
+        for (;;) {
+            while (p_ < end_ && *p_ != '<')
+                ++p_;
+            if (p_ >= end_)
+                return false;
+            ++p_;
+            if (p_ < end_ && (*p_ == '?' || *p_ == '!')) {
+                skipSpecial();
+                continue;
+            }
+            tag = Tag{};
+            if (p_ < end_ && *p_ == '/') {
+                tag.closing = true;
+                ++p_;
+            }
+            const char* nameBegin = p_;
+            while (p_ < end_ && !isSpace(*p_) && *p_ != '>' && *p_ != '/')
+                ++p_;
+            std::string_view name(nameBegin, size_t(p_ - nameBegin));
+            if (const size_t colon = name.find(':'); colon != std::string_view::npos)
+                name.remove_prefix(colon + 1);
+            tag.name = name;
+            tag.attrBegin = p_;
+            char quote = 0;
+            while (p_ < end_ && (quote || *p_ != '>')) {
+                if (quote) {
+                    if (*p_ == quote)
+                        quote = 0;
+                } else if (*p_ == '"' || *p_ == '\'') {
+                    quote = *p_;
+                }
+                ++p_;
+            }
+            if (p_ >= end_)
+                throw EBrvWorkbookError(QStringLiteral("unvollständiges XML"));
+            tag.attrEnd = p_;
+            if (p_ > tag.attrBegin && p_[-1] == '/') {
+                tag.selfClosing = true;
+                --tag.attrEnd;
+            }
+            ++p_;
+            return true;
+        }
+    }
+
+    // The raw text up to the next tag.
+    std::string_view text() {
+        const char* b = p_;
+        while (p_ < end_ && *p_ != '<')
+            ++p_;
+        return {b, size_t(p_ - b)};
+    }
+
+    // Calls f(name, value) for every attribute of the tag (values raw, without quotes).
+    template <typename F> static void attributes(const Tag& t, F f) {
+        const char* q = t.attrBegin;
+        while (q < t.attrEnd) {
+            while (q < t.attrEnd && isSpace(*q))
+                ++q;
+            const char* nb = q;
+            while (q < t.attrEnd && *q != '=' && !isSpace(*q))
+                ++q;
+            std::string_view name(nb, size_t(q - nb));
+            while (q < t.attrEnd && (*q == '=' || isSpace(*q)))
+                ++q;
+            if (q >= t.attrEnd || (*q != '"' && *q != '\''))
+                return;
+            const char quote = *q++;
+            const char* vb = q;
+            while (q < t.attrEnd && *q != quote)
+                ++q;
+            f(name, std::string_view(vb, size_t(q - vb)));
+            ++q;
+        }
+    }
+
+private:
+    static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+    void skipSpecial() {
+        static const char cdataEnd[] = "]]>", commentEnd[] = "-->";
+        const char* stop = ">";
+        if (end_ - p_ >= 8 && std::memcmp(p_, "![CDATA[", 8) == 0)
+            stop = cdataEnd;
+        else if (end_ - p_ >= 3 && std::memcmp(p_, "!--", 3) == 0)
+            stop = commentEnd;
+        const size_t n = std::strlen(stop);
+        while (p_ < end_ && !(size_t(end_ - p_) >= n && std::memcmp(p_, stop, n) == 0))
+            ++p_;
+        p_ += n;
+    }
+    const char* p_;
+    const char* end_;
+};
+
+// Text of the XML with its character references resolved.
+QString xmlText(std::string_view raw) {
+    if (raw.find('&') == std::string_view::npos)
+        return QString::fromUtf8(raw.data(), qsizetype(raw.size()));
+    std::string out;
+    out.reserve(raw.size());
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] != '&') {
+            out += raw[i];
+            continue;
+        }
+        const size_t semi = raw.find(';', i);
+        if (semi == std::string_view::npos) {
+            out += raw[i];
+            continue;
+        }
+        const std::string_view ent = raw.substr(i + 1, semi - i - 1);
+        char32_t code = 0;
+        if (ent == "amp")
+            code = '&';
+        else if (ent == "lt")
+            code = '<';
+        else if (ent == "gt")
+            code = '>';
+        else if (ent == "quot")
+            code = '"';
+        else if (ent == "apos")
+            code = '\'';
+        else if (ent.size() > 1 && ent[0] == '#') {
+            const bool hex = ent[1] == 'x' || ent[1] == 'X';
+            unsigned v = 0;
+            std::from_chars(ent.data() + (hex ? 2 : 1), ent.data() + ent.size(), v, hex ? 16 : 10);
+            code = char32_t(v);
+        }
+        if (!code) {
+            out += raw[i];
+            continue;
+        }
+        out += QString::fromUcs4(&code, 1).toStdString();
+        i = semi;
+    }
+    return QString::fromStdString(out);
 }
 
 } // namespace
@@ -286,73 +453,146 @@ Worksheet ReadXlsx(const QString& path) {
     if (!zip.has(sheetPart))
         xlsxFails(QStringLiteral("Das erste Tabellenblatt (%1) fehlt.").arg(sheetPart));
     std::vector<char> bytes = zip.read(sheetPart);
-    pugi::xml_document doc;
-    parse(doc, bytes, sheetPart);
-    const pugi::xml_node data = child(doc.first_child(), "sheetData");
     Worksheet ws;
-    int rowNr = 0;
     const double dayShift = date1904 ? 1462.0 : 0.0;
-    for (pugi::xml_node row = data.first_child(); row; row = row.next_sibling()) {
-        if (!named(row, "row"))
-            continue;
-        const int r = row.attribute("r").as_int();
-        rowNr = r > 0 ? r : rowNr + 1;
-        if (rowNr > 1048576)
-            xlsxFails(QStringLiteral("Zeilennummer %1 außerhalb des gültigen Bereichs.").arg(rowNr));
-        int colNr = 0;
-        for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
-            if (!named(c, "c"))
+    SheetScanner scan(bytes.data(), bytes.data() + bytes.size());
+    SheetScanner::Tag tag;
+    bool inData = false, closed = false;
+    int rowNr = 0, colNr = 0;
+    QVector<Worksheet::Cell> cells;
+    auto flushRow = [&] {
+        if (!cells.isEmpty())
+            ws.setRow(rowNr, std::move(cells));
+        cells = QVector<Worksheet::Cell>();
+    };
+    try {
+        while (scan.next(tag)) {
+            if (!inData) {
+                inData = tag.name == "sheetData" && !tag.closing && !tag.selfClosing;
                 continue;
-            const char* ref = c.attribute("r").value();
-            const int col = *ref ? columnOf(ref) : colNr + 1;
+            }
+            if (tag.closing) {
+                if (tag.name == "row")
+                    flushRow();
+                else if (tag.name == "sheetData") {
+                    closed = true;
+                    break;
+                }
+                continue;
+            }
+            if (tag.name == "row") {
+                int r = 0;
+                SheetScanner::attributes(tag, [&](std::string_view n, std::string_view v) {
+                    if (n == "r")
+                        std::from_chars(v.data(), v.data() + v.size(), r);
+                });
+                rowNr = r > 0 ? r : rowNr + 1;
+                if (rowNr > 1048576)
+                    xlsxFails(QStringLiteral("Zeilennummer %1 außerhalb des gültigen Bereichs.").arg(rowNr));
+                colNr = 0;
+                cells = QVector<Worksheet::Cell>();
+                if (tag.selfClosing)
+                    flushRow();
+                continue;
+            }
+            if (tag.name != "c")
+                continue;
+            std::string_view ref, t;
+            int style = -1;
+            SheetScanner::attributes(tag, [&](std::string_view n, std::string_view v) {
+                if (n == "r")
+                    ref = v;
+                else if (n == "t")
+                    t = v;
+                else if (n == "s")
+                    std::from_chars(v.data(), v.data() + v.size(), style);
+            });
+            const int col = !ref.empty() ? columnOf(ref) : colNr + 1;
             colNr = col;
+            if (tag.selfClosing)
+                continue;
+            // The children of the cell: its value, an inline string, a formula.
+            std::string_view v;
+            QString inlineText;
+            bool hasInline = false;
+            while (scan.next(tag)) {
+                if (tag.closing && tag.name == "c")
+                    break;
+                if (tag.closing || tag.selfClosing)
+                    continue;
+                if (tag.name == "v") {
+                    v = scan.text();
+                } else if (tag.name == "is") {
+                    hasInline = true;
+                    bool phonetic = false;
+                    while (scan.next(tag) && !(tag.closing && tag.name == "is")) {
+                        if (tag.name == "rPh")
+                            phonetic = !tag.closing && !tag.selfClosing;
+                        else if (tag.name == "t" && !tag.closing && !tag.selfClosing && !phonetic)
+                            inlineText += xmlText(scan.text());
+                    }
+                }
+            }
             if (col < 1 || col > 16384)
                 continue;
-            const char* t = c.attribute("t").value();
-            const char* v = child(c, "v").child_value();
             Worksheet::Cell cell;
-            if (std::strcmp(t, "s") == 0) {
+            if (t == "s") {
                 int idx = -1;
-                std::from_chars(v, v + std::strlen(v), idx);
+                std::from_chars(v.data(), v.data() + v.size(), idx);
                 if (idx >= 0 && idx < shared.size()) {
                     cell.kind = Worksheet::Kind::Text;
                     cell.text = shared[idx];
                 }
-            } else if (std::strcmp(t, "inlineStr") == 0) {
+            } else if (t == "inlineStr" || hasInline) {
                 cell.kind = Worksheet::Kind::Text;
-                cell.text = stringItem(child(c, "is"));
-            } else if (std::strcmp(t, "str") == 0) {
+                cell.text = inlineText;
+            } else if (t == "str") {
                 cell.kind = Worksheet::Kind::Text;
-                cell.text = QString::fromUtf8(v);
-            } else if (std::strcmp(t, "b") == 0) {
+                cell.text = xmlText(v);
+            } else if (t == "b") {
                 cell.kind = Worksheet::Kind::Bool;
-                cell.number = std::strcmp(v, "1") == 0 ? 1 : 0;
-            } else if (std::strcmp(t, "e") == 0) {
+                cell.number = v == "1" ? 1 : 0;
+            } else if (t == "e") {
                 cell.kind = Worksheet::Kind::Error;
-                cell.text = QString::fromUtf8(v);
-            } else if (*v) {
+                cell.text = xmlText(v);
+            } else if (!v.empty()) {
                 double num = 0;
-                if (toDouble(v, num)) {
-                    const int s = c.attribute("s").as_int();
-                    const bool isDate = (std::strcmp(t, "d") != 0) && s >= 0 && s < dateStyle.size() && dateStyle[s];
+                const std::string_view trimmed = v.substr(0, v.find_last_not_of(" \t\r\n") + 1);
+                auto [ptr, ec] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), num);
+                const bool numeric = t != "d" && ec == std::errc() && ptr == trimmed.data() + trimmed.size();
+                if (numeric) {
+                    const bool isDate = style >= 0 && style < dateStyle.size() && dateStyle[style];
                     cell.kind = isDate ? Worksheet::Kind::Date : Worksheet::Kind::Number;
                     // The 1900 system counts the 29th of February 1900 that never was.
                     cell.number = isDate ? (date1904 ? num + dayShift : (num < 61 ? num + 1 : num)) : num;
-                } else if (std::strcmp(t, "d") == 0) {
-                    const QDate d = QDate::fromString(QString::fromUtf8(v).left(10), Qt::ISODate);
+                } else if (t == "d") {
+                    const QDate d = QDate::fromString(xmlText(v).left(10), Qt::ISODate);
                     if (d.isValid()) {
                         cell.kind = Worksheet::Kind::Date;
                         cell.number = DateToTDateTime(d);
                     }
                 } else {
                     cell.kind = Worksheet::Kind::Text;
-                    cell.text = QString::fromUtf8(v);
+                    cell.text = xmlText(v);
                 }
             }
-            if (cell.kind != Worksheet::Kind::Empty)
-                ws.set(rowNr, col, std::move(cell));
+            if (cell.kind == Worksheet::Kind::Empty)
+                continue;
+            if (col > cells.size()) {
+                if (cells.capacity() < col)
+                    cells.reserve(std::max(col, 32));
+                cells.resize(col);
+            }
+            cells[col - 1] = std::move(cell);
         }
+    } catch (const EBrvWorkbookError& e) {
+        xlsxFails(QStringLiteral("Der Bestandteil %1 ist kein gültiges XML (%2).").arg(sheetPart, e.message()));
     }
+    if (!inData)
+        xlsxFails(QStringLiteral("Der Bestandteil %1 ist kein gültiges Tabellenblatt.").arg(sheetPart));
+    if (!closed)
+        xlsxFails(QStringLiteral("Der Bestandteil %1 ist kein gültiges XML (es bricht vorzeitig ab).").arg(sheetPart));
+    flushRow();
     return ws;
 }
 

@@ -30,6 +30,8 @@ public:
     int rowCount() const { return int(rows_.size()) - 1; }
 
     void set(int row, int column, Cell c);
+    // Puts a whole row at once (column 1 first); replaces what the row held.
+    void setRow(int row, QVector<Cell>&& cells);
     void reserveRows(int n) { rows_.reserve(n + 1); }
 
 private:

@@ -27,6 +27,6 @@ if [[ -r /etc/firebird/3.0/SYSDBA.password ]]; then
 fi
 export QT_QPA_PLATFORM=offscreen
 # The Firebird client library keeps some allocations until the process ends; nothing of ours is suppressed.
-export LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp:print_suppressions=0"
+export LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp:print_suppressions=0:use_tls=0"
 export ASAN_OPTIONS="detect_leaks=1"
 ctest --test-dir build-test --output-on-failure -j2 --timeout 300

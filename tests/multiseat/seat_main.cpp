@@ -63,5 +63,8 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
     SetBrvConnection(nullptr, nullptr);
+    tr.rollback();
+    db.close();
+    fb::shutdownClient();
     return 0;
 }

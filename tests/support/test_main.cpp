@@ -1,6 +1,7 @@
 // Test entry: a widget application on the offscreen platform, the German reference locale, and scripted
 // dialogs so that no test ever blocks on a message box.
 
+#include "db/fb.h"
 #include "support/fixtures.h"
 
 #include <QApplication>
@@ -15,5 +16,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     platform::ScriptedDialogs fallback;
     platform::ScopedDialogs scoped(fallback);
-    return RUN_ALL_TESTS();
+    const int rc = RUN_ALL_TESTS();
+    fb::shutdownClient();
+    return rc;
 }

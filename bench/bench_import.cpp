@@ -1,0 +1,250 @@
+// The import at year-end size: a generated register of 65,500 rows in a 30-column workbook, measured in one run
+// against raw baselines over the client library (prepared statement reused, one transaction):
+//   parse            reading the workbook into cells (and, when python3-openpyxl is installed, the same file read
+//                    with openpyxl in read-only mode, the reference a user would pick instead)
+//   staging          parse + checks + staging rows   vs  parse + a raw insert of the same rows
+//   takeover (new)   65,500 new register rows        vs  a raw insert of the same rows
+//   takeover (again) 65,500 confirmations            vs  a raw read plus a raw update by key of those rows
+//   brenvik-bench-import [ROWS]
+
+#include "bench/raw_fb.h"
+#include "db/convert.h"
+#include "db/dbaccess.h"
+#include "db/schema.h"
+#include "import/importer.h"
+#include "import/takeover.h"
+#include "import/workbook.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocale>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <xlsxwriter.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+double ms(QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
+const char* kTpb = "\x03\x09\x0f\x11\x06";
+
+void writeWorkbook(const QString& file, int n) {
+    lxw_workbook_options opt = {};
+    opt.constant_memory = LXW_TRUE;
+    lxw_workbook* wb = workbook_new_opt(QFile::encodeName(file).constData(), &opt);
+    lxw_worksheet* ws = workbook_add_worksheet(wb, nullptr);
+    lxw_format* date = workbook_add_format(wb);
+    format_set_num_format(date, "dd.mm.yyyy");
+    const char* header[] = {"Kontonummer", "Anlagebezeichnung", "", "Datum", "", "Kennung", "AHK"};
+    for (int c = 0; c < 7; ++c)
+        worksheet_write_string(ws, 0, lxw_col_t(c), header[c], nullptr);
+    for (int i = 1; i <= n; ++i) {
+        const lxw_row_t r = lxw_row_t(i);
+        const std::string konto = "0" + std::to_string(400 + i % 90) + "-" + std::to_string(i);
+        const std::string desc = "Anlage " + std::to_string(i) + " Maschine mit längerer Bezeichnung";
+        worksheet_write_string(ws, r, 0, konto.c_str(), nullptr);
+        worksheet_write_string(ws, r, 1, desc.c_str(), nullptr);
+        lxw_datetime dt = {1990 + i % 34, 1 + i % 12, 1 + i % 28, 0, 0, 0};
+        worksheet_write_datetime(ws, r, 3, &dt, date);
+        worksheet_write_string(ws, r, 5, "AHK", nullptr);
+        worksheet_write_number(ws, r, 6, 100.0 + i % 5000 + 0.25, nullptr);
+        for (int c = 7; c < 30; ++c)
+            worksheet_write_number(ws, r, lxw_col_t(c), c * 1.5, nullptr);
+    }
+    workbook_close(wb);
+}
+
+// Raw insert of the staged rows (the same values the reader produced) into a table of the same shape.
+double rawInsertStaging(fb::Database& db, const QList<TBrenvikDatenimport>& rows) {
+    QElapsedTimer t;
+    t.start();
+    isc_tr_handle tr = 0;
+    ISC_STATUS_ARRAY st{};
+    isc_start_transaction(st, &tr, 1, db.handle(), 5, kTpb);
+    rawCheck(st);
+    {
+        RawStmt ins(db.handle(), &tr,
+                    "INSERT INTO DATENIMPORTE (BRV_MANDANT_NR, MANDANT_NR, ZEILE_NR, KONTO_NR, ANLAGEBEZEICHNUNG, "
+                    "ANSCHAFFUNGSDATUM, AHK) VALUES (1, 9, ?, ?, ?, ?, ?)",
+                    5);
+        qint32 zeile = 0;
+        double ahk = 0;
+        ISC_TIMESTAMP ts{};
+        QByteArray konto, desc;
+        ins.param(0, SQL_LONG, &zeile, 4);
+        ins.param(3, SQL_TIMESTAMP, &ts, 8);
+        ins.param(4, SQL_DOUBLE, &ahk, 8);
+        for (const TBrenvikDatenimport& r : rows) {
+            zeile = r.zeile_nr;
+            konto = r.konto_nr.toUtf8();
+            desc = r.anlagebezeichnung.toUtf8();
+            ins.param(1, SQL_TEXT, konto.data(), short(konto.size()));
+            ins.param(2, SQL_TEXT, desc.data(), short(desc.size()));
+            ts = fb::toIscTimestamp(r.anschaffungsdatum);
+            ahk = r.ahk;
+            ins.execute();
+        }
+    }
+    isc_commit_transaction(st, &tr);
+    rawCheck(st);
+    return ms(t);
+}
+
+double rawInsertRegister(fb::Database& db, const QList<TBrenvikDatenimport>& rows) {
+    QElapsedTimer t;
+    t.start();
+    isc_tr_handle tr = 0;
+    ISC_STATUS_ARRAY st{};
+    isc_start_transaction(st, &tr, 1, db.handle(), 5, kTpb);
+    {
+        RawStmt ins(db.handle(), &tr,
+                    "INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, KONTO_NR, "
+                    "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, UPDATE_CHECK, QUELLE) VALUES (1, 9, ?, 0, ?, ?, ?, ?, "
+                    "'1', 'IMPORT')",
+                    5);
+        qint32 nr = 0;
+        double ahk = 0;
+        ISC_TIMESTAMP ts{};
+        QByteArray konto, desc;
+        ins.param(0, SQL_LONG, &nr, 4);
+        ins.param(3, SQL_TIMESTAMP, &ts, 8);
+        ins.param(4, SQL_DOUBLE, &ahk, 8);
+        for (const TBrenvikDatenimport& r : rows) {
+            ++nr;
+            konto = r.konto_nr.toUtf8();
+            desc = r.anlagebezeichnung.toUtf8();
+            ins.param(1, SQL_TEXT, konto.data(), short(konto.size()));
+            ins.param(2, SQL_TEXT, desc.data(), short(desc.size()));
+            ts = fb::toIscTimestamp(r.anschaffungsdatum);
+            ahk = r.ahk;
+            ins.execute();
+        }
+    }
+    isc_commit_transaction(st, &tr);
+    return ms(t);
+}
+
+double rawReadUpdate(fb::Database& db) {
+    QElapsedTimer t;
+    t.start();
+    isc_tr_handle tr = 0;
+    ISC_STATUS_ARRAY st{};
+    isc_start_transaction(st, &tr, 1, db.handle(), 5, kTpb);
+    {
+        RawStmt sel(db.handle(), &tr,
+                    "SELECT ANLAGE_NR, ANLAGE_SUB_NR, KONTO_NR, ANLAGEBEZEICHNUNG FROM VERSICHERUNGSWERTE WHERE "
+                    "MANDANT_NR = 9",
+                    0);
+        RawStmt upd(db.handle(), &tr,
+                    "UPDATE VERSICHERUNGSWERTE SET UPDATE_TS = CURRENT_TIMESTAMP, UPDATE_CHECK = '1' WHERE "
+                    "MANDANT_NR = 9 AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?",
+                    2);
+        sel.execute();
+        std::vector<std::pair<qint32, qint32>> keys;
+        while (sel.fetch())
+            keys.emplace_back(sel.intAt(0), sel.intAt(1));
+        qint32 nr = 0, sub = 0;
+        upd.param(0, SQL_LONG, &nr, 4);
+        upd.param(1, SQL_LONG, &sub, 4);
+        for (auto [a, b] : keys) {
+            nr = a;
+            sub = b;
+            upd.execute();
+        }
+    }
+    isc_commit_transaction(st, &tr);
+    return ms(t);
+}
+
+QList<TBrenvikDatenimport> stagedRows() {
+    QList<TBrenvikDatenimport> rows;
+    BrvSql q(QStringLiteral("SELECT ZEILE_NR, KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK FROM DATENIMPORTE "
+                            "WHERE MANDANT_NR = 1 ORDER BY ZEILE_NR"));
+    while (q.next()) {
+        TBrenvikDatenimport r;
+        r.zeile_nr = q->asInt(0);
+        r.konto_nr = q->asText(1);
+        r.anlagebezeichnung = q->asText(2);
+        r.anschaffungsdatum = q->asDateTime(3);
+        r.ahk = q->asDouble(4);
+        rows.append(r);
+    }
+    BrvCommit();
+    return rows;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const int n = argc > 1 ? std::atoi(argv[1]) : 65500;
+    QTemporaryDir dir;
+    const QString book = dir.filePath(QStringLiteral("register.xlsx"));
+    writeWorkbook(book, n);
+    const QString dbFile = dir.filePath(QStringLiteral("bench.fdb"));
+    CreateNewDatabase(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+    fb::Database db;
+    fb::Transaction tr(db);
+    db.open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+    SetBrvConnection(&db, &tr);
+    CheckDatabaseStructure();
+    BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'Bench')"));
+    BrvExec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 443, 2024, 100)"));
+    BrvCommit();
+
+    QElapsedTimer t;
+    t.start();
+    const Worksheet ws = ReadWorkbook(book);
+    const double parse = ms(t);
+
+    double openpyxl = -1;
+    {
+        QProcess py;
+        py.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys,time\ntry:\n import openpyxl\nexcept ImportError:\n print(-1); sys.exit()\n"
+                                 "t=time.perf_counter()\nwb=openpyxl.load_workbook(sys.argv[1],read_only=True)\n"
+                                 "n=0\nfor row in wb.worksheets[0].iter_rows(values_only=True):\n n+=len(row)\n"
+                                 "print((time.perf_counter()-t)*1000)"),
+                  book});
+        if (py.waitForFinished(600000))
+            openpyxl = QString::fromUtf8(py.readAllStandardOutput()).trimmed().toDouble();
+    }
+
+    t.restart();
+    const ImportResult staged = ReadImportFile(1, book, ImportLayout::Excel, {});
+    const double staging = ms(t);
+    const QList<TBrenvikDatenimport> rows = stagedRows();
+    const double rawStaging = rawInsertStaging(db, rows);
+
+    t.restart();
+    const TakeoverResult first = TakeOverStaged(1, 443);
+    const double takeoverNew = ms(t);
+    const double rawNew = rawInsertRegister(db, rows);
+
+    t.restart();
+    const TakeoverResult second = TakeOverStaged(1, 443);
+    const double takeoverAgain = ms(t);
+    const double rawAgain = rawReadUpdate(db);
+
+    std::printf("rows: %d (staged %d; new %d; confirmed %d)\n", n, staged.staged, first.added, second.confirmed);
+    std::printf("parse            %8.1f ms", parse);
+    if (openpyxl > 0)
+        std::printf("   openpyxl read-only %8.1f ms   faster by %.1f\n", openpyxl, openpyxl / parse);
+    else
+        std::printf("   (python3-openpyxl not installed)\n");
+    std::printf("staging          %8.1f ms   parse + raw insert %8.1f ms   ratio %.2f\n", staging, parse + rawStaging,
+                staging / (parse + rawStaging));
+    std::printf("takeover (new)   %8.1f ms   raw insert         %8.1f ms   ratio %.2f\n", takeoverNew, rawNew,
+                takeoverNew / rawNew);
+    std::printf("takeover (again) %8.1f ms   raw read + update  %8.1f ms   ratio %.2f\n", takeoverAgain, rawAgain,
+                takeoverAgain / rawAgain);
+    Q_UNUSED(ws);
+    SetBrvConnection(nullptr, nullptr);
+    return 0;
+}
