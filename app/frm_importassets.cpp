@@ -74,20 +74,8 @@ Tfrm_ImportAssets::Tfrm_ImportAssets(QWidget* parent) : QDialog(parent) {
     btnBrowse->setMaximumWidth(32);
     fileRow->addWidget(btnBrowse);
     form->addRow(QStringLiteral("Dateiname:"), fileRow);
-    auto* idxRow = new QHBoxLayout;
-    edKategorieNr = new QLineEdit;
-    edKategorieNr->setObjectName(QStringLiteral("edKategorieNr"));
-    edKategorieNr->setMaximumWidth(90);
-    idxRow->addWidget(edKategorieNr);
-    auto* btnIndex = new QPushButton(QStringLiteral("..."));
-    btnIndex->setObjectName(QStringLiteral("btnIndex"));
-    btnIndex->setAutoDefault(false);
-    btnIndex->setMaximumWidth(32);
-    idxRow->addWidget(btnIndex);
-    lbIndexbezeichnung = new QLabel;
-    lbIndexbezeichnung->setObjectName(QStringLiteral("lbIndexbezeichnung"));
-    idxRow->addWidget(lbIndexbezeichnung, 1);
-    form->addRow(QStringLiteral("Standardindex"), idxRow);
+    QPushButton* btnIndex = nullptr;
+    form->addRow(QStringLiteral("Standardindex"), IndexRow(edKategorieNr, btnIndex, lbIndexbezeichnung));
     top->addLayout(form);
     auto check = [](const char* name, const QString& text, const QString& hint) {
         auto* c = new QCheckBox(text);

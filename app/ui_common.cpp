@@ -5,6 +5,9 @@
 #include <QBoxLayout>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 
@@ -29,4 +32,21 @@ QPushButton* AddSaveCancelButtons(QDialog* dialog, QBoxLayout* layout) {
     layout->addWidget(buttons);
     QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
     return save;
+}
+
+QHBoxLayout* IndexRow(QLineEdit*& edit, QPushButton*& button, QLabel*& description) {
+    auto* row = new QHBoxLayout;
+    edit = new QLineEdit;
+    edit->setObjectName(QStringLiteral("edKategorieNr"));
+    edit->setMaximumWidth(90);
+    row->addWidget(edit);
+    button = new QPushButton(QStringLiteral("..."));
+    button->setObjectName(QStringLiteral("btnIndex"));
+    button->setAutoDefault(false);
+    button->setMaximumWidth(32);
+    row->addWidget(button);
+    description = new QLabel;
+    description->setObjectName(QStringLiteral("lbIndexbezeichnung"));
+    row->addWidget(description, 1);
+    return row;
 }

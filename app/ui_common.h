@@ -16,5 +16,11 @@ class QPushButton;
 // "Speichern" (the default button, handled by the dialog) and "Abbrechen" (rejects) at the foot of a dialog.
 QPushButton* AddSaveCancelButtons(QDialog* dialog, QBoxLayout* layout);
 
+class QHBoxLayout;
+class QLabel;
+class QLineEdit;
+// The row of an index category: its number, the picker button "..." and the description behind them.
+QHBoxLayout* IndexRow(QLineEdit*& edit, QPushButton*& button, QLabel*& description);
+
 // The program version of the build as major.minor.release.build.
 QString ProgramVersion();

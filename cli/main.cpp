@@ -149,6 +149,19 @@ bool lockForRun(int client, bool& took, int& userNr) {
     return true;
 }
 
+// Opens the configured database, reads the client and takes its lock; false after the German message.
+bool openClientRun(ConfiguredConnection& conn, int client, TBrenvikMandant& m, bool& took, int& userNr) {
+    if (!conn.open())
+        return false;
+    try {
+        GetMandant(client, m);
+    } catch (const EBrvException_NODATA&) {
+        err(QStringLiteral("Der Mandant %1 ist nicht vorhanden.").arg(client));
+        return false;
+    }
+    return lockForRun(client, took, userNr);
+}
+
 int value(const QStringList& args) {
     const int client = clientArgument(args);
     for (const QString& a : args)
@@ -157,18 +170,10 @@ int value(const QStringList& args) {
     if (client <= 0)
         return usage();
     ConfiguredConnection conn;
-    if (!conn.open())
-        return 1;
     TBrenvikMandant m;
-    try {
-        GetMandant(client, m);
-    } catch (const EBrvException_NODATA&) {
-        err(QStringLiteral("Der Mandant %1 ist nicht vorhanden.").arg(client));
-        return 1;
-    }
     bool took = false;
     int userNr = 0;
-    if (!lockForRun(client, took, userNr))
+    if (!openClientRun(conn, client, m, took, userNr))
         return 1;
     BatchOptions o;
     o.mandantNr = client;
@@ -255,26 +260,21 @@ int importFile(const QStringList& args) {
         return 1;
     }
     ConfiguredConnection conn;
-    if (!conn.open())
-        return 1;
     TBrenvikMandant m;
-    try {
-        GetMandant(client, m);
-    } catch (const EBrvException_NODATA&) {
-        err(QStringLiteral("Der Mandant %1 ist nicht vorhanden.").arg(client));
+    bool took = false;
+    int userNr = 0;
+    if (!openClientRun(conn, client, m, took, userNr))
         return 1;
-    }
     TBrenvikIndexBeschr b;
     GetIndexBeschreibung(index.toInt(), b);
     if (b.kategorie_nr != index.toInt()) {
         err(QStringLiteral("Der angegebene Index wurde nicht in der Referenzliste gefunden.\r\nBitte pruefen Sie "
                            "nochmals Ihre Angabe."));
+        QString holder;
+        if (took)
+            MandantLock(false, userNr, client, holder);
         return 1;
     }
-    bool took = false;
-    int userNr = 0;
-    if (!lockForRun(client, took, userNr))
-        return 1;
     ImportOptions o;
     o.groups = args.contains(QStringLiteral("--groups"));
     o.extras = args.contains(QStringLiteral("--extras"));

@@ -170,27 +170,13 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const std::funct
         res.failedRows += pending;
     }
     // Every asset the run neither confirmed nor added counts as not seen by this import. Setting this after the
-    // rows, not before them, writes each row once: a year-end register would otherwise be written twice.
+    // rows, not before them, writes each row once: a year-end register would otherwise be written twice. Without
+    // a sound mark of what this import saw, no asset is marked as disposed.
     try {
         BrvExec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET UPDATE_CHECK = '0' WHERE MANDANT_NR = ? AND ANLAGE_NR <= ? "
                                "AND (UPDATE_TS IS NULL OR UPDATE_TS <> ?) AND (UPDATE_CHECK IS NULL OR UPDATE_CHECK <> '0')"),
                 mandantNr, maxBefore, SqlTs{start});
         BrvCommit();
-    } catch (const Exception&) {
-        res.disposalFailed = true;
-        res.messages.append({QStringLiteral("Während der Ermittlung bzw. Kennzeichnung der Anlagenabgänge ist ein Fehler "
-                                            "aufgetreten.\r\nBitte prüfen Sie das Anlageverzeichnis auf ungültige oder "
-                                            "fehlende Abgänge."),
-                             MsgIcon::Warning});
-        const bool failed = true;
-        res.messages.append({failed ? QStringLiteral("Die Datenübernahme wurde beendet.\r\nEs konnten nicht alle "
-                                                     "Datensätze korrekt übernommen werden. Bitte prüfen Sie den Bestand "
-                                                     "und \r\nführen die Importfunktion ggf. erneut aus.")
-                                    : QString(),
-                             MsgIcon::Information});
-        return res; // without a sound mark of what this import saw, no asset is marked as disposed
-    }
-    try {
         res.disposed = MarkAbgaenge(mandantNr, GetMaxIndexjahr());
     } catch (const Exception&) {
         res.disposalFailed = true;
