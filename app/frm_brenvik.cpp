@@ -8,12 +8,14 @@
 #include "app/frm_settings.h"
 #include "app/frm_verswerte.h"
 #include "app/ui_common.h"
+#include "assets/inventory.h"
 #include "db/brenvik_config.h"
 #include "db/convert.h"
 #include "db/dbaccess.h"
 #include "db/mandanten.h"
 #include "db/versicherungswerte.h"
 #include "db/schema.h"
+#include "platform/clipboard.h"
 #include "platform/dialogs.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
@@ -148,6 +150,10 @@ void TfrmBrenvik::buildUi() {
         PageControl1->addTab(buildKundendaten(), QStringLiteral("Kundendaten"));
         PageControl1->addTab(buildGebaeude(), QStringLiteral("Gebäude"));
         PageControl1->addTab(buildInventar(), QStringLiteral("Inventar"));
+        connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+            if (index == 2)
+                InventarShow();
+        });
         l->addWidget(PageControl1);
     }
 
@@ -343,9 +349,183 @@ QWidget* TfrmBrenvik::buildInventar() {
     lbLetzterImport = new QLabel;
     lbLetzterImport->setObjectName(QStringLiteral("lbLetzterImport"));
     f->addRow(QStringLiteral("Letzter Datenimport:"), lbLetzterImport);
+    cbAdresse = new QComboBox;
+    cbAdresse->setObjectName(QStringLiteral("cbAdresse"));
+    cbAdresse->setEditable(true);
+    f->addRow(QStringLiteral("Adresse"), cbAdresse);
     l->addWidget(grp);
+
+    auto* sums = new QGroupBox(QStringLiteral("Inventarsummen"));
+    auto* sf = new QFormLayout(sums);
+    auto amount = [](const char* name, bool readOnly, bool bold) {
+        auto* e = lineEdit(name);
+        e->setAlignment(Qt::AlignRight);
+        e->setReadOnly(readOnly);
+        e->setMaximumWidth(180);
+        if (bold) {
+            QFont font = e->font();
+            font.setBold(true);
+            e->setFont(font);
+        }
+        return e;
+    };
+    auto label = [](const QString& text, bool bold) {
+        auto* lb = new QLabel(text + QStringLiteral(" ") + QString(12, QLatin1Char('.')));
+        if (bold) {
+            QFont font = lb->font();
+            font.setBold(true);
+            lb->setFont(font);
+        }
+        return lb;
+    };
+    edSummeAnlagen = amount("edSummeAnlagen", false, false);
+    edSummeKFZ = amount("edSummeKFZ", false, false);
+    edSummeFinanzanlagen = amount("edSummeFinanzanlagen", false, false);
+    edZwischensumme = amount("edZwischensumme", true, false);
+    edSummeVorraete = amount("edSummeVorraete", false, false);
+    edSummeVorsorge = amount("edSummeVorsorge", false, false);
+    edSummeInventar = amount("edSummeInventar", true, true);
+    edSummeInventarRnd = amount("edSummeInventarRnd", true, true);
+    auto* btnNeu = button(QStringLiteral("Werte neu ermitteln"), "btnWerteNeu");
+    auto* btnRechnen = button(QStringLiteral("Summen neu berechnen"), "btnSummenNeu");
+    auto* btnKopieren = button(QStringLiteral("In die Zwischenablage kopieren"), "btnZwischenablage");
+    auto withButton = [](QLineEdit* e, QPushButton* b) {
+        auto* h = new QHBoxLayout;
+        h->addWidget(e);
+        h->addWidget(b);
+        h->addStretch(1);
+        return h;
+    };
+    sf->addRow(label(QStringLiteral("Anlagensumme ohne gelöschte Anlagen"), false), withButton(edSummeAnlagen, btnNeu));
+    sf->addRow(label(QStringLiteral("abzgl.  KFZ"), false), edSummeKFZ);
+    sf->addRow(label(QStringLiteral("abzgl.  Finanzanlagen"), false), edSummeFinanzanlagen);
+    sf->addRow(label(QStringLiteral("Versicherungswert der technischen und kaufmännischen Geschäftsausstattung"), false),
+               edZwischensumme);
+    sf->addRow(label(QStringLiteral("zzgl.  Vorräte"), false), edSummeVorraete);
+    sf->addRow(label(QStringLiteral("zzgl.  Vorsorge"), false), edSummeVorsorge);
+    sf->addRow(label(QStringLiteral("Inventarsumme"), true), edSummeInventar);
+    sf->addRow(label(QStringLiteral("Inventarsumme aufgerundet"), true), withButton(edSummeInventarRnd, btnRechnen));
+    sf->addRow(QString(), btnKopieren);
+    l->addWidget(sums);
     l->addStretch(1);
+
+    connect(btnNeu, &QPushButton::clicked, this, &TfrmBrenvik::ReloadSumValues);
+    connect(btnRechnen, &QPushButton::clicked, this, [this] {
+        if (!CalcSumValues())
+            ShowApplicationError(QStringLiteral("Fehler in der Berechnung der Summen zu den Versicherungswerten."), this);
+    });
+    connect(btnKopieren, &QPushButton::clicked, this, &TfrmBrenvik::ExportInventory);
+    connect(cbAdresse, &QComboBox::currentIndexChanged, this, [this] { ReloadSumValues(); });
+    // Enter moves through the inputs and computes at the last.
+    const QList<QLineEdit*> chain = {edSummeAnlagen, edSummeKFZ, edSummeFinanzanlagen, edSummeVorraete, edSummeVorsorge};
+    for (int i = 0; i + 1 < chain.size(); ++i)
+        connect(chain[i], &QLineEdit::returnPressed, chain[i + 1], [next = chain[i + 1]] { next->setFocus(); });
+    connect(edSummeVorsorge, &QLineEdit::returnPressed, this, [this] {
+        if (!CalcSumValues())
+            ShowApplicationError(QStringLiteral("Fehler in der Berechnung der Summen zu den Versicherungswerten."), this);
+    });
     return page;
+}
+
+void TfrmBrenvik::InventarShow() {
+    if (iClientID == 0) {
+        if (PageControl1->currentIndex() == 2)
+            say(QStringLiteral("Bitte wählen Sie zunächst einen Mandanten aus."), MsgIcon::Information, this);
+        return;
+    }
+    ReLoadAddress();
+    ReloadSumValues();
+}
+
+void TfrmBrenvik::ReLoadAddress() {
+    const QSignalBlocker quiet(cbAdresse);
+    cbAdresse->clear();
+    cbAdresse->clearEditText();
+    try {
+        cbAdresse->addItem(QStringLiteral("<alle Adressen>"), 0);
+        const auto list = GetAdressen(iClientID);
+        if (list)
+            for (const TBrenvikAdresse& a : *list)
+                cbAdresse->addItem(a.adressbezeichnung, a.adress_nr);
+        cbAdresse->setCurrentIndex(cbAdresse->count() > 1 ? 0 : -1);
+    } catch (const Exception&) {
+        say(QStringLiteral("Fehler bei der Ermittlung der Adressen des Mandanten."), MsgIcon::Warning, this);
+    }
+}
+
+void TfrmBrenvik::ReloadSumValues() {
+    if (PageControl1->currentIndex() != 2 || iClientID == 0)
+        return;
+    const int a = cbAdresse->currentIndex() >= 0 ? cbAdresse->currentData().toInt() : 0;
+    QStringList problems;
+    const InventoryInputs in = LoadInventoryInputs(iClientID, a, problems);
+    edSummeAnlagen->setText(FormatAmount(in.anlagen));
+    edSummeKFZ->setText(FormatAmount(in.kfz));
+    edSummeFinanzanlagen->setText(FormatAmount(in.finanzanlagen));
+    edSummeVorsorge->setText(FormatAmount(in.vorsorge));
+    edSummeVorraete->setText(FormatAmount(in.vorraete));
+    const bool computed = CalcSumValues();
+    if (!problems.isEmpty())
+        say(QStringLiteral("Folgende Probleme traten bei der Summenermittlung auf: ") + QStringLiteral("\r") +
+                problems.join(QStringLiteral("\r")),
+            MsgIcon::Warning, this);
+    if (!computed)
+        ShowApplicationError(QStringLiteral("Fehler in der Berechnung der Summen zu den Versicherungswerten."), this);
+}
+
+bool TfrmBrenvik::CalcSumValues() {
+    InventoryInputs in;
+    double* targets[] = {&in.anlagen, &in.kfz, &in.finanzanlagen, &in.vorraete, &in.vorsorge};
+    QLineEdit* edits[] = {edSummeAnlagen, edSummeKFZ, edSummeFinanzanlagen, edSummeVorraete, edSummeVorsorge};
+    try {
+        for (int i = 0; i < 5; ++i) {
+            edits[i]->setFocus();
+            *targets[i] = edits[i]->text().trimmed().isEmpty() ? 0.0 : TextToFloat(edits[i]->text());
+            edits[i]->setText(FormatAmount(*targets[i]));
+        }
+        edSummeAnlagen->setFocus();
+    } catch (const Exception& e) {
+        say(QStringLiteral("Eingabefehler! Bitte den Wert korrigieren.\r") + e.message(), MsgIcon::Warning, this);
+        return false;
+    }
+    try {
+        const InventoryResult r = CalcInventory(in);
+        edZwischensumme->setText(FormatAmount(r.zwischensumme));
+        edSummeInventar->setText(FormatAmount(r.inventar));
+        edSummeInventarRnd->setText(FormatAmount(r.aufgerundet));
+    } catch (const Exception& e) {
+        say(QStringLiteral("Fehler bei der Berechnung der Summenwerte.\r") + e.message(), MsgIcon::Warning, this);
+        return false;
+    }
+    return true;
+}
+
+void TfrmBrenvik::ExportInventory() {
+    try {
+        if (!CalcSumValues())
+            throw Exception(QStringLiteral("Fehler in der Berechnung der Summen zu den Versicherungswerten."));
+        InventoryInputs in;
+        in.anlagen = TextToFloat(edSummeAnlagen->text());
+        in.kfz = TextToFloat(edSummeKFZ->text());
+        in.finanzanlagen = TextToFloat(edSummeFinanzanlagen->text());
+        in.vorraete = TextToFloat(edSummeVorraete->text());
+        in.vorsorge = TextToFloat(edSummeVorsorge->text());
+        InventoryResult r;
+        r.zwischensumme = TextToFloat(edZwischensumme->text());
+        r.inventar = TextToFloat(edSummeInventar->text());
+        r.aufgerundet = qint32(TextToFloat(edSummeInventarRnd->text()));
+        platform::setClipboardBlock(InventoryBlockText(in, r), InventoryBlockHtml(in, r));
+        say(QStringLiteral("Die Werte wurden in die Zwischenablage kopiert."), MsgIcon::Information, this);
+        TBrenvikKennzahlenStandort s;
+        s.brv_mandant_nr = 1;
+        s.mandant_nr = iClientID;
+        s.adress_nr = cbAdresse->currentIndex() >= 0 ? cbAdresse->currentData().toInt() : 0;
+        s.vorraete = in.vorraete;
+        s.vorsorgesumme = in.vorsorge;
+        SaveKennzahlenStandort(s);
+    } catch (const Exception& e) {
+        say(e.message(), MsgIcon::Error, this);
+    }
 }
 
 void TfrmBrenvik::buildMenu() {
@@ -600,6 +780,7 @@ void TfrmBrenvik::TreeClick() {
         panels_->setCurrentWidget(pnlMandant);
         try {
             LoadMandantData();
+            InventarShow();
             const int r = MandantLock(true, iUserNr, iClientID, holder);
             if (r == kLockDone) {
                 setSaveEnabled(true, true);

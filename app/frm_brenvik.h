@@ -69,6 +69,14 @@ public:
     void DeleteMeasures();
     void SettingsClick();
     void AboutClick();
+    // The tab "Inventar".
+    void InventarShow();
+    void ReLoadAddress();
+    void ReloadSumValues();
+    // False (after the warning) when an input is no number or the deductions exceed the asset sum.
+    bool CalcSumValues();
+    void ExportInventory();
+
     // "Datenimport", "Versicherungswertermittlung", "Berichte": the lock check, then the window.
     void RunClientFunction(workspace::ClientFunction f);
 
@@ -135,6 +143,9 @@ private:
     QComboBox* cmbAdressen = nullptr;
     QTreeWidget* lvObjekte = nullptr;
     QLabel* lbLetzterImport = nullptr;
+    QComboBox* cbAdresse = nullptr;
+    QLineEdit *edSummeAnlagen, *edSummeKFZ, *edSummeFinanzanlagen, *edZwischensumme, *edSummeVorraete,
+        *edSummeVorsorge, *edSummeInventar, *edSummeInventarRnd;
 
     QMenu* pmnuClientFunc = nullptr;
     QAction *pmMandantHinzufuegen, *pmMandantLoeschen, *pmDatenimport, *pmVersicherungswert, *pmBerichte;

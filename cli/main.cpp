@@ -4,6 +4,7 @@
 #include "app/client_workspace.h"
 #include "assets/batch_valuation.h"
 #include "assets/csv_export.h"
+#include "assets/inventory.h"
 #include "import/importer.h"
 #include "import/takeover.h"
 #include "db/brenvik_config.h"
@@ -40,7 +41,9 @@ int usage() {
                        "                                      schreibt das Anlagenverzeichnis wie \"Anlagenexport\"\n"
                        "  brenvik-cli import --client N --file DATEI [--layout excel|text|datev2021] [--index K]\n"
                        "                     [--groups] [--extras] [--index-from-file] [--stage-only]\n"
-                       "                                      liest, prüft und übernimmt eine Importdatei"));
+                       "                                      liest, prüft und übernimmt eine Importdatei\n"
+                       "  brenvik-cli inventory --client N [--address A]\n"
+                       "                                      gibt den Block der Inventarsummen aus"));
     return 2;
 }
 
@@ -319,6 +322,34 @@ int importFile(const QStringList& args) {
     return code;
 }
 
+int inventory(const QStringList& args) {
+    const int client = clientArgument(args);
+    const int a = args.indexOf(QStringLiteral("--address"));
+    bool ok = true;
+    const int address = a >= 0 && a + 1 < args.size() ? args[a + 1].toInt(&ok) : 0;
+    if (client <= 0 || !ok || (a >= 0 && a + 1 >= args.size()))
+        return usage();
+    ConfiguredConnection conn;
+    if (!conn.open())
+        return 1;
+    try {
+        TBrenvikMandant m;
+        GetMandant(client, m);
+        QStringList problems;
+        const InventoryInputs in = LoadInventoryInputs(client, address, problems);
+        if (!problems.isEmpty())
+            err(QStringLiteral("Folgende Probleme traten bei der Summenermittlung auf: \r") + problems.join(QStringLiteral("\r")));
+        const InventoryResult r = CalcInventory(in);
+        std::fprintf(stdout, "%s", InventoryBlockText(in, r).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).toUtf8().constData());
+        return 0;
+    } catch (const EBrvException_NODATA&) {
+        err(QStringLiteral("Der Mandant %1 ist nicht vorhanden.").arg(client));
+    } catch (const Exception& e) {
+        err(QStringLiteral("Fehler bei der Berechnung der Summenwerte.\r\n") + e.message());
+    }
+    return 1;
+}
+
 int prepareInstallation() {
     try {
         out(brenvik::PrepareFirstUse());
@@ -355,5 +386,7 @@ int main(int argc, char** argv) {
         return exportCsv(args);
     if (cmd == QLatin1String("import"))
         return importFile(args);
+    if (cmd == QLatin1String("inventory"))
+        return inventory(args);
     return usage();
 }

@@ -10,6 +10,7 @@
 #include "app/frm_verswerte.h"
 #include "db/brenvik_config.h"
 #include "db/mandanten.h"
+#include "platform/clipboard.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "support/fixtures.h"
@@ -24,6 +25,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTreeWidget>
 
 using platform::MsgButtons;
@@ -542,6 +544,58 @@ TEST_F(WindowTest, ServerClientIsNumberedAtSaveAndRowsWaitForIt) {
     type(*w, "edFirma", QStringLiteral("verworfen"));
     click(*w, "btnZuruecksetzen");
     EXPECT_EQ(child<QLineEdit>(*w, "edFirma")->text(), QStringLiteral("Server AG"));
+}
+
+TEST_F(WindowTest, InventoryTabSumsComputesExportsAndStoresSiteValues) {
+    sql(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'Alpha')"));
+    sql(QStringLiteral("INSERT INTO ADRESSEN (BRV_MANDANT_NR, MANDANT_NR, ADRESS_NR, ADRESSBEZEICHNUNG) VALUES (1, 1, 2, 'Werk')"));
+    const char* rows[] = {
+        "(1, 1, 1, 0, 100000.49, '0', '0', NULL, 0, 2)", "(1, 1, 2, 0, 20000.25, '0', '0', NULL, 1, 0)",
+        "(1, 1, 3, 0, 10000.25, '0', '0', NULL, 2, 0)",  "(1, 1, 4, 0, 999, '1', '0', NULL, 0, 0)",
+        "(1, 1, 5, 0, 888, '0', '0', 2020, 0, 0)"};
+    for (const char* r : rows)
+        sql(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
+                           "VERSICHERUNGSWERT, GELOESCHT, GEBAEUDE, ABGANGSJAHR, ANLAGENTYP_ID, ADRESS_NR) VALUES ") +
+            QLatin1String(r));
+    w->LoadClientTree();
+    clickNode(clientNode(1));
+    auto* tabs = w->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    tabs->setCurrentIndex(2);
+    EXPECT_EQ(child<QComboBox>(*w, "cbAdresse")->currentText(), QStringLiteral("<alle Adressen>"));
+    EXPECT_EQ(child<QLineEdit>(*w, "edSummeAnlagen")->text(), QStringLiteral("130.000,99"));
+    EXPECT_EQ(child<QLineEdit>(*w, "edSummeKFZ")->text(), QStringLiteral("20.000,25"));
+    EXPECT_EQ(child<QLineEdit>(*w, "edSummeFinanzanlagen")->text(), QStringLiteral("10.000,25"));
+    EXPECT_EQ(child<QLineEdit>(*w, "edZwischensumme")->text(), QStringLiteral("100.001,00"));
+    EXPECT_EQ(child<QLineEdit>(*w, "edSummeInventarRnd")->text(), QStringLiteral("101.000,00"));
+
+    // Typed values: an empty edit is 0, deductions above the sum stop with the warning.
+    type(*w, "edSummeAnlagen", QStringLiteral("100.000,49"));
+    type(*w, "edSummeVorraete", QString());
+    type(*w, "edSummeVorsorge", QStringLiteral("1234,5"));
+    EXPECT_TRUE(w->CalcSumValues());
+    EXPECT_EQ(child<QLineEdit>(*w, "edSummeVorraete")->text(), QStringLiteral("0,00"));
+    EXPECT_EQ(child<QLineEdit>(*w, "edZwischensumme")->text(), QStringLiteral("70.000,00"));
+    EXPECT_EQ(child<QLineEdit>(*w, "edSummeInventar")->text(), QStringLiteral("71.234,50"));
+    EXPECT_EQ(child<QLineEdit>(*w, "edSummeInventarRnd")->text(), QStringLiteral("72.000,00"));
+    type(*w, "edSummeKFZ", QStringLiteral("200.000"));
+    EXPECT_FALSE(w->CalcSumValues());
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Fehler bei der Berechnung der Summenwerte.\rDie Summe der angegebenen "
+                                                        "Werte zur Ermittlung de Versicherungswertes ist negativ."));
+    EXPECT_EQ(child<QLineEdit>(*w, "edZwischensumme")->text(), QStringLiteral("70.000,00")); // unchanged
+    type(*w, "edSummeKFZ", QStringLiteral("20.000,25"));
+
+    w->ExportInventory();
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Die Werte wurden in die Zwischenablage kopiert."));
+    EXPECT_TRUE(platform::clipboardText().contains(QStringLiteral("Inventarsumme aufgerundet\t72.000,00\r\n")));
+    EXPECT_TRUE(platform::clipboardHtml().contains(QStringLiteral("<b>72.000,00</b>")));
+    TBrenvikKennzahlenStandort stored;
+    GetKennzahlenStandort(1, 0, stored);
+    EXPECT_EQ(stored.vorsorgesumme, 1234.5);
+
+    // Another address shows its own values.
+    child<QComboBox>(*w, "cbAdresse")->setCurrentIndex(1);
+    EXPECT_EQ(child<QLineEdit>(*w, "edSummeAnlagen")->text(), QStringLiteral("100.000,49"));
+    EXPECT_EQ(child<QLineEdit>(*w, "edSummeVorsorge")->text(), QStringLiteral("0,00"));
 }
 
 } // namespace
