@@ -1,0 +1,184 @@
+#include "assets/index_files.h"
+
+#include "db/dbaccess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QtEndian>
+
+#include <cstring>
+
+namespace {
+
+const int kValueSize = 16;
+const int kDescriptionSize = 784;
+
+void putInt(char* p, qint32 v) { qToLittleEndian(v, p); }
+qint32 getInt(const char* p) { return qFromLittleEndian<qint32>(p); }
+
+QByteArray readWhole(const QString& path, int recordSize) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw Exception(QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2").arg(path, f.errorString()));
+    const QByteArray bytes = f.readAll();
+    if (bytes.size() % recordSize != 0)
+        throw Exception(QStringLiteral("Die Datei %1 ist unvollständig (%2 Bytes sind kein Vielfaches von %3).")
+                            .arg(path).arg(bytes.size()).arg(recordSize));
+    return bytes;
+}
+
+void writeWhole(const QString& path, const QByteArray& bytes) {
+    QFile::remove(path);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        throw Exception(QStringLiteral("Die Datei %1 kann nicht geschrieben werden: %2").arg(path, f.errorString()));
+}
+
+} // namespace
+
+QByteArray EncodeShortText(const QString& s) {
+    QStringEncoder cp1252("windows-1252");
+    QByteArray text = cp1252.encode(s.left(255));
+    text.truncate(255);
+    QByteArray out(256, '\0');
+    out[0] = char(quint8(text.size()));
+    std::memcpy(out.data() + 1, text.constData(), size_t(text.size()));
+    return out;
+}
+
+QString DecodeShortText(const char* bytes256) {
+    const int n = quint8(bytes256[0]);
+    QStringDecoder cp1252("windows-1252");
+    return cp1252.decode(QByteArrayView(bytes256 + 1, n));
+}
+
+QByteArray EncodeIndexValue(const IndexValueRecord& r) {
+    QByteArray out(kValueSize, '\0');
+    putInt(out.data(), r.kategorie);
+    putInt(out.data() + 4, r.jahr);
+    qToLittleEndian(r.wert, out.data() + 8);
+    return out;
+}
+
+QByteArray EncodeIndexDescription(const IndexDescriptionRecord& r) {
+    QByteArray out(kDescriptionSize, '\0');
+    putInt(out.data(), r.kategorie);
+    putInt(out.data() + 4, r.indexNr);
+    putInt(out.data() + 8, r.indexSubNr);
+    std::memcpy(out.data() + 12, EncodeShortText(r.text).constData(), 256);
+    std::memcpy(out.data() + 268, EncodeShortText(r.gpSystematik).constData(), 256);
+    std::memcpy(out.data() + 524, EncodeShortText(r.sichtbar).constData(), 256);
+    putInt(out.data() + 780, r.nutzungsdauer);
+    return out;
+}
+
+QList<IndexValueRecord> ReadIndexValueFile(const QString& path) {
+    const QByteArray bytes = readWhole(path, kValueSize);
+    QList<IndexValueRecord> out;
+    out.reserve(bytes.size() / kValueSize);
+    for (qsizetype at = 0; at < bytes.size(); at += kValueSize) {
+        const char* p = bytes.constData() + at;
+        out.append({getInt(p), getInt(p + 4), qFromLittleEndian<double>(p + 8)});
+    }
+    return out;
+}
+
+QList<IndexDescriptionRecord> ReadIndexDescriptionFile(const QString& path) {
+    const QByteArray bytes = readWhole(path, kDescriptionSize);
+    QList<IndexDescriptionRecord> out;
+    out.reserve(bytes.size() / kDescriptionSize);
+    for (qsizetype at = 0; at < bytes.size(); at += kDescriptionSize) {
+        const char* p = bytes.constData() + at;
+        out.append({getInt(p), getInt(p + 4), getInt(p + 8), DecodeShortText(p + 12), DecodeShortText(p + 268),
+                    DecodeShortText(p + 524), getInt(p + 780)});
+    }
+    return out;
+}
+
+IndexImportResult ImportIndexFiles(const QString& folder, const std::function<bool(const QString&)>& confirm,
+                                   const std::function<void(int, int)>& progress) {
+    IndexImportResult res;
+    const QDir dir(folder);
+    const QList<IndexDescriptionRecord> descriptions = ReadIndexDescriptionFile(dir.filePath(QStringLiteral("idxb_ex.dat")));
+    const QList<IndexValueRecord> values = ReadIndexValueFile(dir.filePath(QStringLiteral("idx_ex.dat")));
+    if (values.isEmpty() || descriptions.isEmpty())
+        return res;
+    res.year = qint16(values.first().jahr & 0xFFFF);
+    if (res.year <= 0)
+        return res;
+    res.confirmed = !confirm ||
+                    confirm(QStringLiteral("Bitte bestätigen Sie den Import der Indexdaten für das Jahr %1.").arg(res.year));
+    if (!res.confirmed)
+        return res;
+    // The whole replacement is one transaction: a file that breaks halfway leaves the series as they were.
+    try {
+        BrvCommit();
+        BrvExec(QStringLiteral("DELETE FROM INDEXWERTE WHERE INDEXJAHR = ?"), res.year);
+        BrvExec(QStringLiteral("DELETE FROM INDEXBESCHREIBUNGEN"));
+        const SqlTs now{BrvNow()};
+        {
+            fb::Query q(BrvRequireDb(), QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, INSERT_TS, "
+                                                       "KATEGORIE_NR, INDEX_NR, INDEX_SUBNR, GP_SYSTEMATIK, SICHTBAR, "
+                                                       "INDEX_TEXT, NUTZUNGSDAUER) VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?)"));
+            for (const IndexDescriptionRecord& d : descriptions) {
+                bindAll(*q, now, d.kategorie, d.indexNr, d.indexSubNr, d.gpSystematik.trimmed(), d.sichtbar,
+                        d.text.trimmed(), d.nutzungsdauer);
+                q->execute(BrvActiveTrans());
+                if (progress && ++res.descriptions % 500 == 0)
+                    progress(res.descriptions, 0);
+            }
+            res.descriptions = int(descriptions.size());
+        }
+        fb::Query q(BrvRequireDb(), QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, INSERT_TS, UPDATE_TS, "
+                                                   "KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, ?, ?, ?, ?, ?)"));
+        for (const IndexValueRecord& v : values) {
+            bindAll(*q, now, now, v.kategorie, int(qint16(v.jahr & 0xFFFF)), v.wert);
+            q->execute(BrvActiveTrans());
+            if (progress && ++res.values % 2000 == 0)
+                progress(res.descriptions, res.values);
+        }
+        res.values = int(values.size());
+        BrvCommit();
+    } catch (const Exception&) {
+        try {
+            BrvRollback();
+        } catch (...) {
+        }
+        throw;
+    }
+    if (progress)
+        progress(res.descriptions, res.values);
+    return res;
+}
+
+IndexExportResult ExportIndexFiles(const QString& folder, int year) {
+    IndexExportResult res;
+    const QDir dir(folder);
+    res.valueFile = dir.filePath(QStringLiteral("idx_ex.dat%1").arg(year));
+    res.descriptionFile = dir.filePath(QStringLiteral("idxb_ex.dat%1").arg(year));
+    QByteArray descriptions, values;
+    {
+        BrvSql q(QStringLiteral("SELECT KATEGORIE_NR, INDEX_NR, INDEX_SUBNR, INDEX_TEXT, GP_SYSTEMATIK, SICHTBAR, "
+                                "NUTZUNGSDAUER FROM INDEXBESCHREIBUNGEN ORDER BY KATEGORIE_NR"));
+        while (q.next()) {
+            descriptions += EncodeIndexDescription({q->asInt(0), q->asInt(1), q->asInt(2), q->asText(3), q->asText(4),
+                                                    q->asText(5), q->asInt(6)});
+            ++res.descriptions;
+        }
+    }
+    {
+        BrvSql q(QStringLiteral("SELECT KATEGORIE_NR, INDEXJAHR, INDEXWERT FROM INDEXWERTE WHERE INDEXJAHR = ? "
+                                "ORDER BY KATEGORIE_NR"),
+                 year);
+        while (q.next()) {
+            values += EncodeIndexValue({q->asInt(0), q->asInt(1), q->asDouble(2)});
+            ++res.values;
+        }
+    }
+    BrvCommit();
+    writeWhole(res.valueFile, values);
+    writeWhole(res.descriptionFile, descriptions);
+    return res;
+}
