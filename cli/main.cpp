@@ -4,6 +4,7 @@
 #include "app/client_workspace.h"
 #include "assets/batch_valuation.h"
 #include "assets/csv_export.h"
+#include "assets/index_files.h"
 #include "assets/inventory.h"
 #include "import/importer.h"
 #include "import/takeover.h"
@@ -19,6 +20,7 @@
 #include "platform/ini.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -43,7 +45,10 @@ int usage() {
                        "                     [--groups] [--extras] [--index-from-file] [--stage-only]\n"
                        "                                      liest, prüft und übernimmt eine Importdatei\n"
                        "  brenvik-cli inventory --client N [--address A]\n"
-                       "                                      gibt den Block der Inventarsummen aus"));
+                       "                                      gibt den Block der Inventarsummen aus\n"
+                       "  brenvik-cli index-import ORDNER     übernimmt idxb_ex.dat und idx_ex.dat des Ordners\n"
+                       "  brenvik-cli index-export ORDNER JAHR\n"
+                       "                                      schreibt die Indexdateien eines Jahres"));
     return 2;
 }
 
@@ -350,6 +355,56 @@ int inventory(const QStringList& args) {
     return 1;
 }
 
+int indexImport(const QStringList& args) {
+    if (args.size() != 1)
+        return usage();
+    const QDir dir(args[0]);
+    if (!dir.exists(QStringLiteral("idx_ex.dat")) || !dir.exists(QStringLiteral("idxb_ex.dat"))) {
+        err(QStringLiteral("keine Indexdaten vorhanden..."));
+        return 1;
+    }
+    ConfiguredConnection conn;
+    if (!conn.open())
+        return 1;
+    try {
+        const IndexImportResult r = ImportIndexFiles(args[0], [](const QString& question) {
+            err(question + QStringLiteral(" Ja"));
+            return true;
+        });
+        out(QStringLiteral("Anzahl Indizes: %1  / Anzahl Indexwerte: %2").arg(r.descriptions).arg(r.values));
+        out(QStringLiteral("Die Indexaktualisierung wurde erfolgreich abgeschlossen. "));
+        return 0;
+    } catch (const Exception& e) {
+        err(QStringLiteral("Fehler während der Aktualisierung der Datenbank. \r\nBitte infomieren Sie den "
+                           "Software-Hersteller.\r\n") + e.message());
+        return 1;
+    }
+}
+
+int indexExport(const QStringList& args) {
+    bool ok = false;
+    const int year = args.size() == 2 ? args[1].toInt(&ok) : 0;
+    if (!ok)
+        return usage();
+    if (!QDir(args[0]).exists()) {
+        err(QStringLiteral("Exportfehler #1"));
+        return 1;
+    }
+    ConfiguredConnection conn;
+    if (!conn.open())
+        return 1;
+    try {
+        const IndexExportResult r = ExportIndexFiles(args[0], year);
+        out(QStringLiteral("Es werden %1 Beschreibungstexte exportiert.").arg(r.descriptions));
+        out(QStringLiteral("Export erfolgreich beendet.\r\nEs wurden %1 Datensätze der Indexwerte \r\nfür das Jahr %2 "
+                           "exportiert.").arg(r.values).arg(year));
+        return 0;
+    } catch (const Exception& e) {
+        err(QStringLiteral("Exportfehler #1\r\n") + e.message());
+        return 1;
+    }
+}
+
 int prepareInstallation() {
     try {
         out(brenvik::PrepareFirstUse());
@@ -388,5 +443,9 @@ int main(int argc, char** argv) {
         return importFile(args);
     if (cmd == QLatin1String("inventory"))
         return inventory(args);
+    if (cmd == QLatin1String("index-import"))
+        return indexImport(args);
+    if (cmd == QLatin1String("index-export"))
+        return indexExport(args);
     return usage();
 }

@@ -164,4 +164,25 @@ TEST_F(CliTest, ImportStagesTakesOverAndArchives) {
     EXPECT_TRUE(r.err.contains(QStringLiteral("<mueller>")));
 }
 
+TEST_F(CliTest, IndexFilesExportAndImportRoundTrip) {
+    ASSERT_EQ(cli({QStringLiteral("prepare-installation")}).code, 0);
+    ASSERT_EQ(cli({QStringLiteral("check-db")}).code, 0);
+    onInstallation(tmp.path(), [] {
+        BrvExec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'M')"));
+        BrvExec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 443, 2023, 99.5)"));
+    });
+    const QString folder = path(QStringLiteral("update"));
+    QDir().mkpath(folder);
+    CliRun r = cli({QStringLiteral("index-export"), folder, QStringLiteral("2023")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/idx_ex.dat2023")));
+    ASSERT_TRUE(QFile::rename(folder + QStringLiteral("/idx_ex.dat2023"), folder + QStringLiteral("/idx_ex.dat")));
+    ASSERT_TRUE(QFile::rename(folder + QStringLiteral("/idxb_ex.dat2023"), folder + QStringLiteral("/idxb_ex.dat")));
+    onInstallation(tmp.path(), [] { BrvExec(QStringLiteral("DELETE FROM INDEXWERTE")); });
+    r = cli({QStringLiteral("index-import"), folder});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.split('\n').first(), QStringLiteral("Anzahl Indizes: 1  / Anzahl Indexwerte: 1"));
+    EXPECT_EQ(cli({QStringLiteral("index-import"), path(QStringLiteral("fehlt"))}).code, 1);
+}
+
 } // namespace
