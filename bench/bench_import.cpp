@@ -11,6 +11,7 @@
 #include "db/convert.h"
 #include "db/dbaccess.h"
 #include "db/schema.h"
+#include "assets/index_files.h"
 #include "import/importer.h"
 #include "import/takeover.h"
 #include "import/workbook.h"
@@ -231,6 +232,31 @@ int main(int argc, char** argv) {
     const TakeoverResult second = TakeOverStaged(1, 443);
     const double takeoverAgain = ms(t);
     const double rawAgain = rawReadUpdate(db);
+
+    // An index update: 2,000 descriptions and 60,000 values (30 years of each series).
+    double indexImport = 0;
+    {
+        QByteArray d, v;
+        for (int k = 1; k <= 2000; ++k)
+            d += EncodeIndexDescription({k, k * 10, 0, QStringLiteral("Indexreihe %1 für Anlagen").arg(k),
+                                         QStringLiteral("GP %1").arg(k), QStringLiteral("1"), 5 + k % 20});
+        for (int year = 2024; year > 1994; --year)
+            for (int k = 1; k <= 2000; ++k)
+                v += EncodeIndexValue({k, year, 50.0 + k % 100 + (year - 1994)});
+        QFile fd(dir.filePath(QStringLiteral("idxb_ex.dat"))), fv(dir.filePath(QStringLiteral("idx_ex.dat")));
+        fd.open(QIODevice::WriteOnly);
+        fd.write(d);
+        fd.close();
+        fv.open(QIODevice::WriteOnly);
+        fv.write(v);
+        fv.close();
+        BrvExec(QStringLiteral("DELETE FROM INDEXWERTE"));
+        BrvCommit();
+        t.restart();
+        const IndexImportResult r = ImportIndexFiles(dir.path(), {});
+        indexImport = ms(t);
+        std::printf("index update     %8.1f ms   (%d descriptions, %d values)\n", indexImport, r.descriptions, r.values);
+    }
 
     std::printf("rows: %d (staged %d; new %d; confirmed %d)\n", n, staged.staged, first.added, second.confirmed);
     std::printf("parse            %8.1f ms", parse);
