@@ -5,6 +5,7 @@
 #include "app/frm_editmeasures.h"
 #include "app/frm_select_branch.h"
 #include "app/frm_importassets.h"
+#include "app/frm_indexupdate.h"
 #include "app/frm_settings.h"
 #include "app/frm_verswerte.h"
 #include "app/ui_common.h"
@@ -97,6 +98,8 @@ TfrmBrenvik::TfrmBrenvik(QWidget* parent) : QMainWindow(parent) {
 }
 
 TfrmBrenvik::~TfrmBrenvik() {
+    // A field that loses the focus while the window goes away must not call back into it.
+    edBetriebsart->disconnect(this);
     if (gBrvDB == &IBBrvDB)
         SetBrvConnection(nullptr, nullptr);
 }
@@ -558,7 +561,11 @@ void TfrmBrenvik::buildMenu() {
     QMenu* tools = mb->addMenu(QStringLiteral("Tools"));
     tools->setObjectName(QStringLiteral("mnuTools"));
     add(tools, "mnuDatenmigration", QStringLiteral("Daten&migration"), false)->setVisible(false);
-    add(tools, "mnuIndexaktualisierung", QStringLiteral("&Indexaktualisierung"), false);
+    connect(add(tools, "mnuIndexaktualisierung", QStringLiteral("&Indexaktualisierung"), true), &QAction::triggered, this,
+            [this] {
+                Tfrm_Indexaktualisierung d(this);
+                platform::execModal(d);
+            });
 
     QMenu* info = mb->addMenu(QStringLiteral("&Info"));
     info->setObjectName(QStringLiteral("mnuInfo"));

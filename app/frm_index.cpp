@@ -166,6 +166,12 @@ Tfrm_ExChgIdx::Tfrm_ExChgIdx(QWidget* parent) : QDialog(parent) {
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+Tfrm_ExChgIdx::~Tfrm_ExChgIdx() {
+    // An edit that loses the focus while the dialog goes away must not call back into it.
+    edIdxOld->disconnect(this);
+    edIdxNew->disconnect(this);
+}
+
 void Tfrm_ExChgIdx::LookUp(bool newIndex) {
     try {
         Tfrm_SelectIdxCategory d(this);

@@ -39,6 +39,7 @@ class Tfrm_ExChgIdx : public QDialog {
     Q_OBJECT
 public:
     explicit Tfrm_ExChgIdx(QWidget* parent = nullptr);
+    ~Tfrm_ExChgIdx() override;
 
     int iClientID = 0;
 

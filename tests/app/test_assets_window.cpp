@@ -495,3 +495,51 @@ TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
 }
 
 } // namespace
+
+#include "app/frm_indexupdate.h"
+#include "assets/index_files.h"
+
+namespace {
+
+TEST_F(AssetWindowTest, IndexUpdateWindowImportsAndExports) {
+    const QString folder = tmp.filePath(QStringLiteral("update"));
+    QDir().mkpath(folder);
+    QFile only(folder + QStringLiteral("/idx_ex.dat"));
+    ASSERT_TRUE(only.open(QIODevice::WriteOnly));
+    only.write(EncodeIndexValue({777, Y - 1, 88.0}));
+    only.close();
+    Tfrm_Indexaktualisierung w;
+    w.show();
+    EXPECT_EQ(child<QLabel>(w, "lbDateinameIdx")->text(), QStringLiteral("./."));
+    dialogs.paths = {folder};
+    click(w, "btnFolder");
+    EXPECT_EQ(child<QLabel>(w, "lbDateinameIdx")->text(), QStringLiteral("keine Indexdaten vorhanden..."));
+    dialogs.calls.clear();
+    click(w, "btnUebernehmen");
+    EXPECT_TRUE(dialogs.calls.isEmpty()); // neither index nor building files: nothing to do
+
+    QFile desc(folder + QStringLiteral("/idxb_ex.dat"));
+    ASSERT_TRUE(desc.open(QIODevice::WriteOnly));
+    desc.write(EncodeIndexDescription({777, 7770, 0, QStringLiteral("Neue Reihe"), {}, QStringLiteral("1"), 6}));
+    desc.close();
+    dialogs.paths = {folder};
+    click(w, "btnFolder");
+    EXPECT_EQ(child<QLabel>(w, "lbDateinameIdx")->text(), folder + QStringLiteral("/idx_ex.dat"));
+    dialogs.calls.clear();
+    click(w, "btnUebernehmen"); // Yes to the question
+    ASSERT_EQ(dialogs.calls.size(), 2);
+    EXPECT_EQ(dialogs.calls[0].text, QStringLiteral("Bitte bestätigen Sie den Import der Indexdaten für das Jahr %1.").arg(Y - 1));
+    EXPECT_EQ(dialogs.calls[1].text, QStringLiteral("Die Indexaktualisierung wurde erfolgreich abgeschlossen. "));
+    EXPECT_EQ(child<QLabel>(w, "lbStatus")->text(), QStringLiteral("Anzahl Indizes: 1  / Anzahl Indexwerte: 1"));
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM INDEXBESCHREIBUNGEN")), 1); // all descriptions replaced
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM INDEXWERTE WHERE KATEGORIE_NR = 443")), 9); // other years stay
+
+    dialogs.inputs = {QString::number(Y - 1)};
+    dialogs.calls.clear();
+    click(w, "btnExport");
+    EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/idx_ex.dat%1").arg(Y - 1)));
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Export erfolgreich beendet.\r\nEs wurden 1 Datensätze der "
+                                                        "Indexwerte \r\nfür das Jahr %1 exportiert.").arg(Y - 1));
+}
+
+} // namespace

@@ -1,0 +1,26 @@
+#pragma once
+// "Aktualisierung der Indexwerte": replaces the index series from the update files of a folder, hands them on as
+// files of one year, and offers the update of the building reference data.
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+
+class Tfrm_Indexaktualisierung : public QDialog {
+    Q_OBJECT
+public:
+    explicit Tfrm_Indexaktualisierung(QWidget* parent = nullptr);
+
+    void FolderClick();
+    void ShowFiles();
+    void UebernehmenClick();
+    void ExportClick();
+
+private:
+    void importIndex();
+    void updateBuildingData();
+
+    QLineEdit* edFoldername = nullptr;
+    QLabel *lbDateinameIdxB, *lbDateinameIdx, *lblGebTypes, *lblGebBauteile, *lblGebAufzug, *lbStatus;
+};
