@@ -157,6 +157,18 @@ bool lockForRun(int client, bool& took, int& userNr) {
     return true;
 }
 
+// The client's lock for the run; given back at the end when the run took it.
+struct RunLock {
+    int client = 0;
+    bool took = false;
+    int userNr = 0;
+    ~RunLock() {
+        QString holder;
+        if (took)
+            MandantLock(false, userNr, client, holder);
+    }
+};
+
 // Opens the configured database, reads the client and takes its lock; false after the German message.
 bool openClientRun(ConfiguredConnection& conn, int client, TBrenvikMandant& m, bool& took, int& userNr) {
     if (!conn.open())
@@ -179,9 +191,8 @@ int value(const QStringList& args) {
         return usage();
     ConfiguredConnection conn;
     TBrenvikMandant m;
-    bool took = false;
-    int userNr = 0;
-    if (!openClientRun(conn, client, m, took, userNr))
+    RunLock lock{client};
+    if (!openClientRun(conn, client, m, lock.took, lock.userNr))
         return 1;
     BatchOptions o;
     o.mandantNr = client;
@@ -204,9 +215,6 @@ int value(const QStringList& args) {
         err(e.message());
         code = 1;
     }
-    QString holder;
-    if (took)
-        MandantLock(false, userNr, client, holder);
     return code;
 }
 
@@ -269,18 +277,14 @@ int importFile(const QStringList& args) {
     }
     ConfiguredConnection conn;
     TBrenvikMandant m;
-    bool took = false;
-    int userNr = 0;
-    if (!openClientRun(conn, client, m, took, userNr))
+    RunLock lock{client};
+    if (!openClientRun(conn, client, m, lock.took, lock.userNr))
         return 1;
     TBrenvikIndexBeschr b;
     GetIndexBeschreibung(index.toInt(), b);
     if (b.kategorie_nr != index.toInt()) {
         err(QStringLiteral("Der angegebene Index wurde nicht in der Referenzliste gefunden.\r\nBitte pruefen Sie "
                            "nochmals Ihre Angabe."));
-        QString holder;
-        if (took)
-            MandantLock(false, userNr, client, holder);
         return 1;
     }
     ImportOptions o;
@@ -321,9 +325,6 @@ int importFile(const QStringList& args) {
             err(a.message.text);
         }
     }
-    QString holder;
-    if (took)
-        MandantLock(false, userNr, client, holder);
     return code;
 }
 
