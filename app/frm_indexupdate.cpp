@@ -167,14 +167,9 @@ void Tfrm_Indexaktualisierung::updateBuildingData() {
                                     MsgButtons::YesNo, this) != MsgResult::Yes)
         return;
     try {
-        QStringList report;
-        if (isFile(lblGebTypes))
-            report << ImportGebTypeDAT(platform::withTrailingSeparator(edFoldername->text()));
-        // The components and elevators come with the building catalogue's own import.
-        for (QLabel* l : {lblGebBauteile, lblGebAufzug})
-            if (isFile(l))
-                report << QFileInfo(l->text()).fileName() + QStringLiteral(": wird in dieser Version noch nicht übernommen.");
-        lbStatus->setText(lbStatus->text() + QStringLiteral("\n") + report.join(QLatin1Char('\n')));
+        QString report = TGebDataImport().ImportUpdateData(edFoldername->text());
+        report.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        lbStatus->setText(lbStatus->text() + QStringLiteral("\n") + report.trimmed());
         say(QStringLiteral("Die Aktualisierung der Gebäude-Daten wurde erfolgreich abgeschlossen. "), MsgIcon::Information,
             this);
     } catch (const Exception& e) {

@@ -1,5 +1,6 @@
 #pragma once
-// Building types of the catalogue and their import from the reference file "DataGebTypes.dat".
+// The building catalogues (types, components, elevators) and their import from the reference files
+// "DataGebTypes.dat", "DataBauteile.dat" and "DataAufzug.dat".
 
 #include <QList>
 #include <QString>
@@ -39,3 +40,54 @@ TGebType DecodeGebTypeRecord(const char* record);
 // Replaces TABGEBTYPES by the records of "DataGebTypes.dat" in the folder. Returns the count message, or an
 // empty text when the file is absent (the table is then left alone). A read error stops the import and is raised.
 QString ImportGebTypeDAT(const QString& datFileFolder);
+
+// One component of the catalogue.
+class TGebBauteil {
+public:
+    QString Einheit;
+    double Minpreis = 0;
+    QString PID;
+    QString Caption;
+    QString Sonst;
+    double Maxpreis = 0;
+    int Pos = 0;
+};
+
+// One elevator of the catalogue.
+class TGebAufzug {
+public:
+    QString Einheit;
+    double Minpreis = 0;
+    QString PID;
+    QString Nutzlast;
+    double ExtrahaltestelleMin = 0;
+    double ExtrahaltestelleMax = 0;
+    double Maxpreis = 0;
+    int Haltestellen = 0;
+    QString AufzugCaption;
+};
+
+void DeleteAllGebBauteile();
+void InsertGebBauteil(const TGebBauteil& b);
+QList<TGebBauteil> GetGebBauteile();
+void DeleteAllGebAufzuege();
+void InsertGebAufzug(const TGebAufzug& a);
+QList<TGebAufzug> GetGebAufzuege();
+
+constexpr int kGebBauteilRecordSize = 1048;
+constexpr int kGebAufzugRecordSize = 1064;
+TGebBauteil DecodeGebBauteilRecord(const char* record);
+TGebAufzug DecodeGebAufzugRecord(const char* record);
+
+QString ImportBauteileDAT(const QString& datFileFolder);
+QString ImportAufzugDat(const QString& datFileFolder);
+
+// Imports whichever of the three reference files the folder holds; the report lists one count line each, or
+// "Keine Daten importiert".
+class TGebDataImport {
+public:
+    QString ImportUpdateData(const QString& folderName);
+    QString ImportBauteileDAT(const QString& folder) { return ::ImportBauteileDAT(folder); }
+    QString ImportAufzugDat(const QString& folder) { return ::ImportAufzugDat(folder); }
+    QString ImportGebTypeDAT(const QString& folder) { return ::ImportGebTypeDAT(folder); }
+};

@@ -8,6 +8,7 @@
 #include "assets/inventory.h"
 #include "import/importer.h"
 #include "import/takeover.h"
+#include "building/gebtypes.h"
 #include "db/brenvik_config.h"
 #include "db/dbaccess.h"
 #include "db/mandanten.h"
@@ -360,26 +361,41 @@ int indexImport(const QStringList& args) {
     if (args.size() != 1)
         return usage();
     const QDir dir(args[0]);
-    if (!dir.exists(QStringLiteral("idx_ex.dat")) || !dir.exists(QStringLiteral("idxb_ex.dat"))) {
+    const bool index = dir.exists(QStringLiteral("idx_ex.dat")) && dir.exists(QStringLiteral("idxb_ex.dat"));
+    const bool building = dir.exists(QStringLiteral("DataGebTypes.dat")) || dir.exists(QStringLiteral("DataBauteile.dat")) ||
+                          dir.exists(QStringLiteral("DataAufzug.dat"));
+    if (!index && !building) {
         err(QStringLiteral("keine Indexdaten vorhanden..."));
         return 1;
     }
     ConfiguredConnection conn;
     if (!conn.open())
         return 1;
-    try {
-        const IndexImportResult r = ImportIndexFiles(args[0], [](const QString& question) {
-            err(question + QStringLiteral(" Ja"));
-            return true;
-        });
-        out(QStringLiteral("Anzahl Indizes: %1  / Anzahl Indexwerte: %2").arg(r.descriptions).arg(r.values));
-        out(QStringLiteral("Die Indexaktualisierung wurde erfolgreich abgeschlossen. "));
-        return 0;
-    } catch (const Exception& e) {
-        err(QStringLiteral("Fehler während der Aktualisierung der Datenbank. \r\nBitte infomieren Sie den "
-                           "Software-Hersteller.\r\n") + e.message());
-        return 1;
+    int code = 0;
+    if (index) {
+        try {
+            const IndexImportResult r = ImportIndexFiles(args[0], [](const QString& question) {
+                err(question + QStringLiteral(" Ja"));
+                return true;
+            });
+            out(QStringLiteral("Anzahl Indizes: %1  / Anzahl Indexwerte: %2").arg(r.descriptions).arg(r.values));
+            out(QStringLiteral("Die Indexaktualisierung wurde erfolgreich abgeschlossen. "));
+        } catch (const Exception& e) {
+            err(QStringLiteral("Fehler während der Aktualisierung der Datenbank. \r\nBitte infomieren Sie den "
+                               "Software-Hersteller.\r\n") + e.message());
+            code = 1;
+        }
     }
+    if (building) {
+        try {
+            out(TGebDataImport().ImportUpdateData(args[0]).trimmed());
+            out(QStringLiteral("Die Aktualisierung der Gebäude-Daten wurde erfolgreich abgeschlossen. "));
+        } catch (const Exception& e) {
+            err(QStringLiteral("Bei der Aktualisierung der Gebäude-Daten ist ein Fehler aufgetreten: \r\n") + e.message());
+            code = 1;
+        }
+    }
+    return code;
 }
 
 int indexExport(const QStringList& args) {

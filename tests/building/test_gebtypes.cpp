@@ -1,6 +1,10 @@
 #include "building/gebtypes.h"
 #include "support/fixtures.h"
 
+#include <QDir>
+
+#include <cstring>
+
 namespace {
 
 void putShort(QByteArray& r, int off, const QByteArray& latin1) {
@@ -74,6 +78,65 @@ TEST_F(GebTypesTest, AbsentEmptyAndTruncatedFiles) {
     writeFile(QStringLiteral("DataGebTypes.dat"), one + QByteArray(100, '\0'));
     EXPECT_THROW(ImportGebTypeDAT(tmp.path()), EBrvCommonException);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM TABGEBTYPES")), 1); // the complete record stays
+}
+
+TEST_F(GebTypesTest, ComponentsAndElevatorsReplaceTheirCatalogues) {
+    auto shortText = [](QByteArray& rec, int at, const QByteArray& cp1252) {
+        rec[at] = char(cp1252.size());
+        std::memcpy(rec.data() + at + 1, cp1252.constData(), size_t(cp1252.size()));
+    };
+    auto putDouble = [](QByteArray& rec, int at, double v) { std::memcpy(rec.data() + at, &v, 8); };
+    auto putInt = [](QByteArray& rec, int at, qint32 v) { std::memcpy(rec.data() + at, &v, 4); };
+    QByteArray bauteile;
+    for (int i = 1; i <= 2; ++i) {
+        QByteArray rec(kGebBauteilRecordSize, '\x7f'); // filler is ignored
+        shortText(rec, 0, "B" + QByteArray::number(i));
+        shortText(rec, 256, "Gaube \xe4 \x80");
+        putDouble(rec, 512, 100.5 * i);
+        putDouble(rec, 520, 200.25);
+        shortText(rec, 528, "St\xfc" "ck");
+        putInt(rec, 784, 3 - i);
+        shortText(rec, 788, QByteArray());
+        bauteile += rec;
+    }
+    QByteArray aufzug(kGebAufzugRecordSize, '\0');
+    shortText(aufzug, 0, "A1");
+    shortText(aufzug, 256, "Personenaufzug");
+    shortText(aufzug, 512, "630 kg");
+    putInt(aufzug, 768, 4);
+    putDouble(aufzug, 776, 40000);
+    putDouble(aufzug, 784, 60000);
+    putDouble(aufzug, 792, 3000);
+    putDouble(aufzug, 800, 5000);
+    shortText(aufzug, 808, "Anlage");
+    const QString folder = path(QStringLiteral("bau"));
+    QDir().mkpath(folder);
+    TGebDataImport importer;
+    EXPECT_EQ(importer.ImportUpdateData(folder), QStringLiteral("Keine Daten importiert"));
+    writeFile(QStringLiteral("bau/DataAufzug.dat"), aufzug + aufzug.left(10));
+    EXPECT_THROW(importer.ImportUpdateData(folder), EBrvCommonException); // a broken record stops it
+    writeFile(QStringLiteral("bau/DataAufzug.dat"), aufzug);
+    EXPECT_EQ(importer.ImportUpdateData(folder), QStringLiteral("Es wurden 1 Datensätze in Aufzugsanlagen importiert.\r\n"));
+    writeFile(QStringLiteral("bau/DataBauteile.dat"), bauteile);
+    EXPECT_EQ(importer.ImportUpdateData(folder),
+              QStringLiteral("Es wurden 2 Datensätze in Bauteile importiert.\r\n"
+                             "Es wurden 1 Datensätze in Aufzugsanlagen importiert.\r\n"));
+    const QList<TGebBauteil> b = GetGebBauteile();
+    ASSERT_EQ(b.size(), 2);
+    EXPECT_EQ(b[0].PID, QStringLiteral("B2")); // ordered by position
+    EXPECT_EQ(b[0].Caption, QStringLiteral("Gaube ä €"));
+    EXPECT_EQ(b[0].Minpreis, 201.0);
+    EXPECT_EQ(b[0].Einheit, QStringLiteral("Stück"));
+    EXPECT_EQ(b[1].Pos, 2);
+    EXPECT_TRUE(b[1].Sonst.isEmpty());
+    const QList<TGebAufzug> a = GetGebAufzuege();
+    ASSERT_EQ(a.size(), 1);
+    EXPECT_EQ(a[0].Nutzlast, QStringLiteral("630 kg"));
+    EXPECT_EQ(a[0].Haltestellen, 4);
+    EXPECT_EQ(a[0].ExtrahaltestelleMax, 5000.0);
+    writeFile(QStringLiteral("bau/DataBauteile.dat"), QByteArray());
+    importer.ImportBauteileDAT(folder); // an empty file empties its table
+    EXPECT_TRUE(GetGebBauteile().isEmpty());
 }
 
 } // namespace
