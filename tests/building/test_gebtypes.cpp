@@ -140,3 +140,24 @@ TEST_F(GebTypesTest, ComponentsAndElevatorsReplaceTheirCatalogues) {
 }
 
 } // namespace
+
+#include "building/gebhelper.h"
+
+namespace {
+
+TEST_F(GebTypesTest, HelperListsConditionsAndSettings) {
+    TGlobalBuildingHelper h;
+    EXPECT_EQ(h.GetAllZustandTypes(), (QStringList{"Nachlässige Instandhaltung", "Normale Instandhaltung",
+                                                   "Sorgfältige Instandhaltung", "Sehr sorgfältige Instandhaltung"}));
+    EXPECT_FALSE(h.GetAllValuesOfType(QStringLiteral("DACH")).has_value());
+    exec(QStringLiteral("INSERT INTO TABGEBSETTINGS (SettingID, SettingTypeID, SettingValue, SettingOrderKey) VALUES "
+                        "('S2', 'DACH', 'Flachdach', 2)"));
+    exec(QStringLiteral("INSERT INTO TABGEBSETTINGS (SettingID, SettingTypeID, SettingValue, SettingOrderKey) VALUES "
+                        "('S1', 'DACH', 'Satteldach', 1)"));
+    exec(QStringLiteral("INSERT INTO TABGEBSETTINGS (SettingID, SettingTypeID, SettingValue, SettingOrderKey) VALUES "
+                        "('S3', 'x''); --', 'Andere', 1)"));
+    EXPECT_EQ(*h.GetAllValuesOfType(QStringLiteral("DACH")), (QStringList{"Satteldach", "Flachdach"}));
+    EXPECT_EQ(*h.GetAllValuesOfType(QStringLiteral("x'); --")), QStringList{"Andere"});
+}
+
+} // namespace
