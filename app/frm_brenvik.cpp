@@ -364,7 +364,7 @@ QWidget* TfrmBrenvik::buildInventar() {
         auto* e = lineEdit(name);
         e->setAlignment(Qt::AlignRight);
         e->setReadOnly(readOnly);
-        e->setMaximumWidth(180);
+        e->setFixedWidth(180);
         if (bold) {
             QFont font = e->font();
             font.setBold(true);
