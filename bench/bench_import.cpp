@@ -59,8 +59,9 @@ void writeWorkbook(const QString& file, int n) {
     workbook_close(wb);
 }
 
-// Raw insert of the staged rows (the same values the reader produced) into a table of the same shape.
-double rawInsertStaging(fb::Database& db, const QList<TBrenvikDatenimport>& rows) {
+// Raw insert of the staged rows (the same values the reader produced): the first parameter takes the line number
+// (staging) or a running asset number (register), then account, description, date and amount.
+double rawInsert(fb::Database& db, const QList<TBrenvikDatenimport>& rows, const char* sql, bool lineNumbers) {
     QElapsedTimer t;
     t.start();
     isc_tr_handle tr = 0;
@@ -68,45 +69,7 @@ double rawInsertStaging(fb::Database& db, const QList<TBrenvikDatenimport>& rows
     isc_start_transaction(st, &tr, 1, db.handle(), 5, kTpb);
     rawCheck(st);
     {
-        RawStmt ins(db.handle(), &tr,
-                    "INSERT INTO DATENIMPORTE (BRV_MANDANT_NR, MANDANT_NR, ZEILE_NR, KONTO_NR, ANLAGEBEZEICHNUNG, "
-                    "ANSCHAFFUNGSDATUM, AHK) VALUES (1, 9, ?, ?, ?, ?, ?)",
-                    5);
-        qint32 zeile = 0;
-        double ahk = 0;
-        ISC_TIMESTAMP ts{};
-        QByteArray konto, desc;
-        ins.param(0, SQL_LONG, &zeile, 4);
-        ins.param(3, SQL_TIMESTAMP, &ts, 8);
-        ins.param(4, SQL_DOUBLE, &ahk, 8);
-        for (const TBrenvikDatenimport& r : rows) {
-            zeile = r.zeile_nr;
-            konto = r.konto_nr.toUtf8();
-            desc = r.anlagebezeichnung.toUtf8();
-            ins.param(1, SQL_TEXT, konto.data(), short(konto.size()));
-            ins.param(2, SQL_TEXT, desc.data(), short(desc.size()));
-            ts = fb::toIscTimestamp(r.anschaffungsdatum);
-            ahk = r.ahk;
-            ins.execute();
-        }
-    }
-    isc_commit_transaction(st, &tr);
-    rawCheck(st);
-    return ms(t);
-}
-
-double rawInsertRegister(fb::Database& db, const QList<TBrenvikDatenimport>& rows) {
-    QElapsedTimer t;
-    t.start();
-    isc_tr_handle tr = 0;
-    ISC_STATUS_ARRAY st{};
-    isc_start_transaction(st, &tr, 1, db.handle(), 5, kTpb);
-    {
-        RawStmt ins(db.handle(), &tr,
-                    "INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, KONTO_NR, "
-                    "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, UPDATE_CHECK, QUELLE) VALUES (1, 9, ?, 0, ?, ?, ?, ?, "
-                    "'1', 'IMPORT')",
-                    5);
+        RawStmt ins(db.handle(), &tr, sql, 5);
         qint32 nr = 0;
         double ahk = 0;
         ISC_TIMESTAMP ts{};
@@ -115,7 +78,7 @@ double rawInsertRegister(fb::Database& db, const QList<TBrenvikDatenimport>& row
         ins.param(3, SQL_TIMESTAMP, &ts, 8);
         ins.param(4, SQL_DOUBLE, &ahk, 8);
         for (const TBrenvikDatenimport& r : rows) {
-            ++nr;
+            nr = lineNumbers ? r.zeile_nr : nr + 1;
             konto = r.konto_nr.toUtf8();
             desc = r.anlagebezeichnung.toUtf8();
             ins.param(1, SQL_TEXT, konto.data(), short(konto.size()));
@@ -126,6 +89,7 @@ double rawInsertRegister(fb::Database& db, const QList<TBrenvikDatenimport>& row
         }
     }
     isc_commit_transaction(st, &tr);
+    rawCheck(st);
     return ms(t);
 }
 
@@ -221,12 +185,21 @@ int main(int argc, char** argv) {
     const ImportResult staged = ReadImportFile(1, book, ImportLayout::Excel, {});
     const double staging = ms(t);
     const QList<TBrenvikDatenimport> rows = stagedRows();
-    const double rawStaging = rawInsertStaging(db, rows);
+    const double rawStaging =
+        rawInsert(db, rows,
+                  "INSERT INTO DATENIMPORTE (BRV_MANDANT_NR, MANDANT_NR, ZEILE_NR, KONTO_NR, ANLAGEBEZEICHNUNG, "
+                  "ANSCHAFFUNGSDATUM, AHK) VALUES (1, 9, ?, ?, ?, ?, ?)",
+                  true);
 
     t.restart();
     const TakeoverResult first = TakeOverStaged(1, 443);
     const double takeoverNew = ms(t);
-    const double rawNew = rawInsertRegister(db, rows);
+    const double rawNew =
+        rawInsert(db, rows,
+                  "INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, KONTO_NR, "
+                  "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, UPDATE_CHECK, QUELLE) VALUES (1, 9, ?, 0, ?, ?, ?, ?, "
+                  "'1', 'IMPORT')",
+                  false);
 
     t.restart();
     const TakeoverResult second = TakeOverStaged(1, 443);

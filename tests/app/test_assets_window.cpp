@@ -8,6 +8,7 @@
 #include "db/indexwerte.h"
 #include "db/versicherungswerte.h"
 #include "support/fixtures.h"
+#include "support/widgets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -29,20 +30,6 @@ using platform::MsgResult;
 namespace {
 
 const int Y = QDate::currentDate().year();
-
-template <typename T> T* child(QWidget& w, const char* name) {
-    T* c = w.findChild<T*>(QString::fromLatin1(name));
-    if (!c)
-        ADD_FAILURE() << "no control " << name;
-    return c;
-}
-void click(QWidget& w, const char* name) { child<QPushButton>(w, name)->click(); }
-void type(QWidget& w, const char* name, const QString& t) { child<QLineEdit>(w, name)->setText(t); }
-
-struct ScopedRunner {
-    explicit ScopedRunner(platform::ModalRunner r) { platform::setModalRunner(std::move(r)); }
-    ~ScopedRunner() { platform::setModalRunner(nullptr); }
-};
 
 class AssetWindowTest : public SchemaDbTest {
 protected:

@@ -14,6 +14,7 @@
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "support/fixtures.h"
+#include "support/widgets.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -34,22 +35,6 @@ using platform::MsgResult;
 using workspace::ClientFunction;
 
 namespace {
-
-template <typename T> T* child(QWidget& w, const char* name) {
-    T* c = w.findChild<T*>(QString::fromLatin1(name));
-    if (!c)
-        ADD_FAILURE() << "no control " << name;
-    return c;
-}
-
-void click(QWidget& w, const char* name) { child<QPushButton>(w, name)->click(); }
-void type(QWidget& w, const char* name, const QString& text) { child<QLineEdit>(w, name)->setText(text); }
-
-// Installs a modal runner for the life of the object.
-struct ScopedRunner {
-    explicit ScopedRunner(platform::ModalRunner r) { platform::setModalRunner(std::move(r)); }
-    ~ScopedRunner() { platform::setModalRunner(nullptr); }
-};
 
 TEST(Workspace, StorageFolderProposal) {
     using workspace::ProposeStorageFolder;
