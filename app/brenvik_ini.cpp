@@ -1,9 +1,15 @@
 #include "app/brenvik_ini.h"
 
+#include "assets/index_files.h"
+#include "building/gebtypes.h"
+#include "db/dbaccess.h"
 #include "db/schema.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace brenvik {
@@ -53,9 +59,71 @@ QString PrepareFirstUse() {
         CreateNewDatabase(cfg.database, cfg.user, cfg.password);
         done << QStringLiteral("Datenbank %1 angelegt.").arg(cfg.database);
     }
+    const QString shipped = ShippedDataFolder();
+    // The schema check fills a re-created building-type table from the common data folder.
+    const QString typesInCommon = platform::commonFilesPath() + QStringLiteral("DataGebTypes.dat");
+    if (!shipped.isEmpty() && !QFileInfo::exists(typesInCommon) &&
+        QFile::copy(QDir(shipped).filePath(QStringLiteral("DataGebTypes.dat")), typesInCommon))
+        done << QStringLiteral("Gebäudetypen nach %1 kopiert.").arg(typesInCommon);
+    if (!cfg.server() && isLocalFile(cfg.database) && QFileInfo::exists(cfg.database)) {
+        if (shipped.isEmpty())
+            throw Exception(QStringLiteral("Die mitgelieferten Index- und Gebäudedaten wurden nicht gefunden."));
+        fb::Database db;
+        OpenConfiguredDatabase(db, cfg);
+        fb::Transaction tr(db);
+        SetBrvConnection(&db, &tr);
+        struct Release {
+            ~Release() { SetBrvConnection(nullptr, nullptr); }
+        } release;
+        gCommonFilesPath = platform::commonFilesPath();
+        if (CheckDatabaseStructure() >= 2)
+            throw Exception(QStringLiteral("Die Überprüfung der Datenbankstrukturen ist fehlgeschlagen."));
+        done << LoadShippedData(shipped);
+        BrvCommit();
+    }
     if (done.isEmpty())
         done << QStringLiteral("Installation in %1 ist vorhanden.").arg(platform::commonFilesPath());
     return done.join(QLatin1Char('\n'));
+}
+
+QString ShippedDataFolder() {
+    const QString env = qEnvironmentVariable("BRENVIK_SHIPPED_DATA");
+    if (!env.isEmpty())
+        return env;
+    QStringList candidates;
+    if (QCoreApplication::instance()) {
+        const QDir app(QCoreApplication::applicationDirPath());
+        candidates << app.filePath(QStringLiteral("data")) << app.filePath(QStringLiteral("../data"));
+    }
+    candidates << QStringLiteral(BRENVIK_SOURCE_DIR "/data");
+    for (const QString& c : candidates)
+        if (QFileInfo::exists(QDir(c).filePath(QStringLiteral("idx_ex.dat"))))
+            return QDir(c).absolutePath();
+    return {};
+}
+
+namespace {
+bool tableEmpty(const QString& table) {
+    BrvSql q(QStringLiteral("SELECT FIRST 1 1 FROM ") + table);
+    return !q.next();
+}
+} // namespace
+
+QStringList LoadShippedData(const QString& folder) {
+    QStringList done;
+    if (tableEmpty(QStringLiteral("INDEXBESCHREIBUNGEN"))) {
+        const IndexImportResult r = ImportIndexFiles(folder, {});
+        done << QStringLiteral("Es wurden %1 Indexreihen mit %2 Indexwerten importiert.").arg(r.descriptions).arg(r.values);
+    }
+    const std::pair<const char*, QString (*)(const QString&)> catalogues[] = {
+        {"TABGEBBAUTEILE", ::ImportBauteileDAT}, {"TABGEBAUFZUG", ::ImportAufzugDat}, {"TABGEBTYPES", ::ImportGebTypeDAT}};
+    for (const auto& [table, import] : catalogues)
+        if (tableEmpty(QString::fromLatin1(table))) {
+            const QString line = import(folder);
+            if (!line.isEmpty())
+                done << line;
+        }
+    return done;
 }
 
 } // namespace brenvik

@@ -34,7 +34,16 @@ DbConfig ReadDbConfig(const QString& iniPath);
 void OpenConfiguredDatabase(fb::Database& db, const DbConfig& cfg);
 
 // Prepares a first-use installation: the data folder, a brenvik.ini naming an embedded database file in it,
-// and that database. Leaves an existing ini file and an existing database alone. Returns what it did, in German.
+// that database, and the shipped index series and building catalogues in it. Leaves an existing ini file, an
+// existing database and series or catalogues already present alone. Returns what it did, in German.
 QString PrepareFirstUse();
+
+// The folder with the update files a new installation starts from: BRENVIK_SHIPPED_DATA when set, else "data"
+// beside or above the program's folder, else the data folder of the source tree it was built from.
+QString ShippedDataFolder();
+
+// Loads the update files of the folder into the open database: the index series when there are none yet, and each
+// building catalogue whose table is empty. Returns one German line per import.
+QStringList LoadShippedData(const QString& folder);
 
 } // namespace brenvik

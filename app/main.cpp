@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brenvik"));
     QApplication::setApplicationDisplayName(QStringLiteral("Brenvik"));
+    platform::useGermanLocaleWhenUnset();
 
     platform::SingleInstanceGuard guard;
     if (!guard.acquire()) {

@@ -1,13 +1,13 @@
 #include "assets/index_files.h"
 
+#include "db/binrecord.h"
 #include "db/dbaccess.h"
 
 #include <QDir>
 #include <QFile>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -15,8 +15,8 @@ namespace {
 const int kValueSize = 16;
 const int kDescriptionSize = 784;
 
-void putInt(char* p, qint32 v) { qToLittleEndian(v, p); }
-qint32 getInt(const char* p) { return qFromLittleEndian<qint32>(p); }
+void putInt(char* p, qint32 v) { PutInt32(p, v); }
+qint32 getInt(const char* p) { return Int32At(p); }
 
 QByteArray readWhole(const QString& path, int recordSize) {
     QFile f(path);
@@ -37,22 +37,6 @@ void writeWhole(const QString& path, const QByteArray& bytes) {
 }
 
 } // namespace
-
-QByteArray EncodeShortText(const QString& s) {
-    QStringEncoder cp1252("windows-1252");
-    QByteArray text = cp1252.encode(s.left(255));
-    text.truncate(255);
-    QByteArray out(256, '\0');
-    out[0] = char(quint8(text.size()));
-    std::memcpy(out.data() + 1, text.constData(), size_t(text.size()));
-    return out;
-}
-
-QString DecodeShortText(const char* bytes256) {
-    const int n = quint8(bytes256[0]);
-    QStringDecoder cp1252("windows-1252");
-    return cp1252.decode(QByteArrayView(bytes256 + 1, n));
-}
 
 QByteArray EncodeIndexValue(const IndexValueRecord& r) {
     QByteArray out(kValueSize, '\0');
@@ -108,14 +92,29 @@ IndexImportResult ImportIndexFiles(const QString& folder, const std::function<bo
     res.year = qint16(values.first().jahr & 0xFFFF);
     if (res.year <= 0)
         return res;
-    res.confirmed = !confirm ||
-                    confirm(QStringLiteral("Bitte bestätigen Sie den Import der Indexdaten für das Jahr %1.").arg(res.year));
+    // An update carries one year; the files a new installation starts from carry every year of the series. Each
+    // year the file holds replaces that year, so a repeated import never meets its own rows.
+    QList<int> years;
+    for (const IndexValueRecord& v : values) {
+        const int y = qint16(v.jahr & 0xFFFF);
+        if (!years.contains(y))
+            years.append(y);
+    }
+    std::sort(years.begin(), years.end());
+    const QString question =
+        years.size() == 1
+            ? QStringLiteral("Bitte bestätigen Sie den Import der Indexdaten für das Jahr %1.").arg(res.year)
+            : QStringLiteral("Bitte bestätigen Sie den Import der Indexdaten für die Jahre %1 bis %2.")
+                  .arg(years.first())
+                  .arg(years.last());
+    res.confirmed = !confirm || confirm(question);
     if (!res.confirmed)
         return res;
     // The whole replacement is one transaction: a file that breaks halfway leaves the series as they were.
     try {
         BrvCommit();
-        BrvExec(QStringLiteral("DELETE FROM INDEXWERTE WHERE INDEXJAHR = ?"), res.year);
+        for (int y : years)
+            BrvExec(QStringLiteral("DELETE FROM INDEXWERTE WHERE INDEXJAHR = ?"), y);
         BrvExec(QStringLiteral("DELETE FROM INDEXBESCHREIBUNGEN"));
         const SqlTs now{BrvNow()};
         {

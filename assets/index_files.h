@@ -2,6 +2,8 @@
 // The index update files: "idx_ex.dat" (one 16-byte record per index value) and "idxb_ex.dat" (one 784-byte record
 // per index description), and their import and export.
 
+#include "db/binrecord.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -20,9 +22,6 @@ struct IndexDescriptionRecord {
     qint32 nutzungsdauer = 0;
 };
 
-// A short text of the binary files: a length byte, up to 255 Windows-1252 characters, filler up to 256 bytes.
-QByteArray EncodeShortText(const QString& s);
-QString DecodeShortText(const char* bytes256);
 
 QByteArray EncodeIndexValue(const IndexValueRecord& r);
 QByteArray EncodeIndexDescription(const IndexDescriptionRecord& r);

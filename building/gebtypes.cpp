@@ -1,66 +1,35 @@
 #include "building/gebtypes.h"
 
+#include "db/binrecord.h"
 #include "db/dbaccess.h"
 #include "platform/paths.h"
 
 #include <QDir>
 #include <QFile>
-#include <QStringDecoder>
 
 #include <cstring>
 #include <functional>
 
-namespace {
-
-// The reference files are written on Windows machines with the Western code page.
-QString shortText(const char* p) {
-    const auto n = static_cast<unsigned char>(p[0]);
-    QStringDecoder dec("windows-1252");
-    return dec.decode(QByteArrayView(p + 1, n));
-}
-
-// 2001 UTF-16LE code units, ending at the first zero unit.
-QString wideText(const char* p) {
-    QString s;
-    s.reserve(64);
-    for (int i = 0; i < 2001; ++i) {
-        const auto lo = static_cast<unsigned char>(p[2 * i]);
-        const auto hi = static_cast<unsigned char>(p[2 * i + 1]);
-        const char16_t u = static_cast<char16_t>(lo | (hi << 8));
-        if (u == 0)
-            break;
-        s.append(QChar(u));
-    }
-    return s;
-}
-
-qint32 int32At(const char* p) {
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return static_cast<qint32>(quint32(u[0]) | (quint32(u[1]) << 8) | (quint32(u[2]) << 16) | (quint32(u[3]) << 24));
-}
-
-} // namespace
-
 TGebType DecodeGebTypeRecord(const char* r) {
     TGebType t;
-    t.PID = shortText(r + 0);
-    t.GEBCAPTION = shortText(r + 256);
-    t.LIFETIMEMIN = int32At(r + 512);
-    t.LIFETIMEMAX = int32At(r + 516);
-    t.DESCRIPTION = wideText(r + 520);
-    t.AUSFROHBAU = wideText(r + 4522);
-    t.AUSFEINFACH = wideText(r + 8524);
-    t.AUSFNORMAL = wideText(r + 12526);
-    t.AUSFGUT = wideText(r + 16528);
-    t.RICHTPROH = shortText(r + 20530);
-    t.RICHTPEINFACH = shortText(r + 20786);
-    t.RICHTPNORMAL = shortText(r + 21042);
-    t.RICHTPGUT = shortText(r + 21298);
-    t.INDEXNR = int32At(r + 21556);
-    t.RICHTPREISART = shortText(r + 21560);
-    t.RICHTBASISEINH = shortText(r + 21816);
-    t.HERKUNFT = shortText(r + 22072);
-    t.UST = shortText(r + 22328);
+    t.PID = DecodeShortText(r + 0);
+    t.GEBCAPTION = DecodeShortText(r + 256);
+    t.LIFETIMEMIN = Int32At(r + 512);
+    t.LIFETIMEMAX = Int32At(r + 516);
+    t.DESCRIPTION = DecodeWideText(r + 520);
+    t.AUSFROHBAU = DecodeWideText(r + 4522);
+    t.AUSFEINFACH = DecodeWideText(r + 8524);
+    t.AUSFNORMAL = DecodeWideText(r + 12526);
+    t.AUSFGUT = DecodeWideText(r + 16528);
+    t.RICHTPROH = DecodeShortText(r + 20530);
+    t.RICHTPEINFACH = DecodeShortText(r + 20786);
+    t.RICHTPNORMAL = DecodeShortText(r + 21042);
+    t.RICHTPGUT = DecodeShortText(r + 21298);
+    t.INDEXNR = Int32At(r + 21556);
+    t.RICHTPREISART = DecodeShortText(r + 21560);
+    t.RICHTBASISEINH = DecodeShortText(r + 21816);
+    t.HERKUNFT = DecodeShortText(r + 22072);
+    t.UST = DecodeShortText(r + 22328);
     return t;
 }
 
@@ -110,11 +79,6 @@ QString importRecords(const QString& folder, const char* fileName, int recordSiz
     return QStringLiteral("Es wurden %1 Datensätze in %2 importiert.").arg(count).arg(QString::fromUtf8(what));
 }
 
-double doubleAt(const char* p) {
-    double v;
-    std::memcpy(&v, p, sizeof v); // the files are little-endian, as is every machine this runs on
-    return v;
-}
 } // namespace
 
 QString ImportGebTypeDAT(const QString& datFileFolder) {
@@ -144,28 +108,77 @@ QString TGebDataImport::ImportUpdateData(const QString& folderName) {
 
 TGebBauteil DecodeGebBauteilRecord(const char* r) {
     TGebBauteil b;
-    b.PID = shortText(r);
-    b.Caption = shortText(r + 256);
-    b.Minpreis = doubleAt(r + 512);
-    b.Maxpreis = doubleAt(r + 520);
-    b.Einheit = shortText(r + 528);
-    b.Pos = int32At(r + 784);
-    b.Sonst = shortText(r + 788);
+    b.PID = DecodeShortText(r);
+    b.Caption = DecodeShortText(r + 256);
+    b.Minpreis = DoubleAt(r + 512);
+    b.Maxpreis = DoubleAt(r + 520);
+    b.Einheit = DecodeShortText(r + 528);
+    b.Pos = Int32At(r + 784);
+    b.Sonst = DecodeShortText(r + 788);
     return b;
 }
 
 TGebAufzug DecodeGebAufzugRecord(const char* r) {
     TGebAufzug a;
-    a.PID = shortText(r);
-    a.AufzugCaption = shortText(r + 256);
-    a.Nutzlast = shortText(r + 512);
-    a.Haltestellen = int32At(r + 768);
-    a.Minpreis = doubleAt(r + 776);
-    a.Maxpreis = doubleAt(r + 784);
-    a.ExtrahaltestelleMin = doubleAt(r + 792);
-    a.ExtrahaltestelleMax = doubleAt(r + 800);
-    a.Einheit = shortText(r + 808);
+    a.PID = DecodeShortText(r);
+    a.AufzugCaption = DecodeShortText(r + 256);
+    a.Nutzlast = DecodeShortText(r + 512);
+    a.Haltestellen = Int32At(r + 768);
+    a.Minpreis = DoubleAt(r + 776);
+    a.Maxpreis = DoubleAt(r + 784);
+    a.ExtrahaltestelleMin = DoubleAt(r + 792);
+    a.ExtrahaltestelleMax = DoubleAt(r + 800);
+    a.Einheit = DecodeShortText(r + 808);
     return a;
+}
+
+QByteArray EncodeGebTypeRecord(const TGebType& t) {
+    QByteArray r(kGebTypeRecordSize, '\0');
+    PutBytes(r, 0, EncodeShortText(t.PID));
+    PutBytes(r, 256, EncodeShortText(t.GEBCAPTION));
+    PutInt32(r.data() + 512, t.LIFETIMEMIN);
+    PutInt32(r.data() + 516, t.LIFETIMEMAX);
+    PutBytes(r, 520, EncodeWideText(t.DESCRIPTION));
+    PutBytes(r, 4522, EncodeWideText(t.AUSFROHBAU));
+    PutBytes(r, 8524, EncodeWideText(t.AUSFEINFACH));
+    PutBytes(r, 12526, EncodeWideText(t.AUSFNORMAL));
+    PutBytes(r, 16528, EncodeWideText(t.AUSFGUT));
+    PutBytes(r, 20530, EncodeShortText(t.RICHTPROH));
+    PutBytes(r, 20786, EncodeShortText(t.RICHTPEINFACH));
+    PutBytes(r, 21042, EncodeShortText(t.RICHTPNORMAL));
+    PutBytes(r, 21298, EncodeShortText(t.RICHTPGUT));
+    PutInt32(r.data() + 21556, t.INDEXNR);
+    PutBytes(r, 21560, EncodeShortText(t.RICHTPREISART));
+    PutBytes(r, 21816, EncodeShortText(t.RICHTBASISEINH));
+    PutBytes(r, 22072, EncodeShortText(t.HERKUNFT));
+    PutBytes(r, 22328, EncodeShortText(t.UST));
+    return r;
+}
+
+QByteArray EncodeGebBauteilRecord(const TGebBauteil& b) {
+    QByteArray r(kGebBauteilRecordSize, '\0');
+    PutBytes(r, 0, EncodeShortText(b.PID));
+    PutBytes(r, 256, EncodeShortText(b.Caption));
+    PutDouble(r.data() + 512, b.Minpreis);
+    PutDouble(r.data() + 520, b.Maxpreis);
+    PutBytes(r, 528, EncodeShortText(b.Einheit));
+    PutInt32(r.data() + 784, b.Pos);
+    PutBytes(r, 788, EncodeShortText(b.Sonst));
+    return r;
+}
+
+QByteArray EncodeGebAufzugRecord(const TGebAufzug& a) {
+    QByteArray r(kGebAufzugRecordSize, '\0');
+    PutBytes(r, 0, EncodeShortText(a.PID));
+    PutBytes(r, 256, EncodeShortText(a.AufzugCaption));
+    PutBytes(r, 512, EncodeShortText(a.Nutzlast));
+    PutInt32(r.data() + 768, a.Haltestellen);
+    PutDouble(r.data() + 776, a.Minpreis);
+    PutDouble(r.data() + 784, a.Maxpreis);
+    PutDouble(r.data() + 792, a.ExtrahaltestelleMin);
+    PutDouble(r.data() + 800, a.ExtrahaltestelleMax);
+    PutBytes(r, 808, EncodeShortText(a.Einheit));
+    return r;
 }
 
 void DeleteAllGebBauteile() {

@@ -2,6 +2,7 @@
 // The building catalogues (types, components, elevators) and their import from the reference files
 // "DataGebTypes.dat", "DataBauteile.dat" and "DataAufzug.dat".
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -78,6 +79,10 @@ constexpr int kGebBauteilRecordSize = 1048;
 constexpr int kGebAufzugRecordSize = 1064;
 TGebBauteil DecodeGebBauteilRecord(const char* record);
 TGebAufzug DecodeGebAufzugRecord(const char* record);
+// One record of the reference file, as the importer reads it back.
+QByteArray EncodeGebTypeRecord(const TGebType& t);
+QByteArray EncodeGebBauteilRecord(const TGebBauteil& b);
+QByteArray EncodeGebAufzugRecord(const TGebAufzug& a);
 
 QString ImportBauteileDAT(const QString& datFileFolder);
 QString ImportAufzugDat(const QString& datFileFolder);

@@ -38,6 +38,7 @@ int usage() {
                        "  brenvik-cli check-db                prüft und ergänzt die konfigurierte Datenbank\n"
                        "  brenvik-cli prepare-installation    richtet bei Bedarf Datenordner, brenvik.ini und "
                        "Datenbank ein\n"
+                       "  brenvik-cli new-client FIRMA        legt einen Mandanten mit der nächsten freien Nummer an\n"
                        "  brenvik-cli value --client N [--stop-on-error]\n"
                        "                                      bewertet alle Anlagen des Mandanten N\n"
                        "  brenvik-cli export-csv --client N --out DATEI\n"
@@ -422,6 +423,28 @@ int indexExport(const QStringList& args) {
     }
 }
 
+// A client with the next free number, as "Neuer Mandant" and "Speichern" of the client workspace create it.
+int newClient(const QStringList& args) {
+    if (args.size() != 1 || args[0].trimmed().isEmpty())
+        return usage();
+    ConfiguredConnection conn;
+    if (!conn.open())
+        return 1;
+    TBrenvikMandant m;
+    m.firma = args[0].trimmed().left(200);
+    m.mwst_pflicht = QStringLiteral("0");
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        m.mandant_nr = 0;
+        const int nr = SaveMandant(m, true);
+        if (nr > 0) {
+            out(QStringLiteral("Mandant %1 \"%2\" angelegt.").arg(nr).arg(m.firma));
+            return 0;
+        }
+    }
+    err(QStringLiteral("Fehler beim Speichern der Mandantendaten."));
+    return 1;
+}
+
 int prepareInstallation() {
     try {
         out(brenvik::PrepareFirstUse());
@@ -437,6 +460,7 @@ int prepareInstallation() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("brenvik-cli"));
+    platform::useGermanLocaleWhenUnset();
     platform::ConsoleDialogs console;
     platform::ScopedDialogs scoped(console);
     QStringList args = app.arguments().mid(1);
@@ -452,6 +476,8 @@ int main(int argc, char** argv) {
         return checkDb();
     if (cmd == QLatin1String("prepare-installation") && args.isEmpty())
         return prepareInstallation();
+    if (cmd == QLatin1String("new-client"))
+        return newClient(args);
     if (cmd == QLatin1String("value"))
         return value(args);
     if (cmd == QLatin1String("export-csv"))

@@ -203,8 +203,10 @@ ArchiveResult ArchiveImportFile(int mandantNr, const QString& file, const QStrin
         TBrenvikMandant m;
         GetMandant(mandantNr, m);
         QString folder = useBackupFolderDb == QLatin1String("1") ? sBAKFLD + m.sicherungspfad : m.sicherungspfad;
+        // No folder at all must not become the root folder that a lone separator names.
+        const bool noFolder = folder.trimmed().isEmpty();
         folder = platform::withTrailingSeparator(folder);
-        if (!QDir(folder).exists()) {
+        if (noFolder || !QDir(folder).exists()) {
             res.message = {QStringLiteral("Das zur Sicherung von Importdateien angegebene Verzeichnis existiert nicht.\r\n"
                                           "Bitte sichern Sie die Datei manuell."),
                            MsgIcon::Warning};

@@ -1,5 +1,6 @@
 #include "platform/paths.h"
 
+#include <QLocale>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -122,3 +123,8 @@ namespace platform {
 void onTerminationSignal(std::function<void()>) {}
 } // namespace platform
 #endif
+
+void platform::useGermanLocaleWhenUnset() {
+    if (QLocale::system().language() == QLocale::C)
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+}

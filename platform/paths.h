@@ -27,6 +27,10 @@ QString commonAppDataFolder();
 // The login name of the user running the program, at most 79 characters; "unbekannt" when none can be read.
 QString loginName();
 
+// Numbers and dates follow the user's locale; a machine without one (the "C" locale of a bare system) gets the
+// German conventions the program is made for.
+void useGermanLocaleWhenUnset();
+
 // One running program per user log-on. The lock lives as long as the guard (and dies with the process).
 class SingleInstanceGuard {
 public:

@@ -134,7 +134,7 @@ TEST_F(StartupTest, FailedSchemaCheckAndTreeLoadAreReported) {
 
 TEST_F(StartupTest, UserRegistrationFailureStopsBeforeTheTree) {
     brenvik::PrepareFirstUse();
-    sql({QStringLiteral("CREATE TABLE BENUTZER(BRV_MANDANT_NR INTEGER NOT NULL, INSERT_TS TIMESTAMP NOT NULL, "
+    sql({QStringLiteral("DROP TABLE BENUTZER"), QStringLiteral("CREATE TABLE BENUTZER(BRV_MANDANT_NR INTEGER NOT NULL, INSERT_TS TIMESTAMP NOT NULL, "
                         "UPDATE_TS TIMESTAMP, BENUTZER_NR INTEGER NOT NULL, LOGIN VARCHAR(1) NOT NULL, VORNAME "
                         "VARCHAR(50), NACHNAME VARCHAR(50), ABTEILUNG VARCHAR(50), LETZTER_LOGIN TIMESTAMP)")});
     TfrmBrenvik w;

@@ -98,6 +98,25 @@ TEST_F(IndexFileDbTest, ImportReplacesOneYearAndAllDescriptionsOrNothing) {
     EXPECT_THROW(ImportIndexFiles(path(QStringLiteral("leer")), {}), Exception);
 }
 
+TEST_F(IndexFileDbTest, AFileOfSeveralYearsReplacesEachOfThem) {
+    const QString dir = path(QStringLiteral("alle"));
+    writeFiles({{443, 1, 0, QStringLiteral("Maschinen"), {}, QStringLiteral("1"), 10}},
+               {{443, 2023, 90.0}, {443, 2024, 95.0}}, dir);
+    EXPECT_NO_THROW(ImportIndexFiles(dir, {}));
+    writeFiles({{443, 1, 0, QStringLiteral("Maschinen"), {}, QStringLiteral("1"), 10}},
+               {{443, 2023, 91.0}, {443, 2024, 96.0}, {443, 2022, 80.0}}, dir);
+    QString asked;
+    const IndexImportResult r = ImportIndexFiles(dir, [&](const QString& q) {
+        asked = q;
+        return true;
+    });
+    EXPECT_EQ(asked, QStringLiteral("Bitte bestätigen Sie den Import der Indexdaten für die Jahre 2022 bis 2024."));
+    EXPECT_EQ(r.values, 3);
+    EXPECT_EQ(GetIndexwert(443, EncodeDate(2023, 6, 1)), 91.0);
+    EXPECT_EQ(GetIndexwert(443, EncodeDate(2024, 6, 1)), 96.0);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM INDEXWERTE")), 3);
+}
+
 TEST_F(IndexFileDbTest, ExportOfOneYearReadsBack) {
     exec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_NR, INDEX_TEXT, GP_SYSTEMATIK, "
                         "SICHTBAR, NUTZUNGSDAUER) VALUES (1, 612, 6120, 'Büromöbel € ''Spezial''', 'GP', '1', 8)"));

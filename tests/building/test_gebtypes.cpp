@@ -61,6 +61,15 @@ TEST_F(GebTypesTest, ImportReplacesTheCatalogue) {
     ASSERT_TRUE(q.next());
     EXPECT_EQ(q->asText(0), QString());
     EXPECT_EQ(q->asText(3), QString());
+
+    // The writer gives back the very bytes the reader took, and cuts a wide text after 2001 units.
+    EXPECT_EQ(EncodeGebTypeRecord(DecodeGebTypeRecord(a.constData())), a);
+    EXPECT_EQ(EncodeGebTypeRecord(DecodeGebTypeRecord(b.constData())), b);
+    TGebType longText;
+    longText.AUSFGUT = QStringLiteral("ä").repeated(2500);
+    const QByteArray cut = EncodeGebTypeRecord(longText);
+    EXPECT_EQ(DecodeGebTypeRecord(cut.constData()).AUSFGUT, QStringLiteral("ä").repeated(2001));
+    EXPECT_EQ(cut.mid(20530, 1), QByteArray(1, '\0')); // the next field starts untouched
 }
 
 TEST_F(GebTypesTest, AbsentEmptyAndTruncatedFiles) {
@@ -109,6 +118,17 @@ TEST_F(GebTypesTest, ComponentsAndElevatorsReplaceTheirCatalogues) {
     putDouble(aufzug, 792, 3000);
     putDouble(aufzug, 800, 5000);
     shortText(aufzug, 808, "Anlage");
+    // Filler bytes are not kept: a written record has zeros where the read one had 0x7f.
+    QByteArray clean(kGebBauteilRecordSize, '\0');
+    shortText(clean, 0, "B1");
+    shortText(clean, 256, "Gaube \xe4 \x80");
+    putDouble(clean, 512, 100.5);
+    putDouble(clean, 520, 200.25);
+    shortText(clean, 528, "St\xfc" "ck");
+    putInt(clean, 784, 2);
+    EXPECT_EQ(EncodeGebBauteilRecord(DecodeGebBauteilRecord(bauteile.constData())), clean);
+    EXPECT_EQ(EncodeGebAufzugRecord(DecodeGebAufzugRecord(aufzug.constData())), aufzug);
+
     const QString folder = path(QStringLiteral("bau"));
     QDir().mkpath(folder);
     TGebDataImport importer;

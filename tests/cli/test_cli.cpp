@@ -28,6 +28,7 @@ protected:
         p.waitForFinished(120000);
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
     }
+    bool prepareWithoutSeries();
 };
 
 TEST_F(CliTest, InitDbAndCheckDb) {
@@ -74,8 +75,50 @@ void onInstallation(const QString& dataDir, const std::function<void()>& body) {
     SetBrvConnection(nullptr, nullptr);
 }
 
+// These tests bring their own index series: the shipped ones are removed after the preparation.
+bool CliTest::prepareWithoutSeries() {
+    if (cli({QStringLiteral("prepare-installation")}).code != 0)
+        return false;
+    onInstallation(tmp.path(), [] {
+        BrvExec(QStringLiteral("DELETE FROM INDEXWERTE"));
+        BrvExec(QStringLiteral("DELETE FROM INDEXBESCHREIBUNGEN"));
+    });
+    return true;
+}
+
+// What the README promises a new user: the shipped series and catalogues are there, and the sample register
+// imports and values without a failure.
+TEST_F(CliTest, FirstInstallationValuesTheSampleRegister) {
+    CliRun r = cli({QStringLiteral("prepare-installation")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Es wurden 31 Indexreihen mit 2046 Indexwerten importiert."))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Es wurden 10 Datensätze in Bauteile importiert.")));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Es wurden 6 Datensätze in Aufzugsanlagen importiert.")));
+    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("DataGebTypes.dat"))));
+    r = cli({QStringLiteral("prepare-installation")}); // a second run imports nothing again
+    EXPECT_FALSE(r.out.contains(QStringLiteral("importiert"))) << r.out.toStdString();
+
+    r = cli({QStringLiteral("new-client"), QStringLiteral("Muster Metallbau GmbH")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.trimmed(), QStringLiteral("Mandant 1 \"Muster Metallbau GmbH\" angelegt."));
+    r = cli({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"),
+             QStringLiteral(BRENVIK_SOURCE_DIR "/data/Beispielanlagen.xlsx")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Neu: 20"))) << r.out.toStdString();
+    EXPECT_FALSE(r.err.contains(QStringLiteral("Duplikate")));
+    r = cli({QStringLiteral("value"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--stop-on-error")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Bewertet: 20\nÜbersprungen: 0\nFehlgeschlagen: 0\nOhne Wert: 0"))) << r.out.toStdString();
+    int types = 0;
+    onInstallation(tmp.path(), [&] {
+        BrvSql q(QStringLiteral("SELECT COUNT(*) FROM TABGEBTYPES"));
+        types = q.next() ? q->asInt(0) : -1;
+    });
+    EXPECT_EQ(types, 8);
+}
+
 TEST_F(CliTest, ValueRunsOverTheClientUnderItsLock) {
-    ASSERT_EQ(cli({QStringLiteral("prepare-installation")}).code, 0);
+    ASSERT_TRUE(prepareWithoutSeries());
     ASSERT_EQ(cli({QStringLiteral("check-db")}).code, 0); // a first start completes the schema
     const int y = QDate::currentDate().year();
     onInstallation(tmp.path(), [y] {
@@ -128,7 +171,7 @@ TEST_F(CliTest, ValueRunsOverTheClientUnderItsLock) {
 }
 
 TEST_F(CliTest, ImportStagesTakesOverAndArchives) {
-    ASSERT_EQ(cli({QStringLiteral("prepare-installation")}).code, 0);
+    ASSERT_TRUE(prepareWithoutSeries());
     ASSERT_EQ(cli({QStringLiteral("check-db")}).code, 0);
     const QString archive = path(QStringLiteral("archiv"));
     QDir().mkpath(archive);
@@ -165,7 +208,7 @@ TEST_F(CliTest, ImportStagesTakesOverAndArchives) {
 }
 
 TEST_F(CliTest, IndexFilesExportAndImportRoundTrip) {
-    ASSERT_EQ(cli({QStringLiteral("prepare-installation")}).code, 0);
+    ASSERT_TRUE(prepareWithoutSeries());
     ASSERT_EQ(cli({QStringLiteral("check-db")}).code, 0);
     onInstallation(tmp.path(), [] {
         BrvExec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'M')"));

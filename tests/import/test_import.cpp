@@ -426,6 +426,12 @@ TEST_F(TakeoverTest, ArchiveCopyByFolderRules) {
     a = ArchiveImportFile(1, file, bak, QStringLiteral("0"));
     ASSERT_TRUE(a.copied);
     EXPECT_TRUE(a.target.startsWith(full + QLatin1Char('/')));
+    // A client without a storage path has no archive: the copy must not land in the root folder.
+    exec(QStringLiteral("UPDATE MANDANTEN SET SICHERUNGSPFAD = ''"));
+    a = ArchiveImportFile(1, file, bak, QStringLiteral("0"));
+    EXPECT_FALSE(a.copied);
+    EXPECT_EQ(a.message.icon, MsgIcon::Warning);
+    EXPECT_TRUE(a.message.text.startsWith(QStringLiteral("Das zur Sicherung von Importdateien angegebene Verzeichnis")));
 }
 
 } // namespace
