@@ -8,6 +8,8 @@
 #include "assets/inventory.h"
 #include "import/importer.h"
 #include "import/takeover.h"
+#include "building/gebdata.h"
+#include "building/gebprepare.h"
 #include "building/gebtypes.h"
 #include "db/brenvik_config.h"
 #include "db/dbaccess.h"
@@ -50,7 +52,8 @@ int usage() {
                        "                                      gibt den Block der Inventarsummen aus\n"
                        "  brenvik-cli index-import ORDNER     übernimmt idxb_ex.dat und idx_ex.dat des Ordners\n"
                        "  brenvik-cli index-export ORDNER JAHR\n"
-                       "                                      schreibt die Indexdateien eines Jahres"));
+                       "                                      schreibt die Indexdateien eines Jahres\n"
+                       "  brenvik-cli building-calc --pid PID bewertet ein gespeichertes Gebäude und speichert es"));
     return 2;
 }
 
@@ -445,6 +448,85 @@ int newClient(const QStringList& args) {
     return 1;
 }
 
+// Values one stored building as the building editor does and saves it; prints the results as Name=value.
+int buildingCalc(const QStringList& args) {
+    const int i = args.indexOf(QStringLiteral("--pid"));
+    if (args.size() != 2 || i != 0)
+        return usage();
+    const QString pid = args[1];
+    ConfiguredConnection conn;
+    if (!conn.open())
+        return 1;
+    try {
+        std::optional<TGebBuilding> b = GetGebBuilding(pid);
+        if (!b) {
+            err(QStringLiteral("Das Gebäude %1 ist nicht vorhanden.").arg(pid));
+            return 1;
+        }
+        const TGebObjekt o = GetGebObjekt(b->GebObj_ID);
+        const QList<TGebType> types = GetGebTypes();
+        const auto type = std::find_if(types.cbegin(), types.cend(), [&](const TGebType& t) { return t.GEBCAPTION == b->Art; });
+        if (type == types.cend()) {
+            err(QStringLiteral("Der Gebäudetyp \"%1\" ist nicht im Katalog vorhanden.").arg(b->Art));
+            return 1;
+        }
+        const TGebPreparation prep = PrepareGebCalculation(*b, o, &*type, GetGebDimensions(pid), GetGebMeasures(pid),
+                                                           GetGebAufzugBestand(pid));
+        if (!prep.indexFound)
+            err(kGebNoIndexMessage);
+        if (!prep.canCalculate() || !b->Calculate(prep.params))
+            return 1;
+        b->DeriveSaveTexts();
+        UpdateGebBuilding(*b);
+        const auto num = [](double v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); };
+        const std::pair<const char*, QString> outputs[] = {
+            {"ProduktIdx", num(b->ProduktIdx)},
+            {"KostenIdx", num(b->KostenIdx)},
+            {"AufzugskostenIdx", num(b->AufzugskostenIdx)},
+            {"ProduktIdxNeuwertEUR", num(b->ProduktIdxNeuwertEUR)},
+            {"VersWert", num(b->VersWert)},
+            {"WiederBPreisOrg", num(b->WiederBPreisOrg)},
+            {"UStKorrektur", b->UStKorrektur ? QStringLiteral("1") : QStringLiteral("0")},
+            {"Wertminderung", num(b->Wertminderung)},
+            {"WertminderungPercent", num(b->WertminderungPercent)},
+            {"Zeitwert", num(b->Zeitwert)},
+            {"CurRichtpreis", b->CurRichtpreis},
+            {"CurProdukt", b->CurProdukt},
+            {"CurProduktIdx", b->CurProduktIdx},
+            {"CurKostenIdx", b->CurKostenIdx},
+            {"CurAufzugIdx", b->CurAufzugIdx},
+            {"CurBaupreise", b->CurBaupreise},
+            {"VersArtStr", b->VersArtStr},
+            {"RNDWiederKost", b->RNDWiederKost},
+            {"SummeNK", b->SummeNK},
+            {"SummeBau", b->SummeBau},
+            {"SummeBauRound", b->SummeBauRound},
+            {"RNDKostenIDXSum", b->RNDKostenIDXSum},
+            {"RNDProduktIDXSum", b->RNDProduktIDXSum},
+            {"RNDAufzugIDXSum", b->RNDAufzugIDXSum},
+            {"RNDProdukt", b->RNDProdukt},
+            {"RNDKosten", b->RNDKosten},
+            {"RNDAufzug", b->RNDAufzug},
+            {"RNDZeitwert", b->RNDZeitwert},
+            {"RNDProduktIDX", b->RNDProduktIDX},
+            {"RNDKostenIDX", b->RNDKostenIDX},
+            {"RNDAufzugIDX", b->RNDAufzugIDX},
+            {"ZeitwertPercent", b->ZeitwertPercent},
+            {"WM1", b->WM1},
+            {"WM2", b->WM2},
+            {"WM3", b->WM3},
+            {"WM4", b->WM4},
+            {"WMSelected", b->WMSelected},
+            {"CaptionCUR", b->CaptionCUR}};
+        for (const auto& [name, value] : outputs)
+            out(QString::fromLatin1(name) + QLatin1Char('=') + value);
+        return 0;
+    } catch (const Exception& e) {
+        err(e.message());
+        return 1;
+    }
+}
+
 int prepareInstallation() {
     try {
         out(brenvik::PrepareFirstUse());
@@ -476,6 +558,8 @@ int main(int argc, char** argv) {
         return checkDb();
     if (cmd == QLatin1String("prepare-installation") && args.isEmpty())
         return prepareInstallation();
+    if (cmd == QLatin1String("building-calc"))
+        return buildingCalc(args);
     if (cmd == QLatin1String("new-client"))
         return newClient(args);
     if (cmd == QLatin1String("value"))

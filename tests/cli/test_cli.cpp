@@ -1,4 +1,5 @@
 #include "app/brenvik_ini.h"
+#include "building/gebdata.h"
 #include "db/brenvik_config.h"
 #include "db/convert.h"
 #include "platform/paths.h"
@@ -23,6 +24,7 @@ protected:
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("BRENVIK_DATA_DIR"), tmp.path());
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(BRENVIK_CLI), args);
         p.waitForFinished(120000);
@@ -226,6 +228,80 @@ TEST_F(CliTest, IndexFilesExportAndImportRoundTrip) {
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.out.split('\n').first(), QStringLiteral("Anzahl Indizes: 1  / Anzahl Indexwerte: 1"));
     EXPECT_EQ(cli({QStringLiteral("index-import"), path(QStringLiteral("fehlt"))}).code, 1);
+}
+
+// The worked example of the building valuation, stored with its inputs and valued by the tool.
+TEST_F(CliTest, BuildingCalcValuesAndSavesAStoredBuilding) {
+    ASSERT_TRUE(prepareWithoutSeries());
+    const int y = QDate::currentDate().year() - 1;
+    QString pid;
+    onInstallation(tmp.path(), [&] {
+        BrvExec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 894, 'W')"));
+        for (auto [kat, jahr, wert] : {std::tuple{894, 2000, 100.0}, {894, y, 120.0}, {900, y, 6.5}})
+            BrvExec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) "
+                                   "VALUES (1, ?, ?, ?)"),
+                    kat, jahr, wert);
+        TGebType t;
+        t.PID = QStringLiteral("T1");
+        t.GEBCAPTION = QStringLiteral("Prüftyp");
+        t.INDEXNR = 894;
+        t.RICHTPREISART = QStringLiteral("EUR");
+        t.RICHTBASISEINH = QStringLiteral("m2");
+        t.UST = QStringLiteral("1");
+        InsertGebType(t);
+        TGebObjekt o = GetGebObjekt(InsertGebObjekt(QStringLiteral("Werk"), QStringLiteral("1"), {}, {}, {}));
+        o.UstPflicht = true;
+        UpdateGebObjekt(o);
+        TGebBuilding b(o.PID);
+        b.Art = t.GEBCAPTION;
+        b.Versart = QStringLiteral("Neuwert");
+        b.Richtpreis = 1000;
+        b.Lebensdauer = 80;
+        b.Alter = 20;
+        b.Zustand = QStringLiteral("Normale Instandhaltung");
+        InsertGebBuilding(b);
+        TGebDimension d;
+        d.PID = NewGuidText();
+        d.DimGeb_FK = b.PID;
+        d.DimEinheit = QStringLiteral("m²");
+        d.DimL = 10, d.DimB = 10;
+        InsertGebDimension(d);
+        TGebMeasure m;
+        m.PID = NewGuidText();
+        m.GebBuildingID = b.PID;
+        m.MeasureCount = 10, m.Richtpreis = 100;
+        InsertGebMeasure(m);
+        pid = b.PID;
+    });
+    CliRun r = cli({QStringLiteral("building-calc"), QStringLiteral("--pid"), pid});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QStringList lines = r.out.trimmed().split(QLatin1Char('\n'));
+    for (const char* expected :
+         {"ProduktIdx=120000", "KostenIdx=6500", "WiederBPreisOrg=126500", "RNDWiederKost=129.771,55",
+          "SummeNK=18.168,02", "SummeBau=147.939,57", "SummeBauRound=148.000,00", "VersWert=147940",
+          "WertminderungPercent=25", "Wertminderung=36985", "Zeitwert=110955", "UStKorrektur=1",
+          "VersArtStr=Versicherungswert zum Neuwert", "ZeitwertPercent=75,00", "WMSelected=25,00 %", "CaptionCUR=EUR"})
+        EXPECT_TRUE(lines.contains(QString::fromUtf8(expected))) << expected << "\n" << r.out.toStdString();
+    double stored = 0;
+    QString summeBau;
+    onInstallation(tmp.path(), [&] {
+        const std::optional<TGebBuilding> b = GetGebBuilding(pid);
+        stored = b ? b->VersWert : -1;
+        summeBau = b ? b->SummeBau : QString();
+    });
+    EXPECT_EQ(stored, 147940);
+    EXPECT_EQ(summeBau, QStringLiteral("147.939,57"));
+
+    r = cli({QStringLiteral("building-calc"), QStringLiteral("--pid"), QStringLiteral("FEHLT")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.trimmed(), QStringLiteral("Das Gebäude FEHLT ist nicht vorhanden."));
+    // Without the type's series the calculation fails with its German messages.
+    onInstallation(tmp.path(), [] { BrvExec(QStringLiteral("DELETE FROM INDEXBESCHREIBUNGEN")); });
+    r = cli({QStringLiteral("building-calc"), QStringLiteral("--pid"), pid});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Keine Indexwerte gefunden - bitte Gebäudetyp wählen!")));
+    EXPECT_TRUE((r.out + r.err).contains(QStringLiteral("Fehler in Calculate: Gleitkommadivision durch Null")))
+        << r.out.toStdString() << r.err.toStdString();
 }
 
 } // namespace

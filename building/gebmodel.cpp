@@ -1,0 +1,217 @@
+#include "building/gebmodel.h"
+
+#include "db/brenvik_types.h"
+#include "db/convert.h"
+#include "platform/dialogs.h"
+
+#include <QDate>
+#include <QLocale>
+
+#include <cfenv>
+#include <cmath>
+
+namespace {
+
+QString todayText() { return QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")); }
+
+// Division as the valuation expects it: a zero divisor is a failure, not an infinity.
+double divide(double a, double b) {
+    if (b == 0)
+        throw EBrvCommonException(a == 0 ? QStringLiteral("Ungültige Gleitkommaoperation")
+                                         : QStringLiteral("Gleitkommadivision durch Null"));
+    return a / b;
+}
+
+// Switches the rounding mode for its scope and always switches it back.
+class RoundingMode {
+public:
+    explicit RoundingMode(int mode) : m_saved(std::fegetround()) { std::fesetround(mode); }
+    ~RoundingMode() { std::fesetround(m_saved); }
+    RoundingMode(const RoundingMode&) = delete;
+    RoundingMode& operator=(const RoundingMode&) = delete;
+
+private:
+    int m_saved;
+};
+
+QString percentText(double v) {
+    QLocale l;
+    l.setNumberOptions(QLocale::OmitGroupSeparator);
+    return l.toString(v, 'f', 2) + QStringLiteral(" %");
+}
+
+const QString kNeuwert = QStringLiteral("Neuwert");
+const QString kEUR = QStringLiteral("EUR");
+const QString kMK = QStringLiteral("MK");
+
+} // namespace
+
+double GebRoundCent(double v) {
+    RoundingMode nearest(FE_TONEAREST);
+    const double x = v * 100;
+    const double f = std::floor(x);
+    const double frac = x - f;
+    double r = f;
+    if (frac > 0.5 || (frac == 0.5 && std::fmod(f, 2.0) != 0))
+        r = f + 1;
+    return r / 100;
+}
+
+double GebRoundDigits(double v, int d) {
+    // Powers of ten are exact as divisors and factors, so whole thousands stay whole thousands.
+    double f = 1;
+    for (int i = 0; i < std::abs(d); ++i)
+        f *= 10; // exact in any rounding mode, unlike pow
+    return d >= 0 ? std::nearbyint(v * f) / f : std::nearbyint(v / f) * f;
+}
+
+QString GebFmt(double v) { return QLocale().toString(v, 'f', 2); }
+
+TGebObjekt::TGebObjekt(const QString& pid, const QString& ownerId) : CreateDate(todayText()), PID(pid), OwnerID(ownerId) {}
+
+TGebBuilding::TGebBuilding(const QString& objektPid)
+    : PID(NewGuidText()), GebObj_ID(objektPid), CreateDate(todayText()), DimCaption(QStringLiteral("Fläche")) {}
+
+void TGebBuilding::setBaujahr(const QString& year) {
+    m_baujahr = year;
+    const QString t = year.trimmed();
+    if (t.isEmpty()) {
+        Alter = 0;
+        return;
+    }
+    bool ok = false;
+    const int y = t.toInt(&ok);
+    if (!ok)
+        throw EBrvTypeConversionError(QStringLiteral("'%1' ist kein gültiger ganzzahliger Wert.").arg(year));
+    Alter = QDate::currentDate().year() - y;
+}
+
+double TGebBuilding::GetWertminderungPercentByZustand(const QString& pZustand) const {
+    if (Lebensdauer <= 0 || Alter <= 0)
+        return 0;
+    const double r = Alter / Lebensdauer;
+    double p;
+    if (pZustand == QStringLiteral("Nachlässige Instandhaltung"))
+        p = (1.2 * r - 0.4 * r * r) * 100; // after Vogel
+    else if (pZustand == QLatin1String("Normale Instandhaltung"))
+        p = r * 100; // linear
+    else if (pZustand == QStringLiteral("Sorgfältige Instandhaltung"))
+        p = ((r * r + r) * 0.5) * 100; // after Ross
+    else if (pZustand == QStringLiteral("Sehr sorgfältige Instandhaltung"))
+        p = r * r * 100; // parabola
+    else
+        return 0;
+    return GebRoundDigits(p, 2);
+}
+
+bool TGebBuilding::Calculate(const QString& pEinheit, double pIdxVal1970, double pIdxValActYear,
+                             double pIdxVal900ActYear, bool pUstPflicht, double pCurVAT) {
+    try {
+        ProduktIdx = Produkt;
+        KostenIdx = Kosten;
+        AufzugskostenIdx = Aufzugskosten;
+        if (pIdxVal1970 < 0 || pIdxValActYear < 0)
+            return true;
+        const bool neuwert = Versart == kNeuwert;
+        if (neuwert) {
+            if (pEinheit == kEUR) {
+                ProduktIdx = GebRoundCent(divide(Produkt, pIdxVal1970) * pIdxValActYear);
+                CurRichtpreis = CurProdukt = kEUR;
+            } else {
+                ProduktIdx = GebRoundCent(Produkt * pIdxVal900ActYear);
+                CurRichtpreis = CurProdukt = kMK;
+            }
+            CurProduktIdx = CurKostenIdx = CurAufzugIdx = CurBaupreise = kEUR;
+            KostenIdx = GebRoundCent(Kosten * pIdxVal900ActYear);
+            AufzugskostenIdx = GebRoundCent(Aufzugskosten * pIdxVal900ActYear);
+            VersArtStr = QStringLiteral("Versicherungswert zum Neuwert");
+        } else {
+            if (pEinheit == kEUR) {
+                const double t = divide(Produkt, pIdxVal1970) * pIdxValActYear;
+                ProduktIdxNeuwertEUR = t;
+                ProduktIdx = GebRoundCent(divide(t, pIdxVal900ActYear));
+                CurRichtpreis = CurProdukt = kEUR;
+                CurProduktIdx = kMK;
+            } else {
+                ProduktIdx = Produkt;
+                CurRichtpreis = CurProdukt = kMK;
+                CurProduktIdx.clear();
+            }
+            CurKostenIdx.clear();
+            CurAufzugIdx.clear();
+            CurBaupreise = kMK;
+            KostenIdx = GebRoundCent(Kosten);
+            AufzugskostenIdx = GebRoundCent(Aufzugskosten);
+            VersArtStr = QStringLiteral("Gleitender Neuwert");
+        }
+        VersWert = GebRoundCent(ProduktIdx + KostenIdx + AufzugskostenIdx);
+        WiederBPreisOrg = VersWert;
+        // The guide prices of the catalogue were made with 16 % VAT.
+        if (Umsatzsteuer) {
+            VersWert = VersWert / 1.16 * pCurVAT;
+            if (pUstPflicht || pCurVAT > 1)
+                UStKorrektur = true;
+        } else if (pUstPflicht) {
+            VersWert = VersWert * pCurVAT;
+            UStKorrektur = true;
+        }
+        RNDWiederKost = GebFmt(VersWert);
+        SummeNK = GebFmt(VERSSTEUER / 100 * VersWert);
+        VersWert = GebRoundCent(VERSSTEUER / 100 * VersWert) + VersWert;
+        SummeBau = GebFmt(VersWert);
+        {
+            RoundingMode up(FE_UPWARD);
+            SummeBauRound = GebFmt(GebRoundDigits(VersWert, -3));
+        }
+        VersWert = GebRoundDigits(VersWert, 0);
+        WertminderungPercent = 0;
+        Wertminderung = 0;
+        if (Lebensdauer > 0 && Alter > 0) {
+            WertminderungPercent = GetWertminderungPercentByZustand(Zustand);
+            std::fesetround(FE_TONEAREST);
+            if (WertminderungPercent > 0)
+                Wertminderung = GebRoundDigits(VersWert * WertminderungPercent / 100, 2);
+            Zeitwert = GebRoundDigits(VersWert - Wertminderung, 0);
+        }
+        RNDKostenIDXSum = GebFmt(KostenIdx);
+        RNDProduktIDXSum = GebFmt(ProduktIdx);
+        RNDAufzugIDXSum = GebFmt(AufzugskostenIdx);
+        RNDProdukt = GebFmt(Produkt);
+        RNDKosten = GebFmt(Kosten);
+        RNDAufzug = GebFmt(Aufzugskosten);
+        RNDZeitwert = GebFmt(Zeitwert);
+        if (neuwert) {
+            RNDProduktIDX = GebFmt(ProduktIdx);
+            RNDKostenIDX = GebFmt(KostenIdx);
+            RNDAufzugIDX = GebFmt(AufzugskostenIdx);
+        } else {
+            RNDProduktIDX.clear();
+            RNDKostenIDX.clear();
+            RNDAufzugIDX.clear();
+        }
+        if (Versart == QLatin1String("MK (Mark1914)") && pEinheit == kEUR)
+            RNDProduktIDX = GebFmt(ProduktIdx);
+        return true;
+    } catch (const std::exception& e) {
+        const auto* ours = dynamic_cast<const Exception*>(&e);
+        platform::dialogs().message(QStringLiteral("Fehler in Calculate: ") +
+                                        (ours ? ours->message() : QString::fromLocal8Bit(e.what())),
+                                    platform::MsgIcon::Error, platform::MsgButtons::Ok);
+        return false;
+    }
+}
+
+void TGebBuilding::DeriveSaveTexts() {
+    const double p = Zeitwert > 0 && VersWert > 0 ? GebRoundCent(Zeitwert / (VersWert / 100)) : 0;
+    ZeitwertPercent = GebFmt(p);
+    try {
+        WM1 = percentText(GetWertminderungPercentByZustand(QStringLiteral("Nachlässige Instandhaltung")));
+        WM2 = percentText(GetWertminderungPercentByZustand(QStringLiteral("Normale Instandhaltung")));
+        WM3 = percentText(GetWertminderungPercentByZustand(QStringLiteral("Sorgfältige Instandhaltung")));
+        WM4 = percentText(GetWertminderungPercentByZustand(QStringLiteral("Sehr sorgfältige Instandhaltung")));
+        WMSelected = percentText(GetWertminderungPercentByZustand(Zustand));
+    } catch (...) {
+        WM1 = WM2 = WM3 = WM4 = WMSelected = QStringLiteral("%");
+    }
+    CaptionCUR = Versart == kNeuwert ? kEUR : kMK;
+}
