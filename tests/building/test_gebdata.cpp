@@ -185,6 +185,46 @@ TEST_F(GebDataTest, ListsComeInTheirOrder) {
     EXPECT_EQ(lifts, (QStringList{"A", "B", "Z"}));
     EXPECT_EQ(GetGebDimensions(pid)[0].DimEinheit, QStringLiteral("m³"));
 
+    // Every field of the line items comes back after an update.
+    TGebDimension d = GetGebDimensions(pid)[0];
+    d.DimCaption = QStringLiteral("Erdgeschoss Süd");
+    d.DimL = 12.5, d.DimB = 8.25, d.DimH = 3.1, d.DimFlaeche = 319.6875;
+    UpdateGebDimension(d);
+    TGebMeasure m = GetGebMeasures(pid)[0];
+    m.Caption = QStringLiteral("Dachgaube"), m.Zusatz = QStringLiteral("Größe €"), m.Einheit = QStringLiteral("Stück");
+    m.MeasureX = 180, m.MeasureY = 420, m.MeasureCount = 2.5, m.Richtpreis = 300, m.MeasureSum = 750;
+    UpdateGebMeasure(m);
+    TGebAufzugBestand a = GetGebAufzugBestand(pid)[0];
+    a.AufzugCaption = QStringLiteral("Aufzug Nord"), a.Nutzlast = QStringLiteral("630 kg"), a.Einheit = QStringLiteral("MK");
+    a.Haltestellen = 2, a.Anzahl = 1, a.Richtpreis = 2400, a.RichtpreisExtra = 280, a.ExtraHaltestelleCount = 3;
+    a.AufzugSumme = 3240;
+    UpdateGebAufzugBestand(a);
+    BrvCommit();
+    const TGebDimension d2 = GetGebDimensions(pid)[0];
+    EXPECT_EQ(d2.DimCaption, d.DimCaption);
+    EXPECT_EQ(d2.DimFlaeche, 319.6875);
+    EXPECT_EQ(d2.DimH, 3.1);
+    const TGebMeasure m2 = GetGebMeasures(pid)[0];
+    EXPECT_EQ(m2.Zusatz, m.Zusatz);
+    EXPECT_EQ(m2.Einheit, m.Einheit);
+    EXPECT_EQ(m2.MeasureCount, 2.5);
+    EXPECT_EQ(m2.MeasureSum, 750);
+    EXPECT_EQ(m2.MeasureY, 420);
+    QList<TGebAufzugBestand> lifted = GetGebAufzugBestand(pid);
+    const auto a2 = std::find_if(lifted.cbegin(), lifted.cend(), [&](const TGebAufzugBestand& x) { return x.PID == a.PID; });
+    ASSERT_NE(a2, lifted.cend());
+    EXPECT_EQ(a2->Nutzlast, a.Nutzlast);
+    EXPECT_EQ(a2->ExtraHaltestelleCount, 3);
+    EXPECT_EQ(a2->AufzugSumme, 3240);
+    EXPECT_EQ(a2->OwnerID, pid);
+    DeleteGebAufzugBestand(a.PID);
+    DeleteGebMeasure(m.PID);
+    DeleteGebDimension(d.PID);
+    BrvCommit();
+    EXPECT_EQ(GetGebAufzugBestand(pid).size(), 2);
+    EXPECT_EQ(GetGebMeasures(pid).size(), 2);
+    EXPECT_EQ(GetGebDimensions(pid).size(), 2);
+
     QList<TGebObjektGeb> pairs = GetGebObjektGebList(QStringLiteral("1"));
     ASSERT_EQ(pairs.size(), 3);
     EXPECT_EQ(pairs[0].ObjektPID, obj);
