@@ -69,7 +69,15 @@ QString PrepareFirstUse() {
         if (shipped.isEmpty())
             throw Exception(QStringLiteral("Die mitgelieferten Index- und Gebäudedaten wurden nicht gefunden."));
         fb::Database db;
-        OpenConfiguredDatabase(db, cfg);
+        try {
+            OpenConfiguredDatabase(db, cfg);
+        } catch (const Exception& e) {
+            // Most often the program itself holds the embedded file; the start must not fail for that.
+            done << QStringLiteral("Die Datenbank %1 kann jetzt nicht geöffnet werden; die mitgelieferten Daten werden "
+                                   "beim nächsten Einrichten geprüft.\nSystemmeldung: %2")
+                        .arg(cfg.database, e.message());
+            return done.join(QLatin1Char('\n'));
+        }
         fb::Transaction tr(db);
         SetBrvConnection(&db, &tr);
         struct Release {

@@ -99,6 +99,12 @@ TEST_F(CliTest, FirstInstallationValuesTheSampleRegister) {
     EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("DataGebTypes.dat"))));
     r = cli({QStringLiteral("prepare-installation")}); // a second run imports nothing again
     EXPECT_FALSE(r.out.contains(QStringLiteral("importiert"))) << r.out.toStdString();
+    // While another process holds the embedded file (the running program), the preparation still succeeds.
+    onInstallation(tmp.path(), [&] {
+        r = cli({QStringLiteral("prepare-installation")});
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(QStringLiteral("kann jetzt nicht geöffnet werden"))) << r.out.toStdString();
+    });
 
     r = cli({QStringLiteral("new-client"), QStringLiteral("Muster Metallbau GmbH")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
