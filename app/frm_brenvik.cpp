@@ -2,6 +2,8 @@
 
 #include "app/brenvik_ini.h"
 #include "app/frm_editaddress.h"
+#include "app/frm_gebobjekt.h"
+#include "building/gebdata.h"
 #include "app/frm_editmeasures.h"
 #include "app/frm_select_branch.h"
 #include "app/frm_importassets.h"
@@ -60,30 +62,9 @@ void say(const QString& text, MsgIcon icon, QWidget* parent) {
     platform::dialogs().message(text, icon, MsgButtons::Ok, parent);
 }
 
-QLineEdit* lineEdit(const char* name) {
-    auto* e = new QLineEdit;
-    e->setObjectName(QString::fromLatin1(name));
-    return e;
-}
-
-QPushButton* button(const QString& caption, const char* name) {
-    auto* b = new QPushButton(caption);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAutoDefault(false);
-    return b;
-}
-
-QTreeWidget* listView(const char* name, const QStringList& headers) {
-    auto* l = new QTreeWidget;
-    l->setObjectName(QString::fromLatin1(name));
-    l->setHeaderLabels(headers);
-    l->setRootIsDecorated(false);
-    l->setUniformRowHeights(true);
-    l->setSelectionBehavior(QAbstractItemView::SelectRows);
-    l->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    l->setAllColumnsShowFocus(true);
-    return l;
-}
+QLineEdit* lineEdit(const char* name) { return UiLineEdit(name); }
+QPushButton* button(const QString& caption, const char* name) { return UiButton(caption, name); }
+QTreeWidget* listView(const char* name, const QStringList& headers) { return UiListView(name, headers); }
 } // namespace
 
 QString TfrmBrenvik::productVersion() { return ProgramVersion(); }
@@ -316,7 +297,6 @@ QWidget* TfrmBrenvik::buildKundendaten() {
 }
 
 QWidget* TfrmBrenvik::buildGebaeude() {
-    // The building objects come with the building module; the tab shows its controls until then.
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("tsGebaeude"));
     auto* l = new QVBoxLayout(page);
@@ -338,8 +318,10 @@ QWidget* TfrmBrenvik::buildGebaeude() {
     buttons->addWidget(btnEntfernen);
     buttons->addStretch(1);
     l->addLayout(buttons);
-    for (QWidget* w : std::initializer_list<QWidget*>{btnAnlegen, lvObjekte, btnOeffnen, btnEntfernen})
-        w->setEnabled(false);
+    connect(btnAnlegen, &QPushButton::clicked, this, &TfrmBrenvik::NewObjekt);
+    connect(btnOeffnen, &QPushButton::clicked, this, &TfrmBrenvik::OpenSelectedObjekt);
+    connect(lvObjekte, &QTreeWidget::itemDoubleClicked, this, &TfrmBrenvik::OpenSelectedObjekt);
+    connect(btnEntfernen, &QPushButton::clicked, this, &TfrmBrenvik::DeleteSelectedObjekt);
     return page;
 }
 
@@ -909,6 +891,7 @@ void TfrmBrenvik::LoadMandantData() {
         ReloadAddressList();
         ReloadMeasureList();
         ReloadObjektAdressen();
+        ReloadObjekte();
     } catch (const Exception& e) {
         platform::dialogs().message(
             QStringLiteral("Fehler beim Lesen des Mandanten aus der Datenbank.\r\nUnter Umständen ist der aktuell "
@@ -970,6 +953,83 @@ void TfrmBrenvik::ReloadObjektAdressen() {
         if (cmbAdressen->count() > 0)
             cmbAdressen->setCurrentIndex(0);
     } catch (...) {
+    }
+}
+
+void TfrmBrenvik::ReloadObjekte() {
+    lvObjekte->clear();
+    FObjekte = GetGebObjekte(edMandant_nr->text());
+    for (const TGebObjekt& o : FObjekte)
+        lvObjekte->addTopLevelItem(new QTreeWidgetItem({o.Caption}));
+}
+
+std::optional<TGebObjekt> TfrmBrenvik::GetSelectedObjekt() const {
+    QTreeWidgetItem* item = lvObjekte->currentItem();
+    const int row = item && item->isSelected() ? lvObjekte->indexOfTopLevelItem(item) : -1;
+    if (row < 0 || row >= FObjekte.size())
+        return std::nullopt;
+    return FObjekte[row];
+}
+
+void TfrmBrenvik::NewObjekt() {
+    if (cmbAdressen->count() == 0) {
+        platform::dialogs().message(QStringLiteral("Es wurden noch keine Anschriften hinterlegt"), MsgIcon::Warning,
+                                    MsgButtons::Ok, this);
+        return;
+    }
+    const int at = cmbAdressen->currentIndex();
+    if (at < 0 || at >= FAdressListe.size())
+        return;
+    const TBrenvikAdresse& a = FAdressListe[at];
+    const QString owner = edMandant_nr->text();
+    // The street is stored with the house number; the object opened shows what is stored.
+    const QString street = a.strasse + QLatin1Char(' ') + a.hausnummer;
+    try {
+        const QString pid = InsertGebObjekt(a.adressbezeichnung, owner, a.plz, a.ort, street);
+        if (pid.isEmpty())
+            return;
+        TGebObjekt o(pid, owner);
+        o.Caption = a.adressbezeichnung;
+        o.Strasse = street;
+        o.Ort = a.plz + QLatin1Char(' ') + a.ort;
+        o.Ersteller = sOwnerName;
+        ShowObjekt(o);
+    } catch (const Exception& e) {
+        ShowApplicationError(e.message(), this);
+    }
+}
+
+void TfrmBrenvik::OpenSelectedObjekt() {
+    std::optional<TGebObjekt> o = GetSelectedObjekt();
+    if (o)
+        ShowObjekt(*o);
+}
+
+void TfrmBrenvik::ShowObjekt(TGebObjekt& o) {
+    try {
+        TFrameBuilding frame(this);
+        frame.Initialize(&o, GetMandantFileFolder());
+        platform::execModal(frame);
+        ReloadObjekte();
+    } catch (const Exception& e) {
+        ShowApplicationError(e.message(), this);
+    }
+}
+
+void TfrmBrenvik::DeleteSelectedObjekt() {
+    const std::optional<TGebObjekt> o = GetSelectedObjekt();
+    if (!o)
+        return;
+    if (platform::dialogs().message(QStringLiteral("Objekt ") + o->Caption + QStringLiteral(" entfernen?"),
+                                    MsgIcon::Question, MsgButtons::YesNo, this) == MsgResult::No)
+        return;
+    try {
+        DeleteGebObjekt(o->PID);
+        const int row = lvObjekte->indexOfTopLevelItem(lvObjekte->currentItem());
+        FObjekte.removeAt(row);
+        delete lvObjekte->takeTopLevelItem(row);
+    } catch (const Exception& e) {
+        ShowApplicationError(e.message(), this);
     }
 }
 

@@ -3,6 +3,7 @@
 // start-up of the program.
 
 #include "app/client_workspace.h"
+#include "building/gebmodel.h"
 #include "db/brenvik_types.h"
 #include "db/fb.h"
 
@@ -46,6 +47,13 @@ public:
     void ReloadAddressList();
     void ReloadMeasureList();
     void ReloadObjektAdressen();
+    // The building objects of the shown client.
+    void ReloadObjekte();
+    std::optional<TGebObjekt> GetSelectedObjekt() const;
+    void NewObjekt();
+    void OpenSelectedObjekt();
+    void DeleteSelectedObjekt();
+    void ShowObjekt(TGebObjekt& o);
     QString ReadUseBackupFolderDb();
     QString GetMandantFileFolder();
 
@@ -98,6 +106,7 @@ public:
     int iClientID_old = 0;
     QTreeWidgetItem* tnSelNode = nullptr;
     QList<TBrenvikAdresse> FAdressListe;
+    QList<TGebObjekt> FObjekte;
     // Written as the creator into new building objects.
     QString sOwnerName;
 

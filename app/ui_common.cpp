@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QTreeWidget>
 
 void ShowApplicationError(const QString& message, QWidget* parent) {
     platform::dialogs().message(message, platform::MsgIcon::Error, platform::MsgButtons::Ok, parent);
@@ -49,4 +50,48 @@ QHBoxLayout* IndexRow(QLineEdit*& edit, QPushButton*& button, QLabel*& descripti
     description->setObjectName(QStringLiteral("lbIndexbezeichnung"));
     row->addWidget(description, 1);
     return row;
+}
+
+QLineEdit* UiLineEdit(const char* name) {
+    auto* e = new QLineEdit;
+    e->setObjectName(QString::fromLatin1(name));
+    return e;
+}
+
+QPushButton* UiButton(const QString& caption, const char* name) {
+    auto* b = new QPushButton(caption);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
+QTreeWidget* UiListView(const char* name, const QStringList& headers) {
+    auto* l = new QTreeWidget;
+    l->setObjectName(QString::fromLatin1(name));
+    l->setHeaderLabels(headers);
+    l->setRootIsDecorated(false);
+    l->setUniformRowHeights(true);
+    l->setSelectionBehavior(QAbstractItemView::SelectRows);
+    l->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    l->setAllColumnsShowFocus(true);
+    return l;
+}
+
+namespace {
+QLocale plainLocale() {
+    QLocale l;
+    l.setNumberOptions(QLocale::OmitGroupSeparator);
+    return l;
+}
+} // namespace
+
+QString PlainNumber(double v) { return plainLocale().toString(v, 'f', QLocale::FloatingPointShortest); }
+QString TwoDecimals(double v) { return plainLocale().toString(v, 'f', 2); }
+
+std::optional<double> ReadNumber(const QString& text) {
+    bool ok = false;
+    const double v = QLocale().toDouble(text.trimmed(), &ok);
+    if (ok)
+        return v;
+    return std::nullopt;
 }

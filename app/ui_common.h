@@ -3,6 +3,9 @@
 // lookup of a child control by object name.
 
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 class QWidget;
 
@@ -24,3 +27,21 @@ QHBoxLayout* IndexRow(QLineEdit*& edit, QPushButton*& button, QLabel*& descripti
 
 // The program version of the build as major.minor.release.build.
 QString ProgramVersion();
+
+class QTreeWidget;
+
+// Controls with their object names, as every window builds them.
+QLineEdit* UiLineEdit(const char* name);
+// A button that is no default button of its dialog.
+QPushButton* UiButton(const QString& caption, const char* name);
+// A report list: whole rows selected, no editing, no tree decoration.
+QTreeWidget* UiListView(const char* name, const QStringList& headers);
+
+// A number as the user types and reads it: the locale's decimal separator, no thousands separator, no trailing
+// zeros ("12,5").
+QString PlainNumber(double v);
+// Two decimals without thousands separator ("0.00").
+QString TwoDecimals(double v);
+// The text read as a number of the locale (a plain number with decimal comma, thousands separators allowed);
+// nullopt when it is none.
+std::optional<double> ReadNumber(const QString& text);

@@ -34,11 +34,6 @@ private:
     int m_saved;
 };
 
-QString percentText(double v) {
-    QLocale l;
-    l.setNumberOptions(QLocale::OmitGroupSeparator);
-    return l.toString(v, 'f', 2) + QStringLiteral(" %");
-}
 
 const QString kNeuwert = QStringLiteral("Neuwert");
 const QString kEUR = QStringLiteral("EUR");
@@ -66,6 +61,12 @@ double GebRoundDigits(double v, int d) {
 }
 
 QString GebFmt(double v) { return QLocale().toString(v, 'f', 2); }
+
+QString GebPercentText(double v) {
+    QLocale l;
+    l.setNumberOptions(QLocale::OmitGroupSeparator);
+    return l.toString(v, 'f', 2) + QStringLiteral(" %");
+}
 
 TGebObjekt::TGebObjekt(const QString& pid, const QString& ownerId) : CreateDate(todayText()), PID(pid), OwnerID(ownerId) {}
 
@@ -205,11 +206,11 @@ void TGebBuilding::DeriveSaveTexts() {
     const double p = Zeitwert > 0 && VersWert > 0 ? GebRoundCent(Zeitwert / (VersWert / 100)) : 0;
     ZeitwertPercent = GebFmt(p);
     try {
-        WM1 = percentText(GetWertminderungPercentByZustand(QStringLiteral("Nachlässige Instandhaltung")));
-        WM2 = percentText(GetWertminderungPercentByZustand(QStringLiteral("Normale Instandhaltung")));
-        WM3 = percentText(GetWertminderungPercentByZustand(QStringLiteral("Sorgfältige Instandhaltung")));
-        WM4 = percentText(GetWertminderungPercentByZustand(QStringLiteral("Sehr sorgfältige Instandhaltung")));
-        WMSelected = percentText(GetWertminderungPercentByZustand(Zustand));
+        WM1 = GebPercentText(GetWertminderungPercentByZustand(QStringLiteral("Nachlässige Instandhaltung")));
+        WM2 = GebPercentText(GetWertminderungPercentByZustand(QStringLiteral("Normale Instandhaltung")));
+        WM3 = GebPercentText(GetWertminderungPercentByZustand(QStringLiteral("Sorgfältige Instandhaltung")));
+        WM4 = GebPercentText(GetWertminderungPercentByZustand(QStringLiteral("Sehr sorgfältige Instandhaltung")));
+        WMSelected = GebPercentText(GetWertminderungPercentByZustand(Zustand));
     } catch (...) {
         WM1 = WM2 = WM3 = WM4 = WMSelected = QStringLiteral("%");
     }

@@ -181,3 +181,5 @@ double GebRoundCent(double v);
 double GebRoundDigits(double v, int d);
 // "%.2n": two decimals with the locale's thousands separator.
 QString GebFmt(double v);
+// A depreciation percentage as stored and shown: "0.00" and " %" ("25,00 %").
+QString GebPercentText(double v);

@@ -1,0 +1,600 @@
+#include "app/frm_gebitems.h"
+
+#include "app/ui_common.h"
+#include "building/gebdata.h"
+#include "building/gebprepare.h"
+#include "db/brenvik_types.h"
+#include "db/convert.h"
+#include "db/dbaccess.h"
+#include "platform/dialogs.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+using platform::MsgButtons;
+using platform::MsgIcon;
+using platform::MsgResult;
+
+namespace {
+
+QLineEdit* readOnly(QLineEdit* e) {
+    e->setReadOnly(true);
+    return e;
+}
+
+// Leaving a number field: a blank or unreadable text becomes "0".
+double leaveNumber(QLineEdit* e) {
+    const std::optional<double> v = ReadNumber(e->text());
+    if (e->text().trimmed().isEmpty() || !v) {
+        e->setText(QStringLiteral("0"));
+        return 0;
+    }
+    return *v;
+}
+
+// At "OK" every number must be readable; the first that is not stops the transfer with the parser's message.
+double numberAtOk(QLineEdit* e, bool blankIsZero = false) {
+    if (blankIsZero && e->text().trimmed().isEmpty())
+        return 0;
+    const std::optional<double> v = ReadNumber(e->text());
+    if (!v)
+        throw EBrvTypeConversionError(QStringLiteral("'%1' ist kein gültiger Gleitkommawert.").arg(e->text()));
+    return *v;
+}
+
+int wholeAtOk(QLineEdit* e) {
+    bool ok = false;
+    const int v = e->text().trimmed().toInt(&ok);
+    if (!ok)
+        throw EBrvTypeConversionError(QStringLiteral("'%1' ist kein gültiger ganzzahliger Wert.").arg(e->text()));
+    return v;
+}
+
+QHBoxLayout* okCancel(QDialog* d, const std::function<void()>& ok) {
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    auto* btnOK = UiButton(QStringLiteral("OK"), "btnOK");
+    auto* btnCancel = UiButton(QStringLiteral("Abbrechen"), "btnCancel");
+    btnOK->setDefault(true);
+    row->addWidget(btnOK);
+    row->addWidget(btnCancel);
+    QObject::connect(btnOK, &QPushButton::clicked, d, ok);
+    QObject::connect(btnCancel, &QPushButton::clicked, d, &QDialog::reject);
+    return row;
+}
+
+void showError(QWidget* parent, const QString& text) {
+    platform::dialogs().message(text, MsgIcon::Error, MsgButtons::Ok, parent);
+}
+
+// Reads the numbers, stores the line, and closes with OK in every case: the list reads its lines back anyway.
+void finishDetail(QDialog* d, const std::function<void()>& transfer, const std::function<void()>& store) {
+    try {
+        transfer();
+        store();
+    } catch (const Exception& e) {
+        showError(d, e.message());
+    }
+    d->accept();
+}
+
+} // namespace
+
+// ---- Dimension detail ----
+
+TFrmBuildingDimensionDetail::TFrmBuildingDimensionDetail(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("FrmBuildingDimensionDetail"));
+    setWindowTitle(QStringLiteral("Maßangaben"));
+    auto* top = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    txtCaption = UiLineEdit("txtCaption");
+    txtCaption->setMaxLength(150);
+    txtL = UiLineEdit("txtL");
+    txtB = UiLineEdit("txtB");
+    txtH = UiLineEdit("txtH");
+    txtSum = readOnly(UiLineEdit("txtSum"));
+    lblH = new QLabel(QStringLiteral("Höhe"));
+    lblH->setObjectName(QStringLiteral("lblH"));
+    lblEinheit = new QLabel;
+    lblEinheit->setObjectName(QStringLiteral("lblEinheit"));
+    form->addRow(QStringLiteral("Bezeichnung"), txtCaption);
+    form->addRow(QStringLiteral("Länge"), txtL);
+    form->addRow(QStringLiteral("Breite"), txtB);
+    form->addRow(lblH, txtH);
+    auto* sumRow = new QHBoxLayout;
+    sumRow->addWidget(txtSum, 1);
+    sumRow->addWidget(lblEinheit);
+    form->addRow(QStringLiteral("Gesamt"), sumRow);
+    top->addLayout(form);
+    top->addLayout(okCancel(this, [this] { btnOKClick(); }));
+    for (QLineEdit* e : {txtL, txtB, txtH})
+        connect(e, &QLineEdit::editingFinished, this, [this, e] { fieldExit(e); });
+}
+
+void TFrmBuildingDimensionDetail::Initialize(TGebDimension* line, bool isNew) {
+    if (!line)
+        throw EBrvCommonException(QStringLiteral("GebDimObject ist null!"));
+    m_line = line;
+    m_new = isNew;
+    txtCaption->setText(line->DimCaption);
+    txtL->setText(PlainNumber(line->DimL));
+    txtB->setText(PlainNumber(line->DimB));
+    txtH->setText(PlainNumber(line->DimH));
+    txtSum->setText(PlainNumber(line->DimFlaeche));
+    lblEinheit->setText(line->DimEinheit);
+    const bool area = line->DimEinheit == QStringLiteral("m²") && line->DimH == 0;
+    txtH->setEnabled(!area);
+    lblH->setEnabled(!area);
+}
+
+void TFrmBuildingDimensionDetail::fieldExit(QLineEdit* field) {
+    const double v = leaveNumber(field);
+    (field == txtL ? m_line->DimL : field == txtB ? m_line->DimB : m_line->DimH) = v;
+    recompute();
+}
+
+void TFrmBuildingDimensionDetail::recompute() {
+    m_line->DimFlaeche = GebDimensionQuantity(*m_line);
+    txtSum->setText(TwoDecimals(m_line->DimFlaeche));
+}
+
+void TFrmBuildingDimensionDetail::btnOKClick() {
+    finishDetail(
+        this,
+        [this] {
+            m_line->DimCaption = txtCaption->text();
+            m_line->DimL = numberAtOk(txtL);
+            m_line->DimB = numberAtOk(txtB);
+            m_line->DimH = numberAtOk(txtH);
+            m_line->DimFlaeche = numberAtOk(txtSum);
+        },
+        [this] {
+            if (m_new) {
+                InsertGebDimension(*m_line);
+                m_new = false;
+            } else {
+                UpdateGebDimension(*m_line);
+            }
+        });
+}
+
+// ---- Component detail ----
+
+TFrmGebMeasureBasicDetails::TFrmGebMeasureBasicDetails(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("FrmGebMeasureBasicDetails"));
+    setWindowTitle(QStringLiteral("Details"));
+    auto* top = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    cmbCaption = new QComboBox;
+    cmbCaption->setObjectName(QStringLiteral("cmbCaption"));
+    cmbCaption->setEditable(true);
+    txtMin = readOnly(UiLineEdit("txtMin"));
+    txtMax = readOnly(UiLineEdit("txtMax"));
+    txtEinheit = UiLineEdit("txtEinheit");
+    txtCount = UiLineEdit("txtCount");
+    txtRichtpreis = UiLineEdit("txtRichtpreis");
+    txtSum = readOnly(UiLineEdit("txtSum"));
+    form->addRow(QStringLiteral("Bezeichnung"), cmbCaption);
+    form->addRow(QStringLiteral("Mindestrichtpreis"), txtMin);
+    form->addRow(QStringLiteral("Maximalrichtpreis"), txtMax);
+    form->addRow(QStringLiteral("Einheit"), txtEinheit);
+    form->addRow(QStringLiteral("Anzahl"), txtCount);
+    form->addRow(QStringLiteral("Gewählte Richtzahl"), txtRichtpreis);
+    form->addRow(QStringLiteral("Summe"), txtSum);
+    top->addLayout(form);
+    top->addLayout(okCancel(this, [this] { btnOKClick(); }));
+    connect(cmbCaption, &QComboBox::activated, this, &TFrmGebMeasureBasicDetails::cmbCaptionSelect);
+    for (QLineEdit* e : {txtCount, txtRichtpreis})
+        connect(e, &QLineEdit::editingFinished, this, [this, e] { fieldExit(e); });
+    connect(txtEinheit, &QLineEdit::editingFinished, this, [this] {
+        if (m_line)
+            m_line->Einheit = txtEinheit->text();
+    });
+}
+
+void TFrmGebMeasureBasicDetails::Initialize(TGebMeasure* line, bool isNew) {
+    if (!line)
+        throw EBrvCommonException(QStringLiteral("Measureobject ist null!"));
+    m_line = line;
+    m_new = isNew;
+    m_catalogue = GetGebBauteile();
+    cmbCaption->clear();
+    for (const TGebBauteil& b : m_catalogue)
+        cmbCaption->addItem(b.Caption);
+    const int found = cmbCaption->findText(line->Caption, Qt::MatchExactly);
+    if (found >= 0)
+        cmbCaption->setCurrentIndex(found);
+    else
+        cmbCaption->setEditText(line->Caption); // a caption of its own stays as free text
+    txtMin->setText(PlainNumber(line->MeasureX));
+    txtMax->setText(PlainNumber(line->MeasureY));
+    txtEinheit->setText(line->Einheit);
+    txtCount->setText(PlainNumber(line->MeasureCount));
+    txtRichtpreis->setText(PlainNumber(line->Richtpreis));
+    txtSum->setText(PlainNumber(line->MeasureSum));
+}
+
+void TFrmGebMeasureBasicDetails::cmbCaptionSelect(int index) {
+    if (index < 0 || index >= m_catalogue.size())
+        return;
+    const TGebBauteil& b = m_catalogue[index];
+    txtMin->setText(PlainNumber(b.Minpreis));
+    txtMax->setText(PlainNumber(b.Maxpreis));
+    txtEinheit->setText(b.Einheit);
+    txtCount->setFocus();
+}
+
+void TFrmGebMeasureBasicDetails::fieldExit(QLineEdit* field) {
+    (field == txtCount ? m_line->MeasureCount : m_line->Richtpreis) = leaveNumber(field);
+    recompute();
+}
+
+void TFrmGebMeasureBasicDetails::recompute() {
+    m_line->MeasureSum = GebMeasureSum(*m_line);
+    txtSum->setText(TwoDecimals(m_line->MeasureSum));
+}
+
+void TFrmGebMeasureBasicDetails::btnOKClick() {
+    finishDetail(
+        this,
+        [this] {
+            m_line->Caption = cmbCaption->currentText();
+            m_line->MeasureX = numberAtOk(txtMin, true);
+            m_line->MeasureY = numberAtOk(txtMax, true);
+            m_line->Einheit = txtEinheit->text();
+            m_line->MeasureCount = numberAtOk(txtCount);
+            m_line->Richtpreis = numberAtOk(txtRichtpreis);
+            m_line->MeasureSum = numberAtOk(txtSum);
+        },
+        [this] {
+            if (m_new) {
+                InsertGebMeasure(*m_line);
+                m_new = false;
+            } else {
+                UpdateGebMeasure(*m_line);
+            }
+        });
+}
+
+// ---- Elevator detail ----
+
+TFrmGebAufzugDetail::TFrmGebAufzugDetail(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("FrmGebAufzugDetail"));
+    setWindowTitle(QStringLiteral("Aufzugsanlage Detail"));
+    auto* top = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    cmbCaption = new QComboBox;
+    cmbCaption->setObjectName(QStringLiteral("cmbCaption"));
+    txtNutzlast = readOnly(UiLineEdit("txtNutzlast"));
+    txtHaltestellen = readOnly(UiLineEdit("txtHaltestellen"));
+    txtRichtMin = readOnly(UiLineEdit("txtRichtMin"));
+    txtRichtMax = readOnly(UiLineEdit("txtRichtMax"));
+    txtRichtMinExtra = readOnly(UiLineEdit("txtRichtMinExtra"));
+    txtRichtMaxExtra = readOnly(UiLineEdit("txtRichtMaxExtra"));
+    txtEinheit = readOnly(UiLineEdit("txtEinheit"));
+    txtAnzahl = UiLineEdit("txtAnzahl");
+    txtRichtChosen = UiLineEdit("txtRichtChosen");
+    txtAnzahlExtra = UiLineEdit("txtAnzahlExtra");
+    txtRichtExtraChosen = UiLineEdit("txtRichtExtraChosen");
+    txtSum = readOnly(UiLineEdit("txtSum"));
+    const QRegularExpression digits(QStringLiteral("\\d*"));
+    for (QLineEdit* e : {txtAnzahl, txtAnzahlExtra})
+        e->setValidator(new QRegularExpressionValidator(digits, e));
+    form->addRow(QStringLiteral("Bezeichnung"), cmbCaption);
+    form->addRow(QStringLiteral("Nutzlast"), txtNutzlast);
+    form->addRow(QStringLiteral("Haltestellen"), txtHaltestellen);
+    form->addRow(QStringLiteral("Mindestrichtpreis"), txtRichtMin);
+    form->addRow(QStringLiteral("Maximalrichtpreis"), txtRichtMax);
+    form->addRow(new QLabel(QStringLiteral("Richtpreis pro weitere Haltestelle:")));
+    form->addRow(QStringLiteral("Mindestrichtpreis"), txtRichtMinExtra);
+    form->addRow(QStringLiteral("Maximalrichtpreis"), txtRichtMaxExtra);
+    form->addRow(QStringLiteral("Einheit"), txtEinheit);
+    form->addRow(QStringLiteral("Anzahl"), txtAnzahl);
+    form->addRow(QStringLiteral("Gewählte Richtzahl"), txtRichtChosen);
+    form->addRow(QStringLiteral("Anzahl weitere Haltestellen"), txtAnzahlExtra);
+    form->addRow(QStringLiteral("Richtzahl weitere"), txtRichtExtraChosen);
+    form->addRow(QStringLiteral("Summe"), txtSum);
+    top->addLayout(form);
+    top->addLayout(okCancel(this, [this] { btnOKClick(); }));
+    connect(cmbCaption, &QComboBox::activated, this, &TFrmGebAufzugDetail::cmbCaptionSelect);
+    for (QLineEdit* e : {txtAnzahl, txtRichtChosen, txtAnzahlExtra, txtRichtExtraChosen})
+        connect(e, &QLineEdit::editingFinished, this, [this, e] { fieldExit(e); });
+}
+
+void TFrmGebAufzugDetail::Initialize(TGebAufzugBestand* line, bool isNew) {
+    if (!line)
+        throw EBrvCommonException(QStringLiteral("Aufzugobjekt ist null!"));
+    m_line = line;
+    m_new = isNew;
+    m_catalogue = GetGebAufzuege();
+    cmbCaption->clear();
+    for (const TGebAufzug& a : m_catalogue)
+        cmbCaption->addItem(a.AufzugCaption);
+    cmbCaption->setCurrentIndex(cmbCaption->findText(line->AufzugCaption, Qt::MatchExactly));
+    txtNutzlast->setText(line->Nutzlast);
+    txtHaltestellen->setText(QString::number(line->Haltestellen));
+    txtEinheit->setText(line->Einheit);
+    txtAnzahl->setText(QString::number(line->Anzahl));
+    txtRichtChosen->setText(PlainNumber(line->Richtpreis));
+    txtAnzahlExtra->setText(QString::number(line->ExtraHaltestelleCount));
+    txtRichtExtraChosen->setText(PlainNumber(line->RichtpreisExtra));
+    txtSum->setText(PlainNumber(line->AufzugSumme));
+}
+
+void TFrmGebAufzugDetail::cmbCaptionSelect(int index) {
+    if (index < 0 || index >= m_catalogue.size())
+        return;
+    const TGebAufzug& a = m_catalogue[index];
+    txtNutzlast->setText(a.Nutzlast);
+    txtRichtMin->setText(PlainNumber(a.Minpreis));
+    txtRichtMax->setText(PlainNumber(a.Maxpreis));
+    txtHaltestellen->setText(QString::number(a.Haltestellen));
+    txtEinheit->setText(a.Einheit);
+    txtRichtMinExtra->setText(PlainNumber(a.ExtrahaltestelleMin));
+    txtRichtMaxExtra->setText(PlainNumber(a.ExtrahaltestelleMax));
+    for (QLineEdit* e : {txtAnzahl, txtRichtChosen, txtAnzahlExtra, txtRichtExtraChosen, txtSum})
+        e->setText(QStringLiteral("0"));
+    txtAnzahl->setFocus();
+}
+
+void TFrmGebAufzugDetail::fieldExit(QLineEdit* field) {
+    const double v = leaveNumber(field);
+    if (field == txtAnzahl)
+        m_line->Anzahl = int(v);
+    else if (field == txtAnzahlExtra)
+        m_line->ExtraHaltestelleCount = int(v);
+    else if (field == txtRichtChosen)
+        m_line->Richtpreis = v;
+    else
+        m_line->RichtpreisExtra = v;
+    recompute();
+}
+
+void TFrmGebAufzugDetail::recompute() {
+    m_line->AufzugSumme = GebAufzugSumme(*m_line);
+    txtSum->setText(TwoDecimals(m_line->AufzugSumme));
+}
+
+void TFrmGebAufzugDetail::btnOKClick() {
+    finishDetail(
+        this,
+        [this] {
+            m_line->AufzugCaption = cmbCaption->currentText();
+            m_line->Nutzlast = txtNutzlast->text();
+            m_line->Haltestellen = wholeAtOk(txtHaltestellen);
+            m_line->Einheit = txtEinheit->text();
+            m_line->Anzahl = wholeAtOk(txtAnzahl);
+            m_line->Richtpreis = numberAtOk(txtRichtChosen);
+            m_line->ExtraHaltestelleCount = wholeAtOk(txtAnzahlExtra);
+            m_line->RichtpreisExtra = numberAtOk(txtRichtExtraChosen);
+            m_line->AufzugSumme = numberAtOk(txtSum);
+        },
+        [this] {
+            if (m_new) {
+                InsertGebAufzugBestand(*m_line);
+                m_new = false;
+            } else {
+                UpdateGebAufzugBestand(*m_line);
+            }
+        });
+}
+
+// ---- Lists ----
+
+GebLineList::GebLineList(const QString& caption, const char* listName, const QStringList& columns, QWidget* parent)
+    : QDialog(parent) {
+    setWindowTitle(caption);
+    resize(640, 360);
+    auto* top = new QVBoxLayout(this);
+    lvItems = UiListView(listName, columns);
+    top->addWidget(lvItems, 1);
+    auto* row = new QHBoxLayout;
+    btnNew = UiButton(QStringLiteral("Neu"), "btnNew");
+    btnEdit = UiButton(QStringLiteral("Bearbeiten"), "btnEdit");
+    btnDelete = UiButton(QStringLiteral("Entfernen"), "btnDelete");
+    btnOK = UiButton(QStringLiteral("OK"), "btnOK");
+    row->addWidget(btnNew);
+    row->addWidget(btnEdit);
+    row->addWidget(btnDelete);
+    row->addStretch(1);
+    row->addWidget(btnOK);
+    top->addLayout(row);
+    connect(btnNew, &QPushButton::clicked, this, [this] { btnNewClick(); });
+    connect(btnEdit, &QPushButton::clicked, this, [this] { btnEditClick(); });
+    connect(btnDelete, &QPushButton::clicked, this, [this] { btnDeleteClick(); });
+    connect(lvItems, &QTreeWidget::itemDoubleClicked, this, [this] { btnEditClick(); });
+    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+int GebLineList::selectedRow() const {
+    QTreeWidgetItem* item = lvItems->currentItem();
+    return item && item->isSelected() ? lvItems->indexOfTopLevelItem(item) : -1;
+}
+
+bool GebLineList::confirmRemove(const QString& caption) {
+    return platform::dialogs().message(QStringLiteral("Datensatz \"%1\" entfernen?").arg(caption), MsgIcon::Question,
+                                       MsgButtons::YesNo, this) != MsgResult::No;
+}
+
+namespace {
+// Opens a detail dialog on a line; on cancel the line gets back what it had.
+template <typename Dialog, typename Line> bool editLine(QWidget* parent, Line& line, bool isNew) {
+    const Line spare = line;
+    Dialog d(parent);
+    d.Initialize(&line, isNew);
+    if (platform::execModal(d) == QDialog::Accepted)
+        return true;
+    line = spare;
+    return false;
+}
+} // namespace
+
+TFrmBuildingDimension::TFrmBuildingDimension(QWidget* parent)
+    : GebLineList(QStringLiteral("Gebäudemaße"), "lvDimensions",
+                  {QStringLiteral("Bezeichnung"), QStringLiteral("Länge"), QStringLiteral("Breite"), QStringLiteral("Höhe"),
+                   QStringLiteral("m³ umbauter Raum")},
+                  parent) {
+    setObjectName(QStringLiteral("FrmBuildingDimension"));
+}
+
+void TFrmBuildingDimension::Initialize(const QString& buildingPid, const QString& dimIdentifier) {
+    m_buildingPid = buildingPid;
+    m_unit = dimIdentifier;
+    lvItems->headerItem()->setText(4, m_unit == QStringLiteral("m²") ? QStringLiteral("Fläche")
+                                                                      : QStringLiteral("m³ umbauter Raum"));
+    fill();
+}
+
+void TFrmBuildingDimension::fill() {
+    lvItems->clear();
+    m_lines = GetGebDimensions(m_buildingPid);
+    for (const TGebDimension& d : m_lines)
+        lvItems->addTopLevelItem(new QTreeWidgetItem(
+            {d.DimCaption, PlainNumber(d.DimL), PlainNumber(d.DimB), PlainNumber(d.DimH), PlainNumber(d.DimFlaeche)}));
+}
+
+double TFrmBuildingDimension::GetDimFlaechenSum() const {
+    double s = 0;
+    for (const TGebDimension& d : m_lines)
+        s += d.DimFlaeche;
+    return s;
+}
+
+void TFrmBuildingDimension::btnNewClick() {
+    TGebDimension d;
+    d.PID = NewGuidText();
+    d.DimGeb_FK = m_buildingPid;
+    d.DimEinheit = m_unit;
+    if (editLine<TFrmBuildingDimensionDetail>(this, d, true))
+        fill();
+}
+
+void TFrmBuildingDimension::btnEditClick() {
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    TGebDimension& d = m_lines[row];
+    if (d.DimEinheit != m_unit)
+        d.DimEinheit = m_unit; // the building's unit counts
+    if (editLine<TFrmBuildingDimensionDetail>(this, d, false))
+        fill();
+}
+
+void TFrmBuildingDimension::btnDeleteClick() {
+    const int row = selectedRow();
+    if (row < 0 || !confirmRemove(m_lines[row].DimCaption))
+        return;
+    DeleteGebDimension(m_lines[row].PID);
+    m_lines.removeAt(row);
+    delete lvItems->takeTopLevelItem(row);
+}
+
+TFrmMeasure::TFrmMeasure(QWidget* parent)
+    : GebLineList(QStringLiteral("Bauteile"), "lvMeasures",
+                  {QStringLiteral("Bezeichnung"), QStringLiteral("Anzahl"), QStringLiteral("Einheit"),
+                   QStringLiteral("Richtpreis"), QStringLiteral("Summe")},
+                  parent) {
+    setObjectName(QStringLiteral("FrmMeasure"));
+}
+
+void TFrmMeasure::Initialize(const QString& buildingPid) {
+    m_buildingPid = buildingPid;
+    fill();
+}
+
+void TFrmMeasure::fill() {
+    lvItems->clear();
+    m_lines = GetGebMeasures(m_buildingPid);
+    for (const TGebMeasure& m : m_lines)
+        lvItems->addTopLevelItem(new QTreeWidgetItem({m.Caption, PlainNumber(m.MeasureCount), m.Einheit,
+                                                      PlainNumber(m.Richtpreis), PlainNumber(m.MeasureSum)}));
+}
+
+double TFrmMeasure::GetMeasureSum() const {
+    double s = 0;
+    for (const TGebMeasure& m : m_lines)
+        s += m.MeasureSum;
+    return s;
+}
+
+void TFrmMeasure::btnNewClick() {
+    TGebMeasure m;
+    m.PID = NewGuidText();
+    m.GebBuildingID = m_buildingPid;
+    if (editLine<TFrmGebMeasureBasicDetails>(this, m, true))
+        fill();
+}
+
+void TFrmMeasure::btnEditClick() {
+    const int row = selectedRow();
+    if (row >= 0 && editLine<TFrmGebMeasureBasicDetails>(this, m_lines[row], false))
+        fill();
+}
+
+void TFrmMeasure::btnDeleteClick() {
+    const int row = selectedRow();
+    if (row < 0 || !confirmRemove(m_lines[row].Caption))
+        return;
+    DeleteGebMeasure(m_lines[row].PID);
+    m_lines.removeAt(row);
+    delete lvItems->takeTopLevelItem(row);
+}
+
+TFrmGebAufzug::TFrmGebAufzug(QWidget* parent)
+    : GebLineList(QStringLiteral("Aufzugsanlagen"), "lvAufzuege", {QStringLiteral("Bezeichnung"), QStringLiteral("Summe")},
+                  parent) {
+    setObjectName(QStringLiteral("FrmGebAufzug"));
+}
+
+void TFrmGebAufzug::Initialize(const QString& buildingPid) {
+    m_buildingPid = buildingPid;
+    fill();
+}
+
+void TFrmGebAufzug::fill() {
+    lvItems->clear();
+    m_lines = GetGebAufzugBestand(m_buildingPid);
+    for (const TGebAufzugBestand& a : m_lines) {
+        auto* item = new QTreeWidgetItem({a.AufzugCaption, PlainNumber(a.AufzugSumme)});
+        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        lvItems->addTopLevelItem(item);
+    }
+}
+
+double TFrmGebAufzug::GetAufzugBestandSum() const {
+    double s = 0;
+    for (const TGebAufzugBestand& a : m_lines)
+        s += a.AufzugSumme;
+    return s;
+}
+
+void TFrmGebAufzug::btnNewClick() {
+    TGebAufzugBestand a;
+    a.PID = NewGuidText();
+    a.OwnerID = m_buildingPid;
+    if (editLine<TFrmGebAufzugDetail>(this, a, true))
+        fill();
+}
+
+void TFrmGebAufzug::btnEditClick() {
+    const int row = selectedRow();
+    if (row >= 0 && editLine<TFrmGebAufzugDetail>(this, m_lines[row], false))
+        fill();
+}
+
+void TFrmGebAufzug::btnDeleteClick() {
+    const int row = selectedRow();
+    if (row < 0 || !confirmRemove(m_lines[row].AufzugCaption))
+        return;
+    DeleteGebAufzugBestand(m_lines[row].PID);
+    m_lines.removeAt(row);
+    delete lvItems->takeTopLevelItem(row);
+}
