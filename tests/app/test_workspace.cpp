@@ -5,9 +5,11 @@
 #include "app/frm_brenvik.h"
 #include "app/frm_editaddress.h"
 #include "app/frm_editmeasures.h"
+#include "app/frm_gebobjekt.h"
 #include "app/frm_select_branch.h"
 #include "app/frm_settings.h"
 #include "app/frm_verswerte.h"
+#include "building/gebdata.h"
 #include "db/brenvik_config.h"
 #include "db/mandanten.h"
 #include "platform/clipboard.h"
@@ -529,6 +531,46 @@ TEST_F(WindowTest, ServerClientIsNumberedAtSaveAndRowsWaitForIt) {
     type(*w, "edFirma", QStringLiteral("verworfen"));
     click(*w, "btnZuruecksetzen");
     EXPECT_EQ(child<QLineEdit>(*w, "edFirma")->text(), QStringLiteral("Server AG"));
+}
+
+TEST_F(WindowTest, BuildingObjectsOfTheClientAreCreatedOpenedAndRemoved) {
+    sql(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'Alpha')"));
+    w->LoadClientTree();
+    clickNode(clientNode(1));
+    w->NewObjekt();
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Es wurden noch keine Anschriften hinterlegt"));
+    sql(QStringLiteral("INSERT INTO ADRESSEN (BRV_MANDANT_NR, MANDANT_NR, ADRESS_NR, ADRESSBEZEICHNUNG, STRASSE, "
+                       "HAUSNUMMER, PLZ, ORT) VALUES (1, 1, 1, 'Werk Nord', 'Ringstraße', '7', '12345', 'Neustadt')"));
+    w->ReloadObjektAdressen();
+    QString shownCaption, shownStreet, shownCreator;
+    {
+        ScopedRunner runner([&](QDialog& d) {
+            auto& frame = dynamic_cast<TFrameBuilding&>(d);
+            shownCaption = frame.FGebObjekt->Caption;
+            shownStreet = child<QLineEdit>(frame, "txtStrasse")->text();
+            shownCreator = child<QLineEdit>(frame, "txtErsteller")->text();
+            frame.btnOKClick();
+            return frame.result();
+        });
+        w->NewObjekt();
+    }
+    EXPECT_EQ(shownCaption, QStringLiteral("Werk Nord"));
+    EXPECT_EQ(shownStreet, QStringLiteral("Ringstraße 7"));
+    EXPECT_EQ(shownCreator, w->sOwnerName);
+    auto* list = child<QTreeWidget>(*w, "lvObjekte");
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    EXPECT_EQ(list->topLevelItem(0)->text(0), QStringLiteral("Werk Nord"));
+    const QList<TGebObjekt> stored = GetGebObjekte(QStringLiteral("1"));
+    ASSERT_EQ(stored.size(), 1);
+    EXPECT_EQ(stored[0].Strasse, QStringLiteral("Ringstraße 7")); // the house number survives "OK"
+    EXPECT_EQ(stored[0].Ort, QStringLiteral("12345 Neustadt"));
+
+    list->setCurrentItem(list->topLevelItem(0));
+    dialogs.answers = {platform::MsgResult::Yes};
+    w->DeleteSelectedObjekt();
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Objekt Werk Nord entfernen?"));
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+    EXPECT_TRUE(GetGebObjekte(QStringLiteral("1")).isEmpty());
 }
 
 TEST_F(WindowTest, InventoryTabSumsComputesExportsAndStoresSiteValues) {

@@ -1,0 +1,373 @@
+#include "app/frm_building.h"
+#include "app/frm_gebitems.h"
+#include "app/frm_gebobjekt.h"
+#include "building/gebdata.h"
+#include "db/convert.h"
+#include "support/fixtures.h"
+#include "support/widgets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTreeWidget>
+
+namespace {
+
+class BuildingWindowTest : public SchemaDbTest {
+protected:
+    QString objekt;
+    TGebObjekt obj;
+
+    void SetUp() override {
+        SchemaDbTest::SetUp();
+        const int y = QDate::currentDate().year() - 1;
+        exec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 894, 'W')"));
+        for (auto [kat, jahr, wert] : {std::tuple{894, 2000, 100.0}, {894, y, 120.0}, {900, y, 6.5}})
+            BrvExec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, ?, ?, ?)"),
+                    kat, jahr, wert);
+        for (auto [caption, art, einh] : {std::tuple{"Wohnhaus", "EUR 2000", "m2"}, {"Halle", "MK 1914", "m3"}}) {
+            TGebType t;
+            t.PID = QString::fromLatin1(caption);
+            t.GEBCAPTION = QString::fromLatin1(caption);
+            t.INDEXNR = 894;
+            t.RICHTPREISART = QString::fromLatin1(art);
+            t.RICHTBASISEINH = QString::fromLatin1(einh);
+            t.UST = QStringLiteral("1");
+            t.LIFETIMEMIN = 60;
+            t.LIFETIMEMAX = 100;
+            t.RICHTPEINFACH = QStringLiteral("900,00");
+            t.RICHTPNORMAL = QStringLiteral("1.150,00");
+            t.RICHTPGUT = QStringLiteral("1.500,00");
+            InsertGebType(t);
+        }
+        objekt = InsertGebObjekt(QStringLiteral("Werk"), QStringLiteral("1"), QStringLiteral("12345"),
+                                 QStringLiteral("Stadt"), QStringLiteral("Weg 1"));
+        obj = GetGebObjekt(objekt);
+        obj.UstPflicht = true;
+        UpdateGebObjekt(obj);
+    }
+
+    // The worked example: 100 m² at 1000 EUR, components 1000 MK, 20 of 80 years, normal maintenance.
+    TGebBuilding example() {
+        TGebBuilding b(objekt);
+        b.Caption = QStringLiteral("Haus A");
+        b.Art = QStringLiteral("Wohnhaus");
+        b.Versart = QStringLiteral("Neuwert");
+        b.Zustand = QStringLiteral("Normale Instandhaltung");
+        b.setBaujahr(QString::number(QDate::currentDate().year() - 20));
+        b.Lebensdauer = 80;
+        b.Richtpreis = 1000;
+        b.Produkt = 100000;
+        b.Kosten = 1000;
+        b.VERSSTEUER = 0; // shown and used as 14
+        InsertGebBuilding(b);
+        TGebDimension d;
+        d.PID = NewGuidText();
+        d.DimGeb_FK = b.PID;
+        d.DimEinheit = QStringLiteral("m²");
+        d.DimL = 10, d.DimB = 10, d.DimFlaeche = 100;
+        InsertGebDimension(d);
+        BrvCommit();
+        return b;
+    }
+    QString text(QWidget& w, const char* name) { return child<QLineEdit>(w, name)->text(); }
+};
+
+TEST_F(BuildingWindowTest, EditorShowsTheWorkedExampleAndFollowsTheBasis) {
+    TGebBuilding b = example();
+    TFrmBuilding w;
+    w.Initialize(&b, &obj, false);
+    EXPECT_EQ(text(w, "txtNebenkosten"), QStringLiteral("14"));
+    EXPECT_EQ(text(w, "txtLebensdauer"), QStringLiteral("60/100"));
+    EXPECT_EQ(text(w, "txtEinheit"), QStringLiteral("EUR 2000"));
+    EXPECT_EQ(text(w, "txtProduktIdx"), QStringLiteral("120.000,00"));
+    EXPECT_EQ(text(w, "txtWiederKost"), QStringLiteral("129.771,55"));
+    EXPECT_EQ(text(w, "txtNKSumme"), QStringLiteral("18.168,02"));
+    EXPECT_EQ(text(w, "txtVersWert"), QStringLiteral("147.940,00"));
+    EXPECT_EQ(text(w, "txtVersWertRound"), QStringLiteral("148.000,00"));
+    EXPECT_EQ(text(w, "txtZeitwert"), QStringLiteral("110.955,00"));
+    EXPECT_EQ(child<QLabel>(w, "lblWmChosen")->text(), QStringLiteral("25,00 %"));
+    EXPECT_EQ(child<QLabel>(w, "lblWmSorg")->text(), QStringLiteral("15,62 %"));
+    EXPECT_EQ(child<QLabel>(w, "lblVersArtStr")->text(), QStringLiteral("Versicherungswert zum Neuwert"));
+    EXPECT_EQ(child<QLabel>(w, "lblUmrechnungProdukt")->text(),
+              QStringLiteral("Auf Preisbasis des Jahres 2000 und wird somit umgerechnet auf"));
+    EXPECT_FALSE(child<QLabel>(w, "imgVAT")->isHidden());
+    EXPECT_TRUE(child<QLabel>(w, "lblIndexNotFound")->isHidden());
+    EXPECT_TRUE(dialogs.calls.isEmpty());
+
+    // The sliding new value: equivalent in 1914, the detail line with today's EUR, every total in MK.
+    auto* vsart = child<QComboBox>(w, "cmbVSArt");
+    vsart->setCurrentIndex(1);
+    w.cmbVSArtSelect();
+    EXPECT_EQ(child<QLabel>(w, "lblUmrechnungProdukt")->text(), QStringLiteral("Entspricht Wert 1914"));
+    EXPECT_EQ(child<QLabel>(w, "lblCurProduktIdx")->text(), QStringLiteral("MK"));
+    EXPECT_FALSE(child<QLineEdit>(w, "txtCalcDetail")->isHidden());
+    EXPECT_EQ(text(w, "txtCalcDetail"), QStringLiteral("120.000,00"));
+    EXPECT_EQ(text(w, "txtProduktIdx"), QStringLiteral("18.461,54"));
+    for (const char* cur : {"lblWiederKostCur", "lblNKCur", "lblCurVersWert", "lblCurVersWertRound", "lblCurZeitwert"})
+        EXPECT_EQ(child<QLabel>(w, cur)->text(), QStringLiteral("MK")) << cur;
+    EXPECT_TRUE(child<QLineEdit>(w, "txtKostenIdx")->isHidden());
+    EXPECT_EQ(child<QLabel>(w, "lblUmrechnungBesondereKosten")->text(), QString());
+
+    // Saving stores the values and the texts as shown.
+    ASSERT_TRUE(w.SaveBuilding());
+    const std::optional<TGebBuilding> stored = GetGebBuilding(b.PID);
+    EXPECT_EQ(stored->Versart, QStringLiteral("MK (Mark1914)"));
+    EXPECT_EQ(stored->VERSSTEUER, 14);
+    EXPECT_EQ(stored->WMSelected, QStringLiteral("25,00 %"));
+    EXPECT_EQ(stored->CaptionCUR, QStringLiteral("MK"));
+    EXPECT_EQ(stored->Umrechnungsart, QStringLiteral("Entspricht Wert 1914"));
+}
+
+TEST_F(BuildingWindowTest, EditorInputRulesAndTheSaveChecks) {
+    TGebBuilding b = example();
+    TFrmBuilding w;
+    w.Initialize(&b, &obj, false);
+    // An emptied guide price becomes 0, the product 0, and the field is marked.
+    auto* price = child<QLineEdit>(w, "txtChosenRichtpreis");
+    price->setText(QString());
+    w.txtChosenRichtpreisExit();
+    EXPECT_EQ(price->text(), QStringLiteral("0"));
+    EXPECT_EQ(b.Produkt, 0);
+    EXPECT_EQ(price->palette().color(QPalette::Base), QColor(244, 91, 74));
+    price->setText(QStringLiteral("1000"));
+    w.txtChosenRichtpreisExit();
+    EXPECT_EQ(b.Produkt, 100000); // the stored dimension lines times the price
+    EXPECT_NE(price->palette().color(QPalette::Base), QColor(244, 91, 74));
+
+    // An area type with a height in a dimension line is refused until the height is 0.
+    TGebDimension d = GetGebDimensions(b.PID)[0];
+    d.DimH = 2.5;
+    UpdateGebDimension(d);
+    EXPECT_FALSE(w.SaveBuilding());
+    ASSERT_FALSE(dialogs.calls.isEmpty());
+    EXPECT_EQ(dialogs.calls.last().text,
+              QStringLiteral("Bei \"Produkt\" sind Datensätze mit Höhen-Angaben \r\nhinterlegt, Gebäude-Einheit ist aber "
+                             "m².\r\n\r\nKorrigieren Sie die Höhen-Angaben auf \"0\" !"));
+    d.DimH = 0;
+    UpdateGebDimension(d);
+    EXPECT_TRUE(w.SaveBuilding());
+    child<QLineEdit>(w, "txtCaption")->setText(QStringLiteral("  "));
+    EXPECT_FALSE(w.SaveBuilding());
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Bezeichnung muss angegeben werden"));
+
+    // A finish shows its guide price; a type change applies the type's units.
+    auto* ausf = child<QComboBox>(w, "cmbAusf");
+    ausf->setCurrentIndex(2);
+    w.cmbAusfSelect();
+    EXPECT_EQ(text(w, "txtRichtpreisVorschlag"), QStringLiteral("1.500,00"));
+    auto* typ = child<QComboBox>(w, "cmbGebTyp");
+    typ->setCurrentIndex(typ->findText(QStringLiteral("Halle")));
+    w.cmbGebTypSelect();
+    EXPECT_EQ(b.DimCaption, QStringLiteral("Umbauter Raum"));
+    EXPECT_EQ(w.FEinheitIdentifier, QStringLiteral("MK"));
+    EXPECT_FALSE(child<QWidget>(w, "pnlGebTypeDetails")->isHidden());
+    EXPECT_EQ(child<QLineEdit>(w, "txtIndexNr")->text(), QStringLiteral("894"));
+}
+
+TEST_F(BuildingWindowTest, ANewBuildingIsSavedBeforeItsLinesOrNotAtAll) {
+    TGebBuilding b(objekt);
+    TFrmBuilding w;
+    w.Initialize(&b, &obj, true);
+    int opened = 0;
+    ScopedRunner runner([&](QDialog&) {
+        ++opened;
+        return int(QDialog::Accepted);
+    });
+    dialogs.answers = {platform::MsgResult::No};
+    w.btnKostenClick();
+    EXPECT_EQ(opened, 0);
+    EXPECT_FALSE(GetGebBuilding(b.PID));
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Das Gebäude muss zuvor gespeichert werden! Jetzt speichern?"));
+    child<QLineEdit>(w, "txtCaption")->setText(QStringLiteral("Neu"));
+    dialogs.answers = {platform::MsgResult::Yes};
+    w.btnKostenClick();
+    EXPECT_EQ(opened, 1);
+    EXPECT_TRUE(GetGebBuilding(b.PID));
+    EXPECT_FALSE(w.FIsNew);
+}
+
+TEST_F(BuildingWindowTest, LineDetailsComputeTheirSums) {
+    TGebDimension d;
+    d.DimEinheit = QStringLiteral("m³");
+    d.PID = NewGuidText();
+    {
+        TFrmBuildingDimensionDetail w;
+        w.Initialize(&d, true);
+        for (auto [name, v] : {std::pair{"txtL", "10"}, {"txtB", "8"}, {"txtH", "3"}}) {
+            type(w, name, QString::fromLatin1(v));
+            w.fieldExit(child<QLineEdit>(w, name));
+        }
+        EXPECT_EQ(text(w, "txtSum"), QStringLiteral("240,00"));
+    }
+    TGebDimension area;
+    area.DimEinheit = QStringLiteral("m²");
+    {
+        TFrmBuildingDimensionDetail w;
+        w.Initialize(&area, true);
+        EXPECT_FALSE(child<QLineEdit>(w, "txtH")->isEnabled());
+        for (auto [name, v] : {std::pair{"txtL", "10"}, {"txtB", "8"}, {"txtH", "3"}}) {
+            type(w, name, QString::fromLatin1(v));
+            w.fieldExit(child<QLineEdit>(w, name));
+        }
+        EXPECT_EQ(text(w, "txtSum"), QStringLiteral("80,00"));
+        type(w, "txtB", QStringLiteral("acht"));
+        w.fieldExit(child<QLineEdit>(w, "txtB"));
+        EXPECT_EQ(text(w, "txtB"), QStringLiteral("0"));
+        EXPECT_EQ(text(w, "txtSum"), QStringLiteral("0,00"));
+    }
+    TGebAufzugBestand a;
+    a.AufzugCaption = QStringLiteral("Nicht mehr im Katalog");
+    {
+        TFrmGebAufzugDetail w;
+        w.Initialize(&a, true);
+        EXPECT_EQ(child<QComboBox>(w, "cmbCaption")->currentIndex(), -1);
+        for (auto [name, v] : {std::pair{"txtAnzahl", "2"}, {"txtRichtChosen", "30000"}, {"txtAnzahlExtra", "3"},
+                               {"txtRichtExtraChosen", "1500"}}) {
+            type(w, name, QString::fromLatin1(v));
+            w.fieldExit(child<QLineEdit>(w, name));
+        }
+        EXPECT_EQ(text(w, "txtSum"), QStringLiteral("64500,00"));
+        a.OwnerID = QStringLiteral("B1");
+        a.PID = NewGuidText();
+        w.btnOKClick();
+        EXPECT_EQ(w.result(), QDialog::Accepted);
+    }
+    const QList<TGebAufzugBestand> stored = GetGebAufzugBestand(QStringLiteral("B1"));
+    ASSERT_EQ(stored.size(), 1);
+    EXPECT_EQ(stored[0].AufzugCaption, QString()); // no catalogue entry chosen
+    EXPECT_EQ(stored[0].AufzugSumme, 64500);
+}
+
+TEST_F(BuildingWindowTest, ListsEditCancelAndDelete) {
+    TGebMeasure m;
+    m.PID = NewGuidText();
+    m.GebBuildingID = QStringLiteral("B1");
+    m.Caption = QStringLiteral("Gaube");
+    m.MeasureCount = 2, m.Richtpreis = 100, m.MeasureSum = 200;
+    InsertGebMeasure(m);
+    TFrmMeasure list;
+    list.Initialize(QStringLiteral("B1"));
+    auto* lv = child<QTreeWidget>(list, "lvMeasures");
+    ASSERT_EQ(lv->topLevelItemCount(), 1);
+    lv->setCurrentItem(lv->topLevelItem(0));
+    {
+        // Editing, changing the count and cancelling leaves the row as it was.
+        ScopedRunner runner([&](QDialog& d) {
+            auto& detail = dynamic_cast<TFrmGebMeasureBasicDetails&>(d);
+            type(detail, "txtCount", QStringLiteral("5"));
+            detail.fieldExit(child<QLineEdit>(detail, "txtCount"));
+            return int(QDialog::Rejected);
+        });
+        list.btnEditClick();
+    }
+    EXPECT_EQ(list.GetMeasureSum(), 200);
+    EXPECT_EQ(lv->topLevelItem(0)->text(4), QStringLiteral("200"));
+    {
+        ScopedRunner runner([&](QDialog& d) {
+            auto& detail = dynamic_cast<TFrmGebMeasureBasicDetails&>(d);
+            type(detail, "txtCount", QStringLiteral("3"));
+            detail.fieldExit(child<QLineEdit>(detail, "txtCount"));
+            detail.btnOKClick();
+            return detail.result();
+        });
+        list.btnEditClick();
+    }
+    EXPECT_EQ(list.GetMeasureSum(), 300);
+    lv->setCurrentItem(lv->topLevelItem(0));
+    dialogs.answers = {platform::MsgResult::No};
+    list.btnDeleteClick();
+    EXPECT_EQ(lv->topLevelItemCount(), 1);
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Datensatz \"Gaube\" entfernen?"));
+    dialogs.answers = {platform::MsgResult::Yes};
+    list.btnDeleteClick();
+    EXPECT_EQ(lv->topLevelItemCount(), 0);
+    EXPECT_EQ(GetGebMeasures(QStringLiteral("B1")).size(), 0);
+}
+
+TEST_F(BuildingWindowTest, ObjectWindowTaxRulesRecalculationAndAttachments) {
+    EXPECT_EQ(GebListAmount(750), QStringLiteral("0.750,00"));
+    EXPECT_EQ(GebListAmount(1234567.891), QStringLiteral("1.234.567,89"));
+    TGebBuilding b = example();
+    {
+        TFrmBuilding calc;
+        calc.Initialize(&b, &obj, false);
+        ASSERT_TRUE(calc.SaveBuilding());
+    }
+    const QString folder = path(QStringLiteral("ablage/"));
+    QDir().mkpath(folder);
+    TFrameBuilding w;
+    w.Initialize(&obj, folder);
+    EXPECT_EQ(child<QLabel>(w, "lblVersWerteGesamt")->text(), QStringLiteral("147.940,00"));
+    EXPECT_TRUE(child<QLineEdit>(w, "edIndVstVal")->isHidden());
+
+    // An individual rate above today's regular rate is refused; "OK" then closes without storing.
+    auto* box = child<QCheckBox>(w, "cbUstPflicht");
+    box->setChecked(false);
+    w.cbUstPflichtClick();
+    EXPECT_FALSE(child<QLineEdit>(w, "edIndVstVal")->isHidden());
+    type(w, "edIndVstVal", QStringLiteral("25"));
+    w.edIndVstValExit();
+    EXPECT_EQ(dialogs.calls.last().text,
+              QStringLiteral("Der angegebene Steuersatz kann nicht höher als der aktuell gesetzlich festgelegte Wert sein."));
+    EXPECT_TRUE(GetGebObjekt(objekt).UstPflicht);
+
+    // An empty rate means gross values again.
+    type(w, "edIndVstVal", QString());
+    w.edIndVstValExit();
+    EXPECT_EQ(dialogs.calls.last().text,
+              QStringLiteral("Bitte beachten Sie, dass im Falle des Wertes 0 die Berechnung auf Bruttobasis erfolgt."));
+    EXPECT_TRUE(GetGebObjekt(objekt).UstPflicht);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT INDVSTVAL FROM TABGEBOBJEKT")).toDouble(), 0);
+
+    // A net object at 7 %: "OK" stores it and recalculates its buildings.
+    type(w, "edIndVstVal", QStringLiteral("7"));
+    box->setChecked(false);
+    w.btnOKClick();
+    EXPECT_EQ(w.result(), QDialog::Accepted);
+    EXPECT_FALSE(GetGebObjekt(objekt).UstPflicht);
+    EXPECT_EQ(GetGebObjekt(objekt).IndVstVal, 7);
+    // 126,500 / 1.16 × 1.07 plus 14 %
+    EXPECT_EQ(GetGebBuilding(b.PID)->VersWert, std::nearbyint(GebRoundCent(126500 / 1.16 * 1.07 * 0.14) + 126500 / 1.16 * 1.07));
+
+    // Attachments: a name already in the folder is refused; a row whose file is gone is still removed.
+    const QString source = writeFile(QStringLiteral("plan.pdf"), "pdf");
+    dialogs.paths = {source};
+    w.btnAddFileClick();
+    ASSERT_EQ(child<QTreeWidget>(w, "lvAttachment")->topLevelItemCount(), 1);
+    EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("plan.pdf")));
+    dialogs.paths = {source};
+    w.btnAddFileClick();
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Datei \"plan.pdf\" ist im Zielverzeichnis bereits vorhanden. "
+                                                        "\r\nBenennen Sie die zu kopierende Datei zunächst um."));
+    EXPECT_EQ(child<QTreeWidget>(w, "lvAttachment")->topLevelItemCount(), 1);
+    QFile::remove(folder + QStringLiteral("plan.pdf"));
+    auto* files = child<QTreeWidget>(w, "lvAttachment");
+    files->setCurrentItem(files->topLevelItem(0));
+    dialogs.answers = {platform::MsgResult::Yes};
+    w.btnDeleteFileClick();
+    EXPECT_EQ(files->topLevelItemCount(), 0);
+    EXPECT_TRUE(dialogs.calls.last().text.endsWith(QStringLiteral("\" :\r\nLöschen fehlgeschlagen.")));
+
+    // Deleting a building asks first.
+    auto* buildings = child<QTreeWidget>(w, "lvBuildings");
+    buildings->setCurrentItem(buildings->topLevelItem(0));
+    dialogs.answers = {platform::MsgResult::Yes};
+    w.btnDeleteClick();
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Gebäude \"Haus A\" entfernen?"));
+    EXPECT_FALSE(GetGebBuilding(b.PID));
+    EXPECT_EQ(GetGebDimensions(b.PID).size(), 0);
+}
+
+TEST_F(BuildingWindowTest, AMissingStorageFolderDisablesTheAttachments) {
+    TFrameBuilding w;
+    w.Initialize(&obj, path(QStringLiteral("fehlt/")));
+    EXPECT_TRUE(dialogs.calls.last().text.startsWith(QStringLiteral("Verzeichnis \"")));
+    EXPECT_FALSE(child<QPushButton>(w, "btnAddFile")->isEnabled());
+    EXPECT_FALSE(child<QTreeWidget>(w, "lvAttachment")->isEnabled());
+}
+
+} // namespace
