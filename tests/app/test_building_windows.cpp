@@ -1,6 +1,8 @@
 #include "app/frm_building.h"
+#include "app/frm_gebchoice.h"
 #include "app/frm_gebitems.h"
 #include "app/frm_gebobjekt.h"
+#include "building/gebbericht.h"
 #include "building/gebdata.h"
 #include "db/convert.h"
 #include "support/fixtures.h"
@@ -12,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QTreeWidget>
 
 namespace {
@@ -368,6 +371,56 @@ TEST_F(BuildingWindowTest, AMissingStorageFolderDisablesTheAttachments) {
     EXPECT_TRUE(dialogs.calls.last().text.startsWith(QStringLiteral("Verzeichnis \"")));
     EXPECT_FALSE(child<QPushButton>(w, "btnAddFile")->isEnabled());
     EXPECT_FALSE(child<QTreeWidget>(w, "lvAttachment")->isEnabled());
+}
+
+TEST_F(BuildingWindowTest, ReportChoiceAndItsStatements) {
+    {
+        TFrmGebChoice none;
+        none.Initialize(QStringLiteral("2"));
+        EXPECT_EQ(none.lbGeb->count(), 0);
+        none.btnOKClick();
+        EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Bitte Gebäude wählen."));
+        EXPECT_NE(none.result(), QDialog::Accepted);
+    }
+    TGebBuilding b = example();
+    b.Ausf = QStringLiteral("Normale Ausführung");
+    b.SummeBau = QStringLiteral("147.939,57");
+    UpdateGebBuilding(b);
+    TFrmGebChoice choice;
+    choice.Initialize(QStringLiteral("1"));
+    ASSERT_EQ(choice.lbGeb->count(), 1);
+    EXPECT_EQ(choice.lbGeb->item(0)->text(), QStringLiteral("Werk | Weg 1 | 12345 Stadt | Haus A"));
+    choice.lbGeb->setCurrentRow(0);
+    choice.btnOKClick();
+    EXPECT_EQ(choice.result(), QDialog::Accepted);
+    EXPECT_EQ(choice.GetSelectedGebPID(), b.PID);
+    EXPECT_EQ(choice.GetSelectedObjektPID(), objekt);
+    EXPECT_EQ(choice.GetSelectedGebAusf(), QStringLiteral("Normale Ausführung"));
+
+    const TGebBerichtSQL sql(1, choice.GetSelectedGebAusf(), choice.GetSelectedGebArt(), choice.GetSelectedObjektPID(),
+                             choice.GetSelectedGebPID());
+    EXPECT_TRUE(sql.GEB_Ausf_SQL().sql.contains(QStringLiteral("TABGEBTYPES.AUSFNORMAL as TAUSFUEHRUNG")));
+    EXPECT_EQ(sql.GEB_Ausf_SQL().params.size(), 1);
+    EXPECT_EQ(std::get<QString>(sql.GEB_Richtpreis_SQL().params[0]), QStringLiteral("Wohnhaus"));
+    const QList<QVariantList> price = RunGebReportSql(sql.GEB_Richtpreis_SQL());
+    ASSERT_EQ(price.size(), 1);
+    EXPECT_EQ(price[0][0].toString(), QStringLiteral("1.150,00"));
+    const QList<QVariantList> building = RunGebReportSql(sql.GEB_Building_SQL());
+    ASSERT_EQ(building.size(), 1); // joined with its type, its object and today's regular rate
+    EXPECT_EQ(building[0][0].toString(), QStringLiteral("Haus A"));
+    EXPECT_TRUE(building[0].contains(QVariant(QStringLiteral("147.939,57"))));
+    EXPECT_EQ(building[0].last().toDouble(), 19);
+    EXPECT_EQ(RunGebReportSql(sql.GEB_Dim_Sum_SQL())[0][0].toDouble(), 100);
+    EXPECT_EQ(RunGebReportSql(sql.GEB_Mandant_SQL()).size(), 1);
+    EXPECT_EQ(RunGebReportSql(sql.GEB_Objekt_SQL()).size(), 1);
+    EXPECT_EQ(sql.GetObjektData().PID, objekt);
+    // An unknown finish gives no finish statements; a building of an unknown type no building row.
+    const TGebBerichtSQL other(1, QStringLiteral("Sonder"), QStringLiteral("Unbekannt"), objekt, b.PID);
+    EXPECT_TRUE(other.GEB_Ausf_SQL().isEmpty());
+    EXPECT_TRUE(other.GEB_Richtpreis_SQL().isEmpty());
+    b.Art = QStringLiteral("Unbekannt");
+    UpdateGebBuilding(b);
+    EXPECT_TRUE(RunGebReportSql(sql.GEB_Building_SQL()).isEmpty());
 }
 
 } // namespace

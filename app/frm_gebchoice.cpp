@@ -1,0 +1,57 @@
+#include "app/frm_gebchoice.h"
+
+#include "app/ui_common.h"
+#include "building/gebdata.h"
+#include "platform/dialogs.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TFrmGebChoice::TFrmGebChoice(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("FrmGebChoice"));
+    setWindowTitle(QStringLiteral("Gebäude wählen"));
+    resize(560, 360);
+    auto* top = new QVBoxLayout(this);
+    top->addWidget(new QLabel(QStringLiteral("Gebäude für Bericht wählen:")));
+    lbGeb = new QListWidget;
+    lbGeb->setObjectName(QStringLiteral("lbGeb"));
+    top->addWidget(lbGeb, 1);
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    btnOK = UiButton(QStringLiteral("OK"), "btnOK");
+    btnCancel = UiButton(QStringLiteral("Abbrechen"), "btnCancel");
+    row->addWidget(btnOK);
+    row->addWidget(btnCancel);
+    top->addLayout(row);
+    connect(btnOK, &QPushButton::clicked, this, &TFrmGebChoice::btnOKClick);
+    connect(lbGeb, &QListWidget::itemDoubleClicked, this, &TFrmGebChoice::btnOKClick);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TFrmGebChoice::Initialize(const QString& pOwnerID) {
+    FOwnerID = pOwnerID;
+    lbGeb->clear();
+    m_rows = GetGebObjektGebList(pOwnerID);
+    for (const TGebObjektGeb& g : m_rows)
+        lbGeb->addItem(g.ObjCaption + QStringLiteral(" | ") + g.ObjStrasse + QStringLiteral(" | ") + g.ObjOrt +
+                       QStringLiteral(" | ") + g.GebCaption);
+}
+
+void TFrmGebChoice::btnOKClick() {
+    const int row = lbGeb->currentRow();
+    if (row >= 0 && row < m_rows.size() && lbGeb->currentItem()->isSelected()) {
+        FGebPID = m_rows[row].GebPID;
+        FObjektPID = m_rows[row].ObjektPID;
+        FGebArt = m_rows[row].GebArt;
+        FGebAusf = m_rows[row].GebAusf;
+    }
+    if (!FGebPID.isEmpty()) {
+        accept();
+        return;
+    }
+    platform::dialogs().message(QStringLiteral("Bitte Gebäude wählen."), platform::MsgIcon::Information,
+                                platform::MsgButtons::Ok, this);
+}
