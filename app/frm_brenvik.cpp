@@ -3,6 +3,7 @@
 #include "app/brenvik_ini.h"
 #include "app/frm_editaddress.h"
 #include "app/frm_gebobjekt.h"
+#include "app/frm_reports.h"
 #include "building/gebdata.h"
 #include "app/frm_editmeasures.h"
 #include "app/frm_select_branch.h"
@@ -538,7 +539,8 @@ void TfrmBrenvik::buildMenu() {
 
     QMenu* berichte = mb->addMenu(QStringLiteral("Be&richte"));
     berichte->setObjectName(QStringLiteral("mnuBerichte"));
-    add(berichte, "mnuBerichtsmanagement", QStringLiteral("Berichts&management"), false);
+    connect(add(berichte, "mnuBerichtsmanagement", QStringLiteral("Berichts&management"), true), &QAction::triggered, this,
+            [this] { RunClientFunction(ClientFunction::Berichte); });
 
     QMenu* tools = mb->addMenu(QStringLiteral("Tools"));
     tools->setObjectName(QStringLiteral("mnuTools"));
@@ -817,8 +819,6 @@ void TfrmBrenvik::PreparePopup() {
         if (r == kLockDone || (r == kLockHeld && holder == sUserName)) {
             for (QAction* a : {pmMandantLoeschen, pmDatenimport, pmVersicherungswert, pmBerichte})
                 a->setVisible(true);
-            // The report window is opened once it exists in this program.
-            pmBerichte->setEnabled(static_cast<bool>(openClientWindow));
         } else {
             say(workspace::LockedByOtherText(holder), MsgIcon::Warning, this);
         }
@@ -849,6 +849,17 @@ void TfrmBrenvik::RunClientFunction(ClientFunction f) {
             say(QStringLiteral("Fehler bei der Ermittlung des aktuellen Mandanten.\r\nBitte wählen Sie zunächst einen "
                                "Mandanten aus.") + QStringLiteral("\r\n") + e.message(),
                 MsgIcon::Information, this);
+        }
+    }
+    if (f == ClientFunction::Berichte) {
+        try {
+            Tfrm_Reports d(this);
+            d.InitializeReportEnv(platform::appFolder(), platform::commonFilesPath());
+            d.iClientID = iClientID;
+            d.sClientName = name;
+            platform::execModal(d);
+        } catch (const Exception& e) {
+            ShowApplicationError(e.message(), this);
         }
     }
     if (f == ClientFunction::Versicherungswertermittlung) {

@@ -1,0 +1,478 @@
+#include "app/frm_reports.h"
+
+#include "app/client_workspace.h"
+#include "app/frm_gebchoice.h"
+#include "app/ui_common.h"
+#include "building/gebbericht.h"
+#include "db/brenvik_types.h"
+#include "db/indexwerte.h"
+#include "platform/dialogs.h"
+#include "platform/paths.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QTextDocument>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+using platform::MsgButtons;
+using platform::MsgIcon;
+
+QString ReportFileName(const QString& caption) { return QString(caption).replace(QLatin1Char('/'), QLatin1Char('_')); }
+
+// ---- Output options ----
+
+Tfrm_RaveCustomSetup::Tfrm_RaveCustomSetup(int pageCount, QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frm_RaveCustomSetup"));
+    setWindowTitle(QStringLiteral("Ausgabeoptionen"));
+    auto* top = new QVBoxLayout(this);
+    const QPrinterInfo printer = QPrinterInfo::defaultPrinter();
+    m_hasPrinter = !printer.isNull();
+    auto* grpPrinter = new QGroupBox(QStringLiteral("ausgewählter Drucker"));
+    auto* pl = new QHBoxLayout(grpPrinter);
+    lblPrinter = new QLabel(m_hasPrinter ? printer.printerName() : QStringLiteral("No printers installed!"));
+    lblPrinter->setObjectName(QStringLiteral("lblPrinter"));
+    pl->addWidget(lblPrinter, 1);
+    top->addWidget(grpPrinter);
+
+    const QRegularExpression digits(QStringLiteral("\\d*"));
+    auto* grpOptions = new QGroupBox(QStringLiteral("Optionen"));
+    auto* ol = new QFormLayout(grpOptions);
+    edCopies = UiLineEdit("edCopies");
+    edCopies->setValidator(new QRegularExpressionValidator(digits, edCopies));
+    edCopies->setText(QStringLiteral("1"));
+    cbxCollate = new QCheckBox(QStringLiteral("Sortieren"));
+    cbxCollate->setObjectName(QStringLiteral("cbxCollate"));
+    cbxDuplex = new QCheckBox(QStringLiteral("Duplex"));
+    cbxDuplex->setObjectName(QStringLiteral("cbxDuplex"));
+    ol->addRow(QStringLiteral("&Kopien"), edCopies);
+    ol->addRow(cbxCollate);
+    ol->addRow(cbxDuplex);
+    top->addWidget(grpOptions);
+
+    auto* grpDest = new QGroupBox(QStringLiteral("Ausgabe des Ausdrucks"));
+    auto* dl = new QVBoxLayout(grpDest);
+    rbPrinter = new QRadioButton(QStringLiteral("&Drucker"));
+    rbPrinter->setObjectName(QStringLiteral("rbPrinter"));
+    rbPreview = new QRadioButton(QStringLiteral("&Vorschau"));
+    rbPreview->setObjectName(QStringLiteral("rbPreview"));
+    dl->addWidget(rbPrinter);
+    dl->addWidget(rbPreview);
+    top->addWidget(grpDest);
+
+    auto* grpRange = new QGroupBox(QStringLiteral("Druckbereich"));
+    auto* rl = new QFormLayout(grpRange);
+    rbAll = new QRadioButton(QStringLiteral("alles"));
+    rbAll->setObjectName(QStringLiteral("rbAll"));
+    rbSelection = new QRadioButton(QStringLiteral("Selektion"));
+    rbSelection->setObjectName(QStringLiteral("rbSelection"));
+    rbPages = new QRadioButton(QStringLiteral("Seiten"));
+    rbPages->setObjectName(QStringLiteral("rbPages"));
+    edSelection = UiLineEdit("edSelection");
+    edSelection->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9,-]*")), edSelection));
+    edFrom = UiLineEdit("edFrom");
+    edFrom->setValidator(new QRegularExpressionValidator(digits, edFrom));
+    edTo = UiLineEdit("edTo");
+    edTo->setValidator(new QRegularExpressionValidator(digits, edTo));
+    rl->addRow(rbAll);
+    rl->addRow(rbSelection, edSelection);
+    rl->addRow(rbPages);
+    rl->addRow(QStringLiteral("von"), edFrom);
+    rl->addRow(QStringLiteral("bis"), edTo);
+    top->addWidget(grpRange);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    btnOK = UiButton(QStringLiteral("OK"), "btnOK");
+    btnOK->setDefault(true);
+    btnCancel = UiButton(QStringLiteral("Abbruch"), "btnCancel");
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnCancel);
+    top->addLayout(buttons);
+
+    const bool fromPreview = pageCount > 0;
+    grpDest->setVisible(!fromPreview);
+    grpRange->setVisible(fromPreview);
+    rbPrinter->setEnabled(m_hasPrinter);
+    (m_hasPrinter ? rbPrinter : rbPreview)->setChecked(true);
+    if (!m_hasPrinter)
+        rbPreview->setChecked(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{edCopies, cbxCollate, cbxDuplex})
+        w->setEnabled(m_hasPrinter);
+    edFrom->setText(QStringLiteral("1"));
+    edTo->setText(QString::number(pageCount));
+    edSelection->setText(QStringLiteral("1-%1").arg(pageCount));
+    rbAll->setChecked(true);
+    rangeChanged();
+    if (!fromPreview)
+        destinationChanged();
+    connect(rbPrinter, &QRadioButton::toggled, this, &Tfrm_RaveCustomSetup::destinationChanged);
+    for (QRadioButton* r : {rbAll, rbSelection, rbPages})
+        connect(r, &QRadioButton::toggled, this, &Tfrm_RaveCustomSetup::rangeChanged);
+    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void Tfrm_RaveCustomSetup::destinationChanged() {
+    const bool printer = rbPrinter->isChecked() && m_hasPrinter;
+    for (QWidget* w : std::initializer_list<QWidget*>{edCopies, cbxCollate, cbxDuplex})
+        w->setEnabled(printer);
+}
+
+void Tfrm_RaveCustomSetup::rangeChanged() {
+    edSelection->setVisible(rbSelection->isChecked());
+    edFrom->setVisible(rbPages->isChecked());
+    edTo->setVisible(rbPages->isChecked());
+    edFrom->setEnabled(!rbAll->isChecked());
+    edTo->setEnabled(!rbAll->isChecked());
+}
+
+bool Tfrm_RaveCustomSetup::toPrinter() const { return rbPrinter->isChecked() && m_hasPrinter; }
+int Tfrm_RaveCustomSetup::copies() const { return std::max(1, edCopies->text().toInt()); }
+
+int Tfrm_RaveCustomSetup::firstPage() const {
+    if (rbPages->isChecked())
+        return edFrom->text().toInt();
+    if (rbSelection->isChecked())
+        return edSelection->text().section(QLatin1Char('-'), 0, 0).toInt();
+    return 1;
+}
+
+int Tfrm_RaveCustomSetup::lastPage() const {
+    if (rbPages->isChecked())
+        return edTo->text().toInt();
+    if (rbSelection->isChecked()) {
+        const QString to = edSelection->text().section(QLatin1Char('-'), 1, 1);
+        return to.isEmpty() ? 9999 : to.toInt();
+    }
+    return 9999;
+}
+
+// ---- Preview ----
+
+Tfrm_RaveCustomPreview::Tfrm_RaveCustomPreview(QTextDocument* doc, bool landscape, QWidget* parent)
+    : QDialog(parent), m_doc(doc), m_printer(new QPrinter(QPrinter::HighResolution)) {
+    setObjectName(QStringLiteral("frm_RaveCustomPreview"));
+    setWindowTitle(QStringLiteral("Vorschau"));
+    resize(1000, 760);
+    m_printer->setPageSize(QPageSize(QPageSize::A4));
+    m_printer->setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    m_printer->setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
+    auto* top = new QVBoxLayout(this);
+    auto* bar = new QToolBar;
+    top->addWidget(bar);
+    preview = new QPrintPreviewWidget(m_printer);
+    preview->setObjectName(QStringLiteral("preview"));
+    connect(preview, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter* p) { m_doc->print(p); });
+    top->addWidget(preview, 1);
+    bar->addAction(QStringLiteral("Drucken"), this, &Tfrm_RaveCustomPreview::printClick);
+    bar->addSeparator();
+    bar->addAction(QStringLiteral("|<"), this, [this] { goToPage(1); });
+    bar->addAction(QStringLiteral("<"), this, [this] {
+        if (currentPage() > 1)
+            goToPage(currentPage() - 1);
+    });
+    bar->addAction(QStringLiteral(">"), this, [this] {
+        if (currentPage() < pageCount())
+            goToPage(currentPage() + 1);
+    });
+    bar->addAction(QStringLiteral(">|"), this, [this] { goToPage(pageCount()); });
+    bar->addWidget(new QLabel(QStringLiteral("  Seite  ")));
+    edPage = UiLineEdit("edPage");
+    edPage->setMaxLength(3);
+    edPage->setFixedWidth(48);
+    edPage->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d*")), edPage));
+    edPage->setText(QStringLiteral("1"));
+    bar->addWidget(edPage);
+    lblPages = new QLabel;
+    lblPages->setObjectName(QStringLiteral("lblPages"));
+    bar->addWidget(lblPages);
+    bar->addAction(QStringLiteral("+"), this, [this] {
+        preview->zoomIn();
+        showState();
+    });
+    bar->addAction(QStringLiteral("-"), this, [this] {
+        preview->zoomOut();
+        showState();
+    });
+    bar->addAction(QStringLiteral("Ganze Seite"), this, [this] {
+        preview->fitInView();
+        showState();
+    });
+    bar->addAction(QStringLiteral("Seitenbreite"), this, [this] {
+        preview->fitToWidth();
+        showState();
+    });
+    bar->addWidget(new QLabel(QStringLiteral("  Zoom ")));
+    edZoom = UiLineEdit("edZoom");
+    edZoom->setMaxLength(3);
+    edZoom->setFixedWidth(48);
+    edZoom->setText(QStringLiteral("100"));
+    bar->addWidget(edZoom);
+    bar->addWidget(new QLabel(QStringLiteral(" %")));
+    bar->addSeparator();
+    bar->addAction(QStringLiteral("Beenden"), this, &QDialog::accept);
+    connect(edPage, &QLineEdit::editingFinished, this, &Tfrm_RaveCustomPreview::pageEditDone);
+    connect(edZoom, &QLineEdit::editingFinished, this, &Tfrm_RaveCustomPreview::zoomEditDone);
+    preview->updatePreview();
+    preview->setZoomMode(QPrintPreviewWidget::CustomZoom);
+    preview->setZoomFactor(1.0);
+    lblPages->setText(QStringLiteral("  von %1 ").arg(pageCount()));
+    showState();
+}
+
+Tfrm_RaveCustomPreview::~Tfrm_RaveCustomPreview() {
+    delete preview; // before the printer it paints on
+    delete m_printer;
+}
+
+int Tfrm_RaveCustomPreview::pageCount() const { return preview->pageCount(); }
+int Tfrm_RaveCustomPreview::currentPage() const { return preview->currentPage(); }
+
+void Tfrm_RaveCustomPreview::goToPage(int page) {
+    preview->setCurrentPage(page);
+    showState();
+}
+
+void Tfrm_RaveCustomPreview::showState() {
+    edPage->setText(QString::number(currentPage()));
+    QLocale l;
+    l.setNumberOptions(QLocale::OmitGroupSeparator);
+    edZoom->setText(l.toString(preview->zoomFactor() * 100, 'f', QLocale::FloatingPointShortest));
+}
+
+void Tfrm_RaveCustomPreview::pageEditDone() {
+    bool ok = false;
+    const int page = edPage->text().toInt(&ok);
+    if (ok)
+        goToPage(page);
+    edPage->selectAll();
+}
+
+void Tfrm_RaveCustomPreview::zoomEditDone() {
+    bool ok = false;
+    const int zoom = edZoom->text().toInt(&ok); // a whole percentage; "12,5" is no zoom
+    if (ok && zoom > 0) {
+        preview->setZoomMode(QPrintPreviewWidget::CustomZoom);
+        preview->setZoomFactor(zoom / 100.0);
+    }
+    showState();
+}
+
+void Tfrm_RaveCustomPreview::printClick() {
+    Tfrm_RaveCustomSetup setup(pageCount(), this);
+    if (platform::execModal(setup) != QDialog::Accepted || !setup.toPrinter())
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(m_printer->pageLayout());
+    printer.setCopyCount(setup.copies());
+    printer.setCollateCopies(setup.cbxCollate->isChecked());
+    printer.setDuplex(setup.cbxDuplex->isChecked() ? QPrinter::DuplexAuto : QPrinter::DuplexNone);
+    printer.setFromTo(setup.firstPage(), std::min(setup.lastPage(), pageCount()));
+    m_doc->print(&printer);
+}
+
+// ---- Report window ----
+
+Tfrm_Reports::Tfrm_Reports(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frm_Reports"));
+    setWindowTitle(QStringLiteral("Berichtsmanagement"));
+    resize(620, 560);
+    auto* top = new QVBoxLayout(this);
+    auto* heading = new QLabel(QStringLiteral("Berichte"));
+    QFont f = heading->font();
+    f.setBold(true);
+    f.setPointSize(f.pointSize() + 4);
+    heading->setFont(f);
+    top->addWidget(heading);
+    auto* client = new QHBoxLayout;
+    client->addWidget(new QLabel(QStringLiteral("Ausgewählter Mandant:")));
+    lbMandant = new QLabel;
+    lbMandant->setObjectName(QStringLiteral("lbMandant"));
+    client->addWidget(lbMandant, 1);
+    top->addLayout(client);
+    top->addWidget(new QLabel(QStringLiteral("Berichte")));
+    lvReports = UiListView("lvReports", {QStringLiteral("Berichtsname")});
+    lvReports->setHeaderHidden(true);
+    lvReports->setSortingEnabled(true);
+    lvReports->sortByColumn(0, Qt::AscendingOrder);
+    top->addWidget(lvReports, 1);
+    cbxPDF = new QCheckBox(QStringLiteral("Bericht als PDF generieren"));
+    cbxPDF->setObjectName(QStringLiteral("cbxPDF"));
+    cbxOpen = new QCheckBox(QStringLiteral("Dokument nach Erstellung öffnen"));
+    cbxOpen->setObjectName(QStringLiteral("cbxOpen"));
+    cbxOpen->setChecked(true);
+    cbxImages = new QCheckBox(QStringLiteral("Bildanlage erstellen"));
+    cbxImages->setObjectName(QStringLiteral("cbxImages"));
+    for (QCheckBox* c : {cbxPDF, cbxOpen, cbxImages})
+        top->addWidget(c);
+    auto* buttons = new QHBoxLayout;
+    btnStart = UiButton(QStringLiteral("Bericht starten/ drucken"), "btnStart");
+    btnClose = UiButton(QStringLiteral("Beenden"), "btnClose");
+    buttons->addWidget(btnStart);
+    buttons->addStretch(1);
+    buttons->addWidget(btnClose);
+    top->addLayout(buttons);
+    connect(btnStart, &QPushButton::clicked, this, &Tfrm_Reports::btnStartClick);
+    connect(lvReports, &QTreeWidget::itemDoubleClicked, this, &Tfrm_Reports::btnStartClick);
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void Tfrm_Reports::InitializeReportEnv(const QString& sAppPath, const QString& sDataPath) {
+    sPath = platform::withTrailingSeparator(sAppPath);
+    sDatPath = platform::withTrailingSeparator(sDataPath);
+    projectFile = ReportProjectPath();
+    parameters[QStringLiteral("pFootnoteVersion")] =
+        QStringLiteral("Erstellt mit Brenvik Versicherungswertermittlung, Version %1").arg(ProgramVersion());
+}
+
+void Tfrm_Reports::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    FormShow();
+}
+
+void Tfrm_Reports::FormShow() {
+    lbMandant->setText(sClientName);
+    lvReports->clear();
+    m_reports.clear();
+    try {
+        const ReportProject project = LoadReportProject(projectFile);
+        for (const ReportLayout& r : project.reports) {
+            if (!IsReportListed(r.name))
+                continue;
+            auto* item = new QTreeWidgetItem({r.caption});
+            item->setData(0, Qt::UserRole, r.name);
+            lvReports->addTopLevelItem(item);
+        }
+    } catch (const Exception& e) {
+        platform::dialogs().message(QStringLiteral("Fehler bei der Ausführung des Berichtes. \r\nSystemmeldung: ") +
+                                        e.message(),
+                                    MsgIcon::Error, MsgButtons::Ok, this);
+    }
+}
+
+void Tfrm_Reports::btnStartClick() {
+    QTreeWidgetItem* item = lvReports->currentItem();
+    if (!item || !item->isSelected())
+        return;
+    RunReport(item->data(0, Qt::UserRole).toString(), item->text(0));
+}
+
+QString Tfrm_Reports::GetMandantImageFolder() {
+    try {
+        QString flag;
+        try {
+            flag = workspace::UseBackupFolderDbFlag();
+        } catch (const Exception& e) {
+            platform::dialogs().message(QStringLiteral("Die Brenvik-Konfiguration konnte nicht gelesen werden.\r\n"
+                                                       "Systemnachricht: ") + e.message(),
+                                        MsgIcon::None, MsgButtons::Ok, this);
+        }
+        const QString f = workspace::ClientStorageFolder(iClientID, flag);
+        if (!f.isEmpty() && QDir(f).exists())
+            return f;
+        platform::dialogs().message(QStringLiteral("Fehler beim Laden der Bilddatei: Verzeichnis \"") + f +
+                                        QStringLiteral("\" existiert nicht."),
+                                    MsgIcon::None, MsgButtons::Ok, this);
+    } catch (const Exception& e) {
+        platform::dialogs().message(QStringLiteral("GetMandantImageFolder - Fehler beim Laden der Bilddatei: ") + e.message(),
+                                    MsgIcon::None, MsgButtons::Ok, this);
+    }
+    return {};
+}
+
+bool Tfrm_Reports::output(QTextDocument& doc, bool landscape, const QString& fileCaption, const QString& title) {
+    if (cbxPDF->isChecked()) {
+        QString file = platform::dialogs().saveFile(title, fileCaption + QStringLiteral(".pdf"),
+                                                    QStringLiteral("Adobe Acrobat (PDF) (*.pdf)"), this);
+        if (file.isEmpty())
+            return false;
+        if (QFileInfo(file).suffix().isEmpty())
+            file += QStringLiteral(".pdf");
+        WriteReportPdf(doc, landscape, file);
+        if (cbxOpen->isChecked())
+            platform::shellOpen(file);
+        return true;
+    }
+    Tfrm_RaveCustomSetup setup(0, this);
+    if (platform::execModal(setup) != QDialog::Accepted)
+        return false;
+    if (setup.toPrinter()) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+        printer.setCopyCount(setup.copies());
+        doc.print(&printer);
+        return true;
+    }
+    Tfrm_RaveCustomPreview preview(&doc, landscape, this);
+    platform::execModal(preview);
+    return true;
+}
+
+void Tfrm_Reports::RunReport(const QString& name, const QString& caption) {
+    try {
+        const int year = GetMaxIndexjahr();
+        const ReportStatements st = PrepareReportStatements(name, iClientID, year);
+        QMap<QString, QString> params = parameters;
+        params[QStringLiteral("pLogo")] = sDatPath + QStringLiteral("Logo.bmp");
+        QTextDocument doc;
+        bool landscape = false;
+        const ReportProject project = LoadReportProject(projectFile);
+        const ReportLayout* layout = project.find(name);
+        if (!layout)
+            throw EBrvUnknownReport(QStringLiteral("Bericht ist nicht bekannt. Bitte informieren Sie den Softwarehersteller."));
+        if (st.buildingReport) {
+            TFrmGebChoice choice(this);
+            choice.Initialize(QString::number(iClientID));
+            if (platform::execModal(choice) != QDialog::Accepted)
+                return;
+            const TGebBerichtSQL sql(iClientID, choice.GetSelectedGebAusf(), choice.GetSelectedGebArt(),
+                                     choice.GetSelectedObjektPID(), choice.GetSelectedGebPID());
+            const TGebObjekt o = sql.GetObjektData();
+            params[QStringLiteral("pAuf")] = o.Ersteller;
+            params[QStringLiteral("pAufStr")] = o.ErstellerStr;
+            params[QStringLiteral("pAufOrt")] = o.ErstellerOrt;
+            FillBuildingDocument(doc, sql, params);
+        } else {
+            if (st.key == QLatin1String("REPORT_40_VORSORGEABRECHNUNG")) {
+                if (const auto p = ReportVorsorgeParameters(iClientID)) {
+                    params[QStringLiteral("pVorsorgeDiff")] = p->first;
+                    params[QStringLiteral("pVorsorgeSumNeu")] = p->second;
+                }
+            }
+            landscape = layout->landscape;
+            FillReportDocument(doc, *layout, BuildReportTable(*layout, FetchReportRows(st.rows)), params, sClientName);
+        }
+        if (!output(doc, landscape, ReportFileName(caption), QStringLiteral("Bericht speichern")))
+            return;
+        if (!cbxImages->isChecked() || st.pictures.isEmpty())
+            return;
+        const ReportRows pictures = FetchReportRows(st.pictures);
+        if (pictures.rows.isEmpty())
+            return;
+        params[QStringLiteral("pImageReportLogo")] =
+            (cbxPDF->isChecked() ? sPath : sDatPath) + QStringLiteral("Logo.bmp");
+        params[QStringLiteral("pLogo")] = params[QStringLiteral("pImageReportLogo")];
+        QTextDocument images;
+        FillImagesDocument(images, pictures, GetMandantImageFolder(), params, sClientName);
+        output(images, false, ReportFileName(caption) + QStringLiteral("_Bilder"), QStringLiteral("Speichern Bildanlage"));
+    } catch (const Exception& e) {
+        platform::dialogs().message(QStringLiteral("Fehler bei der Ausführung des Berichtes. \r\nSystemmeldung: ") +
+                                        e.message(),
+                                    MsgIcon::Error, MsgButtons::Ok, this);
+    }
+}

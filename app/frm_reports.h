@@ -1,0 +1,101 @@
+#pragma once
+// "Berichtsmanagement": the reports of the project for one client, run into a preview (and from there to a printer)
+// or into a PDF file, optionally with the picture attachment.
+
+#include "db/brenvik_types.h"
+#include "reports/report_engine.h"
+
+#include <QDialog>
+#include <QMap>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPrintPreviewWidget;
+class QPrinter;
+class QPushButton;
+class QRadioButton;
+class QTextDocument;
+class QTreeWidget;
+
+// "Ausgabeoptionen": printer or preview before a run, copies and pages before printing from the preview.
+class Tfrm_RaveCustomSetup : public QDialog {
+    Q_OBJECT
+public:
+    // pageCount > 0: called from the preview's print button (the page range is offered).
+    explicit Tfrm_RaveCustomSetup(int pageCount = 0, QWidget* parent = nullptr);
+    bool toPrinter() const;
+    int copies() const;
+    int firstPage() const;
+    int lastPage() const;
+
+    QLabel* lblPrinter;
+    QLineEdit *edCopies, *edSelection, *edFrom, *edTo;
+    QCheckBox *cbxCollate, *cbxDuplex;
+    QRadioButton *rbPrinter, *rbPreview, *rbAll, *rbSelection, *rbPages;
+    QPushButton *btnOK, *btnCancel;
+
+private:
+    void destinationChanged();
+    void rangeChanged();
+    bool m_hasPrinter = false;
+};
+
+// "Vorschau": the pages of a report with page and zoom controls, and printing.
+class Tfrm_RaveCustomPreview : public QDialog {
+    Q_OBJECT
+public:
+    Tfrm_RaveCustomPreview(QTextDocument* doc, bool landscape, QWidget* parent = nullptr);
+    ~Tfrm_RaveCustomPreview() override;
+    int pageCount() const;
+    int currentPage() const;
+    void goToPage(int page);
+    void pageEditDone();
+    void zoomEditDone();
+    void printClick();
+
+    QPrintPreviewWidget* preview;
+    QLineEdit *edPage, *edZoom;
+    QLabel* lblPages;
+
+private:
+    void showState();
+    QTextDocument* m_doc;
+    QPrinter* m_printer;
+};
+
+class Tfrm_Reports : public QDialog {
+    Q_OBJECT
+public:
+    explicit Tfrm_Reports(QWidget* parent = nullptr);
+
+    void InitializeReportEnv(const QString& sAppPath, const QString& sDataPath);
+    void FormShow();
+    void btnStartClick();
+    void RunReport(const QString& name, const QString& caption);
+    // The client's picture folder, or empty after the German message.
+    QString GetMandantImageFolder();
+
+    int iClientID = 0;
+    QString sClientName;
+    QString sPath;
+    QString sDatPath;
+    QString projectFile;
+    QMap<QString, QString> parameters;
+
+    QLabel* lbMandant;
+    QTreeWidget* lvReports;
+    QCheckBox *cbxPDF, *cbxOpen, *cbxImages;
+    QPushButton *btnStart, *btnClose;
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    // Shows the document (screen) or writes it (file); false when the user cancelled.
+    bool output(QTextDocument& doc, bool landscape, const QString& fileCaption, const QString& title);
+    QList<TBrenvikReport> m_reports;
+};
+
+// The proposed file name of a report: its caption with every "/" replaced by "_".
+QString ReportFileName(const QString& caption);

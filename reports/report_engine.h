@@ -1,0 +1,70 @@
+#pragma once
+// The report engine: the project file with the layouts, the rows of a report statement, the table a layout makes of
+// them (as text, grouped, with sums) and the document that preview, printer and PDF share.
+
+#include "reports/report_catalogue.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+class QTextDocument;
+class TGebBerichtSQL;
+
+struct ReportColumn {
+    QString field;  // column name of the statement (upper case)
+    QString header;
+    int width = 10; // characters
+    QString format; // "text", "date", "amount", "number", "flag", "image"
+    bool sum = false;
+};
+
+struct ReportLayout {
+    QString name;    // the report name, matched against the catalogue's keys
+    QString caption; // shown in the report list and as the title
+    bool landscape = false;
+    QString group, groupCaption;
+    QList<ReportColumn> columns;
+};
+
+struct ReportProject {
+    QList<ReportLayout> reports; // in file order
+    const ReportLayout* find(const QString& name) const;
+};
+
+// Raises Exception with a German message when the file cannot be read or is no report project.
+ReportProject LoadReportProject(const QString& path);
+// The project of the program folder ("reports/brenvik_reports.rav"), else the one of the source tree it was built from.
+QString ReportProjectPath();
+
+struct ReportRows {
+    QStringList columns; // upper case
+    QList<QVariantList> rows;
+    int column(const QString& name) const { return int(columns.indexOf(name.toUpper())); }
+};
+ReportRows FetchReportRows(const ReportSql& s);
+
+// The printed table as text: one line per row; kind "G" group heading, "R" row, "S" group sum, "T" total.
+struct ReportTableLine {
+    QChar kind;
+    QStringList cells;
+};
+struct ReportTable {
+    QStringList headers;
+    QList<ReportTableLine> lines;
+};
+ReportTable BuildReportTable(const ReportLayout& layout, const ReportRows& data);
+
+// The document of a report: title, client, date, the table, the parameters' footnote.
+void FillReportDocument(QTextDocument& doc, const ReportLayout& layout, const ReportTable& table,
+                        const QMap<QString, QString>& params, const QString& clientName);
+// The picture attachment: account, description and the photo of every row that has one in the folder.
+void FillImagesDocument(QTextDocument& doc, const ReportRows& pictures, const QString& imageFolder,
+                        const QMap<QString, QString>& params, const QString& clientName);
+// The building value report from the building report's statements.
+void FillBuildingDocument(QTextDocument& doc, const TGebBerichtSQL& sql, const QMap<QString, QString>& params);
+
+// Writes the document as a PDF file (A4, the layout's orientation). Raises Exception when it cannot be written.
+void WriteReportPdf(QTextDocument& doc, bool landscape, const QString& path);
