@@ -32,7 +32,7 @@ ReportProject LoadReportProject(const QString& path) {
     ReportProject p;
     QXmlStreamReader x(&f);
     while (!x.atEnd()) {
-        if (!x.readNextStartElement())
+        if (x.readNext() != QXmlStreamReader::StartElement)
             continue;
         if (x.name() == QLatin1String("report")) {
             ReportLayout r;

@@ -1,0 +1,201 @@
+#include "app/frm_gebchoice.h"
+#include "app/frm_reports.h"
+#include "building/gebdata.h"
+#include "db/convert.h"
+#include "platform/paths.h"
+#include "reports/report_engine.h"
+#include "support/fixtures.h"
+#include "support/widgets.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QImage>
+#include <QListWidget>
+#include <QPrintPreviewWidget>
+#include <QRadioButton>
+#include <QTextDocument>
+#include <QTreeWidget>
+
+namespace {
+
+class ReportRunTest : public SchemaDbTest {
+protected:
+    void SetUp() override {
+        SchemaDbTest::SetUp();
+        exec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'M')"));
+        for (int y : {2010, 2012})
+            exec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 443, %1, %2)")
+                     .arg(y)
+                     .arg(y == 2010 ? 100 : 110));
+        asset(1, "0400", "Drehbank", 1000.5, "A", "");
+        asset(2, "0410", "Fräse", 2000, "A", "");
+        asset(3, "0420", "Stapler", 300.25, "B", "");
+    }
+    void asset(int nr, const char* konto, const char* text, double ahk, const char* gruppe, const char* foto) {
+        BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
+                               "KONTO_NR, ANLAGEBEZEICHNUNG, AHK, KATEGORIE_NR, ANSCHAFFUNGSDATUM, ANSCHAFFUNGSJAHR, "
+                               "GELOESCHT, GEBAEUDE, GRUPPE, DATEINAME_FOTO, VERSICHERUNGSWERT) "
+                               "VALUES (1, 1, ?, 0, ?, ?, ?, 443, ?, 2010, '0', '0', ?, ?, ?)"),
+                nr, QString::fromLatin1(konto), QString::fromUtf8(text), ahk, SqlTs{EncodeDate(2010, 5, 1)},
+                QString::fromLatin1(gruppe), QString::fromLatin1(foto), ahk * 1.1);
+        BrvCommit();
+    }
+    std::unique_ptr<Tfrm_Reports> window() {
+        auto w = std::make_unique<Tfrm_Reports>();
+        w->InitializeReportEnv(tmp.path(), tmp.path());
+        w->iClientID = 1;
+        w->sClientName = QStringLiteral("Muster GmbH (1)");
+        w->FormShow();
+        return w;
+    }
+};
+
+TEST_F(ReportRunTest, EveryKeyHasALayoutAndTheListHidesTheSpecialOnes) {
+    const ReportProject project = LoadReportProject(ReportProjectPath());
+    QStringList layouts;
+    for (const ReportLayout& r : project.reports)
+        layouts << r.name.toUpper();
+    for (const QString& key : ReportKeys())
+        EXPECT_TRUE(layouts.contains(key)) << key.toStdString();
+    EXPECT_TRUE(layouts.contains(QStringLiteral("REPORT_IMAGES")));
+    auto w = window();
+    auto* list = child<QTreeWidget>(*w, "lvReports");
+    EXPECT_EQ(list->topLevelItemCount(), 20);
+    QStringList captions;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        captions << list->topLevelItem(i)->text(0);
+    QStringList sorted = captions;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(captions, sorted); // by caption
+    EXPECT_FALSE(captions.contains(QStringLiteral("Bildanlage")));
+    EXPECT_FALSE(captions.contains(QStringLiteral("Anlageverzeichnis")));
+    EXPECT_EQ(ReportFileName(QStringLiteral("Anlagen 2011/2012")), QStringLiteral("Anlagen 2011_2012"));
+}
+
+// The table a layout makes of the rows, with the German formats: groups, group sums and the total.
+TEST_F(ReportRunTest, GroupedTableWithSums) {
+    const ReportProject project = LoadReportProject(ReportProjectPath());
+    const ReportLayout* layout = project.find(QStringLiteral("Report_21_Position_II_Anlagengruppierung"));
+    ASSERT_TRUE(layout);
+    const ReportStatements st = PrepareReportStatements(layout->name, 1, 2012);
+    const ReportTable t = BuildReportTable(*layout, FetchReportRows(st.rows));
+    QStringList text;
+    for (const ReportTableLine& l : t.lines)
+        text << QString(l.kind) + QLatin1Char('|') + l.cells.join(QLatin1Char('|'));
+    EXPECT_EQ(t.headers.join(QLatin1Char('|')),
+              QStringLiteral("Konto|Anlagebezeichnung|Anschaffung|AHK|Index|Indexwert Anschaffung|Indexwert aktuell|"
+                             "Versicherungswert|Notiz"));
+    EXPECT_EQ(text, (QStringList{
+                        QStringLiteral("G|Anlagengruppe: A"),
+                        QStringLiteral("R|0400|Drehbank|01.05.2010|1.000,50|443|100|110|1.100,55|"),
+                        QStringLiteral("R|0410|Fräse|01.05.2010|2.000,00|443|100|110|2.200,00|"),
+                        QStringLiteral("S|Summe|||3.000,50||||3.300,55|"),
+                        QStringLiteral("G|Anlagengruppe: B"),
+                        QStringLiteral("R|0420|Stapler|01.05.2010|300,25|443|100|110|330,28|"),
+                        QStringLiteral("S|Summe|||300,25||||330,28|"),
+                        QStringLiteral("T|Gesamtsumme|||3.300,75||||3.630,83|"),
+                    }));
+}
+
+TEST_F(ReportRunTest, PdfRunWithAndWithoutPictureAttachment) {
+    auto w = window();
+    child<QCheckBox>(*w, "cbxPDF")->setChecked(true);
+    child<QCheckBox>(*w, "cbxOpen")->setChecked(false);
+    child<QCheckBox>(*w, "cbxImages")->setChecked(true);
+    const QString pdf = path(QStringLiteral("bericht.pdf"));
+    dialogs.paths = {pdf};
+    w->RunReport(QStringLiteral("Report_20_Position_II_ohne_Gruppierung"), QStringLiteral("Position II 2011/2012"));
+    QFile f(pdf);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << dialogs.messages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(f.read(5).startsWith("%PDF"));
+    ASSERT_EQ(dialogs.calls.size(), 1); // no photo names: no attachment dialog
+    EXPECT_EQ(dialogs.calls[0].kind, QStringLiteral("saveFile"));
+
+    // With a photo in the client's folder the attachment is offered under its own name.
+    const QString folder = path(QStringLiteral("kunde/"));
+    QDir().mkpath(folder);
+    BrvExec(QStringLiteral("UPDATE MANDANTEN SET SICHERUNGSPFAD = ? WHERE MANDANT_NR = 1"), folder);
+    BrvCommit();
+    QImage img(8, 8, QImage::Format_RGB32);
+    img.fill(Qt::red);
+    ASSERT_TRUE(img.save(folder + QStringLiteral("foto.png")));
+    exec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET DATEINAME_FOTO = 'foto.png' WHERE ANLAGE_NR = 1"));
+    const QString pictures = path(QStringLiteral("bilder.pdf"));
+    dialogs.calls.clear();
+    dialogs.paths = {pdf, pictures};
+    w->RunReport(QStringLiteral("Report_20_Position_II_ohne_Gruppierung"), QStringLiteral("Position II 2011/2012"));
+    ASSERT_EQ(dialogs.calls.size(), 2) << dialogs.messages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(dialogs.calls[1].text, QStringLiteral("Speichern Bildanlage"));
+    EXPECT_GT(QFileInfo(pictures).size(), 0);
+
+    dialogs.calls.clear();
+    w->RunReport(QStringLiteral("Report_99"), QStringLiteral("?"));
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Fehler bei der Ausführung des Berichtes. \r\nSystemmeldung: "
+                                                        "Bericht ist nicht bekannt. Bitte informieren Sie den "
+                                                        "Softwarehersteller."));
+}
+
+TEST_F(ReportRunTest, ScreenRunShowsThePreviewWithPageAndZoomControls) {
+    auto w = window();
+    int previews = 0;
+    ScopedRunner runner([&](QDialog& d) {
+        if (auto* setup = dynamic_cast<Tfrm_RaveCustomSetup*>(&d)) {
+            setup->rbPreview->setChecked(true);
+            return int(QDialog::Accepted);
+        }
+        auto& preview = dynamic_cast<Tfrm_RaveCustomPreview&>(d);
+        ++previews;
+        EXPECT_GE(preview.pageCount(), 1);
+        EXPECT_EQ(preview.edPage->text(), QStringLiteral("1"));
+        preview.edZoom->setText(QStringLiteral("250"));
+        preview.zoomEditDone();
+        EXPECT_EQ(preview.edZoom->text(), QStringLiteral("250"));
+        preview.edZoom->setText(QStringLiteral("12,5"));
+        preview.zoomEditDone();
+        EXPECT_EQ(preview.edZoom->text(), QStringLiteral("250"));
+        preview.goToPage(preview.pageCount());
+        const int last = preview.currentPage();
+        preview.goToPage(last);
+        EXPECT_EQ(preview.currentPage(), last);
+        return int(QDialog::Accepted);
+    });
+    w->RunReport(QStringLiteral("Anlageverzeichnis"), QStringLiteral("Anlageverzeichnis"));
+    EXPECT_EQ(previews, 1);
+    EXPECT_TRUE(dialogs.calls.isEmpty()) << dialogs.messages().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(ReportRunTest, BuildingReportNeedsAChosenBuilding) {
+    auto w = window();
+    int choices = 0;
+    {
+        ScopedRunner runner([&](QDialog& d) {
+            EXPECT_NE(dynamic_cast<TFrmGebChoice*>(&d), nullptr);
+            ++choices;
+            return int(QDialog::Rejected);
+        });
+        w->RunReport(QStringLiteral("Report_11_Gebaeudewert"), QStringLiteral("Gebäudewertermittlung"));
+    }
+    EXPECT_EQ(choices, 1);
+    EXPECT_TRUE(dialogs.calls.isEmpty()); // cancelled silently
+
+    const QString obj = InsertGebObjekt(QStringLiteral("Werk"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("Ort"),
+                                        QStringLiteral("Weg"));
+    TGebBuilding b(obj);
+    b.Caption = QStringLiteral("Halle");
+    b.SummeBau = QStringLiteral("147.939,57");
+    InsertGebBuilding(b);
+    child<QCheckBox>(*w, "cbxPDF")->setChecked(true);
+    child<QCheckBox>(*w, "cbxOpen")->setChecked(false);
+    const QString pdf = path(QStringLiteral("gebaeude.pdf"));
+    dialogs.paths = {pdf};
+    ScopedRunner runner([&](QDialog& d) {
+        auto& choice = dynamic_cast<TFrmGebChoice&>(d);
+        choice.lbGeb->setCurrentRow(0);
+        choice.btnOKClick();
+        return choice.result();
+    });
+    w->RunReport(QStringLiteral("Report_11_Gebaeudewert"), QStringLiteral("Gebäudewertermittlung"));
+    EXPECT_GT(QFileInfo(pdf).size(), 0) << dialogs.messages().join(QLatin1Char('\n')).toStdString();
+}
+
+} // namespace
