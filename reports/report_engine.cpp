@@ -198,7 +198,12 @@ void FillReportDocument(QTextDocument& doc, const ReportLayout& layout, const Re
         }
         html += QStringLiteral("</tr>");
     }
-    html += QStringLiteral("</table>") + footer(params);
+    html += QStringLiteral("</table>");
+    // The provision settlement closes with its two amounts.
+    if (params.contains(QStringLiteral("pVorsorgeDiff")))
+        html += QStringLiteral("<p><b>Saldo Zugänge/Abgänge des Vorjahres: %1<br/>Neue Vorsorgesumme: %2</b></p>")
+                    .arg(esc(params.value(QStringLiteral("pVorsorgeDiff"))), esc(params.value(QStringLiteral("pVorsorgeSumNeu"))));
+    html += footer(params);
     doc.setHtml(html);
 }
 
