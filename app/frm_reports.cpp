@@ -29,6 +29,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <memory>
+
 using platform::MsgButtons;
 using platform::MsgIcon;
 
@@ -164,20 +166,18 @@ int Tfrm_RaveCustomSetup::lastPage() const {
 
 // ---- Preview ----
 
-Tfrm_RaveCustomPreview::Tfrm_RaveCustomPreview(QTextDocument* doc, bool landscape, QWidget* parent)
-    : QDialog(parent), m_doc(doc), m_printer(new QPrinter(QPrinter::HighResolution)) {
+Tfrm_RaveCustomPreview::Tfrm_RaveCustomPreview(ReportOutput* report, QWidget* parent)
+    : QDialog(parent), m_report(report), m_printer(new QPrinter(QPrinter::HighResolution)) {
     setObjectName(QStringLiteral("frm_RaveCustomPreview"));
     setWindowTitle(QStringLiteral("Vorschau"));
     resize(1000, 760);
-    m_printer->setPageSize(QPageSize(QPageSize::A4));
-    m_printer->setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-    m_printer->setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
+    SetReportPage(m_printer, report->landscape);
     auto* top = new QVBoxLayout(this);
     auto* bar = new QToolBar;
     top->addWidget(bar);
     preview = new QPrintPreviewWidget(m_printer);
     preview->setObjectName(QStringLiteral("preview"));
-    connect(preview, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter* p) { m_doc->print(p); });
+    connect(preview, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter* p) { m_report->print(p); });
     top->addWidget(preview, 1);
     bar->addAction(QStringLiteral("Drucken"), this, &Tfrm_RaveCustomPreview::printClick);
     bar->addSeparator();
@@ -283,7 +283,7 @@ void Tfrm_RaveCustomPreview::printClick() {
     printer.setCollateCopies(setup.cbxCollate->isChecked());
     printer.setDuplex(setup.cbxDuplex->isChecked() ? QPrinter::DuplexAuto : QPrinter::DuplexNone);
     printer.setFromTo(setup.firstPage(), std::min(setup.lastPage(), pageCount()));
-    m_doc->print(&printer);
+    m_report->print(&printer);
 }
 
 // ---- Report window ----
@@ -395,7 +395,7 @@ QString Tfrm_Reports::GetMandantImageFolder() {
     return {};
 }
 
-bool Tfrm_Reports::output(QTextDocument& doc, bool landscape, const QString& fileCaption, const QString& title) {
+bool Tfrm_Reports::output(ReportOutput& report, const QString& fileCaption, const QString& title) {
     if (cbxPDF->isChecked()) {
         QString file = platform::dialogs().saveFile(title, fileCaption + QStringLiteral(".pdf"),
                                                     QStringLiteral("Adobe Acrobat (PDF) (*.pdf)"), this);
@@ -403,7 +403,7 @@ bool Tfrm_Reports::output(QTextDocument& doc, bool landscape, const QString& fil
             return false;
         if (QFileInfo(file).suffix().isEmpty())
             file += QStringLiteral(".pdf");
-        WriteReportPdf(doc, landscape, file);
+        WriteReportPdf(report, file);
         if (cbxOpen->isChecked())
             platform::shellOpen(file);
         return true;
@@ -413,12 +413,11 @@ bool Tfrm_Reports::output(QTextDocument& doc, bool landscape, const QString& fil
         return false;
     if (setup.toPrinter()) {
         QPrinter printer(QPrinter::HighResolution);
-        printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
         printer.setCopyCount(setup.copies());
-        doc.print(&printer);
+        report.print(&printer);
         return true;
     }
-    Tfrm_RaveCustomPreview preview(&doc, landscape, this);
+    Tfrm_RaveCustomPreview preview(&report, this);
     platform::execModal(preview);
     return true;
 }
@@ -429,12 +428,11 @@ void Tfrm_Reports::RunReport(const QString& name, const QString& caption) {
         const ReportStatements st = PrepareReportStatements(name, iClientID, year);
         QMap<QString, QString> params = parameters;
         params[QStringLiteral("pLogo")] = sDatPath + QStringLiteral("Logo.bmp");
-        QTextDocument doc;
-        bool landscape = false;
         const ReportProject project = LoadReportProject(projectFile);
         const ReportLayout* layout = project.find(name);
         if (!layout)
             throw EBrvUnknownReport(QStringLiteral("Bericht ist nicht bekannt. Bitte informieren Sie den Softwarehersteller."));
+        std::unique_ptr<ReportOutput> report;
         if (st.buildingReport) {
             TFrmGebChoice choice(this);
             choice.Initialize(QString::number(iClientID));
@@ -446,7 +444,9 @@ void Tfrm_Reports::RunReport(const QString& name, const QString& caption) {
             params[QStringLiteral("pAuf")] = o.Ersteller;
             params[QStringLiteral("pAufStr")] = o.ErstellerStr;
             params[QStringLiteral("pAufOrt")] = o.ErstellerOrt;
-            FillBuildingDocument(doc, sql, params);
+            auto doc = std::make_unique<DocumentReportOutput>();
+            FillBuildingDocument(doc->document(), sql, params);
+            report = std::move(doc);
         } else {
             if (st.key == QLatin1String("REPORT_40_VORSORGEABRECHNUNG")) {
                 if (const auto p = ReportVorsorgeParameters(iClientID)) {
@@ -454,10 +454,10 @@ void Tfrm_Reports::RunReport(const QString& name, const QString& caption) {
                     params[QStringLiteral("pVorsorgeSumNeu")] = p->second;
                 }
             }
-            landscape = layout->landscape;
-            FillReportDocument(doc, *layout, BuildReportTable(*layout, FetchReportRows(st.rows)), params, sClientName);
+            report = std::make_unique<TableReportOutput>(*layout, BuildReportTable(*layout, FetchReportRows(st.rows)),
+                                                         params, sClientName);
         }
-        if (!output(doc, landscape, ReportFileName(caption), QStringLiteral("Bericht speichern")))
+        if (!output(*report, ReportFileName(caption), QStringLiteral("Bericht speichern")))
             return;
         if (!cbxImages->isChecked() || st.pictures.isEmpty())
             return;
@@ -467,9 +467,9 @@ void Tfrm_Reports::RunReport(const QString& name, const QString& caption) {
         params[QStringLiteral("pImageReportLogo")] =
             (cbxPDF->isChecked() ? sPath : sDatPath) + QStringLiteral("Logo.bmp");
         params[QStringLiteral("pLogo")] = params[QStringLiteral("pImageReportLogo")];
-        QTextDocument images;
-        FillImagesDocument(images, pictures, GetMandantImageFolder(), params, sClientName);
-        output(images, false, ReportFileName(caption) + QStringLiteral("_Bilder"), QStringLiteral("Speichern Bildanlage"));
+        DocumentReportOutput images;
+        FillImagesDocument(images.document(), pictures, GetMandantImageFolder(), params, sClientName);
+        output(images, ReportFileName(caption) + QStringLiteral("_Bilder"), QStringLiteral("Speichern Bildanlage"));
     } catch (const Exception& e) {
         platform::dialogs().message(QStringLiteral("Fehler bei der Ausführung des Berichtes. \r\nSystemmeldung: ") +
                                         e.message(),

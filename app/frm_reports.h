@@ -45,7 +45,7 @@ private:
 class Tfrm_RaveCustomPreview : public QDialog {
     Q_OBJECT
 public:
-    Tfrm_RaveCustomPreview(QTextDocument* doc, bool landscape, QWidget* parent = nullptr);
+    explicit Tfrm_RaveCustomPreview(ReportOutput* report, QWidget* parent = nullptr);
     ~Tfrm_RaveCustomPreview() override;
     int pageCount() const;
     int currentPage() const;
@@ -60,7 +60,7 @@ public:
 
 private:
     void showState();
-    QTextDocument* m_doc;
+    ReportOutput* m_report;
     QPrinter* m_printer;
 };
 
@@ -93,7 +93,7 @@ protected:
 
 private:
     // Shows the document (screen) or writes it (file); false when the user cancelled.
-    bool output(QTextDocument& doc, bool landscape, const QString& fileCaption, const QString& title);
+    bool output(ReportOutput& report, const QString& fileCaption, const QString& title);
     QList<TBrenvikReport> m_reports;
 };
 

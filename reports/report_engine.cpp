@@ -13,7 +13,9 @@
 #include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPainter>
 #include <QPdfWriter>
+#include <QPrinter>
 #include <QTextDocument>
 #include <QUrl>
 #include <QXmlStreamReader>
@@ -172,39 +174,135 @@ ReportTable BuildReportTable(const ReportLayout& layout, const ReportRows& data)
     return t;
 }
 
-void FillReportDocument(QTextDocument& doc, const ReportLayout& layout, const ReportTable& table,
-                        const QMap<QString, QString>& params, const QString& clientName) {
-    QString html = header(layout.caption, clientName, params);
-    html += QStringLiteral("<table width=\"100%\" cellspacing=\"0\" cellpadding=\"2\" border=\"0\" style=\"font-size:8pt\"><thead><tr>");
-    for (int i = 0; i < table.headers.size(); ++i)
-        html += QStringLiteral("<th align=\"%1\" width=\"%2%\" style=\"border-bottom:1px solid black\">%3</th>")
-                    .arg(layout.columns[i].sum ? QStringLiteral("right") : QStringLiteral("left"))
-                    .arg(layout.columns[i].width)
-                    .arg(esc(table.headers[i]));
-    html += QStringLiteral("</tr></thead>");
-    for (const ReportTableLine& line : table.lines) {
-        if (line.kind == QLatin1Char('G')) {
-            html += QStringLiteral("<tr><td colspan=\"%1\"><b>%2</b></td></tr>").arg(table.headers.size()).arg(esc(line.cells.value(0)));
-            continue;
-        }
-        const bool bold = line.kind != QLatin1Char('R');
-        html += QStringLiteral("<tr>");
-        for (int i = 0; i < line.cells.size(); ++i) {
-            const bool right = layout.columns[i].format == QLatin1String("amount") ||
-                               layout.columns[i].format == QLatin1String("number");
-            html += QStringLiteral("<td align=\"%1\">%2%3%4</td>")
-                        .arg(right ? QStringLiteral("right") : QStringLiteral("left"), bold ? QStringLiteral("<b>") : QString(),
-                             esc(line.cells[i]), bold ? QStringLiteral("</b>") : QString());
-        }
-        html += QStringLiteral("</tr>");
+TableReportOutput::TableReportOutput(ReportLayout layout, ReportTable table, QMap<QString, QString> params,
+                                     QString clientName)
+    : m_layout(std::move(layout)), m_table(std::move(table)), m_params(std::move(params)), m_client(std::move(clientName)) {
+    landscape = m_layout.landscape;
+}
+
+namespace {
+// The geometry of a table page on a device, in device pixels.
+struct TableGeometry {
+    QRectF page;
+    QFont font, bold, title;
+    qreal line = 0, headTop = 0, bodyTop = 0, bodyBottom = 0;
+    int linesPerPage = 1;
+    QList<qreal> x, w;
+};
+
+TableGeometry geometry(QPagedPaintDevice* device, const ReportLayout& layout) {
+    TableGeometry g;
+    g.page = device->pageLayout().paintRectPixels(device->logicalDpiY());
+    g.page.moveTo(0, 0);
+    g.font = QFont(QStringLiteral("Sans Serif"));
+    g.font.setPointSizeF(7.5);
+    g.bold = g.font;
+    g.bold.setBold(true);
+    g.title = g.font;
+    g.title.setPointSizeF(13);
+    g.title.setBold(true);
+    const QFontMetricsF fm(g.font, device);
+    const QFontMetricsF tm(g.title, device);
+    g.line = fm.height() * 1.25;
+    g.headTop = tm.height() + 2.5 * g.line;
+    g.bodyTop = g.headTop + 1.6 * g.line;
+    g.bodyBottom = g.page.height() - 2.2 * g.line;
+    g.linesPerPage = std::max(1, int((g.bodyBottom - g.bodyTop) / g.line));
+    int total = 0;
+    for (const ReportColumn& c : layout.columns)
+        total += std::max(1, c.width);
+    qreal at = 0;
+    for (const ReportColumn& c : layout.columns) {
+        const qreal width = g.page.width() * std::max(1, c.width) / std::max(1, total);
+        g.x << at;
+        g.w << width;
+        at += width;
     }
-    html += QStringLiteral("</table>");
-    // The provision settlement closes with its two amounts.
-    if (params.contains(QStringLiteral("pVorsorgeDiff")))
-        html += QStringLiteral("<p><b>Saldo Zugänge/Abgänge des Vorjahres: %1<br/>Neue Vorsorgesumme: %2</b></p>")
-                    .arg(esc(params.value(QStringLiteral("pVorsorgeDiff"))), esc(params.value(QStringLiteral("pVorsorgeSumNeu"))));
-    html += footer(params);
-    doc.setHtml(html);
+    return g;
+}
+
+bool rightAligned(const ReportColumn& c) {
+    return c.format == QLatin1String("amount") || c.format == QLatin1String("number");
+}
+} // namespace
+
+int TableReportOutput::pageCount(QPagedPaintDevice* device) {
+    const TableGeometry g = geometry(device, m_layout);
+    return std::max<int>(1, int((m_table.lines.size() + g.linesPerPage - 1) / g.linesPerPage));
+}
+
+void TableReportOutput::print(QPagedPaintDevice* device) {
+    SetReportPage(device, landscape);
+    const TableGeometry g = geometry(device, m_layout);
+    const int pages = pageCount(device);
+    int first = 1, last = pages;
+    if (auto* printer = dynamic_cast<QPrinter*>(device); printer && printer->fromPage() > 0) {
+        first = std::max(1, printer->fromPage());
+        last = std::min(pages, printer->toPage() > 0 ? printer->toPage() : pages);
+    }
+    QPainter p(device);
+    const QString stand = QStringLiteral("Stand: ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
+    const QString footnote = m_params.value(QStringLiteral("pFootnoteVersion"));
+    for (int page = first; page <= last; ++page) {
+        if (page > first)
+            device->newPage();
+        p.setFont(g.title);
+        p.drawText(QRectF(0, 0, g.page.width(), g.headTop), Qt::AlignLeft | Qt::AlignTop, m_layout.caption);
+        p.setFont(g.font);
+        p.drawText(QRectF(0, g.headTop - 2 * g.line, g.page.width(), g.line), Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("Mandant: ") + m_client);
+        p.drawText(QRectF(0, g.headTop - 2 * g.line, g.page.width(), g.line), Qt::AlignRight | Qt::AlignVCenter, stand);
+        p.setFont(g.bold);
+        for (int c = 0; c < m_table.headers.size(); ++c)
+            p.drawText(QRectF(g.x[c] + 2, g.headTop, g.w[c] - 4, g.line),
+                       (rightAligned(m_layout.columns[c]) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter,
+                       m_table.headers[c]);
+        p.drawLine(QPointF(0, g.headTop + g.line * 1.2), QPointF(g.page.width(), g.headTop + g.line * 1.2));
+        const qsizetype from = qsizetype(page - 1) * g.linesPerPage;
+        const qsizetype to = std::min<qsizetype>(m_table.lines.size(), from + g.linesPerPage);
+        qreal y = g.bodyTop;
+        for (qsizetype i = from; i < to; ++i, y += g.line) {
+            const ReportTableLine& line = m_table.lines[i];
+            p.setFont(line.kind == QLatin1Char('R') ? g.font : g.bold);
+            if (line.kind == QLatin1Char('G')) {
+                p.drawText(QRectF(2, y, g.page.width() - 4, g.line), Qt::AlignLeft | Qt::AlignVCenter, line.cells.value(0));
+                continue;
+            }
+            if (line.kind != QLatin1Char('R'))
+                p.drawLine(QPointF(0, y), QPointF(g.page.width(), y));
+            const QFontMetricsF fm(p.font(), device);
+            for (int c = 0; c < line.cells.size() && c < g.x.size(); ++c)
+                p.drawText(QRectF(g.x[c] + 2, y, g.w[c] - 4, g.line),
+                           (rightAligned(m_layout.columns[c]) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter,
+                           fm.elidedText(line.cells[c], Qt::ElideRight, g.w[c] - 4));
+        }
+        // The provision settlement closes with its two amounts.
+        if (page == pages && m_params.contains(QStringLiteral("pVorsorgeDiff"))) {
+            p.setFont(g.bold);
+            p.drawText(QRectF(2, std::min(y + g.line, g.bodyBottom - g.line), g.page.width(), g.line),
+                       Qt::AlignLeft | Qt::AlignVCenter,
+                       QStringLiteral("Saldo Zugänge/Abgänge des Vorjahres: %1    Neue Vorsorgesumme: %2")
+                           .arg(m_params.value(QStringLiteral("pVorsorgeDiff")), m_params.value(QStringLiteral("pVorsorgeSumNeu"))));
+        }
+        p.setFont(g.font);
+        const QRectF foot(0, g.page.height() - g.line, g.page.width(), g.line);
+        p.drawText(foot, Qt::AlignLeft | Qt::AlignVCenter, footnote);
+        p.drawText(foot, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Seite %1 von %2").arg(page).arg(pages));
+    }
+}
+
+DocumentReportOutput::DocumentReportOutput() : m_doc(new QTextDocument) {}
+DocumentReportOutput::~DocumentReportOutput() { delete m_doc; }
+
+void DocumentReportOutput::print(QPagedPaintDevice* device) {
+    SetReportPage(device, landscape);
+    m_doc->print(device);
+}
+
+void SetReportPage(QPagedPaintDevice* device, bool landscape) {
+    device->setPageSize(QPageSize(QPageSize::A4));
+    device->setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    device->setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
 }
 
 void FillImagesDocument(QTextDocument& doc, const ReportRows& pictures, const QString& imageFolder,
@@ -305,13 +403,13 @@ void FillBuildingDocument(QTextDocument& doc, const TGebBerichtSQL& sql, const Q
     doc.setHtml(html);
 }
 
-void WriteReportPdf(QTextDocument& doc, bool landscape, const QString& path) {
-    QPdfWriter pdf(path);
-    pdf.setPageSize(QPageSize(QPageSize::A4));
-    pdf.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-    pdf.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
-    pdf.setCreator(QStringLiteral("Brenvik"));
-    doc.print(&pdf);
+void WriteReportPdf(ReportOutput& report, const QString& path) {
+    {
+        QPdfWriter pdf(path);
+        pdf.setCreator(QStringLiteral("Brenvik"));
+        pdf.setResolution(300);
+        report.print(&pdf);
+    }
     if (!QFileInfo(path).exists() || QFileInfo(path).size() == 0)
         throw Exception(QStringLiteral("Die Datei %1 konnte nicht geschrieben werden.").arg(path));
 }

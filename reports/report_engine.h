@@ -57,14 +57,50 @@ struct ReportTable {
 };
 ReportTable BuildReportTable(const ReportLayout& layout, const ReportRows& data);
 
-// The document of a report: title, client, date, the table, the parameters' footnote.
-void FillReportDocument(QTextDocument& doc, const ReportLayout& layout, const ReportTable& table,
-                        const QMap<QString, QString>& params, const QString& clientName);
+class QPagedPaintDevice;
+
+// What preview, printer and PDF print: pages on a paged device (a printer's page range is honoured).
+class ReportOutput {
+public:
+    virtual ~ReportOutput() = default;
+    virtual void print(QPagedPaintDevice* device) = 0;
+    bool landscape = false;
+};
+
+// A table report drawn page by page: heading, column titles and footnote with "Seite n von m" on every page. Its cost
+// grows with the rows alone.
+class TableReportOutput : public ReportOutput {
+public:
+    TableReportOutput(ReportLayout layout, ReportTable table, QMap<QString, QString> params, QString clientName);
+    void print(QPagedPaintDevice* device) override;
+    // The pages the table takes on the device.
+    int pageCount(QPagedPaintDevice* device);
+
+private:
+    ReportLayout m_layout;
+    ReportTable m_table;
+    QMap<QString, QString> m_params;
+    QString m_client;
+};
+
+// A free-form report (building sheet, picture attachment) laid out as a text document.
+class DocumentReportOutput : public ReportOutput {
+public:
+    DocumentReportOutput();
+    ~DocumentReportOutput() override;
+    QTextDocument& document() { return *m_doc; }
+    void print(QPagedPaintDevice* device) override;
+
+private:
+    QTextDocument* m_doc;
+};
 // The picture attachment: account, description and the photo of every row that has one in the folder.
 void FillImagesDocument(QTextDocument& doc, const ReportRows& pictures, const QString& imageFolder,
                         const QMap<QString, QString>& params, const QString& clientName);
 // The building value report from the building report's statements.
 void FillBuildingDocument(QTextDocument& doc, const TGebBerichtSQL& sql, const QMap<QString, QString>& params);
 
-// Writes the document as a PDF file (A4, the layout's orientation). Raises Exception when it cannot be written.
-void WriteReportPdf(QTextDocument& doc, bool landscape, const QString& path);
+// Writes the report as a PDF file (A4, its orientation). Raises Exception when it cannot be written.
+void WriteReportPdf(ReportOutput& report, const QString& path);
+// A4 with the margins every report uses, in the report's orientation.
+void SetReportPage(QPagedPaintDevice* device, bool landscape);

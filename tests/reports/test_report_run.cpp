@@ -11,7 +11,9 @@
 #include <QFile>
 #include <QImage>
 #include <QListWidget>
+#include <QPdfWriter>
 #include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QRadioButton>
 #include <QTextDocument>
 #include <QTreeWidget>
@@ -95,6 +97,37 @@ TEST_F(ReportRunTest, GroupedTableWithSums) {
                         QStringLiteral("S|Summe|||300,25||||330,28|"),
                         QStringLiteral("T|Gesamtsumme|||3.300,75||||3.630,83|"),
                     }));
+}
+
+// A long register is paged: every page has its headings; a printer's page range prints only those pages.
+TEST_F(ReportRunTest, LongTablesArePagedAndRangesHonoured) {
+    ReportLayout layout = *LoadReportProject(ReportProjectPath()).find(QStringLiteral("Anlageverzeichnis"));
+    ReportTable table;
+    for (const ReportColumn& c : layout.columns)
+        table.headers << c.header;
+    for (int i = 0; i < 500; ++i)
+        table.lines << ReportTableLine{QLatin1Char('R'), {QString::number(i), QStringLiteral("Anlage"), {}, QStringLiteral("1,00"),
+                                                          QStringLiteral("1,00")}};
+    TableReportOutput report(layout, table, {{QStringLiteral("pFootnoteVersion"), QStringLiteral("Fußnote")}},
+                             QStringLiteral("Muster"));
+    const QString file = path(QStringLiteral("lang.pdf"));
+    WriteReportPdf(report, file);
+    QPdfWriter probe(path(QStringLiteral("probe.pdf")));
+    probe.setResolution(300);
+    SetReportPage(&probe, report.landscape);
+    const int pages = report.pageCount(&probe);
+    EXPECT_GT(pages, 3);
+    auto pagesIn = [](const QString& f) {
+        QFile pdf(f);
+        return pdf.open(QIODevice::ReadOnly) ? int(pdf.readAll().count("/Type /Page\n")) : -1;
+    };
+    EXPECT_EQ(pagesIn(file), pages);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path(QStringLiteral("range.pdf")));
+    printer.setFromTo(2, 3);
+    report.print(&printer);
+    EXPECT_EQ(pagesIn(path(QStringLiteral("range.pdf"))), 2);
 }
 
 TEST_F(ReportRunTest, PdfRunWithAndWithoutPictureAttachment) {
