@@ -241,6 +241,7 @@ void TableReportOutput::print(QPagedPaintDevice* device) {
         last = std::min(pages, printer->toPage() > 0 ? printer->toPage() : pages);
     }
     QPainter p(device);
+    const QFontMetricsF plainMetrics(g.font, device), boldMetrics(g.bold, device);
     const QString stand = QStringLiteral("Stand: ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
     const QString footnote = m_params.value(QStringLiteral("pFootnoteVersion"));
     for (int page = first; page <= last; ++page) {
@@ -270,11 +271,22 @@ void TableReportOutput::print(QPagedPaintDevice* device) {
             }
             if (line.kind != QLatin1Char('R'))
                 p.drawLine(QPointF(0, y), QPointF(g.page.width(), y));
-            const QFontMetricsF fm(p.font(), device);
-            for (int c = 0; c < line.cells.size() && c < g.x.size(); ++c)
-                p.drawText(QRectF(g.x[c] + 2, y, g.w[c] - 4, g.line),
-                           (rightAligned(m_layout.columns[c]) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter,
-                           fm.elidedText(line.cells[c], Qt::ElideRight, g.w[c] - 4));
+            const QFontMetricsF& fm = line.kind == QLatin1Char('R') ? plainMetrics : boldMetrics;
+            const qreal baseline = y + (g.line + fm.ascent() - fm.descent()) / 2;
+            for (int c = 0; c < line.cells.size() && c < g.x.size(); ++c) {
+                const QString& text = line.cells[c];
+                if (text.isEmpty())
+                    continue;
+                const qreal room = g.w[c] - 4;
+                qreal width = fm.horizontalAdvance(text);
+                QString shown = text;
+                if (width > room) {
+                    shown = fm.elidedText(text, Qt::ElideRight, room);
+                    width = fm.horizontalAdvance(shown);
+                }
+                const qreal x = rightAligned(m_layout.columns[c]) ? g.x[c] + 2 + room - width : g.x[c] + 2;
+                p.drawText(QPointF(x, baseline), shown);
+            }
         }
         // The provision settlement closes with its two amounts.
         if (page == pages && m_params.contains(QStringLiteral("pVorsorgeDiff"))) {
