@@ -6,6 +6,7 @@
 #include "app/frm_editaddress.h"
 #include "app/frm_editmeasures.h"
 #include "app/frm_gebobjekt.h"
+#include "app/frm_reports.h"
 #include "app/frm_select_branch.h"
 #include "app/frm_settings.h"
 #include "app/frm_verswerte.h"
@@ -454,6 +455,16 @@ TEST_F(WindowTest, TreeClicksTakeAndGiveBackLocksAndThePopupFollows) {
     }
     EXPECT_EQ(shownFor, QStringLiteral("Alpha (1)/1"));
     EXPECT_FALSE(vat); // Alpha is not entitled to deduct input tax
+    shownFor.clear();
+    {
+        ScopedRunner runner([&](QDialog& d) {
+            auto& reports = dynamic_cast<Tfrm_Reports&>(d);
+            shownFor = reports.sClientName + QLatin1Char('/') + QString::number(reports.iClientID);
+            return int(QDialog::Rejected);
+        });
+        w->findChild<QAction*>(QStringLiteral("mnuBerichtsmanagement"))->trigger();
+    }
+    EXPECT_EQ(shownFor, QStringLiteral("Alpha (1)/1"));
 }
 
 TEST_F(WindowTest, NewClientWithAddressAndKeyFiguresThenDeleted) {
