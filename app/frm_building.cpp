@@ -322,13 +322,7 @@ void TFrmBuilding::buildUi() {
     g->addWidget(txtZeitwert, r, 2);
     g->addWidget(lblCurZeitwert, r++, 3);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    btnOK = UiButton(QStringLiteral("OK"), "btnOK");
-    btnCancel = UiButton(QStringLiteral("Abbrechen"), "btnCancel");
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    g->addLayout(buttons, r++, 0, 1, 4);
+    g->addLayout(UiOkCancelRow(btnOK, btnCancel), r++, 0, 1, 4);
 
     auto* scroll = new QScrollArea;
     scroll->setWidgetResizable(true);

@@ -19,13 +19,7 @@ TFrmGebChoice::TFrmGebChoice(QWidget* parent) : QDialog(parent) {
     lbGeb = new QListWidget;
     lbGeb->setObjectName(QStringLiteral("lbGeb"));
     top->addWidget(lbGeb, 1);
-    auto* row = new QHBoxLayout;
-    row->addStretch(1);
-    btnOK = UiButton(QStringLiteral("OK"), "btnOK");
-    btnCancel = UiButton(QStringLiteral("Abbrechen"), "btnCancel");
-    row->addWidget(btnOK);
-    row->addWidget(btnCancel);
-    top->addLayout(row);
+    top->addLayout(UiOkCancelRow(btnOK, btnCancel));
     connect(btnOK, &QPushButton::clicked, this, &TFrmGebChoice::btnOKClick);
     connect(lbGeb, &QListWidget::itemDoubleClicked, this, &TFrmGebChoice::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -59,13 +59,9 @@ int wholeAtOk(QLineEdit* e) {
 }
 
 QHBoxLayout* okCancel(QDialog* d, const std::function<void()>& ok) {
-    auto* row = new QHBoxLayout;
-    row->addStretch(1);
-    auto* btnOK = UiButton(QStringLiteral("OK"), "btnOK");
-    auto* btnCancel = UiButton(QStringLiteral("Abbrechen"), "btnCancel");
+    QPushButton *btnOK, *btnCancel;
+    QHBoxLayout* row = UiOkCancelRow(btnOK, btnCancel);
     btnOK->setDefault(true);
-    row->addWidget(btnOK);
-    row->addWidget(btnCancel);
     QObject::connect(btnOK, &QPushButton::clicked, d, ok);
     QObject::connect(btnCancel, &QPushButton::clicked, d, &QDialog::reject);
     return row;

@@ -136,13 +136,7 @@ TFrameBuilding::TFrameBuilding(QWidget* parent) : QDialog(parent) {
     al->addLayout(ab);
     PageControl->addTab(att, QStringLiteral("Dateianlagen"));
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    btnOK = UiButton(QStringLiteral("OK"), "btnOK");
-    btnCancel = UiButton(QStringLiteral("Abbrechen"), "btnCancel");
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    top->addLayout(buttons);
+    top->addLayout(UiOkCancelRow(btnOK, btnCancel));
 
     connect(btnNew, &QPushButton::clicked, this, &TFrameBuilding::btnNewClick);
     connect(btnEdit, &QPushButton::clicked, this, &TFrameBuilding::btnEditClick);

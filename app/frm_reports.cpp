@@ -97,14 +97,8 @@ Tfrm_RaveCustomSetup::Tfrm_RaveCustomSetup(int pageCount, QWidget* parent) : QDi
     rl->addRow(QStringLiteral("bis"), edTo);
     top->addWidget(grpRange);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    btnOK = UiButton(QStringLiteral("OK"), "btnOK");
+    top->addLayout(UiOkCancelRow(btnOK, btnCancel, QStringLiteral("Abbruch")));
     btnOK->setDefault(true);
-    btnCancel = UiButton(QStringLiteral("Abbruch"), "btnCancel");
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    top->addLayout(buttons);
 
     const bool fromPreview = pageCount > 0;
     grpDest->setVisible(!fromPreview);

@@ -95,3 +95,13 @@ std::optional<double> ReadNumber(const QString& text) {
         return v;
     return std::nullopt;
 }
+
+QHBoxLayout* UiOkCancelRow(QPushButton*& ok, QPushButton*& cancel, const QString& cancelCaption) {
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    ok = UiButton(QStringLiteral("OK"), "btnOK");
+    cancel = UiButton(cancelCaption, "btnCancel");
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return row;
+}

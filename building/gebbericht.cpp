@@ -3,7 +3,7 @@
 #include "building/gebdata.h"
 #include "db/dbaccess.h"
 
-QList<QVariantList> RunGebReportSql(const GebReportSql& s) {
+QList<QVariantList> RunGebReportSql(const GebReportSql& s, QStringList* columns) {
     QList<QVariantList> rows;
     if (s.isEmpty())
         return rows;
@@ -14,6 +14,9 @@ QList<QVariantList> RunGebReportSql(const GebReportSql& s) {
         ++i;
     }
     q->execute(BrvActiveTrans());
+    if (columns)
+        for (int c = 0; c < q->columnCount(); ++c)
+            *columns << q->columnName(c).toUpper();
     while (q->fetch()) {
         QVariantList row;
         for (int c = 0; c < q->columnCount(); ++c)

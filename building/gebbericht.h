@@ -17,8 +17,9 @@ struct GebReportSql {
     bool isEmpty() const { return sql.isEmpty(); }
 };
 
-// Runs a statement on the shared connection; the rows with their column values.
-QList<QVariantList> RunGebReportSql(const GebReportSql& s);
+// Runs a statement on the shared connection; the rows with their column values, and the column names (upper
+// case) when asked for.
+QList<QVariantList> RunGebReportSql(const GebReportSql& s, QStringList* columns = nullptr);
 
 class TGebBerichtSQL {
 public:

@@ -69,21 +69,11 @@ QString ReportProjectPath() {
 }
 
 ReportRows FetchReportRows(const ReportSql& s) {
+    GebReportSql statement{s.sql, {}};
+    for (int p : s.params)
+        statement.params << p;
     ReportRows out;
-    if (s.isEmpty())
-        return out;
-    fb::Query q(BrvRequireDb(), s.sql);
-    for (int i = 0; i < s.params.size(); ++i)
-        q->bindInt(i, s.params[i]);
-    q->execute(BrvActiveTrans());
-    for (int c = 0; c < q->columnCount(); ++c)
-        out.columns << q->columnName(c).toUpper();
-    while (q->fetch()) {
-        QVariantList row;
-        for (int c = 0; c < q->columnCount(); ++c)
-            row << q->value(c);
-        out.rows << row;
-    }
+    out.rows = RunGebReportSql(statement, &out.columns);
     return out;
 }
 
@@ -342,23 +332,7 @@ void FillImagesDocument(QTextDocument& doc, const ReportRows& pictures, const QS
 namespace {
 ReportRows fetchGeb(const GebReportSql& s) {
     ReportRows out;
-    if (s.isEmpty())
-        return out;
-    fb::Query q(BrvRequireDb(), s.sql);
-    int i = 0;
-    for (const auto& p : s.params) {
-        std::visit([&](const auto& v) { bindOne(*q, i, v); }, p);
-        ++i;
-    }
-    q->execute(BrvActiveTrans());
-    for (int c = 0; c < q->columnCount(); ++c)
-        out.columns << q->columnName(c).toUpper();
-    while (q->fetch()) {
-        QVariantList row;
-        for (int c = 0; c < q->columnCount(); ++c)
-            row << q->value(c);
-        out.rows << row;
-    }
+    out.rows = RunGebReportSql(s, &out.columns);
     return out;
 }
 
