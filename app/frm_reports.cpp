@@ -18,6 +18,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPageSetupDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -49,7 +50,17 @@ Tfrm_RaveCustomSetup::Tfrm_RaveCustomSetup(int pageCount, QWidget* parent) : QDi
     lblPrinter = new QLabel(m_hasPrinter ? printer.printerName() : QStringLiteral("No printers installed!"));
     lblPrinter->setObjectName(QStringLiteral("lblPrinter"));
     pl->addWidget(lblPrinter, 1);
+    btnProperties = UiButton(QStringLiteral("Eigenschaften"), "btnProperties");
+    btnProperties->setEnabled(m_hasPrinter);
+    pl->addWidget(btnProperties);
     top->addWidget(grpPrinter);
+    // The printer's own settings; the name is shown again afterwards.
+    connect(btnProperties, &QPushButton::clicked, this, [this] {
+        QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
+        QPageSetupDialog d(&printer, this);
+        platform::execModal(d);
+        lblPrinter->setText(printer.printerName());
+    });
 
     const QRegularExpression digits(QStringLiteral("\\d*"));
     auto* grpOptions = new QGroupBox(QStringLiteral("Optionen"));

@@ -33,7 +33,7 @@ public:
     QLineEdit *edCopies, *edSelection, *edFrom, *edTo;
     QCheckBox *cbxCollate, *cbxDuplex;
     QRadioButton *rbPrinter, *rbPreview, *rbAll, *rbSelection, *rbPages;
-    QPushButton *btnOK, *btnCancel;
+    QPushButton *btnOK, *btnCancel, *btnProperties;
 
 private:
     void destinationChanged();

@@ -10,10 +10,13 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QListWidget>
 #include <QPdfWriter>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QPrinterInfo>
+#include <QTest>
 #include <QRadioButton>
 #include <QTextDocument>
 #include <QTreeWidget>
@@ -128,6 +131,42 @@ TEST_F(ReportRunTest, LongTablesArePagedAndRangesHonoured) {
     printer.setFromTo(2, 3);
     report.print(&printer);
     EXPECT_EQ(pagesIn(path(QStringLiteral("range.pdf"))), 2);
+}
+
+TEST_F(ReportRunTest, OutputOptionsFollowThePrinterAndThePageRange) {
+    {
+        Tfrm_RaveCustomSetup before;
+        if (QPrinterInfo::defaultPrinter().isNull()) {
+            EXPECT_EQ(before.lblPrinter->text(), QStringLiteral("No printers installed!"));
+            EXPECT_FALSE(before.rbPrinter->isEnabled());
+            EXPECT_TRUE(before.rbPreview->isChecked());
+            EXPECT_FALSE(before.edCopies->isEnabled());
+            EXPECT_FALSE(before.btnProperties->isEnabled());
+            EXPECT_FALSE(before.toPrinter());
+        }
+        EXPECT_EQ(before.windowTitle(), QStringLiteral("Ausgabeoptionen"));
+    }
+    Tfrm_RaveCustomSetup fromPreview(5);
+    EXPECT_EQ(fromPreview.edTo->text(), QStringLiteral("5"));
+    EXPECT_EQ(fromPreview.edSelection->text(), QStringLiteral("1-5"));
+    EXPECT_EQ(fromPreview.firstPage(), 1);
+    EXPECT_EQ(fromPreview.lastPage(), 9999);
+    fromPreview.rbPages->setChecked(true);
+    EXPECT_FALSE(fromPreview.edFrom->isHidden());
+    EXPECT_TRUE(fromPreview.edSelection->isHidden());
+    fromPreview.edFrom->setText(QStringLiteral("2"));
+    fromPreview.edTo->setText(QStringLiteral("3"));
+    EXPECT_EQ(fromPreview.firstPage(), 2);
+    EXPECT_EQ(fromPreview.lastPage(), 3);
+    fromPreview.rbSelection->setChecked(true);
+    fromPreview.edSelection->setText(QStringLiteral("4-"));
+    EXPECT_EQ(fromPreview.firstPage(), 4);
+    EXPECT_EQ(fromPreview.lastPage(), 9999);
+    // The number fields take digits only.
+    fromPreview.rbPages->setChecked(true);
+    fromPreview.edFrom->setText(QString());
+    QTest::keyClicks(fromPreview.edFrom, QStringLiteral("2a"));
+    EXPECT_EQ(fromPreview.edFrom->text(), QStringLiteral("2"));
 }
 
 TEST_F(ReportRunTest, PdfRunWithAndWithoutPictureAttachment) {
