@@ -1,6 +1,7 @@
 #include "app/frm_brenvik.h"
 
 #include "app/brenvik_ini.h"
+#include "app/frm_datenmigration.h"
 #include "app/frm_editaddress.h"
 #include "app/frm_gebobjekt.h"
 #include "app/frm_reports.h"
@@ -544,7 +545,17 @@ void TfrmBrenvik::buildMenu() {
 
     QMenu* tools = mb->addMenu(QStringLiteral("Tools"));
     tools->setObjectName(QStringLiteral("mnuTools"));
-    add(tools, "mnuDatenmigration", QStringLiteral("Daten&migration"), false)->setVisible(false);
+    QAction* migration = add(tools, "mnuDatenmigration", QStringLiteral("Daten&migration"), true);
+    migration->setVisible(false); // kept for the one-time takeover of a predecessor's data
+    connect(migration, &QAction::triggered, this, [this] {
+        Tfrm_Datenmigration d(this);
+        d.sAppPath = platform::appFolder();
+        platform::execModal(d);
+        try {
+            LoadClientTree();
+        } catch (...) {
+        }
+    });
     connect(add(tools, "mnuIndexaktualisierung", QStringLiteral("&Indexaktualisierung"), true), &QAction::triggered, this,
             [this] {
                 Tfrm_Indexaktualisierung d(this);

@@ -1,0 +1,193 @@
+#include "migration/migration.h"
+
+#include "db/brenvik_types.h"
+#include "db/convert.h"
+#include "db/dbaccess.h"
+#include "db/mandanten.h"
+#include "db/versicherungswerte.h"
+#include "platform/paths.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+
+namespace {
+
+// A yes/no column of the legacy file: mdb-export writes 1 and 0 (some versions also true/false).
+QString flag(const QString& v) {
+    const QString t = v.trimmed().toLower();
+    return t == QLatin1String("1") || t == QLatin1String("true") || t == QLatin1String("-1") ? QStringLiteral("1")
+                                                                                              : QStringLiteral("0");
+}
+
+double number(const QString& v) {
+    if (v.trimmed().isEmpty())
+        return 0;
+    bool ok = false;
+    const double d = v.trimmed().toDouble(&ok); // mdb-export writes numbers in the C form
+    if (!ok)
+        throw Exception(QStringLiteral("\"%1\" ist keine gültige Zahl.").arg(v));
+    return d;
+}
+
+int whole(const QString& v) { return int(number(v)); }
+
+TDateTime dateTime(const QString& v) {
+    if (v.trimmed().isEmpty())
+        return 0;
+    const QDateTime dt = QDateTime::fromString(v.trimmed(), QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    if (dt.isValid())
+        return DateTimeToTDateTime(dt);
+    return TextToDate(v.trimmed());
+}
+
+struct Section {
+    const char* table;
+    const char* success;
+    const char* failure;
+};
+
+} // namespace
+
+QString MigrationStartRefusal() {
+    try {
+        if (GetMaxMandantNr() != 0)
+            return QStringLiteral("Ein Start der Migration ist nicht mehr möglich.\rEs sind bereits Datensätze in die "
+                                  "Datenbank geschrieben worden!");
+        return {};
+    } catch (const Exception& e) {
+        return QStringLiteral("Datenbankfehler: Ein Start der Migration ist nicht möglich.\rSystemmeldung: ") + e.message();
+    }
+}
+
+bool RunMigration(LegacySource& source, const QString& appFolder, const MigrationCallbacks& cb) {
+    const QString programFolder = platform::withTrailingSeparator(appFolder);
+    const Section sections[] = {
+        {"MANDANTEN", "Mandantenstammdaten erfolgreich migriert. ", "Fehler bei der Migration der Mandantenstammdaten. "},
+        {"ADRESSEN", "Adressen zu Mandantenstammdaten erfolgreich migriert. ", "Fehler bei der Migration der Adressdaten. "},
+        {"VORRAETE", "Kennzahlen zu Mandantenstammdaten erfolgreich migriert. ",
+         "Fehler bei der Migration der Kennzahlen zu Mandanten. "},
+        {"TEC_DATENIMPORT", "Versicherungswerte erfolgreich migriert. ", "Fehler bei der Migration der Versicherungswerte. "}};
+    for (int s = 0; s < 4; ++s) {
+        int count = 0;
+        try {
+            const LegacyTable t = source.table(QString::fromLatin1(sections[s].table));
+            const int total = int(t.rows.size());
+            for (int r = 0; r < total; ++r) {
+                const TDateTime now = BrvNow();
+                if (s == 0) {
+                    TBrenvikMandant m;
+                    m.mandant_nr = whole(t.value(r, QStringLiteral("MANDANT-LFD")));
+                    m.firma = t.value(r, QStringLiteral("MANDANT-FIRMA"));
+                    m.sicherungspfad = programFolder + t.value(r, QStringLiteral("MANDANT_DIR"));
+                    m.mandant_sb_datum = EncodeDate(1900, 1, 1);
+                    if (SaveMandant(m, true) == 0)
+                        throw Exception(QStringLiteral("Der Mandant %1 konnte nicht gespeichert werden.").arg(m.mandant_nr));
+                } else if (s == 1) {
+                    TBrenvikAdresse a;
+                    a.mandant_nr = whole(t.value(r, QStringLiteral("MANDANT_LFD")));
+                    a.adress_nr = whole(t.value(r, QStringLiteral("ADRESS_NR"))) + 1; // the legacy numbering starts at 0
+                    a.adressbezeichnung =
+                        t.value(r, QStringLiteral("NAME_1")) + QStringLiteral(", ") + t.value(r, QStringLiteral("NAME_2"));
+                    a.strasse = t.value(r, QStringLiteral("STRASSE"));
+                    a.zusatz = t.value(r, QStringLiteral("ADRESSZUSATZ"));
+                    a.plz = t.value(r, QStringLiteral("PLZ_ADR"));
+                    a.ort = t.value(r, QStringLiteral("ORT"));
+                    a.postfach = t.value(r, QStringLiteral("POSTFACH"));
+                    a.postfach_plz = t.value(r, QStringLiteral("PLZ_PST"));
+                    a.telefon1 = t.value(r, QStringLiteral("TELEFON"));
+                    a.fax = t.value(r, QStringLiteral("FAX"));
+                    a.email1 = t.value(r, QStringLiteral("EMAIL"));
+                    a.standorttyp_nr = qint16(whole(t.value(r, QStringLiteral("STANDORTTYP"))));
+                    SaveAdresse(a);
+                    const TDateTime inserted = dateTime(t.value(r, QStringLiteral("INSERT_TS")));
+                    if (inserted != 0) {
+                        BrvExec(QStringLiteral("UPDATE ADRESSEN SET INSERT_TS = ?, UPDATE_TS = ? WHERE MANDANT_NR = ? AND ADRESS_NR = ?"),
+                                SqlTs{inserted}, SqlTs{now}, a.mandant_nr, a.adress_nr);
+                        BrvCommit();
+                    }
+                } else if (s == 2) {
+                    TBrenvikKennzahlenHist k;
+                    k.mandant_nr = whole(t.value(r, QStringLiteral("VORRÄTE-LFD")));
+                    k.bilanzjahr = qint16(whole(t.value(r, QStringLiteral("VORRÄTE-JAHR"))));
+                    k.fertige_erz_bilanz = number(t.value(r, QStringLiteral("VORRÄTE-FERTIGE-B")));
+                    k.unfertige_erz_bilanz = number(t.value(r, QStringLiteral("VORRÄTE-UNFERTIG-B")));
+                    k.lager_bstoffe_bilanz = number(t.value(r, QStringLiteral("VORRÄTE-LAGER-B")));
+                    k.fertige_erz_max = number(t.value(r, QStringLiteral("VORRÄTE-FERTIG-M")));
+                    k.unfertige_erz_max = number(t.value(r, QStringLiteral("VORRÄTE-UNFERTIG-M")));
+                    k.lager_bstoffe_max = number(t.value(r, QStringLiteral("VORRÄTE-LAGER-M")));
+                    SaveKennzahlenHist(k);
+                } else {
+                    TBrenvikVersWerte v;
+                    v.mandant_nr = whole(t.value(r, QStringLiteral("MANDANT_LFD")));
+                    v.anlage_nr = whole(t.value(r, QStringLiteral("ANLAGE_NR")));
+                    v.anlage_sub_nr = whole(t.value(r, QStringLiteral("SUB_NR")));
+                    v.konto_nr = QString::number(whole(t.value(r, QStringLiteral("KONTO_NR"))));
+                    v.anlagebezeichnung = t.value(r, QStringLiteral("ANLAGEBEZEICHNUNG"));
+                    v.anschaffungsdatum = dateTime(t.value(r, QStringLiteral("DATUM_ANSCHAFFUNG")));
+                    v.ahk = number(t.value(r, QStringLiteral("AHK")));
+                    v.listenpreis = number(t.value(r, QStringLiteral("LISTENPREIS")));
+                    v.versicherungswert = number(t.value(r, QStringLiteral("VERS_WERT")));
+                    v.gemeiner_wert = number(t.value(r, QStringLiteral("GEMEINER_WERT")));
+                    v.zeitwert = number(t.value(r, QStringLiteral("ZEITWERT")));
+                    v.nutzungsdauer = whole(t.value(r, QStringLiteral("NUTZUNGSDAUER")));
+                    v.elektronik_vers = flag(t.value(r, QStringLiteral("ELEKTRONIK_VERS")));
+                    v.maschinen_vers = flag(t.value(r, QStringLiteral("MASCHINEN_VERS")));
+                    v.lagerung_aussen = flag(t.value(r, QStringLiteral("LAGERUNG_AUSSEN")));
+                    v.kategorie_nr = whole(t.value(r, QStringLiteral("KATEGORIE_ID")));
+                    v.kategorie_nr_umbasiert = whole(t.value(r, QStringLiteral("ALT_KATEGORIE_ID")));
+                    const QString address = t.value(r, QStringLiteral("ADRESS_NR")).trimmed();
+                    v.adress_nr = address.isEmpty() ? 0 : whole(address) + 1;
+                    v.geloescht = flag(t.value(r, QStringLiteral("GELOESCHT")));
+                    v.bearbeitung = flag(t.value(r, QStringLiteral("BEARBEITUNG")));
+                    // Older files have no building column.
+                    v.gebaeude = t.has(QStringLiteral("GEBÄUDE")) ? flag(t.value(r, QStringLiteral("GEBÄUDE")))
+                                                                   : QStringLiteral("0");
+                    v.software = v.leasing = v.gemietet = v.update_check = v.feste_taxe = QStringLiteral("0");
+                    v.abgangsjahr = whole(t.value(r, QStringLiteral("ABGANG_JAHR")));
+                    v.gruppe = t.value(r, QStringLiteral("GRUPPE"));
+                    v.notiztext = t.value(r, QStringLiteral("NOTIZTEXT"));
+                    v.quelle = t.value(r, QStringLiteral("QUELLE"));
+                    SaveVersWert(v);
+                    const TDateTime inserted = dateTime(t.value(r, QStringLiteral("INSERT_TS")));
+                    if (inserted != 0) {
+                        BrvExec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET INSERT_TS = ? WHERE MANDANT_NR = ? AND "
+                                               "ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"),
+                                SqlTs{inserted}, v.mandant_nr, v.anlage_nr, v.anlage_sub_nr);
+                        BrvCommit();
+                    }
+                }
+                ++count;
+                if (cb.progress)
+                    cb.progress(count, total);
+            }
+            if (cb.log)
+                cb.log(QString::fromUtf8(sections[s].success) + QString::number(count) + QStringLiteral(" Datensaetze"));
+        } catch (const Exception& e) {
+            try {
+                BrvCommit();
+            } catch (...) {
+            }
+            if (cb.log)
+                cb.log(QString::fromUtf8(sections[s].failure) + QStringLiteral("\r\nSystemmeldung: ") + e.message());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CopyLegacyFolder(const QString& legacyFile, const QString& appFolder) {
+    const QDir source = QFileInfo(legacyFile).absoluteDir();
+    const QDir target(appFolder);
+    bool ok = true;
+    QDirIterator it(source.absolutePath(), QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        const QString dest = target.filePath(source.relativeFilePath(file));
+        if (QFileInfo::exists(dest))
+            continue; // the program's own files are never replaced
+        if (!QDir().mkpath(QFileInfo(dest).absolutePath()) || !QFile::copy(file, dest))
+            ok = false;
+    }
+    return ok;
+}

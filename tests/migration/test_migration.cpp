@@ -1,0 +1,157 @@
+#include "app/frm_datenmigration.h"
+#include "db/convert.h"
+#include "db/mandanten.h"
+#include "db/versicherungswerte.h"
+#include "migration/migration.h"
+#include "support/fixtures.h"
+#include "support/widgets.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMap>
+#include <QTextEdit>
+
+namespace {
+
+// The legacy tables as mdb-export writes them.
+class MemorySource : public LegacySource {
+public:
+    QMap<QString, QByteArray> csv;
+    LegacyTable table(const QString& name) override {
+        if (!csv.contains(name))
+            throw Exception(QStringLiteral("Die Tabelle %1 ist nicht vorhanden.").arg(name));
+        return ParseMdbExport(csv[name]);
+    }
+};
+
+class MigrationTest : public SchemaDbTest {
+protected:
+    void SetUp() override {
+        SchemaDbTest::SetUp();
+        exec(QStringLiteral("DELETE FROM MANDANTEN"));
+    }
+    MemorySource legacy() {
+        MemorySource s;
+        s.csv[QStringLiteral("MANDANTEN")] = "MANDANT-LFD,MANDANT-FIRMA,MANDANT_DIR\n"
+                                             "7,\"Meier \"\"Söhne\"\", KG\",\"kunden/meier\"\n"
+                                             "9,\"Schulz\",\"\"\n";
+        s.csv[QStringLiteral("ADRESSEN")] =
+            "MANDANT_LFD,ADRESS_NR,INSERT_TS,NAME_1,NAME_2,STRASSE,ADRESSZUSATZ,PLZ_ADR,ORT,POSTFACH,PLZ_PST,TELEFON,FAX,"
+            "EMAIL,STANDORTTYP\n"
+            "7,0,\"03.02.2001 10:11:12\",\"Werk Nord\",\"\",\"Ring 5\",\"\",\"12345\",\"Neustadt\",\"\",\"\",\"0123\",\"\",\"\",2\n";
+        s.csv[QStringLiteral("VORRAETE")] = QByteArray(
+            "VORRÄTE-LFD,VORRÄTE-JAHR,VORRÄTE-FERTIGE-B,VORRÄTE-UNFERTIG-B,VORRÄTE-LAGER-B,VORRÄTE-FERTIG-M,"
+            "VORRÄTE-UNFERTIG-M,VORRÄTE-LAGER-M\n"
+            "7,2001,1000.5,200,300,4000,500,600\n");
+        s.csv[QStringLiteral("TEC_DATENIMPORT")] =
+            "MANDANT_LFD,ANLAGE_NR,SUB_NR,INSERT_TS,KONTO_NR,ANLAGEBEZEICHNUNG,DATUM_ANSCHAFFUNG,AHK,LISTENPREIS,VERS_WERT,"
+            "GEMEINER_WERT,ZEITWERT,NUTZUNGSDAUER,ELEKTRONIK_VERS,MASCHINEN_VERS,LAGERUNG_AUSSEN,KATEGORIE_ID,"
+            "ALT_KATEGORIE_ID,ADRESS_NR,GELOESCHT,BEARBEITUNG,ABGANG_JAHR,GRUPPE,NOTIZTEXT,QUELLE\n"
+            "7,1,0,\"01.01.2002 00:00:00\",420,\"Drehbank\",\"15.03.1999 00:00:00\",1234.5,1300,1500,0,800,10,1,0,0,443,0,"
+            "0,0,1,0,\"A\",\"Notiz\nzweite Zeile\",\"IMPORT\"\n"
+            "7,2,0,,421,\"Fräse\",\"01.06.2000 00:00:00\",99,0,0,0,0,0,0,1,0,443,0,,0,0,0,\"\",\"\",\"MANUELL\"\n";
+        return s;
+    }
+    QStringList logLines;
+    MigrationCallbacks callbacks() {
+        MigrationCallbacks cb;
+        cb.log = [this](const QString& l) { logLines << l; };
+        return cb;
+    }
+};
+
+TEST_F(MigrationTest, ExportTextIsReadWithQuotesCommasAndLineBreaks) {
+    const LegacyTable t = ParseMdbExport("A,B,GEBÄUDE\r\n1,\"x, \"\"y\"\"\",\"a\nb\"\r\n2,,\r\n");
+    EXPECT_EQ(t.columns, (QStringList{"A", "B", "GEBÄUDE"}));
+    ASSERT_EQ(t.rows.size(), 2);
+    EXPECT_EQ(t.rows[0][1], QStringLiteral("x, \"y\""));
+    EXPECT_EQ(t.rows[0][2], QStringLiteral("a\nb"));
+    EXPECT_EQ(t.rows[1], (QStringList{"2", "", ""}));
+    EXPECT_THROW(t.value(0, QStringLiteral("FEHLT")), Exception);
+}
+
+TEST_F(MigrationTest, TheFourSectionsMapTheLegacyRows) {
+    MemorySource s = legacy();
+    ASSERT_TRUE(MigrationStartRefusal().isEmpty());
+    ASSERT_TRUE(RunMigration(s, path(QStringLiteral("programm")), callbacks())) << logLines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(logLines, (QStringList{"Mandantenstammdaten erfolgreich migriert. 2 Datensaetze",
+                                     "Adressen zu Mandantenstammdaten erfolgreich migriert. 1 Datensaetze",
+                                     "Kennzahlen zu Mandantenstammdaten erfolgreich migriert. 1 Datensaetze",
+                                     "Versicherungswerte erfolgreich migriert. 2 Datensaetze"}));
+    TBrenvikMandant m;
+    GetMandant(7, m);
+    EXPECT_EQ(m.firma, QStringLiteral("Meier \"Söhne\", KG"));
+    EXPECT_EQ(m.sicherungspfad, path(QStringLiteral("programm")) + QStringLiteral("/kunden/meier"));
+    TBrenvikAdresse a;
+    GetAdresse(7, 1, a); // legacy address 0 becomes 1
+    EXPECT_EQ(a.adressbezeichnung, QStringLiteral("Werk Nord, "));
+    EXPECT_EQ(a.standorttyp_nr, 2);
+    TBrenvikKennzahlenHist k;
+    GetKennzahlenHist(7, 2001, k);
+    EXPECT_EQ(k.fertige_erz_bilanz, 1000.5);
+    EXPECT_EQ(k.lager_bstoffe_max, 600);
+    TBrenvikVersWerte v;
+    GetVersWert(7, 1, 0, v);
+    EXPECT_EQ(v.konto_nr, QStringLiteral("420"));
+    EXPECT_EQ(v.anschaffungsdatum, EncodeDate(1999, 3, 15));
+    EXPECT_EQ(v.anschaffungsjahr, 1999);
+    EXPECT_EQ(v.ahk, 1234.5);
+    EXPECT_EQ(v.elektronik_vers, QStringLiteral("1"));
+    EXPECT_EQ(v.bearbeitung, QStringLiteral("1"));
+    EXPECT_EQ(v.adress_nr, 1); // legacy address 0
+    EXPECT_EQ(v.gebaeude, QStringLiteral("0")); // the older file has no building column
+    EXPECT_EQ(v.notiztext, QStringLiteral("Notiz\nzweite Zeile"));
+    EXPECT_EQ(YearOf(v.insert_ts), 2002);
+    GetVersWert(7, 2, 0, v);
+    EXPECT_EQ(v.adress_nr, 0); // no address
+    EXPECT_EQ(v.quelle, QStringLiteral("MANUELL"));
+    EXPECT_FALSE(MigrationStartRefusal().isEmpty()); // a second run is refused
+}
+
+TEST_F(MigrationTest, AFailingSectionStopsWithItsErrorLineAndKeepsWhatWasWritten) {
+    MemorySource s = legacy();
+    s.csv.remove(QStringLiteral("VORRAETE"));
+    EXPECT_FALSE(RunMigration(s, path(QStringLiteral("programm")), callbacks()));
+    ASSERT_EQ(logLines.size(), 3);
+    EXPECT_EQ(logLines[2], QStringLiteral("Fehler bei der Migration der Kennzahlen zu Mandanten. \r\nSystemmeldung: "
+                                          "Die Tabelle VORRAETE ist nicht vorhanden."));
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM MANDANTEN")), 2);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM VERSICHERUNGSWERTE")), 0);
+}
+
+TEST_F(MigrationTest, TheWindowRefusesAFilledDatabaseAndNonAccessFiles) {
+    exec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'Da')"));
+    {
+        Tfrm_Datenmigration w;
+        EXPECT_FALSE(child<QPushButton>(w, "btnStart")->isEnabled());
+        EXPECT_FALSE(child<QLabel>(w, "imgNoImport")->isHidden());
+        EXPECT_TRUE(child<QTextEdit>(w, "redMigLog")->font().bold());
+        EXPECT_TRUE(child<QTextEdit>(w, "redMigLog")->toPlainText().startsWith(
+            QStringLiteral("Ein Start der Migration ist nicht mehr möglich.")));
+    }
+    exec(QStringLiteral("DELETE FROM MANDANTEN"));
+    Tfrm_Datenmigration w;
+    EXPECT_TRUE(child<QPushButton>(w, "btnStart")->isEnabled());
+    w.edDBFile->setText(writeFile(QStringLiteral("keine.mdb"), "kein Access"));
+    w.btnStartClick();
+    ASSERT_FALSE(dialogs.calls.isEmpty());
+    EXPECT_TRUE(dialogs.calls.last().text.startsWith(QStringLiteral("Die Datei "))) << dialogs.calls.last().text.toStdString();
+    EXPECT_EQ(child<QTextEdit>(w, "redMigLog")->toPlainText(), QString()); // the log stays empty
+}
+
+TEST_F(MigrationTest, TheOldFolderIsCopiedWithoutReplacingProgramFiles) {
+    QDir().mkpath(path(QStringLiteral("alt/kunden/meier")));
+    writeFile(QStringLiteral("alt/VersWert_2002.mde"), "db");
+    writeFile(QStringLiteral("alt/kunden/meier/pic_1.bmp"), "bild");
+    writeFile(QStringLiteral("alt/brenvik.exe"), "alt");
+    QDir().mkpath(path(QStringLiteral("neu")));
+    writeFile(QStringLiteral("neu/brenvik.exe"), "neu");
+    EXPECT_TRUE(CopyLegacyFolder(path(QStringLiteral("alt/VersWert_2002.mde")), path(QStringLiteral("neu"))));
+    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("neu/kunden/meier/pic_1.bmp"))));
+    QFile exe(path(QStringLiteral("neu/brenvik.exe")));
+    ASSERT_TRUE(exe.open(QIODevice::ReadOnly));
+    EXPECT_EQ(exe.readAll(), QByteArray("neu"));
+}
+
+} // namespace
