@@ -46,9 +46,10 @@ LegacyTable ParseMdbExport(const QByteArray& bytes) {
         any = true;
         if (c == QLatin1Char('"'))
             quoted = true;
-        else if (c == QLatin1Char(','))
-            record << field, field.clear();
-        else if (c == QLatin1Char('\n'))
+        else if (c == QLatin1Char(',')) {
+            record << field;
+            field.clear();
+        } else if (c == QLatin1Char('\n'))
             endRecord();
         else if (c != QLatin1Char('\r'))
             field += c;
