@@ -8,6 +8,7 @@
 #include "db/convert.h"
 #include "db/dbaccess.h"
 #include "db/schema.h"
+#include "bench/bench_support.h"
 #include "bench/raw_fb.h"
 #include "db/versicherungswerte.h"
 #include "platform/dialogs.h"
@@ -64,14 +65,8 @@ int main(int argc, char** argv) {
     platform::ScriptedDialogs dialogs;
     platform::ScopedDialogs scopedDialogs(dialogs);
     const int n = argc > 1 ? std::atoi(argv[1]) : 65500;
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("bench.fdb"));
-    CreateNewDatabase(file, QStringLiteral("SYSDBA"), QStringLiteral("x"));
-    fb::Database db;
-    fb::Transaction tr(db);
-    db.open(file, QStringLiteral("SYSDBA"), QStringLiteral("x"));
-    SetBrvConnection(&db, &tr);
-    CheckDatabaseStructure();
+    BenchDatabase bench;
+    fb::Database& db = bench.db();
     populate(n);
 
     const QByteArray select = (QStringLiteral("SELECT ") + kVersWerteCols +

@@ -2,6 +2,7 @@
 // PDF file, step by step (rows, table, PDF).
 //   brenvik-bench-reports [ROWS]
 
+#include "bench/bench_support.h"
 #include "db/convert.h"
 #include "db/dbaccess.h"
 #include "db/schema.h"
@@ -24,14 +25,7 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     const int n = argc > 1 ? std::atoi(argv[1]) : 65500;
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("bench.fdb"));
-    CreateNewDatabase(file, QStringLiteral("SYSDBA"), QStringLiteral("x"));
-    fb::Database db;
-    fb::Transaction tr(db);
-    db.open(file, QStringLiteral("SYSDBA"), QStringLiteral("x"));
-    SetBrvConnection(&db, &tr);
-    CheckDatabaseStructure();
+    BenchDatabase bench;
     BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'Bench')"));
     const int y = QDate::currentDate().year();
     for (int i = 0; i < n; ++i)
@@ -55,14 +49,13 @@ int main(int argc, char** argv) {
     const double build = t.nsecsElapsed() / 1e6;
     t.restart();
     TableReportOutput report(*layout, table, {}, QStringLiteral("Bench"));
-    const QString pdf = dir.filePath(QStringLiteral("bericht.pdf"));
+    const QString pdf = bench.path(QStringLiteral("bericht.pdf"));
     WriteReportPdf(report, pdf);
     const double write = t.nsecsElapsed() / 1e6;
-    QPdfWriter probe(dir.filePath(QStringLiteral("probe.pdf")));
+    QPdfWriter probe(bench.path(QStringLiteral("probe.pdf")));
     probe.setResolution(300);
     SetReportPage(&probe, report.landscape);
     std::printf("rows %d: fetch %.0f ms, table %.0f ms, PDF %.0f ms (%d pages, %lld KB)\n", int(rows.rows.size()), fetch,
                 build, write, report.pageCount(&probe), QFileInfo(pdf).size() / 1024);
-    SetBrvConnection(nullptr, nullptr);
     return 0;
 }
