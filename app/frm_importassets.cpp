@@ -124,16 +124,29 @@ Tfrm_ImportAssets::Tfrm_ImportAssets(QWidget* parent) : QDialog(parent) {
     lvImportData->setUniformRowHeights(true);
     lvImportData->setAllColumnsShowFocus(true);
     lvImportData->header()->resizeSection(2, 240);
-    top->addWidget(lvImportData, 1);
+    top->addWidget(lvImportData, 3);
     auto* counts = new QHBoxLayout;
     lbListviewSum = new QLabel;
     lbListviewSum->setObjectName(QStringLiteral("lbListviewSum"));
+    lbImportSumme = new QLabel;
+    lbImportSumme->setObjectName(QStringLiteral("lbImportSumme"));
     lbDBCount = new QLabel;
     lbDBCount->setObjectName(QStringLiteral("lbDBCount"));
     counts->addWidget(lbListviewSum);
+    counts->addSpacing(24);
+    counts->addWidget(lbImportSumme);
     counts->addStretch(1);
     counts->addWidget(lbDBCount);
     top->addLayout(counts);
+    top->addWidget(new QLabel(QStringLiteral("Nicht übernommene Zeilen der Importdatei:")));
+    lvImportFehler = new QTreeWidget;
+    lvImportFehler->setObjectName(QStringLiteral("lvImportFehler"));
+    lvImportFehler->setHeaderLabels({QStringLiteral("Zeile"), QStringLiteral("Grund"), QStringLiteral("KontoNr"),
+                                     QStringLiteral("Anlagebezeichnung")});
+    lvImportFehler->setRootIsDecorated(false);
+    lvImportFehler->setUniformRowHeights(true);
+    lvImportFehler->header()->resizeSection(1, 380);
+    top->addWidget(lvImportFehler, 1);
 
     connect(btnBrowse, &QPushButton::clicked, this, &Tfrm_ImportAssets::BrowseClick);
     connect(btnIndex, &QPushButton::clicked, this, &Tfrm_ImportAssets::IndexLookUp);
@@ -212,18 +225,11 @@ void Tfrm_ImportAssets::PruefenClick() {
         return refuse(QStringLiteral("Die angegebene Datei existiert nicht bzw. wurde nicht gefunden.\r\nBitte pruefen "
                                      "Sie nochmals den Dateinamen."));
     edKategorieNr->setText(edKategorieNr->text().trimmed());
-    if (edKategorieNr->text().isEmpty())
-        return refuse(QStringLiteral("Es ist kein gültiger Index angegeben."));
-    if (!IsInteger(edKategorieNr->text()))
-        return refuse(QStringLiteral("Der angegebene Index ist kein gültiger numerischer Wert (Index).\r\nBitte pruefen "
-                                     "Sie nochmals Ihre Angabe."));
-    TBrenvikIndexBeschr b;
-    GetIndexBeschreibung(edKategorieNr->text().toInt(), b);
-    if (b.kategorie_nr != edKategorieNr->text().toInt())
-        return refuse(QStringLiteral("Der angegebene Index wurde nicht in der Referenzliste gefunden.\r\nBitte pruefen "
-                                     "Sie nochmals Ihre Angabe."));
+    if (const QString why = CheckStandardIndex(edKategorieNr->text()); !why.isEmpty())
+        return refuse(why);
 
     lvImportData->clear();
+    lvImportFehler->clear();
     lbDBCount->clear();
     const ImportLayout layout = cbbxFiletype->currentIndex() == 0   ? ImportLayout::Excel
                                 : cbbxFiletype->currentIndex() == 1 ? ImportLayout::Text
@@ -245,6 +251,13 @@ void Tfrm_ImportAssets::PruefenClick() {
     if (layout != ImportLayout::Text)
         bSave = false;
     iDBError = r.failed;
+    lastRead_ = r;
+    lbImportSumme->setText(r.summaryText());
+    QList<QTreeWidgetItem*> failures;
+    for (const ImportFailure& f : r.failures)
+        failures.append(new QTreeWidgetItem(
+            {f.line > 0 ? QString::number(f.line) : QString(), f.reason, f.konto, f.description}));
+    lvImportFehler->addTopLevelItems(failures);
     QList<QTreeWidgetItem*> items;
     items.reserve(r.preview.size());
     for (const QStringList& row : r.preview)
@@ -260,14 +273,35 @@ void Tfrm_ImportAssets::PruefenClick() {
 }
 
 void Tfrm_ImportAssets::UebernehmenClick() {
+    // The index may have been changed after the preview: new assets must never get a category that does not exist.
+    edKategorieNr->setText(edKategorieNr->text().trimmed());
+    if (const QString why = CheckStandardIndex(edKategorieNr->text()); !why.isEmpty()) {
+        platform::dialogs().message(QStringLiteral("Fehlerhafte Angaben:\r\nFehlernachricht: ") + why, MsgIcon::Error,
+                                    MsgButtons::Ok, this);
+        return;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const TakeoverResult t = TakeOverStaged(iClientID, edKategorieNr->text().trimmed().toInt(), [this](int n) {
-        if (n % 200 == 0) {
-            lbDBCount->setText(QStringLiteral("Akt. Status: %1").arg(n));
-            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        }
-    });
+    const auto confirm = [this](const TakeoverPlan& plan) {
+        lbDBCount->setText(plan.text());
+        QApplication::restoreOverrideCursor();
+        const bool yes = platform::dialogs().message(plan.question(), MsgIcon::Question, MsgButtons::YesNo, this) ==
+                         platform::MsgResult::Yes;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        return yes;
+    };
+    const TakeoverResult t =
+        TakeOverStaged(iClientID, edKategorieNr->text().toInt(), &lastRead_, confirm, [this](int n) {
+            if (n % 200 == 0) {
+                lbDBCount->setText(QStringLiteral("Akt. Status: %1").arg(n));
+                QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            }
+        });
     QApplication::restoreOverrideCursor();
+    if (!t.aborted && !t.refused)
+        lbDBCount->setText(QStringLiteral("%1 neu, %2 bestätigt, %3 als Abgang markiert")
+                               .arg(t.added)
+                               .arg(t.confirmed)
+                               .arg(t.disposed));
     showMessages(t.messages, this);
     if (t.refused || t.aborted)
         return; // nothing was taken over, so there is nothing to archive

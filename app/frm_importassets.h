@@ -1,6 +1,8 @@
 #pragma once
 // "Import von Anlagedaten": reads a client's asset list, shows the preview, and takes it over into the register.
 
+#include "import/importer.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -39,6 +41,9 @@ private:
     QLabel *lbIndexbezeichnung, *lbListviewSum, *lbDBCount;
     QCheckBox *cbxImportGruppe, *cbxImportZusatz, *cbxImportKategorie;
     QTreeWidget* lvImportData = nullptr;
+    QLabel* lbImportSumme = nullptr;
+    QTreeWidget* lvImportFehler = nullptr; // rows of the file that were read but not staged
+    ImportResult lastRead_;                // what the last read staged and what it could not
 };
 
 // "Information Import": the descriptions that were cut to 100 characters.

@@ -47,6 +47,7 @@ int usage() {
                        "                                      schreibt das Anlagenverzeichnis wie \"Anlagenexport\"\n"
                        "  brenvik-cli import --client N --file DATEI [--layout excel|text|datev2021] [--index K]\n"
                        "                     [--groups] [--extras] [--index-from-file] [--stage-only]\n"
+                       "                     [--allow-disposals]\n"
                        "                                      liest, prüft und übernimmt eine Importdatei\n"
                        "  brenvik-cli inventory --client N [--address A]\n"
                        "                                      gibt den Block der Inventarsummen aus\n"
@@ -259,7 +260,7 @@ int importFile(const QStringList& args) {
     const QString file = value("--file");
     QString layoutName = value("--layout");
     const QString index = value("--index").isEmpty() ? QStringLiteral("443") : value("--index");
-    if (client <= 0 || file.isEmpty() || !IsInteger(index))
+    if (client <= 0 || file.isEmpty())
         return usage();
     if (layoutName.isEmpty()) {
         const QString suffix = QFileInfo(file).suffix().toLower();
@@ -285,11 +286,8 @@ int importFile(const QStringList& args) {
     RunLock lock{client};
     if (!openClientRun(conn, client, m, lock.took, lock.userNr))
         return 1;
-    TBrenvikIndexBeschr b;
-    GetIndexBeschreibung(index.toInt(), b);
-    if (b.kategorie_nr != index.toInt()) {
-        err(QStringLiteral("Der angegebene Index wurde nicht in der Referenzliste gefunden.\r\nBitte pruefen Sie "
-                           "nochmals Ihre Angabe."));
+    if (const QString why = CheckStandardIndex(index); !why.isEmpty()) {
+        err(QStringLiteral("Fehlerhafte Angaben:\r\nFehlernachricht: ") + why);
         return 1;
     }
     ImportOptions o;
@@ -301,9 +299,19 @@ int importFile(const QStringList& args) {
     out(QStringLiteral("Gelesen: %1").arg(r.records));
     out(QStringLiteral("Bereitgestellt: %1").arg(r.staged));
     out(QStringLiteral("Fehlgeschlagen: %1").arg(r.failed));
-    int code = r.staged > 0 ? 0 : 1;
+    for (const ImportFailure& f : r.failures)
+        err(QStringLiteral("Nicht übernommen: Zeile %1: %2 [%3] %4").arg(f.line).arg(f.reason, f.konto, f.description));
+    // Exit status 0 only when every row was read, staged and taken over.
+    int code = r.staged > 0 && !r.lossy() ? 0 : 1;
     if (!args.contains(QStringLiteral("--stage-only")) && r.staged > 0) {
-        const TakeoverResult t = TakeOverStaged(client, index.toInt());
+        const bool allow = args.contains(QStringLiteral("--allow-disposals"));
+        const TakeoverResult t = TakeOverStaged(client, index.toInt(), &r, [allow](const TakeoverPlan& plan) {
+            out(QStringLiteral("Plan: ") + plan.text());
+            if (!allow)
+                err(plan.question().section(QStringLiteral("\r\n\r\n"), 0, 0) +
+                    QStringLiteral("\r\nDie Übernahme wird nur mit --allow-disposals ausgeführt."));
+            return allow;
+        });
         printMessages(t.messages);
         out(QStringLiteral("Neu: %1").arg(t.added));
         out(QStringLiteral("Bestätigt: %1").arg(t.confirmed));

@@ -87,6 +87,29 @@ template <typename Read> bool BrvRowExists(Read read) {
     }
 }
 
+// A write of several statements as one unit on the shared transaction: commit() makes all of it durable; leaving
+// the scope without commit() (a failure on the way) rolls all of it back.
+class BrvUnitOfWork {
+public:
+    BrvUnitOfWork() { BrvActiveTrans(); }
+    ~BrvUnitOfWork() {
+        if (!done_)
+            try {
+                BrvRollback();
+            } catch (...) {
+            }
+    }
+    BrvUnitOfWork(const BrvUnitOfWork&) = delete;
+    BrvUnitOfWork& operator=(const BrvUnitOfWork&) = delete;
+    void commit() {
+        BrvCommit();
+        done_ = true;
+    }
+
+private:
+    bool done_ = false;
+};
+
 // Runs DDL on the shared transaction and commits, as the schema upgrade needs it.
 void BrvExecDdl(const QString& sql);
 

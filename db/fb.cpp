@@ -51,6 +51,15 @@ std::vector<ISC_STATUS> statusCodes(const ISC_STATUS* s) {
     return codes;
 }
 
+// Characters of a text as the database counts them (code points, not UTF-16 units).
+qsizetype codePoints(const QString& s) {
+    qsizetype n = s.size();
+    for (const QChar c : s)
+        if (c.isLowSurrogate())
+            --n;
+    return n;
+}
+
 [[noreturn]] void raise(const ISC_STATUS* status, const char* what) {
     QString msg = statusText(status);
     if (msg.isEmpty())
@@ -249,6 +258,31 @@ XSQLVAR& Statement::outVar(int c) const {
     return const_cast<XSQLDA*>(da(outDa_))->sqlvar[c];
 }
 
+// A text longer than its column is refused here with a German message, before the client library could cut it
+// or the buffer length (a 16-bit field) could overflow.
+void Statement::checkTextFits(const Param& p, const XSQLVAR& described, int i) const {
+    const int type = described.sqltype & ~1;
+    const qsizetype chars = codePoints(p.blobText);
+    qsizetype limit = 32765; // the longest text a parameter can carry at all
+    if (type == SQL_TEXT || type == SQL_VARYING) {
+        const int charset = described.sqlsubtype & 0xFF;
+        const int bytesPerChar = charset == 4 ? 4 : charset == 3 ? 3 : 1; // UTF8, UNICODE_FSS, single-byte sets
+        limit = std::min<qsizetype>(limit, described.sqllen / bytesPerChar);
+    }
+    if (chars <= limit && p.buf.size() <= 32765)
+        return;
+    QString head = p.blobText.left(40);
+    if (p.blobText.size() > 40)
+        head += QStringLiteral("…");
+    throw Error(QStringLiteral("Der Text ist zu lang für das Datenbankfeld (Wert %1): %2 Zeichen, erlaubt sind höchstens "
+                               "%3 Zeichen. Textanfang: \"%4\"")
+                    .arg(i + 1)
+                    .arg(chars)
+                    .arg(limit)
+                    .arg(head),
+                -802, isc_arith_except, {isc_arith_except, isc_string_truncation});
+}
+
 void Statement::setParam(int i, short type, const void* data, int len) {
     if (i < 0)
         return;
@@ -420,6 +454,8 @@ void Statement::execute(Transaction& tr) {
             v.sqlind = &p.ind;
             continue;
         }
+        if (p.type == SQL_TEXT)
+            checkTextFits(p, v, i);
         v.sqltype = static_cast<short>(p.type | 1);
         v.sqlscale = 0;
         v.sqllen = static_cast<short>(p.buf.size());

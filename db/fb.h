@@ -157,6 +157,7 @@ private:
     XSQLVAR& outVar(int col) const;
     void describeOutput();
     void setParam(int i, short type, const void* data, int len);
+    void checkTextFits(const Param& p, const XSQLVAR& described, int i) const;
     QString readBlob(ISC_QUAD id) const;
 
     Database& db_;

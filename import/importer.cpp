@@ -24,6 +24,25 @@ QString ImportResult::countText() const {
     return QStringLiteral("Anzahl: %1 von %2").arg(preview.size()).arg(records);
 }
 
+QString ImportResult::summaryText() const {
+    return QStringLiteral("Gelesen: %1, bereitgestellt: %2, fehlgeschlagen: %3").arg(records).arg(staged).arg(failed);
+}
+
+QString CheckStandardIndex(const QString& text) {
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return QStringLiteral("Es ist kein gültiger Index angegeben.");
+    if (!IsInteger(t))
+        return QStringLiteral("Der angegebene Index ist kein gültiger numerischer Wert (Index).\r\nBitte pruefen Sie "
+                              "nochmals Ihre Angabe.");
+    TBrenvikIndexBeschr b;
+    GetIndexBeschreibung(t.toInt(), b);
+    if (b.kategorie_nr != t.toInt())
+        return QStringLiteral("Der angegebene Index wurde nicht in der Referenzliste gefunden.\r\nBitte pruefen Sie "
+                              "nochmals Ihre Angabe.");
+    return {};
+}
+
 namespace {
 
 const int kMaxRow = 65500;
@@ -41,6 +60,20 @@ int intOf(const QString& cell) {
 }
 bool isNumber(const QString& t) { return IsFloat(t); }
 
+void fail(ImportResult& res, int line, const QString& reason, const QString& konto, const QString& desc) {
+    ++res.failed;
+    res.failures.append({line, reason, konto, desc});
+}
+
+// Reading ended before the end of the file: whatever was not read must not look like a disposal.
+void stopEarly(ImportResult& res, int line, const QString& reason) {
+    res.complete = false;
+    res.failures.append({line, reason, {}, {}});
+}
+
+const QString kBeyondLastRow = QStringLiteral("Die Datei hat mehr als 65500 Zeilen; die weiteren Zeilen wurden nicht "
+                                              "gelesen.");
+
 // Writes staging rows with one prepared statement, committing in chunks; collects preview and counts.
 class Stager {
 public:
@@ -51,13 +84,15 @@ public:
         } catch (...) {
         }
     }
-    bool stage(TBrenvikDatenimport r) {
+    // line: the row or line of the file, for the list of rows that could not be staged.
+    bool stage(TBrenvikDatenimport r, int line) {
         r.brv_mandant_nr = 1;
         r.mandant_nr = mandant_;
         try {
             InsertDatenimport(r, false);
-        } catch (const Exception&) {
-            ++res_.failed;
+        } catch (const Exception& e) {
+            fail(res_, line, QStringLiteral("Speichern in der Datenbank fehlgeschlagen: ") + e.message(), r.konto_nr,
+                 r.anlagebezeichnung);
             return false;
         }
         ++res_.staged;
@@ -112,10 +147,10 @@ void applyExtras(TBrenvikDatenimport& r, const ImportOptions& o, const Cell& cel
 
 // A description longer than 100 characters is cut and listed.
 QString cutDescription(const QString& konto, const QString& desc, ImportResult& res) {
-    if (desc.size() <= 100)
+    if (desc.size() <= kMaxImportDescription)
         return desc;
     res.longDescriptions << konto.leftJustified(10, QLatin1Char(' ')) + desc;
-    return desc.left(100);
+    return desc.left(kMaxImportDescription);
 }
 
 // The marker "AHK" (any case, blanks around it allowed); only a text cell can hold it.
@@ -178,17 +213,26 @@ void readStandard(const Worksheet& ws, const ImportOptions& o, Stager& st, Impor
         if (status && r % 500 == 1)
             status(QStringLiteral("Aktueller Datensatz d. Importdatei: %1").arg(r));
         int marker = 0;
+        bool markerSeen = false;
         double amount = 0;
         if (!a.isEmpty() && !b.isEmpty()) {
             for (int m = 3; m <= 19 && !marker; ++m) {
                 if (!isMarker(ws, r, m))
                     continue;
+                markerSeen = true;
                 for (int k = m + 1; k <= m + 2 && !marker; ++k)
                     if (numberAt(ws, r, k, amount))
                         marker = m;
             }
         }
         if (!marker) {
+            if (found && markerSeen) {
+                // An asset row whose amount cannot be read: listed, never silently left out.
+                ++res.records;
+                fail(res, r, QStringLiteral("Kein gültiger AHK-Betrag neben der Kennung \"AHK\""), a, b);
+                withoutRecord = 0;
+                continue;
+            }
             if (found)
                 ++withoutRecord;
             continue;
@@ -212,8 +256,10 @@ void readStandard(const Worksheet& ws, const ImportOptions& o, Stager& st, Impor
         }
         if (res.records <= 100)
             st.preview(rec);
-        st.stage(rec);
+        st.stage(rec, r);
     }
+    if (ws.rowCount() > kMaxRow && withoutRecord <= 100)
+        stopEarly(res, kMaxRow + 1, kBeyondLastRow);
 }
 
 void readColumnHL(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportResult& res,
@@ -230,6 +276,7 @@ void readColumnHL(const Worksheet& ws, const ImportOptions& o, Stager& st, Impor
     if (!s)
         return;
     int withoutRecord = 0;
+    bool found = false;
     for (int t = start; t <= kMaxRow && withoutRecord <= 100;) {
         if (t > ws.rowCount() + 1)
             break; // only empty rows follow
@@ -241,11 +288,17 @@ void readColumnHL(const Worksheet& ws, const ImportOptions& o, Stager& st, Impor
         if (!isMarker(ws, t, s) && isMarker(ws, t + 1, s))
             w = t + 1;
         bool record = false;
+        const bool candidate = !a.isEmpty() && !c.isEmpty() && isMarker(ws, w, s);
         double amount = 0;
-        if (!a.isEmpty() && !c.isEmpty() && isMarker(ws, w, s))
+        if (candidate)
             for (int k = s + 1; k <= s + 3 && !record; ++k)
                 record = numberAt(ws, w, k, amount);
-        if (record) {
+        if (!record && candidate && res.records > 0) {
+            ++res.records;
+            fail(res, w, QStringLiteral("Kein gültiger AHK-Betrag neben der Kennung \"AHK\""), a, c);
+            withoutRecord = 0;
+        } else if (record) {
+            found = true;
             withoutRecord = 0;
             TBrenvikDatenimport rec;
             rec.zeile_nr = ++res.records;
@@ -257,12 +310,18 @@ void readColumnHL(const Worksheet& ws, const ImportOptions& o, Stager& st, Impor
             applyExtras(rec, o, [&](int col) { return ws.cell(w, col); }, 0);
             if (res.records <= 250)
                 st.preview(rec);
-            st.stage(rec);
+            st.stage(rec, w);
         } else {
             ++withoutRecord;
+            // The row of the amounts belongs to a record only when this row opened one: a record of one line right
+            // after a blank or heading row is read as such.
+            w = t;
         }
-        if (w + 1 > kMaxRow)
+        if (w + 1 > kMaxRow) {
+            if (ws.rowCount() > kMaxRow && found)
+                stopEarly(res, kMaxRow + 1, kBeyondLastRow);
             break;
+        }
         t = w + 1;
     }
 }
@@ -289,6 +348,7 @@ void readDatev(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportRe
                                                 "Datensätzen (65500) beendet\r\nBitte prüfen Sie die Vollständigkeit "
                                                 "der Datenübernahme."),
                                  MsgIcon::Error});
+            stopEarly(res, row, kBeyondLastRow);
             break;
         }
         if (status && row % 500 == 1)
@@ -306,29 +366,48 @@ void readDatev(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportRe
             continue;
         }
         TBrenvikDatenimport rec;
-        if (!dateAt(ws, row, 3, rec.anschaffungsdatum) && !dateAt(ws, row, 2, rec.anschaffungsdatum))
-            continue; // no valid acquisition date
-        if (!numberAt(ws, row, 5, rec.ahk)) {
-            ++res.failed; // no amount: rather not staged than staged with a wrong one
-            continue;
-        }
-        if (rec.ahk == 0 && !numberAt(ws, row, 6, rec.ahk))
-            rec.ahk = 0;
         QString a = ws.cell(row, 1).trimmed();
         a.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-        if (a.isEmpty())
+        // A row with the marker is an asset row: when it cannot be staged it is listed, not silently dropped.
+        auto skip = [&](const QString& reason) {
+            ++res.records;
+            const int blank = a.indexOf(QLatin1Char(' '));
+            fail(res, row, reason, blank < 0 ? QString() : a.left(blank), blank < 0 ? a : a.mid(blank + 1));
+        };
+        if (!dateAt(ws, row, 3, rec.anschaffungsdatum) && !dateAt(ws, row, 2, rec.anschaffungsdatum)) {
+            skip(QStringLiteral("Fehler, kein valides Anschaffungsdatum gefunden"));
             continue;
+        }
+        // An empty column E is no amount of its own: the amount of column F counts, as after a 0.
+        const Worksheet::Cell* e = ws.at(row, 5);
+        const bool emptyE = !e || e->kind == Worksheet::Kind::Empty ||
+                            (e->kind == Worksheet::Kind::Text && e->text.trimmed().isEmpty());
+        if (emptyE) {
+            if (!numberAt(ws, row, 6, rec.ahk)) {
+                skip(QStringLiteral("Fehler, AHK Wert konnte nicht ermittelt werden"));
+                continue;
+            }
+        } else if (!numberAt(ws, row, 5, rec.ahk)) {
+            skip(QStringLiteral("Fehler, AHK Wert konnte nicht ermittelt werden"));
+            continue;
+        } else if (rec.ahk == 0 && !numberAt(ws, row, 6, rec.ahk)) {
+            rec.ahk = 0;
+        }
+        if (a.isEmpty()) {
+            skip(QStringLiteral("Fehler, Kontonummer und Bezeichnung nicht vorhanden"));
+            continue;
+        }
         const int blank = a.indexOf(QLatin1Char(' '));
         if (blank < 0) {
             rec.konto_nr = QStringLiteral("0");
             rec.anlagebezeichnung = a;
         } else {
             rec.konto_nr = a.left(blank);
-            rec.anlagebezeichnung = a.mid(blank + 1).left(100);
+            rec.anlagebezeichnung = a.mid(blank + 1).left(kMaxImportDescription);
         }
         applyExtras(rec, o, [&](int col) { return ws.cell(row, col); }, 0);
         rec.zeile_nr = ++res.records;
-        if (st.stage(rec))
+        if (st.stage(rec, row))
             withoutRecord = 0;
         if (res.records <= 250)
             st.preview(rec);
@@ -342,7 +421,6 @@ void readText(const QString& path, const ImportOptions& o, Stager& st, ImportRes
     if (!lines.isEmpty())
         lines.removeFirst(); // the header
     static const QString emptySheetRow(52, QLatin1Char(';'));
-    int counted = 0;
     for (int i = 0; i < lines.size(); ++i) {
         const int lineNr = i + 1;
         const QString trimmed = lines[i].trimmed();
@@ -359,27 +437,31 @@ void readText(const QString& path, const ImportOptions& o, Stager& st, ImportRes
         res.records = lineNr;
         TBrenvikDatenimport rec;
         rec.zeile_nr = lineNr;
-        bool ok = f.size() > 6;
-        if (ok) {
-            rec.konto_nr = f[0];
-            rec.anlagebezeichnung = f[1];
-            ok = readDate(f[3], rec.anschaffungsdatum);
+        QString why;
+        if (f.size() <= 6) {
+            why = QStringLiteral("Die Zeile hat nur %1 Felder (mindestens 7 erwartet).").arg(f.size());
+        } else if (!readDate(f[3], rec.anschaffungsdatum)) {
+            why = QStringLiteral("Kein gültiges Anschaffungsdatum (TT.MM.JJJJ): \"%1\"").arg(f[3].trimmed());
+        } else {
             QString amount = f[6].toUpper().trimmed();
             amount.remove(QStringLiteral("€"));
             amount = amount.trimmed();
-            ok = ok && isNumber(amount); // no amount: rather not staged than staged with a wrong one
-            if (ok)
+            if (isNumber(amount)) // no amount: rather not staged than staged with a wrong one
                 rec.ahk = TextToFloat(amount);
+            else
+                why = QStringLiteral("Kein gültiger AHK-Betrag: \"%1\"").arg(f[6].trimmed());
         }
-        if (!ok) {
-            ++counted;
+        if (!why.isEmpty()) {
+            fail(res, lineNr, why, field(0), field(1));
             continue;
         }
+        rec.konto_nr = f[0];
+        // Cut like the workbook layouts: the register keeps the imported description at this length.
+        rec.anlagebezeichnung = cutDescription(f[0], f[1], res);
         applyExtras(rec, o, [&](int col) { return field(col - 1); }, 0);
-        if (!st.stage(rec))
-            ++counted;
+        st.stage(rec, lineNr);
     }
-    res.failed = counted;
+    const int counted = res.failed;
     res.messages.append(counted > 0 ? ImportMessage{QStringLiteral("Der Import ist abgeschlossen.\r\nEs konnten nicht alle "
                                                                    "Zeilen in die Datenbank übernommen werden. \r\nBitte "
                                                                    "überprüfen Sie den Import auf Vollständigkeit."),
@@ -450,8 +532,10 @@ ImportResult ReadImportFile(int mandantNr, const QString& path, ImportLayout lay
             }
         } catch (const EBrvWorkbookError& e) {
             res.messages.append({e.message(), MsgIcon::Error});
+            stopEarly(res, 0, e.message());
             return res;
         } catch (const Exception& e) {
+            stopEarly(res, res.records, e.message());
             res.messages.append({layout == ImportLayout::Text
                                      ? QStringLiteral("Die Datei kann nicht gelesen werden.\r\nSystemmeldung: ") + e.message()
                                      : kReadFailed.arg(res.records),

@@ -24,16 +24,37 @@ struct ImportMessage {
     platform::MsgIcon icon;
 };
 
+// A row of the file that was read as an asset but could not be staged.
+struct ImportFailure {
+    int line = 0;        // row of the worksheet or line of the text file
+    QString reason;      // German, for the user
+    QString konto;       // the account number as it stands in the file
+    QString description; // the description as it stands in the file
+};
+
 struct ImportResult {
     QString layout;            // "standard", "H/L", "datev2021", "text" or empty when nothing could be read
-    int records = 0;           // records found in the file (text layout: lines read)
+    int records = 0;           // records found in the file, failed ones included (text layout: lines read)
     int staged = 0;            // staging rows written
     int failed = 0;            // lines or rows that could not be staged
+    // False when reading stopped before the end of the file: the staged rows are then not the whole register.
+    bool complete = true;
+    QList<ImportFailure> failures; // every row read but not staged, and why reading stopped early
     QList<QStringList> preview; // "ZeilenNr" ... "Anlagentyp_ID"
     QStringList longDescriptions; // account number padded to 10 + the full description
     QList<ImportMessage> messages; // in the order the window shows them
     QString countText() const;     // "Anzahl: <preview rows> von <records>"
+    QString summaryText() const;   // "Gelesen: n, bereitgestellt: n, fehlgeschlagen: n"
+    // Whether the staged rows may stand for less than the file lists.
+    bool lossy() const { return failed > 0 || !complete || !failures.isEmpty(); }
 };
+
+// The longest description the register keeps as imported (ANLAGEBEZEICHNUNG_ORG).
+constexpr int kMaxImportDescription = 100;
+
+// The checks of the standard index ("Standardindex") before a read and again before a takeover: the empty text
+// when it names a category of the reference list, else the German reason.
+QString CheckStandardIndex(const QString& text);
 
 // The 18 preview columns.
 extern const QStringList kImportPreviewHeaders;

@@ -12,12 +12,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
+
+#include <optional>
 
 using platform::MsgIcon;
 
 namespace {
-
-const int kChunk = 2000;
 
 // The register compares texts as the database does: trailing blanks do not count.
 QString key(const QString& konto, const QString& desc) {
@@ -34,6 +35,13 @@ QString key(const QString& konto, const QString& desc) {
 struct Known {
     int anlageNr, subNr;
     double ahk;
+};
+
+// A register row of the client as the plan needs it.
+struct Stored {
+    int anlageNr, subNr;
+    QString konto;
+    bool disposable; // imported, neither rented nor leased, not yet marked as disposed
 };
 
 QList<TBrenvikDatenimport> stagedRows(int mandantNr) {
@@ -73,12 +81,46 @@ QList<TBrenvikDatenimport> stagedRows(int mandantNr) {
 
 } // namespace
 
-TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const std::function<void(int n)>& progress) {
+QString TakeoverPlan::text() const {
+    return QStringLiteral("%1 neu, %2 bestätigt, %3 als Abgang markiert").arg(newRows).arg(confirmed).arg(toDispose);
+}
+
+bool TakeoverPlan::needsConfirmation() const {
+    return failedReadRows > 0 || readIncomplete || (toDispose > 0 && toDispose * 5 > importedAssets);
+}
+
+QString TakeoverPlan::question() const {
+    QString q = QStringLiteral("Die Datenübernahme wird folgende Änderungen vornehmen:\r\n") + text() +
+                QStringLiteral(".\r\n");
+    if (readIncomplete)
+        q += QStringLiteral("\r\nDie Importdatei wurde nicht vollständig gelesen.");
+    if (failedReadRows > 0)
+        q += QStringLiteral("\r\n%1 Zeile(n) der Importdatei konnten nicht bereitgestellt werden.").arg(failedReadRows);
+    if (protectedAssets > 0)
+        q += QStringLiteral("\r\n%1 Anlage(n) mit der Kontonummer einer fehlerhaften Zeile werden nicht als Abgang "
+                            "markiert.")
+                 .arg(protectedAssets);
+    if (toDispose > 0 && toDispose * 5 > importedAssets)
+        q += QStringLiteral("\r\n%1 von %2 importierten Anlagen werden als Abgang markiert.").arg(toDispose)
+                 .arg(importedAssets);
+    return q + QStringLiteral("\r\n\r\nSollen die Daten trotzdem übernommen werden?");
+}
+
+TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResult* read, const ConfirmTakeover& confirm,
+                              const std::function<void(int n)>& progress) {
     TakeoverResult res;
     const TDateTime start = BrvNow();
+    const auto dbFailure = [&res](const QString& message) {
+        res.aborted = true;
+        res.messages.append({QStringLiteral("Fehler beim Zugriff auf die Datenbank.\r\nFehlernachricht: ") + message +
+                                 QStringLiteral("\r\n\r\nDer Datenübernahmeprozess wird abgebrochen."),
+                             MsgIcon::Error});
+    };
     QList<TBrenvikDatenimport> staged;
     QHash<QString, Known> known;
+    QList<Stored> stored;
     int maxNr = 0;
+    std::optional<int> abgangsjahr;
     try {
         // Every staged row counts, whatever gaps the reading left in the line numbers.
         staged = stagedRows(mandantNr);
@@ -91,105 +133,183 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const std::funct
         }
         maxNr = GetMaxAnlageNr(mandantNr);
         // The client's register once, instead of one look-up per staged row.
-        BrvSql q(QStringLiteral("SELECT KONTO_NR, ANLAGEBEZEICHNUNG, ANLAGE_NR, ANLAGE_SUB_NR, AHK FROM "
-                                "VERSICHERUNGSWERTE WHERE MANDANT_NR = ? ORDER BY ANLAGE_NR, ANLAGE_SUB_NR"),
+        BrvSql q(QStringLiteral("SELECT KONTO_NR, ANLAGEBEZEICHNUNG, ANLAGE_NR, ANLAGE_SUB_NR, AHK, QUELLE, GEMIETET, "
+                                "LEASING, GELOESCHT FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? "
+                                "ORDER BY ANLAGE_NR, ANLAGE_SUB_NR"),
                  mandantNr);
-        while (q.next()) // the last of several matches counts, as for FindVersWert
+        while (q.next()) { // the last of several matches counts, as for FindVersWert
             known.insert(key(q->asText(0), q->asText(1)), {q->asInt(2), q->asInt(3), q->asDouble(4)});
+            stored.append({q->asInt(2), q->asInt(3), q->asText(0),
+                           q->asText(5) == QLatin1String("IMPORT") && q->asText(6) == QLatin1String("0") &&
+                               q->asText(7) == QLatin1String("0") && q->asText(8) != QLatin1String("1")});
+        }
         BrvCommit();
     } catch (const Exception& e) {
-        res.aborted = true;
-        res.messages.append({QStringLiteral("Fehler beim Zugriff auf die Datenbank.\r\nFehlernachricht: ") + e.message() +
-                                 QStringLiteral("\r\n\r\nDer Datenübernahmeprozess wird abgebrochen."),
-                             MsgIcon::Error});
+        dbFailure(e.message());
         return res;
     }
-    const int maxBefore = maxNr;
-    VersWertInserter inserter;
-    fb::Query confirm(BrvRequireDb(),
-                      QStringLiteral("UPDATE VERSICHERUNGSWERTE SET UPDATE_TS = ?, UPDATE_CHECK = '1', QUELLE = 'IMPORT', "
-                                     "ANSCHAFFUNGSJAHR = EXTRACT(YEAR FROM ANSCHAFFUNGSDATUM), "
-                                     "BEARBEITUNG = CASE WHEN AHK <= 1 THEN '1' ELSE BEARBEITUNG END "
-                                     "WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"));
-    int pending = 0;
-    for (const TBrenvikDatenimport& d : staged) {
-        try {
-            const auto it = known.constFind(key(d.konto_nr, d.anlagebezeichnung));
+
+    // The plan: which staged rows confirm an asset, which are new, which imported assets the file no longer lists.
+    // An asset whose account number stands in a row of the file that could not be staged may be that row: it is
+    // never disposed on the strength of this file.
+    QSet<QString> protectedKonten;
+    if (read) {
+        for (const ImportFailure& f : read->failures)
+            if (!f.konto.trimmed().isEmpty())
+                protectedKonten.insert(f.konto.trimmed());
+        res.plan.failedReadRows = read->failed;
+        res.plan.readIncomplete = !read->complete;
+    }
+    QSet<QPair<int, int>> seen;
+    {
+        QSet<QString> newKeys;
+        for (const TBrenvikDatenimport& d : staged) {
+            const QString k = key(d.konto_nr, d.anlagebezeichnung);
+            const auto it = known.constFind(k);
             if (it != known.constEnd()) {
-                bindAll(*confirm, SqlTs{start}, mandantNr, it->anlageNr, it->subNr);
-                confirm->execute(BrvActiveTrans());
-                ++res.confirmed;
+                seen.insert({it->anlageNr, it->subNr});
+                ++res.plan.confirmed;
+            } else if (newKeys.contains(k)) {
+                ++res.plan.confirmed; // a second staged row of the same asset confirms the one the first adds
             } else {
-                TBrenvikVersWerte r;
-                r.brv_mandant_nr = 1;
-                r.mandant_nr = mandantNr;
-                r.insert_ts = start;
-                r.anlage_nr = ++maxNr;
-                r.anlage_sub_nr = 0;
-                r.konto_nr = d.konto_nr;
-                r.anlagebezeichnung = d.anlagebezeichnung;
-                r.anschaffungsdatum = d.anschaffungsdatum;
-                r.anschaffungsjahr = YearOf(d.anschaffungsdatum);
-                r.ahk = d.ahk;
-                r.listenpreis = d.ahk;
-                r.versicherungswert = d.feste_taxe == QLatin1String("1") ? d.ahk : 0;
-                r.elektronik_vers = d.elektronik_vers;
-                r.maschinen_vers = d.maschinen_vers;
-                r.lagerung_aussen = d.lagerung_aussen;
-                r.gebaeude = d.gebaeude;
-                r.leasing = d.leasing;
-                r.gemietet = d.gemietet;
-                r.feste_taxe = d.feste_taxe;
-                r.geloescht = d.geloescht;
-                r.software = QStringLiteral("0");
-                r.kategorie_nr = d.kategorie_nr != 0 ? d.kategorie_nr : standardIndex;
-                r.adress_nr = d.adress_nr;
-                r.anlagentyp_id = d.anlagentyp_id;
-                r.gruppe = d.gruppe;
-                r.notiztext = d.zusaetze;
-                r.bearbeitung = d.ahk <= 1 ? QStringLiteral("1") : d.bearbeitung;
-                r.quelle = QStringLiteral("IMPORT");
-                inserter.insert(r);
-                // A second staged row of the same asset confirms the one just added.
-                known.insert(key(r.konto_nr, r.anlagebezeichnung), {r.anlage_nr, 0, r.ahk});
-                ++res.added;
+                newKeys.insert(k);
+                ++res.plan.newRows;
             }
-            if (++pending >= kChunk) {
-                BrvCommit();
-                pending = 0;
-            }
-        } catch (const Exception&) {
-            ++res.failedRows;
         }
-        if (progress)
-            progress(d.zeile_nr);
     }
-    try {
-        BrvCommit();
-    } catch (const Exception&) {
-        res.failedRows += pending;
+    QList<const Stored*> disposals;
+    for (const Stored& s : stored) {
+        if (!s.disposable)
+            continue;
+        ++res.plan.importedAssets;
+        if (seen.contains({s.anlageNr, s.subNr}))
+            continue;
+        if (protectedKonten.contains(s.konto.trimmed())) {
+            ++res.plan.protectedAssets;
+            continue;
+        }
+        disposals.append(&s);
     }
-    // Every asset the run neither confirmed nor added counts as not seen by this import. Setting this after the
-    // rows, not before them, writes each row once: a year-end register would otherwise be written twice. Without
-    // a sound mark of what this import saw, no asset is marked as disposed.
+    res.plan.toDispose = int(disposals.size());
+    if (res.plan.needsConfirmation() && !(confirm && confirm(res.plan))) {
+        res.refused = true;
+        res.messages.append({QStringLiteral("Die Datenübernahme wurde nicht ausgeführt; der Bestand ist unverändert.\r\n") +
+                                 QStringLiteral("Geplant waren: ") + res.plan.text() + QLatin1Char('.'),
+                             MsgIcon::Information});
+        return res;
+    }
+
     try {
+        BrvUnitOfWork work;
+        VersWertInserter inserter;
+        fb::Query confirmRow(BrvRequireDb(),
+                             QStringLiteral("UPDATE VERSICHERUNGSWERTE SET UPDATE_TS = ?, UPDATE_CHECK = '1', "
+                                            "QUELLE = 'IMPORT', ANSCHAFFUNGSJAHR = EXTRACT(YEAR FROM ANSCHAFFUNGSDATUM), "
+                                            "BEARBEITUNG = CASE WHEN AHK <= 1 THEN '1' ELSE BEARBEITUNG END "
+                                            "WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"));
+        for (const TBrenvikDatenimport& d : staged) {
+            try {
+                const auto it = known.constFind(key(d.konto_nr, d.anlagebezeichnung));
+                if (it != known.constEnd()) {
+                    bindAll(*confirmRow, SqlTs{start}, mandantNr, it->anlageNr, it->subNr);
+                    confirmRow->execute(BrvActiveTrans());
+                    ++res.confirmed;
+                } else {
+                    TBrenvikVersWerte r;
+                    r.brv_mandant_nr = 1;
+                    r.mandant_nr = mandantNr;
+                    r.insert_ts = start;
+                    r.anlage_nr = maxNr + 1;
+                    r.anlage_sub_nr = 0;
+                    r.konto_nr = d.konto_nr;
+                    r.anlagebezeichnung = d.anlagebezeichnung;
+                    r.anschaffungsdatum = d.anschaffungsdatum;
+                    r.anschaffungsjahr = YearOf(d.anschaffungsdatum);
+                    r.ahk = d.ahk;
+                    r.listenpreis = d.ahk;
+                    r.versicherungswert = d.feste_taxe == QLatin1String("1") ? d.ahk : 0;
+                    r.elektronik_vers = d.elektronik_vers;
+                    r.maschinen_vers = d.maschinen_vers;
+                    r.lagerung_aussen = d.lagerung_aussen;
+                    r.gebaeude = d.gebaeude;
+                    r.leasing = d.leasing;
+                    r.gemietet = d.gemietet;
+                    r.feste_taxe = d.feste_taxe;
+                    r.geloescht = d.geloescht;
+                    r.software = QStringLiteral("0");
+                    r.kategorie_nr = d.kategorie_nr != 0 ? d.kategorie_nr : standardIndex;
+                    r.adress_nr = d.adress_nr;
+                    r.anlagentyp_id = d.anlagentyp_id;
+                    r.gruppe = d.gruppe;
+                    r.notiztext = d.zusaetze;
+                    r.bearbeitung = d.ahk <= 1 ? QStringLiteral("1") : d.bearbeitung;
+                    r.quelle = QStringLiteral("IMPORT");
+                    inserter.insert(r);
+                    ++maxNr;
+                    // A second staged row of the same asset confirms the one just added.
+                    known.insert(key(r.konto_nr, r.anlagebezeichnung), {r.anlage_nr, 0, r.ahk});
+                    ++res.added;
+                }
+            } catch (const Exception&) {
+                // The row's own statement failed and changed nothing; the asset it stands for stays as it is.
+                ++res.failedRows;
+                protectedKonten.insert(d.konto_nr.trimmed());
+            }
+            if (progress)
+                progress(d.zeile_nr);
+        }
+        // Every asset the run neither confirmed nor added counts as not seen by this import. Setting this after the
+        // rows, not before them, writes each row once.
         BrvExec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET UPDATE_CHECK = '0' WHERE MANDANT_NR = ? AND ANLAGE_NR <= ? "
                                "AND (UPDATE_TS IS NULL OR UPDATE_TS <> ?) AND (UPDATE_CHECK IS NULL OR UPDATE_CHECK <> '0')"),
-                mandantNr, maxBefore, SqlTs{start});
-        BrvCommit();
-        res.disposed = MarkAbgaenge(mandantNr, GetMaxIndexjahr());
-    } catch (const Exception&) {
-        res.disposalFailed = true;
-        res.messages.append({QStringLiteral("Während der Ermittlung bzw. Kennzeichnung der Anlagenabgänge ist ein Fehler "
-                                            "aufgetreten.\r\nBitte prüfen Sie das Anlageverzeichnis auf ungültige oder "
-                                            "fehlende Abgänge."),
-                             MsgIcon::Warning});
+                mandantNr, maxNr, SqlTs{start});
+        // A disposal that cannot be marked leaves its asset in the register: reported, never a reason to lose the
+        // confirmations and new assets of this run.
+        if (!disposals.isEmpty()) {
+            try {
+                abgangsjahr = GetMaxIndexjahr();
+            } catch (const Exception&) {
+                res.disposalFailed = true;
+            }
+        }
+        if (abgangsjahr) {
+            fb::Query dispose(BrvRequireDb(),
+                              QStringLiteral("UPDATE VERSICHERUNGSWERTE SET ABGANGSJAHR = ?, GELOESCHT = '1' WHERE "
+                                             "MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"));
+            for (const Stored* s : disposals) {
+                if (protectedKonten.contains(s->konto.trimmed()))
+                    continue;
+                try {
+                    bindAll(*dispose, *abgangsjahr, mandantNr, s->anlageNr, s->subNr);
+                    dispose->execute(BrvActiveTrans());
+                    ++res.disposed;
+                } catch (const Exception&) {
+                    res.disposalFailed = true;
+                }
+            }
+        }
+        if (res.disposalFailed)
+            res.messages.append({QStringLiteral("Während der Ermittlung bzw. Kennzeichnung der Anlagenabgänge ist ein "
+                                                "Fehler aufgetreten.\r\nBitte prüfen Sie das Anlageverzeichnis auf "
+                                                "ungültige oder fehlende Abgänge."),
+                                 MsgIcon::Warning});
+        work.commit();
+    } catch (const Exception& e) {
+        res.confirmed = res.added = res.disposed = res.failedRows = 0;
+        res.disposalFailed = false;
+        res.messages.clear();
+        dbFailure(e.message());
+        return res;
     }
     const bool failed = res.failedRows > 0 || res.disposalFailed;
-    res.messages.append({failed ? QStringLiteral("Die Datenübernahme wurde beendet.\r\nEs konnten nicht alle Datensätze "
-                                                 "korrekt übernommen werden. Bitte prüfen Sie den Bestand und \r\nführen "
-                                                 "die Importfunktion ggf. erneut aus.")
-                                : QStringLiteral("Die Datenübernahme wurde erfolgreich beendet."),
+    res.messages.append({(failed ? QStringLiteral("Die Datenübernahme wurde beendet.\r\nEs konnten nicht alle Datensätze "
+                                                  "korrekt übernommen werden. Bitte prüfen Sie den Bestand und \r\n"
+                                                  "führen die Importfunktion ggf. erneut aus.")
+                                 : QStringLiteral("Die Datenübernahme wurde erfolgreich beendet.")) +
+                             QStringLiteral("\r\n\r\n%1 neu, %2 bestätigt, %3 als Abgang markiert.")
+                                 .arg(res.added)
+                                 .arg(res.confirmed)
+                                 .arg(res.disposed),
                          MsgIcon::Information});
     return res;
 }

@@ -7,9 +7,31 @@
 
 #include <functional>
 
+// What a takeover will write, computed before anything is written.
+struct TakeoverPlan {
+    int newRows = 0;
+    int confirmed = 0;
+    int toDispose = 0;
+    int importedAssets = 0;  // the client's imported assets not yet marked as disposed
+    int protectedAssets = 0; // kept although unconfirmed: a row of the file that failed names their account
+    int failedReadRows = 0;  // rows of the file that were read but not staged
+    bool readIncomplete = false;
+    // "n neu, n bestätigt, n als Abgang markiert"
+    QString text() const;
+    // Failed or missing rows of the file, or more than a fifth of the imported assets disposed.
+    bool needsConfirmation() const;
+    // The question that asks for the confirmation (plan, reasons, "Sollen die Daten trotzdem übernommen werden?").
+    QString question() const;
+};
+
+// Asked with the plan before anything is written when the plan needs a confirmation; false keeps everything as
+// it is. Without it such a plan is refused.
+using ConfirmTakeover = std::function<bool(const TakeoverPlan&)>;
+
 struct TakeoverResult {
-    bool refused = false;  // nothing staged: nothing changed
-    bool aborted = false;  // the preparation failed: nothing changed
+    bool refused = false;  // nothing staged, or a plan not confirmed: nothing changed
+    bool aborted = false;  // the database failed: nothing changed
+    TakeoverPlan plan;
     int confirmed = 0;
     int added = 0;
     int failedRows = 0;
@@ -18,8 +40,12 @@ struct TakeoverResult {
     QList<ImportMessage> messages;
 };
 
-// progress gets the number of the staged row being taken over ("Akt. Status: n").
-TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const std::function<void(int n)>& progress = {});
+// read: the result of the read that staged the rows, when known; its failed rows protect the assets they may
+// stand for from being disposed, and make the plan need a confirmation. The whole takeover is one unit of work:
+// it is written completely or not at all. progress gets the number of the staged row being taken over
+// ("Akt. Status: n").
+TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResult* read = nullptr,
+                              const ConfirmTakeover& confirm = {}, const std::function<void(int n)>& progress = {});
 
 struct ArchiveResult {
     bool copied = false;

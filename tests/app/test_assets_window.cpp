@@ -469,11 +469,38 @@ TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
     EXPECT_EQ(child<QTreeWidget>(w, "lvImportData")->topLevelItemCount(), 2);
     EXPECT_EQ(child<QLabel>(w, "lbListviewSum")->text(), QStringLiteral("Anzahl: 2 von 2"));
     EXPECT_EQ(lastMessage(), QStringLiteral("Der Import wurde erfolgreich abgeschlossen."));
+    EXPECT_EQ(child<QLabel>(w, "lbImportSumme")->text(), QStringLiteral("Gelesen: 2, bereitgestellt: 2, fehlgeschlagen: 0"));
+    EXPECT_EQ(child<QTreeWidget>(w, "lvImportFehler")->topLevelItemCount(), 0);
+    // The standard index is checked again before anything is taken over.
+    type(w, "edKategorieNr", QStringLiteral("abc"));
     dialogs.calls.clear();
     click(w, "btnUebernehmen");
+    ASSERT_EQ(dialogs.calls.size(), 1);
+    EXPECT_TRUE(lastMessage().startsWith(lead + QStringLiteral("Der angegebene Index ist kein gültiger numerischer Wert")));
+    EXPECT_EQ(dialogs.calls[0].icon, MsgIcon::Error);
+    EXPECT_EQ(storedText(1, 0, "GELOESCHT"), QStringLiteral("0"));
+    type(w, "edKategorieNr", QStringLiteral("612"));
+    // The one imported asset that the file no longer lists is all there was: the plan is put to the user first.
+    dialogs.calls.clear();
+    dialogs.answers = {platform::MsgResult::No};
+    click(w, "btnUebernehmen");
     ASSERT_EQ(dialogs.calls.size(), 2);
-    EXPECT_EQ(dialogs.calls[0].text, QStringLiteral("Die Datenübernahme wurde erfolgreich beendet."));
-    EXPECT_EQ(dialogs.calls[1].text, QStringLiteral("Die Importdatei wurde erfolgreich kopiert."));
+    EXPECT_EQ(dialogs.calls[0].icon, MsgIcon::Question);
+    EXPECT_EQ(dialogs.calls[0].text,
+              QStringLiteral("Die Datenübernahme wird folgende Änderungen vornehmen:\r\n2 neu, 0 bestätigt, 1 als Abgang "
+                             "markiert.\r\n\r\n1 von 1 importierten Anlagen werden als Abgang markiert.\r\n\r\nSollen die "
+                             "Daten trotzdem übernommen werden?"));
+    EXPECT_TRUE(dialogs.calls[1].text.startsWith(QStringLiteral("Die Datenübernahme wurde nicht ausgeführt")));
+    EXPECT_EQ(storedText(1, 0, "GELOESCHT"), QStringLiteral("0"));
+    EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*_Anlagen.txt")}).size(), 0);
+    dialogs.calls.clear();
+    dialogs.answers = {platform::MsgResult::Yes};
+    click(w, "btnUebernehmen");
+    ASSERT_EQ(dialogs.calls.size(), 3);
+    EXPECT_EQ(dialogs.calls[1].text, QStringLiteral("Die Datenübernahme wurde erfolgreich beendet.\r\n\r\n2 neu, 0 "
+                                                    "bestätigt, 1 als Abgang markiert."));
+    EXPECT_EQ(dialogs.calls[2].text, QStringLiteral("Die Importdatei wurde erfolgreich kopiert."));
+    EXPECT_EQ(child<QLabel>(w, "lbDBCount")->text(), QStringLiteral("2 neu, 0 bestätigt, 1 als Abgang markiert"));
     EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*_Anlagen.txt")}).size(), 1);
     EXPECT_EQ(storedText(2, 0, "ANLAGEBEZEICHNUNG"), QStringLiteral("A"));
     EXPECT_EQ(storedText(3, 0, "ANLAGEBEZEICHNUNG"), QStringLiteral("Neu"));

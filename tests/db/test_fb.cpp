@@ -67,6 +67,32 @@ TEST_F(FbLayerTest, AffectedRowsAndErrorCodes) {
     EXPECT_THROW(BrvSql(QStringLiteral("SELECT * FROM NO_SUCH_TABLE")), fb::Error);
 }
 
+TEST_F(FbLayerTest, TextsLongerThanTheirColumnAreRefusedWholeNeverCut) {
+    BrvExecDdl(QStringLiteral("CREATE TABLE L (ID INTEGER NOT NULL, V VARCHAR(100), W VARCHAR(8000))"));
+    // At the column's length, umlauts and a character outside the basic plane included: stored as they are.
+    const QString hundred = QStringLiteral("ä").repeated(98) + QString::fromUcs4(U"\U0001F600", 1) + QStringLiteral("x");
+    BrvExec(QStringLiteral("INSERT INTO L (ID, V, W) VALUES (?, ?, ?)"), 1, hundred, QStringLiteral("w").repeated(8000));
+    BrvCommit();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT V FROM L WHERE ID = 1")), hundred);
+    // One more, 32,768 and 65,636 characters: a German message, nothing stored, no length field overflows.
+    for (const int n : {101, 32768, 65636}) {
+        try {
+            BrvExec(QStringLiteral("INSERT INTO L (ID, V) VALUES (?, ?)"), 2, QStringLiteral("y").repeated(n));
+            FAIL() << n << " characters accepted";
+        } catch (const fb::Error& e) {
+            EXPECT_TRUE(e.hasCode(isc_string_truncation));
+            EXPECT_EQ(e.message(), QStringLiteral("Der Text ist zu lang für das Datenbankfeld (Wert 2): %1 Zeichen, "
+                                                  "erlaubt sind höchstens 100 Zeichen. Textanfang: \"%2…\"")
+                                       .arg(n)
+                                       .arg(QStringLiteral("y").repeated(40)));
+        }
+    }
+    // A text compared with a long column, and one too long for any parameter.
+    EXPECT_THROW(BrvSql(QStringLiteral("SELECT ID FROM L WHERE W = ?"), QStringLiteral("z").repeated(40000)), fb::Error);
+    BrvRollback();
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM L")), 1);
+}
+
 TEST_F(FbLayerTest, PreparedStatementsSurviveCommitsAndNestedUse) {
     for (int i = 1; i <= 3; ++i) {
         BrvExec(QStringLiteral("INSERT INTO T (ID) VALUES (?)"), i);

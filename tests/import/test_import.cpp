@@ -114,12 +114,17 @@ TEST_F(ImportTest, StandardLayoutMarkersDatesLongTextsAndExtras) {
 
     ImportResult r = ReadImportFile(1, file, ImportLayout::Excel, {});
     EXPECT_EQ(r.layout, QStringLiteral("standard"));
-    EXPECT_EQ(r.records, 6);
+    EXPECT_EQ(r.records, 7);
     EXPECT_EQ(r.staged, 6);
+    // A marked asset row without a readable amount is listed, not silently left out.
+    ASSERT_EQ(r.failures.size(), 1);
+    EXPECT_EQ(r.failures[0].line, 7);
+    EXPECT_EQ(r.failures[0].konto, QStringLiteral("0424"));
+    EXPECT_EQ(r.failures[0].reason, QStringLiteral("Kein gültiger AHK-Betrag neben der Kennung \"AHK\""));
     ASSERT_EQ(r.preview.size(), 6);
     EXPECT_EQ(r.preview[0], (QStringList{"1", "0420", "Drehbank", "15.03.2015", "1.234,50", "", "", "0", "0", "0",
                                          "0", "0", "0", "0", "0", "0", "0", "0"}));
-    EXPECT_EQ(r.countText(), QStringLiteral("Anzahl: 6 von 6"));
+    EXPECT_EQ(r.countText(), QStringLiteral("Anzahl: 6 von 7"));
     ASSERT_EQ(r.longDescriptions.size(), 1);
     EXPECT_EQ(r.longDescriptions[0], QStringLiteral("0423      ") + QString::fromStdString(longDesc));
     EXPECT_EQ(texts(r), QStringList()); // no duplicates, records found
@@ -168,10 +173,18 @@ TEST_F(ImportTest, ColumnHLayoutAndLayoutDetection) {
     rows[3][7] = "AHK";
     rows[3][8] = 300.0;
     rows[3].push_back("31.05.2010"); // column J is no date column; the date is taken from I or F
+    // A record of one line right after a blank row and right after a group heading.
+    rows.push_back({});
+    rows.push_back({"0502", {}, "Nach Leerzeile", {}, {}, "01.01.2002", {}, "AHK", 10.0});
+    rows.push_back({{}, {}, "Gruppe Maschinen"});
+    rows.push_back({"0503", {}, "Nach Überschrift", {}, {}, "01.01.2003", {}, "AHK", 20.0});
     const ImportResult r = ReadImportFile(1, xlsx("hl.xlsx", rows), ImportLayout::Excel, {});
     EXPECT_EQ(r.layout, QStringLiteral("H/L"));
     const QList<TBrenvikDatenimport> s = staged();
-    ASSERT_EQ(s.size(), 2) << texts(r).join('|').toStdString();
+    ASSERT_EQ(s.size(), 4) << texts(r).join('|').toStdString();
+    EXPECT_EQ(s[2].konto_nr, QStringLiteral("0502"));
+    EXPECT_EQ(s[3].konto_nr, QStringLiteral("0503"));
+    EXPECT_EQ(s[3].ahk, 20.0);
     EXPECT_EQ(s[0].ahk, 2500.0);
     EXPECT_EQ(s[0].anschaffungsdatum, EncodeDate(2001, 1, 1));
     EXPECT_EQ(s[1].konto_nr, QStringLiteral("0501"));
@@ -196,18 +209,29 @@ TEST_F(ImportTest, Datev2021Layout) {
         {"0701 Ohne Betrag", "01.03.2021", {}, "AHK", "nichts"},
         {"0702 Ohne Datum", "kein", {}, "AHK", 5.0},
         {"0700 Neue Maschine", "01.03.2021", {}, "AHK", 1.0},
+        {"0703 Betrag in F", "01.03.2021", {}, "AHK", {}, 42.5}, // column E empty: the amount of F counts
     };
     const ImportResult r = ReadImportFile(1, xlsx("datev.xlsx", rows), ImportLayout::Datev2021, {});
     EXPECT_EQ(r.layout, QStringLiteral("datev2021"));
     const QList<TBrenvikDatenimport> s = staged();
-    ASSERT_EQ(s.size(), 3);
+    ASSERT_EQ(s.size(), 4);
     EXPECT_EQ(s[0].konto_nr, QStringLiteral("0700"));
     EXPECT_EQ(s[0].anlagebezeichnung, QStringLiteral("Neue Maschine"));
     EXPECT_EQ(s[1].konto_nr, QStringLiteral("0"));
     EXPECT_EQ(s[1].anlagebezeichnung, QStringLiteral("Einwort"));
     EXPECT_EQ(s[1].ahk, 75.0);
     EXPECT_EQ(s[1].anschaffungsdatum, EncodeDate(2020, 12, 24));
-    EXPECT_EQ(r.failed, 1); // the row without an amount is not staged with a guessed one
+    // The rows without an amount or date are not staged with guessed ones, and they are listed.
+    EXPECT_EQ(r.failed, 2);
+    ASSERT_EQ(r.failures.size(), 2);
+    EXPECT_EQ(r.failures[0].line, 4);
+    EXPECT_EQ(r.failures[0].konto, QStringLiteral("0701"));
+    EXPECT_EQ(r.failures[0].reason, QStringLiteral("Fehler, AHK Wert konnte nicht ermittelt werden"));
+    EXPECT_EQ(r.failures[1].reason, QStringLiteral("Fehler, kein valides Anschaffungsdatum gefunden"));
+    EXPECT_EQ(r.countText(), QStringLiteral("Anzahl: 4 von 6"));
+    ASSERT_EQ(s.size(), 4);
+    EXPECT_EQ(s[3].konto_nr, QStringLiteral("0703"));
+    EXPECT_EQ(s[3].ahk, 42.5);
     ASSERT_EQ(r.messages.size(), 1);
     EXPECT_TRUE(r.messages[0].text.startsWith(QStringLiteral("Es wurden Duplikate (doppelte Kontonummern)")));
     EXPECT_TRUE(r.messages[0].text.contains(QStringLiteral("\r\n\r\n0700\r\n\r\n\r\nBitte korrigieren")));
@@ -305,6 +329,10 @@ TEST_F(ImportTest, StandardLayoutEndsAtRow65500) {
     const ImportResult r = ReadImportFile(1, xlsx("gross.xlsx", rows), ImportLayout::Excel, {});
     EXPECT_EQ(r.records, 65500);
     EXPECT_EQ(r.staged, 65500);
+    // What lies beyond is not read: the read is incomplete, so no takeover treats those assets as gone.
+    EXPECT_FALSE(r.complete);
+    ASSERT_EQ(r.failures.size(), 1);
+    EXPECT_EQ(r.failures[0].line, 65501);
     EXPECT_EQ(r.preview.size(), 100);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM DATENIMPORTE WHERE KONTO_NR = '65501'")), 0);
 }
@@ -357,13 +385,23 @@ TEST_F(TakeoverTest, ReconciliationNumberingAndDisposals) {
     stage(5, QStringLiteral("0501"), QStringLiteral("Neu Index"), 1.00, 612);
     stage(6, QStringLiteral("0502"), QStringLiteral("Neu Taxe"), 5000, 0, "1");
     QList<int> seen;
-    const TakeoverResult t = TakeOverStaged(1, 443, [&](int n) { seen << n; });
+    QList<TakeoverPlan> asked;
+    const auto yes = [&](const TakeoverPlan& p) {
+        asked << p;
+        return true;
+    };
+    const TakeoverResult t = TakeOverStaged(1, 443, nullptr, yes, [&](int n) { seen << n; });
     EXPECT_EQ(seen, (QList<int>{1, 2, 4, 5, 6}));
+    // One of the two imported assets goes: more than a fifth, so the plan was put to the user first.
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0].text(), QStringLiteral("3 neu, 2 bestätigt, 1 als Abgang markiert"));
+    EXPECT_TRUE(asked[0].question().contains(QStringLiteral("1 von 2 importierten Anlagen werden als Abgang markiert.")));
     EXPECT_EQ(t.confirmed, 2);
     EXPECT_EQ(t.added, 3);
     EXPECT_EQ(t.disposed, 1);
     ASSERT_EQ(t.messages.size(), 1);
-    EXPECT_EQ(t.messages[0].text, QStringLiteral("Die Datenübernahme wurde erfolgreich beendet."));
+    EXPECT_EQ(t.messages[0].text, QStringLiteral("Die Datenübernahme wurde erfolgreich beendet.\r\n\r\n3 neu, 2 "
+                                                 "bestätigt, 1 als Abgang markiert."));
     // Confirmed: the stored values stay, the to-do flag follows the stored AHK.
     EXPECT_EQ(field(10, "AHK").toDouble(), 0.8);
     EXPECT_EQ(field(10, "VERSICHERUNGSWERT").toDouble(), 77.0);
@@ -388,10 +426,89 @@ TEST_F(TakeoverTest, ReconciliationNumberingAndDisposals) {
     for (int nr : {40, 50, 57})
         EXPECT_EQ(field(nr, "GELOESCHT"), QStringLiteral("0")) << nr;
 
-    // The same file again confirms what the first run added.
+    // The same file again confirms what the first run added; nothing more to dispose, so nothing to ask.
     const TakeoverResult again = TakeOverStaged(1, 443);
+    EXPECT_FALSE(again.refused);
     EXPECT_EQ(again.added, 0);
     EXPECT_EQ(again.confirmed, 5);
+    EXPECT_EQ(field(30, "ABGANGSJAHR"), QStringLiteral("2024"));
+}
+
+TEST_F(TakeoverTest, FailedRowsNeverDisposeWhatTheyMayStandFor) {
+    for (int i = 0; i < 10; ++i)
+        registered(i + 1, qPrintable(QStringLiteral("070%1").arg(i)), "Anlage", 500, "IMPORT");
+    for (int i = 0; i < 9; ++i)
+        stage(i + 1, QStringLiteral("070%1").arg(i), QStringLiteral("Anlage"), 500);
+    // The row of 0709 was read but could not be staged.
+    ImportResult read;
+    read.records = 10;
+    read.staged = 9;
+    read.failed = 1;
+    read.failures.append({10, QStringLiteral("Kein gültiges Anschaffungsdatum"), QStringLiteral("0709"), QStringLiteral("Anlage")});
+    // Declined: nothing at all changes.
+    TakeoverResult t = TakeOverStaged(1, 443, &read, [](const TakeoverPlan&) { return false; });
+    EXPECT_TRUE(t.refused);
+    EXPECT_EQ(t.plan.failedReadRows, 1);
+    EXPECT_EQ(t.plan.protectedAssets, 1);
+    EXPECT_EQ(t.plan.toDispose, 0);
+    EXPECT_TRUE(t.messages.last().text.contains(QStringLiteral("der Bestand ist unverändert")));
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM VERSICHERUNGSWERTE WHERE UPDATE_TS IS NOT NULL")), 0);
+    // Without anyone to ask, a plan that needs a confirmation is refused as well.
+    EXPECT_TRUE(TakeOverStaged(1, 443, &read).refused);
+    // Confirmed: the nine are confirmed, the tenth stays although the file did not confirm it.
+    t = TakeOverStaged(1, 443, &read, [](const TakeoverPlan&) { return true; });
+    EXPECT_EQ(t.confirmed, 9);
+    EXPECT_EQ(t.disposed, 0);
+    EXPECT_EQ(field(10, "GELOESCHT"), QStringLiteral("0"));
+
+    // Without failures, one disposal in ten needs no question.
+    exec(QStringLiteral("DELETE FROM DATENIMPORTE WHERE ZEILE_NR = 9"));
+    t = TakeOverStaged(1, 443);
+    EXPECT_FALSE(t.refused);
+    EXPECT_EQ(t.disposed, 2); // 0708 and 0709
+    EXPECT_EQ(field(9, "GELOESCHT"), QStringLiteral("1"));
+    // A file that lists only a few of the register is refused without confirmation.
+    exec(QStringLiteral("DELETE FROM DATENIMPORTE WHERE ZEILE_NR > 2"));
+    t = TakeOverStaged(1, 443);
+    EXPECT_TRUE(t.refused);
+    EXPECT_EQ(t.plan.toDispose, 6);
+    EXPECT_EQ(field(3, "GELOESCHT"), QStringLiteral("0"));
+}
+
+TEST_F(TakeoverTest, ReadFailuresReachTheTakeoverEndToEnd) {
+    registered(1, "0800", "Mit langer Notiz", 500, "IMPORT");
+    registered(2, "0801", "Falsches Datum", 500, "IMPORT");
+    registered(3, "0802", "Lange Bezeichnung", 500, "IMPORT");
+    const QString longDesc = QStringLiteral("Lange Bezeichnung ") + QString(150, QLatin1Char('x'));
+    QByteArray lines = "Kopf\r\n";
+    // Column AC (field 28) with a note longer than the staging column.
+    lines += "0800;Mit langer Notiz;;01.02.2003;;AHK;100" + QByteArray(22, ';') + QByteArray(600, 'n') + "\r\n";
+    lines += "0801;Falsches Datum;;31.02.2005;;AHK;100\r\n";
+    lines += "0802;" + longDesc.toLatin1() + ";;01.02.2003;;AHK;100\r\n";
+    ImportOptions extras;
+    extras.extras = true;
+    const ImportResult r = ReadImportFile(1, writeFile("fehler.txt", lines), ImportLayout::Text, extras);
+    EXPECT_EQ(r.records, 3);
+    EXPECT_EQ(r.staged, 1);
+    EXPECT_EQ(r.failed, 2);
+    EXPECT_EQ(r.summaryText(), QStringLiteral("Gelesen: 3, bereitgestellt: 1, fehlgeschlagen: 2"));
+    ASSERT_EQ(r.failures.size(), 2);
+    EXPECT_EQ(r.failures[0].line, 1);
+    EXPECT_EQ(r.failures[0].konto, QStringLiteral("0800"));
+    EXPECT_TRUE(r.failures[0].reason.contains(QStringLiteral("zu lang"))) << r.failures[0].reason.toStdString();
+    EXPECT_EQ(r.failures[1].line, 2);
+    EXPECT_EQ(r.failures[1].reason, QStringLiteral("Kein gültiges Anschaffungsdatum (TT.MM.JJJJ): \"31.02.2005\""));
+    // The long description is cut like the workbook layouts cut it, and listed.
+    ASSERT_EQ(r.longDescriptions.size(), 1);
+    EXPECT_EQ(r.longDescriptions[0], QStringLiteral("0802      ") + longDesc);
+    EXPECT_EQ(staged()[0].anlagebezeichnung, longDesc.left(100));
+
+    const TakeoverResult t = TakeOverStaged(1, 443, &r, [](const TakeoverPlan&) { return true; });
+    EXPECT_EQ(t.added, 1);
+    EXPECT_EQ(t.disposed, 1); // the old "Lange Bezeichnung" has another description now
+    EXPECT_EQ(field(1, "GELOESCHT"), QStringLiteral("0"));
+    EXPECT_EQ(field(2, "GELOESCHT"), QStringLiteral("0"));
+    EXPECT_EQ(field(4, "ANLAGEBEZEICHNUNG_ORG"), longDesc.left(100));
 }
 
 TEST_F(TakeoverTest, NothingStagedChangesNothing) {
