@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -54,13 +55,39 @@ QString dateCellText(double serial) {
 
 } // namespace
 
+const Worksheet::Row* Worksheet::findRow(int nr) const {
+    // Rows are read in order: the last one is the usual answer while a sheet is being filled.
+    if (!rows_.isEmpty() && rows_.last().nr == nr)
+        return &rows_.last();
+    const auto it = std::lower_bound(rows_.begin(), rows_.end(), nr, [](const Row& r, int n) { return r.nr < n; });
+    return it != rows_.end() && it->nr == nr ? &*it : nullptr;
+}
+
+Worksheet::Row* Worksheet::rowFor(int nr) {
+    if (rows_.isEmpty() || rows_.last().nr < nr) {
+        rows_.append(Row{nr, {}});
+        return &rows_.last();
+    }
+    auto it = std::lower_bound(rows_.begin(), rows_.end(), nr, [](const Row& r, int n) { return r.nr < n; });
+    if (it == rows_.end() || it->nr != nr)
+        it = rows_.insert(it, Row{nr, {}});
+    return &*it;
+}
+
 const Worksheet::Cell* Worksheet::at(int row, int column) const {
-    if (row < 1 || row >= rows_.size())
+    const Row* r = findRow(row);
+    if (!r)
         return nullptr;
-    const QVector<Cell>& r = rows_[row];
-    if (column < 1 || column > r.size())
-        return nullptr;
-    return &r[column - 1];
+    const auto it = std::lower_bound(r->cells.begin(), r->cells.end(), column,
+                                     [](const Entry& e, int c) { return e.column < c; });
+    return it != r->cells.end() && it->column == column ? &it->cell : nullptr;
+}
+
+qsizetype Worksheet::cellCount() const {
+    qsizetype n = 0;
+    for (const Row& r : rows_)
+        n += r.cells.size();
+    return n;
 }
 
 QString Worksheet::cell(int row, int column) const {
@@ -81,20 +108,22 @@ QString Worksheet::cell(int row, int column) const {
 void Worksheet::set(int row, int column, Cell c) {
     if (row < 1 || column < 1)
         return;
-    if (row >= rows_.size())
-        rows_.resize(row + 1);
-    QVector<Cell>& r = rows_[row];
-    if (column > r.size())
-        r.resize(column);
-    r[column - 1] = std::move(c);
+    QVector<Entry>& cells = rowFor(row)->cells;
+    if (cells.isEmpty() || cells.last().column < column) {
+        cells.append(Entry{column, std::move(c)});
+        return;
+    }
+    auto it = std::lower_bound(cells.begin(), cells.end(), column, [](const Entry& e, int col) { return e.column < col; });
+    if (it != cells.end() && it->column == column)
+        it->cell = std::move(c);
+    else
+        cells.insert(it, Entry{column, std::move(c)});
 }
 
-void Worksheet::setRow(int row, QVector<Cell>&& cells) {
+void Worksheet::setRow(int row, QVector<Entry>&& cells) {
     if (row < 1)
         return;
-    if (row >= rows_.size())
-        rows_.resize(row + 1);
-    rows_[row] = std::move(cells);
+    rowFor(row)->cells = std::move(cells);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -130,6 +159,9 @@ public:
         zip_stat_t st;
         if (zip_stat(z_, n.constData(), 0, &st) != 0)
             xlsxFails(QStringLiteral("Der Bestandteil %1 fehlt.").arg(name));
+        // Far beyond any register; a damaged or hostile archive must not make us allocate what it claims.
+        if (!(st.valid & ZIP_STAT_SIZE) || st.size > zip_uint64_t(1) << 30)
+            xlsxFails(QStringLiteral("Der Bestandteil %1 ist zu groß oder beschädigt.").arg(name));
         zip_file_t* f = zip_fopen(z_, n.constData(), 0);
         if (!f)
             xlsxFails(QStringLiteral("Der Bestandteil %1 kann nicht gelesen werden.").arg(name));
@@ -204,16 +236,20 @@ bool isDateFormat(int id, const QString& code) {
     return false;
 }
 
-// "AB12" -> column 28; the row part is ignored.
+// "AB12" -> column 28; the row part is ignored. Anything beyond the last column (XFD, 16,384) gives 0.
 int columnOf(std::string_view ref) {
     int col = 0;
     for (const char c : ref) {
+        int digit = 0;
         if (c >= 'A' && c <= 'Z')
-            col = col * 26 + (c - 'A' + 1);
+            digit = c - 'A' + 1;
         else if (c >= 'a' && c <= 'z')
-            col = col * 26 + (c - 'a' + 1);
+            digit = c - 'a' + 1;
         else
             break;
+        col = col * 26 + digit;
+        if (col > 16384)
+            return 0;
     }
     return col;
 }
@@ -428,7 +464,8 @@ Worksheet ReadXlsx(const QString& path) {
         pugi::xml_document doc;
         parse(doc, bytes, QStringLiteral("xl/sharedStrings.xml"));
         const pugi::xml_node sst = doc.first_child();
-        shared.reserve(sst.attribute("uniqueCount").as_int());
+        // The declared count is only a hint: a damaged file must not make us reserve more than the part can hold.
+        shared.reserve(std::clamp<qsizetype>(sst.attribute("uniqueCount").as_llong(), 0, qsizetype(bytes.size() / 8)));
         for (pugi::xml_node si = sst.first_child(); si; si = si.next_sibling())
             if (named(si, "si"))
                 shared.append(stringItem(si));
@@ -459,11 +496,28 @@ Worksheet ReadXlsx(const QString& path) {
     SheetScanner::Tag tag;
     bool inData = false, closed = false;
     int rowNr = 0, colNr = 0;
-    QVector<Worksheet::Cell> cells;
+    QVector<Worksheet::Entry> cells;
     auto flushRow = [&] {
-        if (!cells.isEmpty())
-            ws.setRow(rowNr, std::move(cells));
-        cells = QVector<Worksheet::Cell>();
+        if (cells.isEmpty())
+            return;
+        // Cells normally come in ascending columns; a file that does not keep that order is put in order here.
+        if (!std::is_sorted(cells.begin(), cells.end(),
+                            [](const Worksheet::Entry& a, const Worksheet::Entry& b) { return a.column < b.column; })) {
+            std::stable_sort(cells.begin(), cells.end(), [](const Worksheet::Entry& a, const Worksheet::Entry& b) {
+                return a.column < b.column;
+            });
+            // A column given twice: the later cell counts, as it would overwrite the earlier one.
+            QVector<Worksheet::Entry> unique;
+            for (Worksheet::Entry& e : cells) {
+                if (!unique.isEmpty() && unique.last().column == e.column)
+                    unique.last() = std::move(e);
+                else
+                    unique.append(std::move(e));
+            }
+            cells = std::move(unique);
+        }
+        ws.setRow(rowNr, std::move(cells));
+        cells = QVector<Worksheet::Entry>();
     };
     try {
         while (scan.next(tag)) {
@@ -490,7 +544,7 @@ Worksheet ReadXlsx(const QString& path) {
                 if (rowNr > 1048576)
                     xlsxFails(QStringLiteral("Zeilennummer %1 außerhalb des gültigen Bereichs.").arg(rowNr));
                 colNr = 0;
-                cells = QVector<Worksheet::Cell>();
+                cells = QVector<Worksheet::Entry>();
                 if (tag.selfClosing)
                     flushRow();
                 continue;
@@ -507,7 +561,7 @@ Worksheet ReadXlsx(const QString& path) {
                 else if (n == "s")
                     std::from_chars(v.data(), v.data() + v.size(), style);
             });
-            const int col = !ref.empty() ? columnOf(ref) : colNr + 1;
+            const int col = !ref.empty() ? columnOf(ref) : std::min(colNr, 16384) + 1;
             colNr = col;
             if (tag.selfClosing)
                 continue;
@@ -578,12 +632,10 @@ Worksheet ReadXlsx(const QString& path) {
             }
             if (cell.kind == Worksheet::Kind::Empty)
                 continue;
-            if (col > cells.size()) {
-                if (cells.capacity() < col)
-                    cells.reserve(std::max(col, 32));
-                cells.resize(col);
-            }
-            cells[col - 1] = std::move(cell);
+            if (!cells.isEmpty() && cells.last().column == col)
+                cells.last().cell = std::move(cell);
+            else
+                cells.append(Worksheet::Entry{col, std::move(cell)});
         }
     } catch (const EBrvWorkbookError& e) {
         xlsxFails(QStringLiteral("Der Bestandteil %1 ist kein gültiges XML (%2).").arg(sheetPart, e.message()));
@@ -619,7 +671,6 @@ Worksheet ReadXls(const QString& path) {
         throw EBrvWorkbookError(QStringLiteral("Die Datei ist keine lesbare Excel-Arbeitsmappe (.xls).\r\n"
                                                "Das erste Tabellenblatt kann nicht gelesen werden."));
     Worksheet ws;
-    ws.reserveRows(int(rows));
     for (unsigned int r = 0; r < rows; ++r)
         for (unsigned short c = 0; c < cols; ++c) {
             FreeXL_CellValue v;

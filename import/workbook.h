@@ -24,18 +24,32 @@ public:
         QString text;
     };
 
+    // A cell that is not empty, with its column.
+    struct Entry {
+        int column;
+        Cell cell;
+    };
+
     // Row and column count from 1, as in the spreadsheet; a cell outside the used range is empty.
     QString cell(int row, int column) const;
     const Cell* at(int row, int column) const;
-    int rowCount() const { return int(rows_.size()) - 1; }
+    // The number of the last row that holds a cell.
+    int rowCount() const { return rows_.isEmpty() ? 0 : rows_.last().nr; }
+    // Cells held, whatever their rows and columns: the memory of a sheet grows with these only.
+    qsizetype cellCount() const;
 
     void set(int row, int column, Cell c);
-    // Puts a whole row at once (column 1 first); replaces what the row held.
-    void setRow(int row, QVector<Cell>&& cells);
-    void reserveRows(int n) { rows_.reserve(n + 1); }
+    // Puts a whole row at once, its entries in ascending columns; replaces what the row held.
+    void setRow(int row, QVector<Entry>&& cells);
 
 private:
-    QVector<QVector<Cell>> rows_{1};
+    struct Row {
+        int nr;
+        QVector<Entry> cells;
+    };
+    Row* rowFor(int nr); // created when missing
+    const Row* findRow(int nr) const;
+    QVector<Row> rows_; // ascending row numbers
 };
 
 // Reads the first worksheet; raises EBrvWorkbookError with a German message naming the cause when the file is no

@@ -88,6 +88,26 @@ TEST_F(WorkbookTest, XlsxCellsAsTheLocaleWritesThem) {
     }
 }
 
+TEST_F(WorkbookTest, XlsxMemoryFollowsTheCellsNotTheirAddresses) {
+    const QString file = sample(false);
+    replacePart(file, "xl/worksheets/sheet1.xml",
+                "<worksheet><sheetData>"
+                "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>erste</t></is></c>"
+                "<c r=\"XFD1\"><v>7</v></c></row>"
+                // Beyond the last column, and a column name long enough to overflow any counter.
+                "<row r=\"2\"><c r=\"XFE2\"><v>1</v></c><c r=\"ZZZZZZZZZZZZZZ2\"><v>2</v></c>"
+                "<c r=\"C2\"><v>3</v></c><c r=\"B2\"><v>4</v></c><c r=\"C2\"><v>5</v></c></row>"
+                "<row r=\"1048576\"><c r=\"XFD1048576\"><v>9</v></c></row>"
+                "</sheetData></worksheet>");
+    const Worksheet ws = ReadWorkbook(file);
+    EXPECT_EQ(ws.cellCount(), 5);
+    EXPECT_EQ(ws.cell(1, 16384), QStringLiteral("7"));
+    EXPECT_EQ(ws.cell(2, 2), QStringLiteral("4")); // cells out of order are put in order
+    EXPECT_EQ(ws.cell(2, 3), QStringLiteral("5")); // a cell given twice: the later one counts
+    EXPECT_EQ(ws.cell(1048576, 16384), QStringLiteral("9"));
+    EXPECT_EQ(ws.rowCount(), 1048576);
+}
+
 TEST_F(WorkbookTest, DateSystemOf1904) {
     const QString file = sample(false);
     QByteArray wb = part(file, "xl/workbook.xml");
