@@ -14,7 +14,6 @@
 #include <string>
 #include <string_view>
 
-#include <freexl.h>
 #include <pugixml.hpp>
 #include <zip.h>
 
@@ -137,16 +136,21 @@ namespace {
 
 class Zip {
 public:
-    explicit Zip(const QString& path) {
-        int err = 0;
-        z_ = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &err);
+    // The archive in memory; bytes must outlive the object.
+    explicit Zip(const QByteArray& bytes) {
+        zip_error_t e;
+        zip_error_init(&e);
+        zip_source_t* src = zip_source_buffer_create(bytes.constData(), zip_uint64_t(bytes.size()), 0, &e);
+        if (src)
+            z_ = zip_open_from_source(src, ZIP_RDONLY, &e);
         if (!z_) {
-            zip_error_t e;
-            zip_error_init_with_code(&e, err);
             const QString why = QString::fromUtf8(zip_error_strerror(&e));
+            if (src)
+                zip_source_free(src);
             zip_error_fini(&e);
             xlsxFails(QStringLiteral("Das ZIP-Archiv kann nicht geöffnet werden: ") + why);
         }
+        zip_error_fini(&e);
     }
     ~Zip() {
         if (z_)
@@ -211,8 +215,9 @@ QString stringItem(const pugi::xml_node& si) {
     return out;
 }
 
-// Whether a number format shows a date or time.
-bool isDateFormat(int id, const QString& code) {
+} // namespace
+
+bool NumberFormatIsDate(int id, const QString& code) {
     if ((id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58))
         return true;
     if (code.isEmpty())
@@ -236,6 +241,8 @@ bool isDateFormat(int id, const QString& code) {
     return false;
 }
 
+namespace {
+
 // "AB12" -> column 28; the row part is ignored. Anything beyond the last column (XFD, 16,384) gives 0.
 int columnOf(std::string_view ref) {
     int col = 0;
@@ -252,14 +259,6 @@ int columnOf(std::string_view ref) {
             return 0;
     }
     return col;
-}
-
-bool toDouble(const char* s, double& v) {
-    const char* end = s + std::strlen(s);
-    while (s < end && (*s == ' ' || *s == '+'))
-        ++s;
-    auto [p, ec] = std::from_chars(s, end, v);
-    return ec == std::errc() && p == end;
 }
 
 QString relsTarget(const pugi::xml_document& rels, const char* id) {
@@ -425,8 +424,8 @@ QString xmlText(std::string_view raw) {
 
 } // namespace
 
-Worksheet ReadXlsx(const QString& path) {
-    Zip zip(path);
+Worksheet ReadXlsxBytes(const QByteArray& bytes) {
+    Zip zip(bytes);
     if (!zip.has(QStringLiteral("xl/workbook.xml")))
         xlsxFails(QStringLiteral("Die Arbeitsmappe (xl/workbook.xml) fehlt."));
 
@@ -483,16 +482,16 @@ Worksheet ReadXlsx(const QString& path) {
             codes.insert(f.attribute("numFmtId").as_int(), QString::fromUtf8(f.attribute("formatCode").value()));
         for (pugi::xml_node xf = child(root, "cellXfs").first_child(); xf; xf = xf.next_sibling()) {
             const int id = xf.attribute("numFmtId").as_int();
-            dateStyle.append(isDateFormat(id, codes.value(id)));
+            dateStyle.append(NumberFormatIsDate(id, codes.value(id)));
         }
     }
 
     if (!zip.has(sheetPart))
         xlsxFails(QStringLiteral("Das erste Tabellenblatt (%1) fehlt.").arg(sheetPart));
-    std::vector<char> bytes = zip.read(sheetPart);
+    std::vector<char> sheetBytes = zip.read(sheetPart);
     Worksheet ws;
     const double dayShift = date1904 ? 1462.0 : 0.0;
-    SheetScanner scan(bytes.data(), bytes.data() + bytes.size());
+    SheetScanner scan(sheetBytes.data(), sheetBytes.data() + sheetBytes.size());
     SheetScanner::Tag tag;
     bool inData = false, closed = false;
     int rowNr = 0, colNr = 0;
@@ -648,86 +647,25 @@ Worksheet ReadXlsx(const QString& path) {
     return ws;
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// .xls: the binary format of older spreadsheet programs
-
-Worksheet ReadXls(const QString& path) {
-    const void* handle = nullptr;
-    const int rc = freexl_open(QFile::encodeName(path).constData(), &handle);
-    if (rc != FREEXL_OK) {
-        if (handle)
-            freexl_close(handle);
-        throw EBrvWorkbookError(QStringLiteral("Die Datei ist keine lesbare Excel-Arbeitsmappe (.xls).\r\n"
-                                               "Das Dateiformat wird nicht erkannt (Fehlercode %1).").arg(rc));
-    }
-    struct Closer {
-        const void* h;
-        ~Closer() { freexl_close(h); }
-    } closer{handle};
-    unsigned int rows = 0;
-    unsigned short cols = 0;
-    if (freexl_select_active_worksheet(handle, 0) != FREEXL_OK ||
-        freexl_worksheet_dimensions(handle, &rows, &cols) != FREEXL_OK)
-        throw EBrvWorkbookError(QStringLiteral("Die Datei ist keine lesbare Excel-Arbeitsmappe (.xls).\r\n"
-                                               "Das erste Tabellenblatt kann nicht gelesen werden."));
-    Worksheet ws;
-    for (unsigned int r = 0; r < rows; ++r)
-        for (unsigned short c = 0; c < cols; ++c) {
-            FreeXL_CellValue v;
-            if (freexl_get_cell_value(handle, r, c, &v) != FREEXL_OK)
-                continue;
-            Worksheet::Cell cell;
-            switch (v.type) {
-            case FREEXL_CELL_INT:
-                cell.kind = Worksheet::Kind::Number;
-                cell.number = v.value.int_value;
-                break;
-            case FREEXL_CELL_DOUBLE:
-                cell.kind = Worksheet::Kind::Number;
-                cell.number = v.value.double_value;
-                break;
-            case FREEXL_CELL_TEXT:
-            case FREEXL_CELL_SST_TEXT:
-                cell.kind = Worksheet::Kind::Text;
-                cell.text = QString::fromUtf8(v.value.text_value);
-                break;
-            case FREEXL_CELL_DATE:
-            case FREEXL_CELL_DATETIME: {
-                const QString s = QString::fromUtf8(v.value.text_value);
-                const QDate d = QDate::fromString(s.left(10), Qt::ISODate);
-                if (!d.isValid())
-                    continue;
-                cell.kind = Worksheet::Kind::Date;
-                cell.number = DateToTDateTime(d);
-                if (s.size() >= 19) {
-                    const QTime t = QTime::fromString(s.mid(11, 8), QStringLiteral("HH:mm:ss"));
-                    if (t.isValid())
-                        cell.number += t.msecsSinceStartOfDay() / 86400000.0;
-                }
-                break;
-            }
-            case FREEXL_CELL_TIME:
-                cell.kind = Worksheet::Kind::Text;
-                cell.text = QString::fromUtf8(v.value.text_value);
-                break;
-            default:
-                continue;
-            }
-            ws.set(int(r) + 1, int(c) + 1, std::move(cell));
-        }
-    return ws;
+Worksheet ReadWorkbookBytes(const QByteArray& bytes) {
+    if (bytes.startsWith("PK\x03\x04"))
+        return ReadXlsxBytes(bytes);
+    if (bytes.startsWith(QByteArray::fromHex("D0CF11E0A1B11AE1")))
+        return ReadXlsBytes(bytes);
+    if (bytes.isEmpty())
+        throw EBrvWorkbookError(QStringLiteral("Die Datei ist leer und keine Excel-Arbeitsmappe."));
+    throw EBrvWorkbookError(QStringLiteral("Die Datei ist keine Excel-Arbeitsmappe (weder .xlsx noch .xls)."));
 }
 
 Worksheet ReadWorkbook(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         throw EBrvWorkbookError(QStringLiteral("Die Datei kann nicht gelesen werden: ") + f.errorString());
-    const QByteArray magic = f.read(8);
-    if (magic.startsWith("PK\x03\x04"))
-        return ReadXlsx(path);
-    if (magic.startsWith(QByteArray::fromHex("D0CF11E0A1B11AE1")))
-        return ReadXls(path);
-    if (magic.isEmpty())
-        throw EBrvWorkbookError(QStringLiteral("Die Datei ist leer und keine Excel-Arbeitsmappe."));
-    throw EBrvWorkbookError(QStringLiteral("Die Datei ist keine Excel-Arbeitsmappe (weder .xlsx noch .xls)."));
+    // A workbook is read whole; far larger files are no register.
+    if (f.size() > (qint64(1) << 30))
+        throw EBrvWorkbookError(QStringLiteral("Die Datei ist zu groß für eine Excel-Arbeitsmappe."));
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        throw EBrvWorkbookError(QStringLiteral("Die Datei kann nicht gelesen werden: ") + f.errorString());
+    return ReadWorkbookBytes(bytes);
 }

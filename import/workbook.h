@@ -55,8 +55,13 @@ private:
 // Reads the first worksheet; raises EBrvWorkbookError with a German message naming the cause when the file is no
 // readable workbook. The kind is taken from the file's content, not from its name.
 Worksheet ReadWorkbook(const QString& path);
-Worksheet ReadXlsx(const QString& path);
-Worksheet ReadXls(const QString& path);
+// The same for a workbook held in memory (the file's bytes).
+Worksheet ReadWorkbookBytes(const QByteArray& bytes);
+Worksheet ReadXlsxBytes(const QByteArray& bytes);
+Worksheet ReadXlsBytes(const QByteArray& bytes);
+
+// Whether a number format (built-in id, or its format code) shows a date or time.
+bool NumberFormatIsDate(int id, const QString& code);
 
 // The text of a number as a cell gives it ("1234,5").
 QString NumberCellText(double v);

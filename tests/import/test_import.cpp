@@ -7,6 +7,7 @@
 #include "db/versicherungswerte.h"
 #include "import/importer.h"
 #include "import/takeover.h"
+#include "import/xls_writer.h"
 #include "support/fixtures.h"
 
 #include <QDate>
@@ -315,6 +316,24 @@ TEST_F(ImportTest, TextLinesEncodingsSkipsAndFailures) {
     r = ReadImportFile(1, path(QStringLiteral("fehlt.xlsx")), ImportLayout::Excel, {});
     EXPECT_EQ(r.staged, 0);
     EXPECT_TRUE(texts(r).first().startsWith(QStringLiteral("Die Datei kann nicht gelesen werden")));
+}
+
+TEST_F(ImportTest, XlsRowsWhoseValuesAreFormulasAreRead) {
+    using namespace biff;
+    const QByteArray globals = xf(0) + xf(14);
+    QByteArray sheet = bof(0x0600, 0x0010) + label(0, 0, QStringLiteral("Konto")) + label(0, 1, QStringLiteral("Bezeichnung"));
+    // Account number, date and amount as formulas with their last results.
+    sheet += formulaSpecial(1, 0, 0, 0) + record(0x0207, ustr(QStringLiteral("0430"))) +
+             label(1, 1, QStringLiteral("Presse")) + formulaNumber(1, 3, 1, 42078) + label(1, 5, QStringLiteral("AHK")) +
+             formulaNumber(1, 6, 0, 999.5) + eof();
+    const QString file = path(QStringLiteral("formeln.xls"));
+    ASSERT_TRUE(writeContainer(file, workbook(globals, {sheet})));
+    const ImportResult r = ReadImportFile(1, file, ImportLayout::Excel, {});
+    ASSERT_EQ(r.staged, 1) << texts(r).join('|').toStdString();
+    const QList<TBrenvikDatenimport> s = staged();
+    EXPECT_EQ(s[0].konto_nr, QStringLiteral("0430"));
+    EXPECT_EQ(s[0].anschaffungsdatum, EncodeDate(2015, 3, 15));
+    EXPECT_EQ(s[0].ahk, 999.5);
 }
 
 TEST_F(ImportTest, StandardLayoutEndsAtRow65500) {

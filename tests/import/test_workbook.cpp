@@ -1,6 +1,7 @@
 // The workbook readers on files made in the tests.
 
 #include "import/workbook.h"
+#include "import/xls_writer.h"
 #include "support/fixtures.h"
 
 #include <QFile>
@@ -120,6 +121,97 @@ TEST_F(WorkbookTest, DateSystemOf1904) {
     replacePart(file, "xl/workbook.xml", wb);
     replacePart(file, "xl/worksheets/sheet1.xml", sheet);
     EXPECT_EQ(ReadWorkbook(file).cell(2, 4), QStringLiteral("15.03.2015"));
+}
+
+// Globals with the cell formats: 0 general, 1 built-in date (14), 2 custom date (164), 3 amounts (4).
+QByteArray xlsGlobals(bool date1904 = false) {
+    using namespace biff;
+    return (date1904 ? record(0x0022, u16(1)) : QByteArray()) + format(164, QStringLiteral("dd.mm.yyyy")) + xf(0) +
+           xf(14) + xf(164) + xf(4);
+}
+
+TEST_F(WorkbookTest, XlsRecordsOfEveryKind) {
+    using namespace biff;
+    // Shared strings; one of them goes on in a CONTINUE record with two-byte characters, one has formatting runs,
+    // one phonetic data.
+    QByteArray strings = ustr(QStringLiteral("AHK")) + ustr(QStringLiteral("0420")) +
+                         ustr(QStringLiteral("Drehbank Müller")) + u16(4) + char(0x08) + u16(1) + QByteArray("Fett") +
+                         u32(0) + u16(3) + char(0x04) + u32(6) + QByteArray("Ext") + QByteArray(6, 'p') + u16(22) +
+                         char(0) + QByteArray("Fräse mit ").replace("ä", "\xe4");
+    const QByteArray continued = QByteArray(1, 1) + chars(QStringLiteral("Łódź-Antrieb"), true) + ustr(QStringLiteral("0421"));
+    const QByteArray sst = record(0x00FC, u32(7) + u32(7) + strings) + record(0x003C, continued);
+    QByteArray sheet = bof(0x0600, 0x0010);
+    sheet += labelSst(0, 0, 1) + labelSst(0, 1, 2) + number(0, 3, 1, 42078) + labelSst(0, 5, 0) +
+             formulaNumber(0, 6, 3, 1234.5);
+    sheet += labelSst(1, 0, 6) + labelSst(1, 1, 5) + rk(1, 3, 2, (40000u << 2) | 2) + label(1, 5, QStringLiteral("AHK")) +
+             formulaSpecial(1, 6, 0, 0) + record(0x0207, ustr(QStringLiteral("250,50")));
+    sheet += record(0x00BD, u16(2) + u16(6) + u16(0) + u32((150u << 2) | 3) + u16(0) + u32((7u << 2) | 2) + u16(7)) +
+             rk(2, 8, 0, 0x3FE00000u);
+    sheet += record(0x0205, cell(3, 0, 0) + char(1) + char(0)) + record(0x0205, cell(3, 1, 0) + char(0x07) + char(1)) +
+             formulaSpecial(3, 2, 1, 1) + formulaSpecial(3, 3, 2, 0x2A) + formulaSpecial(3, 4, 3, 0);
+    sheet += labelSst(4, 2, 3) + labelSst(4, 3, 4) + labelSst(4, 5, 99);
+    sheet += bof(0x0600, 0x0020) + number(9, 9, 0, 99) + eof(); // an embedded chart
+    sheet += eof();
+    const QByteArray chart = bof(0x0600, 0x0020) + number(0, 0, 0, 1) + eof();
+    const QString file = path(QStringLiteral("alle.xls"));
+    ASSERT_TRUE(writeContainer(file, workbook(xlsGlobals() + sst, {chart, sheet}, {2, 0})));
+
+    const Worksheet ws = ReadWorkbook(file);
+    const QStringList row1 = {ws.cell(1, 1), ws.cell(1, 2), ws.cell(1, 4), ws.cell(1, 6), ws.cell(1, 7)};
+    EXPECT_EQ(row1, (QStringList{"0420", "Drehbank Müller", "15.03.2015", "AHK", "1234,5"}));
+    EXPECT_EQ(ws.cell(2, 1), QStringLiteral("0421"));
+    EXPECT_EQ(ws.cell(2, 2), QStringLiteral("Fräse mit Łódź-Antrieb"));
+    EXPECT_EQ(ws.cell(2, 4), QStringLiteral("06.07.2009"));
+    EXPECT_EQ(ws.cell(2, 6), QStringLiteral("AHK"));
+    EXPECT_EQ(ws.cell(2, 7), QStringLiteral("250,50")); // a formula's text result
+    EXPECT_EQ(ws.cell(3, 7), QStringLiteral("1,5"));
+    EXPECT_EQ(ws.cell(3, 8), QStringLiteral("7"));
+    EXPECT_EQ(ws.cell(3, 9), QStringLiteral("0,5"));
+    const QStringList row4 = {ws.cell(4, 1), ws.cell(4, 2), ws.cell(4, 3), ws.cell(4, 4), ws.cell(4, 5)};
+    EXPECT_EQ(row4, (QStringList{"WAHR", "#DIV/0!", "WAHR", "#N/A", ""}));
+    EXPECT_EQ(ws.cell(5, 3), QStringLiteral("Fett"));
+    EXPECT_EQ(ws.cell(5, 4), QStringLiteral("Ext"));
+    EXPECT_EQ(ws.cell(5, 6), QString()); // a shared string that does not exist
+    EXPECT_EQ(ws.cell(10, 10), QString()); // the chart's cells are not the sheet's
+    EXPECT_EQ(ws.rowCount(), 5);
+
+    // The 1904 date system.
+    const QString old = path(QStringLiteral("1904.xls"));
+    ASSERT_TRUE(writeContainer(old, workbook(xlsGlobals(true), {bof(0x0600, 0x0010) + number(0, 0, 1, 40616) + eof()})));
+    EXPECT_EQ(ReadWorkbook(old).cell(1, 1), QStringLiteral("15.03.2015"));
+}
+
+TEST_F(WorkbookTest, XlsFilesThatCannotBeReadSayWhy) {
+    using namespace biff;
+    auto message = [](const QString& file) {
+        try {
+            ReadWorkbook(file);
+        } catch (const EBrvWorkbookError& e) {
+            return e.message();
+        }
+        return QString();
+    };
+    const QByteArray sheet = bof(0x0600, 0x0010) + number(0, 0, 0, 1) + eof();
+    const QString excel95 = path(QStringLiteral("95.xls"));
+    ASSERT_TRUE(writeContainer(excel95, bof(0x0500) + eof()));
+    EXPECT_TRUE(message(excel95).startsWith(QStringLiteral("Die Arbeitsmappe ist im Format von Excel 5.0/95 gespeichert")));
+    const QString book = path(QStringLiteral("book.xls"));
+    ASSERT_TRUE(writeContainer(book, workbook({}, {sheet}), "Book"));
+    EXPECT_TRUE(message(book).startsWith(QStringLiteral("Die Arbeitsmappe ist im Format von Excel 5.0/95 gespeichert")));
+    const QString locked = path(QStringLiteral("kennwort.xls"));
+    ASSERT_TRUE(writeContainer(locked, workbook(record(0x002F, u16(1)), {sheet})));
+    EXPECT_TRUE(message(locked).contains(QStringLiteral("Kennwort")));
+    // Cut in the middle of a record, and a string table that claims far more strings than it holds.
+    const QByteArray whole = workbook(xlsGlobals(), {sheet});
+    const QString cut = path(QStringLiteral("halb.xls"));
+    ASSERT_TRUE(writeContainer(cut, whole.left(whole.size() - 7)));
+    EXPECT_TRUE(message(cut).contains(QStringLiteral("beschädigt"))) << message(cut).toStdString();
+    const QString claims = path(QStringLiteral("sst.xls"));
+    ASSERT_TRUE(writeContainer(claims, workbook(record(0x00FC, u32(0xFFFFFFFF) + u32(0xFFFFFFFF) + ustr("a")), {sheet})));
+    EXPECT_TRUE(message(claims).contains(QStringLiteral("beschädigt")));
+    const QString noSheet = path(QStringLiteral("ohne.xls"));
+    ASSERT_TRUE(writeContainer(noSheet, workbook({}, {sheet}, {2})));
+    EXPECT_TRUE(message(noSheet).contains(QStringLiteral("kein Tabellenblatt")));
 }
 
 TEST_F(WorkbookTest, XlsFixtureOfTheOlderFormat) {
