@@ -38,7 +38,7 @@ void DeleteAllGebTypes() {
     BrvCommit();
 }
 
-void InsertGebType(const TGebType& t) {
+void InsertGebType(const TGebType& t, bool commit) {
     BrvExec(QStringLiteral("INSERT INTO TABGEBTYPES (PID, GEBCAPTION, LIFETIMEMIN, LIFETIMEMAX, DESCRIPTION, "
                            "AUSFROHBAU, AUSFEINFACH, AUSFNORMAL, AUSFGUT, RICHTPROH, RICHTPEINFACH, RICHTPNORMAL, "
                            "RICHTPGUT, INDEXNR, RICHTPREISART, RICHTBASISEINH, HERKUNFT, UST) "
@@ -46,59 +46,85 @@ void InsertGebType(const TGebType& t) {
             t.PID, t.GEBCAPTION, t.LIFETIMEMIN, t.LIFETIMEMAX, SqlBlob{t.DESCRIPTION}, SqlBlob{t.AUSFROHBAU},
             SqlBlob{t.AUSFEINFACH}, SqlBlob{t.AUSFNORMAL}, SqlBlob{t.AUSFGUT}, t.RICHTPROH, t.RICHTPEINFACH,
             t.RICHTPNORMAL, t.RICHTPGUT, t.INDEXNR, t.RICHTPREISART, t.RICHTBASISEINH, t.HERKUNFT, t.UST);
-    BrvCommit();
+    if (commit)
+        BrvCommit();
 }
 
 namespace {
-// Replaces a catalogue table by the records of one reference file; empty when the file is absent.
-QString importRecords(const QString& folder, const char* fileName, int recordSize, void (*deleteAll)(),
-                      const std::function<void(const char*)>& insert, const char* what) {
+// Replaces a catalogue table by the records of one reference file; empty when the file is absent. The whole file is
+// read and checked first, then the table is replaced in one unit of work: a short, damaged or unreadable file, or a
+// record the database refuses, leaves the table as it was.
+template <typename T>
+QString importRecords(const QString& folder, const char* fileName, int recordSize, const char* table,
+                      T (*decode)(const char*), void (*insert)(const T&), const char* what) {
     const QString path = platform::withTrailingSeparator(folder) + QString::fromLatin1(fileName);
     QFile f(path);
     if (!f.exists())
         return {};
     if (!f.open(QIODevice::ReadOnly))
         throw EBrvCommonException(QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2").arg(path, f.errorString()));
-    deleteAll();
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        throw EBrvCommonException(QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2").arg(path, f.errorString()));
+    const QList<T> records = DecodeCatalogueRecords(bytes, recordSize, decode, path);
     int count = 0;
-    QByteArray rec(recordSize, '\0');
-    for (;;) {
-        const qint64 got = f.read(rec.data(), recordSize);
-        if (got == 0)
-            break;
-        if (got != recordSize)
-            throw EBrvCommonException(
-                QStringLiteral("Die Datei %1 ist unvollständig: Datensatz %2 hat nur %3 von %4 Bytes.")
-                    .arg(path)
-                    .arg(count + 1)
-                    .arg(got < 0 ? 0 : got)
-                    .arg(recordSize));
-        insert(rec.constData());
-        ++count;
+    try {
+        BrvUnitOfWork work;
+        BrvExec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)));
+        for (const T& r : records) {
+            insert(r);
+            ++count;
+        }
+        work.commit();
+    } catch (const Exception& e) {
+        throw EBrvCommonException(QStringLiteral("Die Datei %1 konnte nicht übernommen werden: Datensatz %2 wurde von der "
+                                                 "Datenbank abgewiesen.\r\nDie bisherigen Daten bleiben unverändert.\r\n"
+                                                 "Systemmeldung: %3")
+                                      .arg(path)
+                                      .arg(count + 1)
+                                      .arg(e.message()));
     }
     return QStringLiteral("Es wurden %1 Datensätze in %2 importiert.").arg(count).arg(QString::fromUtf8(what));
 }
 
+void insertGebTypeRow(const TGebType& t) { InsertGebType(t, false); }
+void insertGebBauteilRow(const TGebBauteil& b) { InsertGebBauteil(b, false); }
+void insertGebAufzugRow(const TGebAufzug& a) { InsertGebAufzug(a, false); }
+
 } // namespace
 
 QString ImportGebTypeDAT(const QString& datFileFolder) {
-    return importRecords(datFileFolder, "DataGebTypes.dat", kGebTypeRecordSize, DeleteAllGebTypes,
-                         [](const char* r) { InsertGebType(DecodeGebTypeRecord(r)); }, "Gebäudetypen");
+    return importRecords<TGebType>(datFileFolder, "DataGebTypes.dat", kGebTypeRecordSize, "TABGEBTYPES",
+                                   DecodeGebTypeRecord, insertGebTypeRow, "Gebäudetypen");
 }
 
 QString ImportBauteileDAT(const QString& datFileFolder) {
-    return importRecords(datFileFolder, "DataBauteile.dat", kGebBauteilRecordSize, DeleteAllGebBauteile,
-                         [](const char* r) { InsertGebBauteil(DecodeGebBauteilRecord(r)); }, "Bauteile");
+    return importRecords<TGebBauteil>(datFileFolder, "DataBauteile.dat", kGebBauteilRecordSize, "TABGEBBAUTEILE",
+                                      DecodeGebBauteilRecord, insertGebBauteilRow, "Bauteile");
 }
 
 QString ImportAufzugDat(const QString& datFileFolder) {
-    return importRecords(datFileFolder, "DataAufzug.dat", kGebAufzugRecordSize, DeleteAllGebAufzuege,
-                         [](const char* r) { InsertGebAufzug(DecodeGebAufzugRecord(r)); }, "Aufzugsanlagen");
+    return importRecords<TGebAufzug>(datFileFolder, "DataAufzug.dat", kGebAufzugRecordSize, "TABGEBAUFZUG",
+                                     DecodeGebAufzugRecord, insertGebAufzugRow, "Aufzugsanlagen");
 }
 
 QString TGebDataImport::ImportUpdateData(const QString& folderName) {
     if (!QDir(folderName).exists())
         return {};
+    // Every file present is read and checked before any table is replaced: a damaged file of the update leaves all
+    // three catalogues as they were.
+    const QString folder = platform::withTrailingSeparator(folderName);
+    const auto check = [&folder](const char* name, int size, auto decode) {
+        QFile f(folder + QString::fromLatin1(name));
+        if (!f.exists())
+            return;
+        if (!f.open(QIODevice::ReadOnly))
+            throw EBrvCommonException(QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2").arg(f.fileName(), f.errorString()));
+        DecodeCatalogueRecords(f.readAll(), size, decode, f.fileName());
+    };
+    check("DataBauteile.dat", kGebBauteilRecordSize, DecodeGebBauteilRecord);
+    check("DataAufzug.dat", kGebAufzugRecordSize, DecodeGebAufzugRecord);
+    check("DataGebTypes.dat", kGebTypeRecordSize, DecodeGebTypeRecord);
     QString report;
     for (const QString& part : {::ImportBauteileDAT(folderName), ::ImportAufzugDat(folderName), ::ImportGebTypeDAT(folderName)})
         if (!part.isEmpty())
@@ -186,11 +212,12 @@ void DeleteAllGebBauteile() {
     BrvCommit();
 }
 
-void InsertGebBauteil(const TGebBauteil& b) {
+void InsertGebBauteil(const TGebBauteil& b, bool commit) {
     BrvExec(QStringLiteral("INSERT INTO TABGEBBAUTEILE (PID, Caption, Minrichtpreis, Maxrichtpreis, Einheit, POS, Sonst) "
                            "VALUES (?, ?, ?, ?, ?, ?, ?)"),
             b.PID, b.Caption, b.Minpreis, b.Maxpreis, b.Einheit, b.Pos, b.Sonst);
-    BrvCommit();
+    if (commit)
+        BrvCommit();
 }
 
 QList<TGebBauteil> GetGebBauteile() {
@@ -216,12 +243,13 @@ void DeleteAllGebAufzuege() {
     BrvCommit();
 }
 
-void InsertGebAufzug(const TGebAufzug& a) {
+void InsertGebAufzug(const TGebAufzug& a, bool commit) {
     BrvExec(QStringLiteral("INSERT INTO TABGEBAUFZUG (PID, AufzugCaption, Nutzlast, Haltestellen, MinRichtpreis, "
                            "MaxRichtpreis, ExtraHaltestelleMin, ExtraHaltestelleMax, Einheit) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
             a.PID, a.AufzugCaption, a.Nutzlast, a.Haltestellen, a.Minpreis, a.Maxpreis, a.ExtrahaltestelleMin,
             a.ExtrahaltestelleMax, a.Einheit);
-    BrvCommit();
+    if (commit)
+        BrvCommit();
 }
 
 QList<TGebAufzug> GetGebAufzuege() {

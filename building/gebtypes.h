@@ -2,6 +2,8 @@
 // The building catalogues (types, components, elevators) and their import from the reference files
 // "DataGebTypes.dat", "DataBauteile.dat" and "DataAufzug.dat".
 
+#include "db/brenvik_types.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -30,13 +32,32 @@ public:
 };
 
 void DeleteAllGebTypes();
-void InsertGebType(const TGebType& t);
+// commit: false inside a caller's unit of work.
+void InsertGebType(const TGebType& t, bool commit = true);
 
 // Size of one record of "DataGebTypes.dat".
 constexpr int kGebTypeRecordSize = 22584;
 
 // Decodes one record of the reference file.
 TGebType DecodeGebTypeRecord(const char* record);
+
+// Every record of a reference file held in memory; raises EBrvCommonException naming the file (source) and the
+// record that is incomplete when the size is no multiple of the record size.
+template <typename T>
+QList<T> DecodeCatalogueRecords(const QByteArray& bytes, int recordSize, T (*decode)(const char*), const QString& source) {
+    if (bytes.size() % recordSize != 0)
+        throw EBrvCommonException(QStringLiteral("Die Datei %1 ist unvollständig: Datensatz %2 hat nur %3 von %4 Bytes.\r\n"
+                                                 "Die bisherigen Daten bleiben unverändert.")
+                                      .arg(source)
+                                      .arg(bytes.size() / recordSize + 1)
+                                      .arg(bytes.size() % recordSize)
+                                      .arg(recordSize));
+    QList<T> out;
+    out.reserve(bytes.size() / recordSize);
+    for (qsizetype at = 0; at < bytes.size(); at += recordSize)
+        out.append(decode(bytes.constData() + at));
+    return out;
+}
 
 // Replaces TABGEBTYPES by the records of "DataGebTypes.dat" in the folder. Returns the count message, or an
 // empty text when the file is absent (the table is then left alone). A read error stops the import and is raised.
@@ -69,10 +90,10 @@ public:
 };
 
 void DeleteAllGebBauteile();
-void InsertGebBauteil(const TGebBauteil& b);
+void InsertGebBauteil(const TGebBauteil& b, bool commit = true);
 QList<TGebBauteil> GetGebBauteile();
 void DeleteAllGebAufzuege();
-void InsertGebAufzug(const TGebAufzug& a);
+void InsertGebAufzug(const TGebAufzug& a, bool commit = true);
 QList<TGebAufzug> GetGebAufzuege();
 
 constexpr int kGebBauteilRecordSize = 1048;

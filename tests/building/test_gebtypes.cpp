@@ -84,9 +84,13 @@ TEST_F(GebTypesTest, AbsentEmptyAndTruncatedFiles) {
 
     QByteArray one(kGebTypeRecordSize, '\0');
     putShort(one, 0, "A1");
-    writeFile(QStringLiteral("DataGebTypes.dat"), one + QByteArray(100, '\0'));
+    writeFile(QStringLiteral("DataGebTypes.dat"), one);
+    ImportGebTypeDAT(tmp.path());
+    putShort(one, 0, "B1");
+    writeFile(QStringLiteral("DataGebTypes.dat"), one + one + QByteArray(100, '\0'));
     EXPECT_THROW(ImportGebTypeDAT(tmp.path()), EBrvCommonException);
-    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM TABGEBTYPES")), 1); // the complete record stays
+    // Nothing of the damaged file: the catalogue is the one before it.
+    EXPECT_EQ(scalar(QStringLiteral("SELECT LIST(PID) FROM TABGEBTYPES")), QStringLiteral("A1"));
 }
 
 TEST_F(GebTypesTest, ComponentsAndElevatorsReplaceTheirCatalogues) {
@@ -154,6 +158,34 @@ TEST_F(GebTypesTest, ComponentsAndElevatorsReplaceTheirCatalogues) {
     EXPECT_EQ(a[0].Nutzlast, QStringLiteral("630 kg"));
     EXPECT_EQ(a[0].Haltestellen, 4);
     EXPECT_EQ(a[0].ExtrahaltestelleMax, 5000.0);
+    // A truncated or refused file leaves the catalogue as it was, and says which record failed.
+    writeFile(QStringLiteral("bau/DataBauteile.dat"), bauteile + bauteile.left(1000));
+    try {
+        importer.ImportBauteileDAT(folder);
+        FAIL() << "a truncated file was imported";
+    } catch (const EBrvCommonException& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("Datensatz 3 hat nur 1000 von 1048 Bytes"))) << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains(QStringLiteral("Die bisherigen Daten bleiben unverändert.")));
+    }
+    EXPECT_EQ(GetGebBauteile().size(), 2);
+    // A damaged third file keeps the other two from being replaced as well.
+    writeFile(QStringLiteral("bau/DataBauteile.dat"), bauteile.left(1048));
+    writeFile(QStringLiteral("bau/DataGebTypes.dat"), QByteArray(100, 'x'));
+    EXPECT_THROW(importer.ImportUpdateData(folder), EBrvCommonException);
+    EXPECT_EQ(GetGebBauteile().size(), 2);
+    QFile::remove(path(QStringLiteral("bau/DataGebTypes.dat")));
+    QByteArray refused = bauteile.left(1048) + bauteile.left(1048);
+    refused[0] = char(60); // a key of 60 characters, longer than the column
+    refused.replace(1, 60, QByteArray(60, 'K'));
+    writeFile(QStringLiteral("bau/DataBauteile.dat"), refused);
+    try {
+        importer.ImportBauteileDAT(folder);
+        FAIL() << "a refused record was imported";
+    } catch (const EBrvCommonException& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("Datensatz 1 wurde von der Datenbank abgewiesen")))
+            << e.message().toStdString();
+    }
+    EXPECT_EQ(GetGebBauteile().size(), 2);
     writeFile(QStringLiteral("bau/DataBauteile.dat"), QByteArray());
     importer.ImportBauteileDAT(folder); // an empty file empties its table
     EXPECT_TRUE(GetGebBauteile().isEmpty());
