@@ -74,32 +74,20 @@ void stopEarly(ImportResult& res, int line, const QString& reason) {
 const QString kBeyondLastRow = QStringLiteral("Die Datei hat mehr als 65500 Zeilen; die weiteren Zeilen wurden nicht "
                                               "gelesen.");
 
-// Writes staging rows with one prepared statement, committing in chunks; collects preview and counts.
+// Hands every accepted record to the staging, counts what was staged and lists what failed; collects the preview.
 class Stager {
 public:
-    Stager(int mandantNr, ImportResult& res) : mandant_(mandantNr), res_(res) {}
-    ~Stager() {
-        try {
-            BrvCommit();
-        } catch (...) {
-        }
-    }
+    Stager(ImportResult& res, const StageRecord& insert) : res_(res), insert_(insert) {}
     // line: the row or line of the file, for the list of rows that could not be staged.
-    bool stage(TBrenvikDatenimport r, int line) {
-        r.brv_mandant_nr = 1;
-        r.mandant_nr = mandant_;
+    bool stage(const TBrenvikDatenimport& r, int line) {
         try {
-            InsertDatenimport(r, false);
+            insert_(r);
         } catch (const Exception& e) {
             fail(res_, line, QStringLiteral("Speichern in der Datenbank fehlgeschlagen: ") + e.message(), r.konto_nr,
                  r.anlagebezeichnung);
             return false;
         }
         ++res_.staged;
-        if (++pending_ >= kChunk) {
-            BrvCommit();
-            pending_ = 0;
-        }
         return true;
     }
     void preview(const TBrenvikDatenimport& r) {
@@ -111,9 +99,8 @@ public:
     }
 
 private:
-    int mandant_;
     ImportResult& res_;
-    int pending_ = 0;
+    const StageRecord& insert_;
 };
 
 // The columns AA to AN, the same in every layout; cell(n) gives the text of 1-based column n.
@@ -414,10 +401,10 @@ void readDatev(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportRe
     }
 }
 
-void readText(const QString& path, const ImportOptions& o, Stager& st, ImportResult& res,
+void readText(const QByteArray& bytes, const ImportOptions& o, Stager& st, ImportResult& res,
               const std::function<void(const QString&)>& status) {
     res.layout = QStringLiteral("text");
-    QStringList lines = ReadTextLines(path);
+    QStringList lines = DecodeTextLines(bytes);
     if (!lines.isEmpty())
         lines.removeFirst(); // the header
     static const QString emptySheetRow(52, QLatin1Char(';'));
@@ -476,7 +463,10 @@ QStringList ReadTextLines(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         throw Exception(f.errorString());
-    const QByteArray bytes = f.readAll();
+    return DecodeTextLines(f.readAll());
+}
+
+QStringList DecodeTextLines(const QByteArray& bytes) {
     QString text;
     if (const auto bom = QStringConverter::encodingForData(bytes)) {
         QStringDecoder d(*bom);
@@ -494,6 +484,47 @@ QStringList ReadTextLines(const QString& path) {
     return lines;
 }
 
+bool ParseImportData(const QByteArray& bytes, ImportLayout layout, const ImportOptions& options, ImportResult& res,
+                     const StageRecord& stage, const std::function<void(const QString& status)>& status) {
+    Stager st(res, stage);
+    try {
+        if (layout == ImportLayout::Text) {
+            readText(bytes, options, st, res, status);
+        } else {
+            const Worksheet ws = ReadWorkbookBytes(bytes);
+            if (layout == ImportLayout::Datev2021) {
+                readDatev(ws, options, st, res, status);
+            } else {
+                // The layout follows the first row that names the amount column.
+                bool hl = false;
+                for (int r = 1; r <= 2000 && r <= ws.rowCount(); ++r) {
+                    if (isMarker(ws, r, 6))
+                        break;
+                    if (isMarker(ws, r, 12) || isMarker(ws, r, 11) || isMarker(ws, r, 8)) {
+                        hl = true;
+                        break;
+                    }
+                }
+                if (hl)
+                    readColumnHL(ws, options, st, res, status);
+                else
+                    readStandard(ws, options, st, res, status);
+            }
+        }
+    } catch (const EBrvWorkbookError& e) {
+        res.messages.append({e.message(), MsgIcon::Error});
+        stopEarly(res, 0, e.message());
+        return false;
+    } catch (const Exception& e) {
+        stopEarly(res, res.records, e.message());
+        res.messages.append({layout == ImportLayout::Text
+                                 ? QStringLiteral("Die Datei kann nicht gelesen werden.\r\nSystemmeldung: ") + e.message()
+                                 : kReadFailed.arg(res.records),
+                             MsgIcon::Error});
+    }
+    return true;
+}
+
 ImportResult ReadImportFile(int mandantNr, const QString& path, ImportLayout layout, const ImportOptions& options,
                             const std::function<void(const QString& status)>& status) {
     ImportResult res;
@@ -504,44 +535,40 @@ ImportResult ReadImportFile(int mandantNr, const QString& path, ImportLayout lay
                              MsgIcon::Error});
         return res;
     }
-    {
-        Stager st(mandantNr, res);
-        try {
-            if (layout == ImportLayout::Text) {
-                readText(path, options, st, res, status);
-            } else {
-                const Worksheet ws = ReadWorkbook(path);
-                if (layout == ImportLayout::Datev2021) {
-                    readDatev(ws, options, st, res, status);
-                } else {
-                    // The layout follows the first row that names the amount column.
-                    bool hl = false;
-                    for (int r = 1; r <= 2000 && r <= ws.rowCount(); ++r) {
-                        if (isMarker(ws, r, 6))
-                            break;
-                        if (isMarker(ws, r, 12) || isMarker(ws, r, 11) || isMarker(ws, r, 8)) {
-                            hl = true;
-                            break;
-                        }
-                    }
-                    if (hl)
-                        readColumnHL(ws, options, st, res, status);
-                    else
-                        readStandard(ws, options, st, res, status);
-                }
-            }
-        } catch (const EBrvWorkbookError& e) {
-            res.messages.append({e.message(), MsgIcon::Error});
-            stopEarly(res, 0, e.message());
-            return res;
-        } catch (const Exception& e) {
-            stopEarly(res, res.records, e.message());
-            res.messages.append({layout == ImportLayout::Text
-                                     ? QStringLiteral("Die Datei kann nicht gelesen werden.\r\nSystemmeldung: ") + e.message()
-                                     : kReadFailed.arg(res.records),
-                                 MsgIcon::Error});
-        }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.size() > (qint64(1) << 30)) {
+        const QString why = f.isOpen() ? QStringLiteral("Die Datei ist zu groß.") : f.errorString();
+        res.messages.append({layout == ImportLayout::Text
+                                 ? QStringLiteral("Die Datei kann nicht gelesen werden.\r\nSystemmeldung: ") + why
+                                 : QStringLiteral("Die Datei kann nicht gelesen werden: ") + why,
+                             MsgIcon::Error});
+        stopEarly(res, 0, why);
+        return res;
     }
+    const QByteArray bytes = f.readAll();
+    f.close();
+    int pending = 0;
+    const StageRecord insert = [&](const TBrenvikDatenimport& d) {
+        TBrenvikDatenimport r = d;
+        r.brv_mandant_nr = 1;
+        r.mandant_nr = mandantNr;
+        InsertDatenimport(r, false);
+        // Committed in chunks: one prepared statement, not one transaction per row.
+        if (++pending >= kChunk) {
+            BrvCommit();
+            pending = 0;
+        }
+    };
+    const bool readable = ParseImportData(bytes, layout, options, res, insert, status);
+    try {
+        BrvCommit();
+    } catch (const Exception& e) {
+        stopEarly(res, 0, e.message());
+        res.messages.append({QStringLiteral("Fehler beim Zugriff auf die Datenbank.\r\nFehlernachricht: ") + e.message(),
+                             MsgIcon::Error});
+    }
+    if (!readable)
+        return res; // the file was no workbook: its message says all
     if (!res.preview.isEmpty()) {
         QStringList dups;
         try {

@@ -64,5 +64,14 @@ extern const QStringList kImportPreviewHeaders;
 ImportResult ReadImportFile(int mandantNr, const QString& path, ImportLayout layout, const ImportOptions& options,
                             const std::function<void(const QString& status)>& status = {});
 
+// Stages one accepted record (zeile_nr set, client fields not); raises Exception when it cannot.
+using StageRecord = std::function<void(const TBrenvikDatenimport&)>;
+
+// The reading and checking of ReadImportFile on a file's bytes, without the database: every accepted record goes
+// to stage. Never raises; false when the file is no readable workbook.
+bool ParseImportData(const QByteArray& bytes, ImportLayout layout, const ImportOptions& options, ImportResult& res,
+                     const StageRecord& stage, const std::function<void(const QString& status)>& status = {});
+
 // Lines of a text file: a byte-order mark honoured, otherwise Windows-1252.
 QStringList ReadTextLines(const QString& path);
+QStringList DecodeTextLines(const QByteArray& bytes);
