@@ -6,6 +6,7 @@
 #include "db/indexwerte.h"
 #include "import/importer.h"
 #include "import/takeover.h"
+#include "platform/atomic_file.h"
 #include "platform/dialogs.h"
 
 #include <QApplication>
@@ -345,11 +346,10 @@ void TFrmImportInfo::SaveClick() {
                                                       QStringLiteral("Textdateien (*.txt)"), this);
     if (path.isEmpty())
         return;
-    QFile f(path);
     QStringEncoder cp1252("windows-1252");
     const QByteArray bytes = cp1252.encode(memInfo_->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")) +
                                            QStringLiteral("\r\n"));
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        platform::dialogs().message(QStringLiteral("Fehler beim Speichern der Informationen: ") + f.errorString(),
-                                    MsgIcon::Error, MsgButtons::Ok, this);
+    if (const QString why = platform::WriteFileAtomically(path, bytes); !why.isEmpty())
+        platform::dialogs().message(QStringLiteral("Fehler beim Speichern der Informationen: ") + why, MsgIcon::Error,
+                                    MsgButtons::Ok, this);
 }

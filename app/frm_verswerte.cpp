@@ -694,9 +694,11 @@ void Tfrm_VersWerte::ExportClick() {
                                         MsgIcon::Warning, MsgButtons::YesNo, this) != MsgResult::Yes)
             throw EBrvExportFileExists_NoRewrite();
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        ExportRegisterCsv(iClientID, path);
+        const RegisterExport done = ExportRegisterCsv(iClientID, path);
         QApplication::restoreOverrideCursor();
-        say(QStringLiteral("Der Export wurde erfolgreich abgeschlossen."), MsgIcon::Information, this);
+        say(QStringLiteral("Der Export wurde erfolgreich abgeschlossen.") +
+                (done.replacedFields > 0 ? QStringLiteral("\r\n") + done.notice() : QString()),
+            MsgIcon::Information, this);
     } catch (const EBrvExportFileExists_NoRewrite&) {
     } catch (const Exception& e) {
         QApplication::restoreOverrideCursor();

@@ -4,8 +4,13 @@
 #include "db/mandanten.h"
 #include "db/versicherungswerte.h"
 
+#include "platform/atomic_file.h"
+
 #include <QFile>
 #include <QStringEncoder>
+
+#include <algorithm>
+#include <iterator>
 
 const QString kRegisterCsvHeader = QStringLiteral(
     "Kontonummer/ Inventarnummer;Anlagebezeichnung;(leere Spalte);Anschaffungs- datum;(leere Spalte);Kennung;"
@@ -17,40 +22,79 @@ const QString kRegisterCsvHeader = QStringLiteral(
 
 namespace {
 
-QString noSeparator(QString s) { return s.remove(QLatin1Char(';')); }
-QString oneLine(QString s) { return s.remove(QLatin1Char(';')).remove(QStringLiteral("\r\n")); }
+// Whether Windows-1252 has the character: ASCII, Latin-1 from 0xA0, and the 27 letters and signs it puts in 0x80-0x9F.
+bool inWindows1252(char32_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return true;
+    static const char32_t extra[] = {0x20AC, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030,
+                                     0x0160, 0x2039, 0x0152, 0x017D, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+                                     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x017E, 0x0178};
+    return std::find(std::begin(extra), std::end(extra), c) != std::end(extra);
+}
+
+// A text field as the file can hold it: no field separator and no line break (either would split the record), and
+// "?" for every character the code page lacks. Counts the fields that lost characters that way.
+class TextField {
+public:
+    QString operator()(const QString& s) {
+        QString out;
+        out.reserve(s.size());
+        bool replaced = false;
+        for (const char32_t c : s.toUcs4()) {
+            if (c == U';' || c == U'\r' || c == U'\n')
+                continue;
+            if (!inWindows1252(c)) {
+                out += QLatin1Char('?');
+                replaced = true;
+            } else {
+                out += QString::fromUcs4(&c, 1);
+            }
+        }
+        if (replaced)
+            ++replacedFields;
+        return out;
+    }
+    int replacedFields = 0;
+};
+
 QString flag(const QString& f) { return f == QLatin1String("1") ? QStringLiteral("x") : QString(); }
 
-} // namespace
-
-QString RegisterCsvLine(const TBrenvikVersWerte& r, const QList<TBrenvikAdresse>& addresses) {
+QString line(const TBrenvikVersWerte& r, const QList<TBrenvikAdresse>& addresses, TextField& text) {
     QString address;
     if (r.adress_nr > 0) {
         for (const TBrenvikAdresse& a : addresses)
             if (a.adress_nr == r.adress_nr) {
-                address = oneLine(a.adressbezeichnung.trimmed());
+                address = text(a.adressbezeichnung.trimmed());
                 break;
             }
     }
     QStringList f;
     f.reserve(54);
-    f << r.konto_nr << noSeparator(r.anlagebezeichnung) << QString() << ShortDateText(r.anschaffungsdatum) << QString()
+    f << text(r.konto_nr) << text(r.anlagebezeichnung) << QString() << ShortDateText(r.anschaffungsdatum) << QString()
       << QStringLiteral("AHK") << FormatCurrency(r.ahk) << QString();
     for (int i = 0; i < 18; ++i)
         f << QString();
-    f << noSeparator(r.gruppe) << flag(r.bearbeitung) << oneLine(r.notiztext) << QString::number(r.kategorie_nr)
+    f << text(r.gruppe) << flag(r.bearbeitung) << text(r.notiztext) << QString::number(r.kategorie_nr)
       << flag(r.lagerung_aussen) << flag(r.elektronik_vers) << flag(r.maschinen_vers) << flag(r.leasing)
       << flag(r.gemietet) << flag(r.gebaeude) << flag(r.geloescht) << QString::number(r.adress_nr)
       << flag(r.feste_taxe);
     for (int i = 0; i < 5; ++i)
         f << QString();
     f << QString::number(r.anlage_nr) << QString::number(r.anlage_sub_nr) << FormatCurrency(r.versicherungswert)
-      << FormatFixed2(r.gemeiner_wert) << FormatCurrency(r.zeitwert) << QString::number(r.nutzungsdauer) << r.software
-      << QString::number(r.abgangsjahr) << address << QString::number(r.anlagentyp_id < 1 ? 0 : r.anlagentyp_id);
+      << FormatFixed2(r.gemeiner_wert) << FormatCurrency(r.zeitwert) << QString::number(r.nutzungsdauer)
+      << text(r.software) << QString::number(r.abgangsjahr) << address
+      << QString::number(r.anlagentyp_id < 1 ? 0 : r.anlagentyp_id);
     return f.join(QLatin1Char(';'));
 }
 
-int ExportRegisterCsv(int mandantNr, const QString& path) {
+} // namespace
+
+QString RegisterCsvLine(const TBrenvikVersWerte& r, const QList<TBrenvikAdresse>& addresses) {
+    TextField text;
+    return line(r, addresses, text);
+}
+
+RegisterExport ExportRegisterCsv(int mandantNr, const QString& path) {
     const auto assets = GetVersWerteList(mandantNr, QString());
     const auto addresses = GetAdressen(mandantNr);
     if (!assets || !addresses)
@@ -58,19 +102,20 @@ int ExportRegisterCsv(int mandantNr, const QString& path) {
     QStringEncoder cp1252("windows-1252");
     if (!cp1252.isValid())
         throw Exception(QStringLiteral("Die Zeichenkodierung Windows-1252 ist nicht verfügbar."));
-    QFile::remove(path);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Exception(file.errorString());
-    auto write = [&](const QString& line) {
-        const QByteArray bytes = cp1252.encode(line + QStringLiteral("\r\n"));
-        if (file.write(bytes) != bytes.size())
-            throw Exception(file.errorString());
-    };
-    write(kRegisterCsvHeader);
+    TextField text;
+    QString content = kRegisterCsvHeader + QStringLiteral("\r\n");
     for (const TBrenvikVersWerte& r : *assets)
-        write(RegisterCsvLine(r, *addresses));
-    if (!file.flush())
-        throw Exception(file.errorString());
-    return int(assets->size());
+        content += line(r, *addresses, text) + QStringLiteral("\r\n");
+    // The whole file or none: a failure leaves a file of that name as it was.
+    if (const QString why = platform::WriteFileAtomically(path, cp1252.encode(content)); !why.isEmpty())
+        throw Exception(why);
+    return {int(assets->size()), text.replacedFields};
+}
+
+QString RegisterExport::notice() const {
+    if (replacedFields == 0)
+        return {};
+    return QStringLiteral("In %1 Feldern wurden Zeichen, die der Zeichensatz Windows-1252 nicht enthält, durch \"?\" "
+                          "ersetzt.")
+        .arg(replacedFields);
 }

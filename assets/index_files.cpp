@@ -2,6 +2,7 @@
 
 #include "db/binrecord.h"
 #include "db/dbaccess.h"
+#include "platform/atomic_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,22 +19,23 @@ const int kDescriptionSize = 784;
 void putInt(char* p, qint32 v) { PutInt32(p, v); }
 qint32 getInt(const char* p) { return Int32At(p); }
 
-QByteArray readWhole(const QString& path, int recordSize) {
+QByteArray readWhole(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         throw Exception(QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2").arg(path, f.errorString()));
-    const QByteArray bytes = f.readAll();
-    if (bytes.size() % recordSize != 0)
-        throw Exception(QStringLiteral("Die Datei %1 ist unvollständig (%2 Bytes sind kein Vielfaches von %3).")
-                            .arg(path).arg(bytes.size()).arg(recordSize));
-    return bytes;
+    return f.readAll();
 }
 
+void checkSize(const QByteArray& bytes, int recordSize, const QString& source) {
+    if (bytes.size() % recordSize != 0)
+        throw Exception(QStringLiteral("Die Datei %1 ist unvollständig (%2 Bytes sind kein Vielfaches von %3).")
+                            .arg(source).arg(bytes.size()).arg(recordSize));
+}
+
+// The whole file or none: a failure leaves a file of that name as it was.
 void writeWhole(const QString& path, const QByteArray& bytes) {
-    QFile::remove(path);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        throw Exception(QStringLiteral("Die Datei %1 kann nicht geschrieben werden: %2").arg(path, f.errorString()));
+    if (const QString why = platform::WriteFileAtomically(path, bytes); !why.isEmpty())
+        throw Exception(why);
 }
 
 } // namespace
@@ -58,8 +60,14 @@ QByteArray EncodeIndexDescription(const IndexDescriptionRecord& r) {
     return out;
 }
 
-QList<IndexValueRecord> ReadIndexValueFile(const QString& path) {
-    const QByteArray bytes = readWhole(path, kValueSize);
+QList<IndexValueRecord> ReadIndexValueFile(const QString& path) { return DecodeIndexValues(readWhole(path), path); }
+
+QList<IndexDescriptionRecord> ReadIndexDescriptionFile(const QString& path) {
+    return DecodeIndexDescriptions(readWhole(path), path);
+}
+
+QList<IndexValueRecord> DecodeIndexValues(const QByteArray& bytes, const QString& source) {
+    checkSize(bytes, kValueSize, source);
     QList<IndexValueRecord> out;
     out.reserve(bytes.size() / kValueSize);
     for (qsizetype at = 0; at < bytes.size(); at += kValueSize) {
@@ -69,8 +77,8 @@ QList<IndexValueRecord> ReadIndexValueFile(const QString& path) {
     return out;
 }
 
-QList<IndexDescriptionRecord> ReadIndexDescriptionFile(const QString& path) {
-    const QByteArray bytes = readWhole(path, kDescriptionSize);
+QList<IndexDescriptionRecord> DecodeIndexDescriptions(const QByteArray& bytes, const QString& source) {
+    checkSize(bytes, kDescriptionSize, source);
     QList<IndexDescriptionRecord> out;
     out.reserve(bytes.size() / kDescriptionSize);
     for (qsizetype at = 0; at < bytes.size(); at += kDescriptionSize) {

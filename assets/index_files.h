@@ -28,6 +28,9 @@ QByteArray EncodeIndexDescription(const IndexDescriptionRecord& r);
 // Raise Exception with a German message when the file is missing or its size is no multiple of the record size.
 QList<IndexValueRecord> ReadIndexValueFile(const QString& path);
 QList<IndexDescriptionRecord> ReadIndexDescriptionFile(const QString& path);
+// The same on bytes in memory; source names them in the message.
+QList<IndexValueRecord> DecodeIndexValues(const QByteArray& bytes, const QString& source);
+QList<IndexDescriptionRecord> DecodeIndexDescriptions(const QByteArray& bytes, const QString& source);
 
 struct IndexImportResult {
     int year = 0;

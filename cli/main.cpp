@@ -235,8 +235,10 @@ int exportCsv(const QStringList& args) {
     try {
         TBrenvikMandant m;
         GetMandant(client, m);
-        const int n = ExportRegisterCsv(client, args[o + 1]);
-        out(QStringLiteral("Exportiert: %1").arg(n));
+        const RegisterExport n = ExportRegisterCsv(client, args[o + 1]);
+        out(QStringLiteral("Exportiert: %1").arg(n.assets));
+        if (n.replacedFields > 0)
+            err(n.notice());
         return 0;
     } catch (const EBrvException_NODATA&) {
         err(QStringLiteral("Der Mandant %1 ist nicht vorhanden.").arg(client));

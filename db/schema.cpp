@@ -338,12 +338,12 @@ int CheckDatabaseStructure() {
              "DOUBLE PRECISION,  ExtraHaltestelleCount INTEGER,  Einheit VARCHAR(15),  AufzugSumme DOUBLE "
              "PRECISION,  OwnerID VARCHAR(40));"},
         };
-        for (const auto& [name, create] : simpleTables) {
+        for (const auto& t : simpleTables) {
             handled([&] {
-                const QString table = QString::fromLatin1(name);
+                const QString table = QString::fromLatin1(t.first);
                 if (tableExists(table))
                     return;
-                run(QString::fromLatin1(create));
+                run(QString::fromLatin1(t.second));
                 run(QStringLiteral("ALTER TABLE %1 ADD PRIMARY KEY (PID);").arg(table));
                 success();
             });

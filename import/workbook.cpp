@@ -137,7 +137,7 @@ namespace {
 class Zip {
 public:
     // The archive in memory; bytes must outlive the object.
-    explicit Zip(const QByteArray& bytes) {
+    explicit Zip(const QByteArray& bytes) : archiveSize_(zip_uint64_t(bytes.size())) {
         zip_error_t e;
         zip_error_init(&e);
         zip_source_t* src = zip_source_buffer_create(bytes.constData(), zip_uint64_t(bytes.size()), 0, &e);
@@ -164,7 +164,9 @@ public:
         if (zip_stat(z_, n.constData(), 0, &st) != 0)
             xlsxFails(QStringLiteral("Der Bestandteil %1 fehlt.").arg(name));
         // Far beyond any register; a damaged or hostile archive must not make us allocate what it claims.
-        if (!(st.valid & ZIP_STAT_SIZE) || st.size > zip_uint64_t(1) << 30)
+        // Deflate packs at most about 1:1032, so no honest part is much larger than a thousand times the archive.
+        const zip_uint64_t plausible = std::min<zip_uint64_t>(zip_uint64_t(1) << 30, archiveSize_ * 1100 + 65536);
+        if (!(st.valid & ZIP_STAT_SIZE) || st.size > plausible)
             xlsxFails(QStringLiteral("Der Bestandteil %1 ist zu groß oder beschädigt.").arg(name));
         zip_file_t* f = zip_fopen(z_, n.constData(), 0);
         if (!f)
@@ -180,6 +182,7 @@ public:
 
 private:
     zip_t* z_ = nullptr;
+    zip_uint64_t archiveSize_;
 };
 
 void parse(pugi::xml_document& doc, std::vector<char>& bytes, const QString& name) {

@@ -1,9 +1,12 @@
 #include "reports/report_engine.h"
 
+#include "platform/atomic_file.h"
+
 #include "building/gebbericht.h"
 #include "db/brenvik_types.h"
 #include "db/convert.h"
 #include "db/dbaccess.h"
+#include "platform/atomic_file.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -390,12 +393,27 @@ void FillBuildingDocument(QTextDocument& doc, const TGebBerichtSQL& sql, const Q
 }
 
 void WriteReportPdf(ReportOutput& report, const QString& path) {
+    // Drawn into a temporary file beside the target and put in its place only when complete: a PDF that could not
+    // be written never replaces an older one, and is never reported as written.
+    const QString temporary = platform::TemporarySibling(path);
+    bool complete = false;
     {
-        QPdfWriter pdf(path);
+        QPdfWriter pdf(temporary);
         pdf.setCreator(QStringLiteral("Brenvik"));
         pdf.setResolution(300);
         report.print(&pdf);
     }
-    if (!QFileInfo(path).exists() || QFileInfo(path).size() == 0)
+    {
+        QFile written(temporary);
+        if (written.open(QIODevice::ReadOnly) && written.size() > 8) {
+            written.seek(written.size() - std::min<qint64>(written.size(), 1024));
+            complete = written.readAll().contains("%%EOF");
+        }
+    }
+    if (!complete) {
+        QFile::remove(temporary);
         throw Exception(QStringLiteral("Die Datei %1 konnte nicht geschrieben werden.").arg(path));
+    }
+    if (const QString why = platform::ReplaceFile(temporary, path); !why.isEmpty())
+        throw Exception(why);
 }

@@ -6,7 +6,13 @@
 #include "db/versicherungswerte.h"
 #include "support/fixtures.h"
 
+#include "import/importer.h"
+
+#include <QDir>
 #include <QFile>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -36,7 +42,7 @@ TEST_F(ExportTest, RegisterFileByteForByte) {
 
     const QString file = path(QStringLiteral("export.csv"));
     writeFile(QStringLiteral("export.csv"), "old content that is replaced");
-    EXPECT_EQ(ExportRegisterCsv(1, file), 2);
+    EXPECT_EQ(ExportRegisterCsv(1, file).assets, 2);
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();
@@ -56,6 +62,91 @@ TEST_F(ExportTest, RegisterFileByteForByte) {
     EXPECT_EQ(bytes, header + line1 + line2);
     EXPECT_EQ(line1.count(';'), 53);
     EXPECT_EQ(header.count(';'), 53);
+}
+
+TEST_F(ExportTest, TextsThatWouldBreakTheFileComeBackThroughTheImport) {
+    auto add = [](int nr, const QString& konto, const QString& desc, const QString& note) {
+        BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
+                               "KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, NOTIZTEXT, KATEGORIE_NR) VALUES "
+                               "(1, 1, ?, 0, ?, ?, ?, 100, ?, 443)"),
+                nr, konto, desc, SqlTs{EncodeDate(2010, 1, 1)}, note);
+    };
+    add(1, QStringLiteral("0420"), QStringLiteral("Zeile eins\nZeile zwei"), QStringLiteral("Notiz\nmit LF"));
+    add(2, QStringLiteral("04;21"), QStringLiteral("Alt+Enter\rim Blatt"), QStringLiteral("x\r\ny"));
+    add(3, QStringLiteral("0422"), QStringLiteral("Łódź ş Москва"), QStringLiteral("€ bleibt"));
+    add(4, QStringLiteral("0423"), QStringLiteral("Smiley 😀"), QString());
+    BrvCommit();
+    const QString file = path(QStringLiteral("export.csv"));
+    const RegisterExport r = ExportRegisterCsv(1, file);
+    EXPECT_EQ(r.assets, 4);
+    EXPECT_EQ(r.replacedFields, 2);
+    EXPECT_EQ(r.notice(), QStringLiteral("In 2 Feldern wurden Zeichen, die der Zeichensatz Windows-1252 nicht enthält, "
+                                         "durch \"?\" ersetzt."));
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 6); // header, four records, nothing after the last line end
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(lines[i].count(';'), 53) << i;
+        EXPECT_TRUE(lines[i].endsWith('\r'));
+        EXPECT_FALSE(lines[i].contains('\x1a'));
+    }
+    // Read back by the text import: every asset again.
+    ImportOptions all;
+    all.extras = true;
+    ImportResult back;
+    QList<TBrenvikDatenimport> staged;
+    ParseImportData(QFile::exists(file) ? [&] {
+        QFile g(file);
+        g.open(QIODevice::ReadOnly);
+        return g.readAll();
+    }() : QByteArray(), ImportLayout::Text, all, back, [&](const TBrenvikDatenimport& d) { staged << d; });
+    EXPECT_EQ(back.failed, 0);
+    ASSERT_EQ(staged.size(), 4);
+    EXPECT_EQ(staged[0].anlagebezeichnung, QStringLiteral("Zeile einsZeile zwei"));
+    EXPECT_EQ(staged[0].zusaetze, QStringLiteral("Notizmit LF"));
+    EXPECT_EQ(staged[1].konto_nr, QStringLiteral("0421"));
+    EXPECT_EQ(staged[1].anlagebezeichnung, QStringLiteral("Alt+Enterim Blatt"));
+    EXPECT_EQ(staged[2].anlagebezeichnung, QStringLiteral("?ód? ? ??????"));
+    EXPECT_EQ(staged[2].zusaetze, QStringLiteral("€ bleibt"));
+    EXPECT_EQ(staged[3].anlagebezeichnung, QStringLiteral("Smiley ?"));
+}
+
+TEST_F(ExportTest, AFailedWriteLeavesTheOldFile) {
+    BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
+                           "KONTO_NR, ANLAGEBEZEICHNUNG, AHK) VALUES (1, 1, 1, 0, '1', ?, 1)"),
+            QStringLiteral("x").repeated(400));
+    BrvCommit();
+    const QString file = writeFile(QStringLiteral("alt.csv"), "die alte Datei");
+    // A target the user marked read-only is not replaced, whoever runs the program.
+    QFile(file).setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    try {
+        ExportRegisterCsv(1, file);
+        FAIL() << "a read-only file was replaced";
+    } catch (const Exception& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("ist schreibgeschützt und wurde nicht ersetzt"))) << e.message().toStdString();
+    }
+    QFile(file).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // A disk that is full halfway (here: a file size limit of the process).
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 200;
+    setrlimit(RLIMIT_FSIZE, &small);
+    QString message;
+    try {
+        ExportRegisterCsv(1, file);
+    } catch (const Exception& e) {
+        message = e.message();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_TRUE(message.contains(QStringLiteral("konnte nicht geschrieben werden"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("bleibt unverändert")));
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("die alte Datei"));
+    EXPECT_TRUE(QDir(tmp.path()).entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden).isEmpty()); // none left
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "support/widgets.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -114,6 +115,16 @@ TEST_F(ReportRunTest, LongTablesArePagedAndRangesHonoured) {
     TableReportOutput report(layout, table, {{QStringLiteral("pFootnoteVersion"), QStringLiteral("Fußnote")}},
                              QStringLiteral("Muster"));
     const QString file = path(QStringLiteral("lang.pdf"));
+    // A read-only PDF of the same name is not replaced, and the failure is reported, not a success.
+    writeFile(QStringLiteral("lang.pdf"), "altes PDF");
+    QFile(file).setPermissions(QFileDevice::ReadOwner);
+    EXPECT_THROW(WriteReportPdf(report, file), Exception);
+    QFile old(file);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("altes PDF"));
+    old.close();
+    EXPECT_TRUE(QDir(tmp.path()).entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden).isEmpty());
+    QFile(file).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     WriteReportPdf(report, file);
     QPdfWriter probe(path(QStringLiteral("probe.pdf")));
     probe.setResolution(300);
