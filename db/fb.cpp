@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <cstring>
 
@@ -50,6 +51,12 @@ std::vector<ISC_STATUS> statusCodes(const ISC_STATUS* s) {
     }
     return codes;
 }
+
+// The characters Windows-1252 puts at 0x80 to 0x9F (0 where it has none).
+const char32_t kWin1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                   0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                   0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                   0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 // Characters of a text as the database counts them (code points, not UTF-16 units).
 qsizetype codePoints(const QString& s) {
@@ -110,6 +117,67 @@ Database::~Database() {
 }
 
 void Database::open(const QString& name, const QString& user, const QString& password) {
+    attach(name, user, password, false);
+    // A database of an older release keeps its texts in columns of the character set NONE, as Windows-1252 bytes.
+    // Through a UTF8 attachment those bytes would be read as UTF-8 (garbled umlauts) and ours written as UTF-8; such
+    // a database is attached without transliteration and its texts are converted here.
+    bool legacy = false;
+    {
+        Transaction tr(*this);
+        tr.start();
+        {
+            Statement q(*this, QStringLiteral(
+                "SELECT FIRST 1 COALESCE(F.RDB$CHARACTER_SET_ID, 0) FROM RDB$RELATION_FIELDS RF JOIN RDB$FIELDS F "
+                "ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE JOIN RDB$RELATIONS R ON R.RDB$RELATION_NAME = "
+                "RF.RDB$RELATION_NAME WHERE COALESCE(R.RDB$SYSTEM_FLAG, 0) = 0 AND F.RDB$FIELD_TYPE IN (14, 37) "
+                "ORDER BY R.RDB$RELATION_ID, RF.RDB$FIELD_POSITION"));
+            q.execute(tr);
+            if (q.fetch()) {
+                legacy = q.asInt(0) == 0;
+                q.closeCursor();
+            } else {
+                Statement d(*this, QStringLiteral("SELECT COALESCE(TRIM(RDB$CHARACTER_SET_NAME), 'NONE') FROM RDB$DATABASE"));
+                d.execute(tr);
+                legacy = d.fetch() && d.asText(0) == QLatin1String("NONE");
+                d.closeCursor();
+            }
+        }
+        tr.commit();
+    }
+    if (legacy)
+        attach(name, user, password, true);
+}
+
+QByteArray Database::encode(const QString& text) const {
+    if (!win1252_)
+        return text.toUtf8();
+    QByteArray out;
+    out.reserve(text.size());
+    for (const char32_t c : text.toUcs4()) {
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            out.append(char(c));
+            continue;
+        }
+        const auto it = std::find(std::begin(kWin1252High), std::end(kWin1252High), c);
+        out.append(it != std::end(kWin1252High) ? char(0x80 + (it - std::begin(kWin1252High))) : '?');
+    }
+    return out;
+}
+
+QString Database::decode(const char* bytes, qsizetype size) const {
+    if (!win1252_)
+        return QString::fromUtf8(bytes, size);
+    QString out;
+    out.reserve(size);
+    for (qsizetype i = 0; i < size; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        const char32_t c = b >= 0x80 && b < 0xA0 && kWin1252High[b - 0x80] ? kWin1252High[b - 0x80] : char32_t(b);
+        out += QString::fromUcs4(&c, 1);
+    }
+    return out;
+}
+
+void Database::attach(const QString& name, const QString& user, const QString& password, bool win1252) {
     close();
     QByteArray dpb;
     auto add = [&dpb](char tag, const QByteArray& v) {
@@ -120,7 +188,7 @@ void Database::open(const QString& name, const QString& user, const QString& pas
     dpb.append(static_cast<char>(isc_dpb_version1));
     add(isc_dpb_user_name, user.toUtf8());
     add(isc_dpb_password, password.toUtf8());
-    add(isc_dpb_lc_ctype, QByteArrayLiteral("UTF8"));
+    add(isc_dpb_lc_ctype, win1252 ? QByteArrayLiteral("NONE") : QByteArrayLiteral("UTF8"));
     const QByteArray path = name.toUtf8();
     ISC_STATUS_ARRAY st;
     isc_db_handle h = 0;
@@ -128,6 +196,7 @@ void Database::open(const QString& name, const QString& user, const QString& pas
         raise(st, "attach");
     handle_ = h;
     name_ = name;
+    win1252_ = win1252;
 }
 
 void Database::close() {
@@ -142,11 +211,11 @@ void Database::close() {
     handle_ = 0;
 }
 
-void Database::create(const QString& path, const QString& user, const QString& password) {
+void Database::create(const QString& path, const QString& user, const QString& password, const char* charset) {
     auto quoted = [](QString s) { return QLatin1Char('\'') + s.replace('\'', QLatin1String("''")) + QLatin1Char('\''); };
     const QString sql = QStringLiteral("CREATE DATABASE %1 USER %2 PASSWORD %3 PAGE_SIZE 16384 "
-                                       "DEFAULT CHARACTER SET UTF8")
-                            .arg(quoted(path), quoted(user), quoted(password));
+                                       "DEFAULT CHARACTER SET %4")
+                            .arg(quoted(path), quoted(user), quoted(password), QString::fromLatin1(charset));
     const QByteArray s = sql.toUtf8();
     ISC_STATUS_ARRAY st;
     isc_db_handle db = 0;
@@ -304,7 +373,7 @@ void Statement::bindSmallInt(int i, qint16 v) { setParam(i, SQL_SHORT, &v, sizeo
 void Statement::bindBigInt(int i, qint64 v) { setParam(i, SQL_INT64, &v, sizeof v); }
 void Statement::bindDouble(int i, double v) { setParam(i, SQL_DOUBLE, &v, sizeof v); }
 void Statement::bindText(int i, const QString& v) {
-    QByteArray u = v.toUtf8();
+    const QByteArray u = db_.encode(v);
     setParam(i, SQL_TEXT, u.constData(), int(u.size()));
     params_[i].blobText = v; // kept in case the parameter turns out to be a BLOB
 }
@@ -374,7 +443,7 @@ void Statement::execute(Transaction& tr) {
         if (isc_dsql_allocate_statement(st, tr.database().handle(), &handle_))
             raise(st, "allocate statement");
         allocDa(outDa_, 20);
-        const QByteArray s = sql_.toUtf8();
+        const QByteArray s = db_.encode(sql_);
         if (isc_dsql_prepare(st, tr.handle(), &handle_, 0, s.constData(), kDialect, da(outDa_))) {
             ISC_STATUS_ARRAY st2;
             isc_dsql_free_statement(st2, &handle_, DSQL_drop);
@@ -435,7 +504,7 @@ void Statement::execute(Transaction& tr) {
             ISC_QUAD id{};
             if (isc_create_blob2(st, tr.database().handle(), tr.handle(), &bh, &id, 0, nullptr))
                 raise(st, "create blob");
-            const QByteArray bytes = p.blobText.toUtf8();
+            const QByteArray bytes = db_.encode(p.blobText);
             for (qsizetype off = 0; off < bytes.size(); off += 32768) {
                 const auto len = static_cast<unsigned short>(std::min<qsizetype>(32768, bytes.size() - off));
                 if (isc_put_segment(st, &bh, len, bytes.constData() + off)) {
@@ -672,7 +741,7 @@ QString Statement::readBlob(ISC_QUAD id) const {
         raise(st, "get segment");
     }
     isc_close_blob(st, &bh);
-    return QString::fromUtf8(bytes);
+    return db_.decode(bytes.constData(), bytes.size());
 }
 
 QString Statement::asText(int c) const {
@@ -684,7 +753,7 @@ QString Statement::asText(int c) const {
     case SQL_VARYING: {
         short len;
         std::memcpy(&len, d, 2);
-        return QString::fromUtf8(d + 2, len);
+        return db_.decode(d + 2, len);
     }
     case SQL_TEXT: {
         int len = v.sqllen;
@@ -695,7 +764,7 @@ QString Statement::asText(int c) const {
             static const QString zero = QStringLiteral("0"), one = QStringLiteral("1");
             return d[0] == '0' ? zero : one;
         }
-        return QString::fromUtf8(d, len);
+        return db_.decode(d, len);
     }
     case SQL_BLOB: {
         ISC_QUAD id;

@@ -48,15 +48,21 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    // Attaches with the character set UTF8. The name goes unchanged to the client library.
+    // Attaches with the character set UTF8, or without transliteration when the database keeps its texts in the
+    // character set NONE (an older release: Windows-1252 bytes). The name goes unchanged to the client library.
     void open(const QString& name, const QString& user, const QString& password);
+    // Whether texts are exchanged as Windows-1252 bytes (a database with NONE text columns).
+    bool legacyWin1252() const { return win1252_; }
+    // Texts as the attachment exchanges them; characters Windows-1252 lacks become "?" there.
+    QByteArray encode(const QString& text) const;
+    QString decode(const char* bytes, qsizetype size) const;
     void close();
     bool isOpen() const { return handle_ != 0; }
     isc_db_handle* handle() { return &handle_; }
     const QString& name() const { return name_; }
 
-    // Creates a new database file (UTF8, page size 16384) and leaves this object detached.
-    static void create(const QString& path, const QString& user, const QString& password);
+    // Creates a new database file (UTF8 unless told otherwise, page size 16384) and leaves this object detached.
+    static void create(const QString& path, const QString& user, const QString& password, const char* charset = "UTF8");
 
     // Prepared statements kept for the life of the attachment, keyed by their text, so that the data-access
     // functions can be written as "prepare, bind, execute" without paying for a prepare on every call.
@@ -64,8 +70,10 @@ public:
     void dropStatementCache();
 
 private:
+    void attach(const QString& name, const QString& user, const QString& password, bool win1252);
     isc_db_handle handle_ = 0;
     QString name_;
+    bool win1252_ = false;
     QHash<QString, std::shared_ptr<Statement>> cache_;
 };
 

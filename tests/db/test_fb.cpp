@@ -93,6 +93,57 @@ TEST_F(FbLayerTest, TextsLongerThanTheirColumnAreRefusedWholeNeverCut) {
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM L")), 1);
 }
 
+TEST_F(FbLayerTest, ADatabaseOfAnOlderReleaseWithNoneColumnsKeepsItsUmlauts) {
+    EXPECT_FALSE(db->legacyWin1252());
+    const QString file = path(QStringLiteral("alt.fdb"));
+    fb::Database::create(file, QStringLiteral("SYSDBA"), QStringLiteral("x"), "NONE");
+    fb::Database old;
+    old.open(file, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+    EXPECT_TRUE(old.legacyWin1252()); // no tables yet: the database's default character set tells
+    {
+        fb::Transaction t(old);
+        t.start();
+        fb::executeImmediate(old, t, QStringLiteral("CREATE TABLE MANDANTEN (NR INTEGER, FIRMA VARCHAR(12), NOTIZ BLOB SUB_TYPE TEXT)"));
+        t.commit();
+        t.start();
+        // Bytes as the older release wrote them: Windows-1252.
+        fb::executeImmediate(old, t, QStringLiteral("INSERT INTO MANDANTEN VALUES (1, x'42E4636B65726569', x'4EF6746980')"));
+        t.commit();
+    }
+    old.close();
+    old.open(file, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+    ASSERT_TRUE(old.legacyWin1252());
+    fb::Transaction t(old);
+    {
+        fb::Query q(old, QStringLiteral("SELECT FIRMA, NOTIZ FROM MANDANTEN WHERE NR = 1"));
+        q->execute(t);
+        ASSERT_TRUE(q->fetch());
+        EXPECT_EQ(q->asText(0), QStringLiteral("Bäckerei"));
+        EXPECT_EQ(q->asText(1), QStringLiteral("Nöti€"));
+        q->closeCursor();
+    }
+    {
+        fb::Query ins(old, QStringLiteral("INSERT INTO MANDANTEN VALUES (2, ?, ?)"));
+        ins->bindText(0, QStringLiteral("Müller € ł"));
+        ins->bindBlobText(1, QStringLiteral("Straße"));
+        ins->execute(t);
+        // The column holds twelve characters, each one byte here.
+        ins->bindText(0, QStringLiteral("ä").repeated(13));
+        EXPECT_THROW(ins->execute(t), fb::Error);
+    }
+    {
+        fb::Query q(old, QStringLiteral("SELECT FIRMA, OCTET_LENGTH(FIRMA), NOTIZ FROM MANDANTEN WHERE FIRMA = ?"));
+        q->bindText(0, QStringLiteral("Müller € ?")); // found by a bound text as well
+        q->execute(t);
+        ASSERT_TRUE(q->fetch());
+        EXPECT_EQ(q->asText(0), QStringLiteral("Müller € ?")); // what Windows-1252 lacks cannot be kept
+        EXPECT_EQ(q->asInt(1), 10);                             // one byte per character, as the older release reads it
+        EXPECT_EQ(q->asText(2), QStringLiteral("Straße"));
+        q->closeCursor();
+    }
+    t.rollback();
+}
+
 TEST_F(FbLayerTest, PreparedStatementsSurviveCommitsAndNestedUse) {
     for (int i = 1; i <= 3; ++i) {
         BrvExec(QStringLiteral("INSERT INTO T (ID) VALUES (?)"), i);
