@@ -549,7 +549,8 @@ void TfrmBrenvik::buildMenu() {
     migration->setVisible(false); // kept for the one-time takeover of a predecessor's data
     connect(migration, &QAction::triggered, this, [this] {
         Tfrm_Datenmigration d(this);
-        d.sAppPath = platform::appFolder();
+        // The old clients' folders go where the user can write and their storage paths lead: the data folder.
+        d.sAppPath = platform::commonFilesPath();
         platform::execModal(d);
         try {
             LoadClientTree();

@@ -102,14 +102,6 @@ void Tfrm_Datenmigration::btnStartClick() {
     redMigLog->clear();
     const QString file = edDBFile->text();
     sCon = file;
-    std::unique_ptr<MdbToolsSource> source;
-    try {
-        source = std::make_unique<MdbToolsSource>(file);
-    } catch (const Exception& e) {
-        ShowApplicationError(e.message(), this);
-        return;
-    }
-    log(QStringLiteral("Verbindung zur Datenbank erfolgreich hergestellt: ") + file + QStringLiteral("\r\n"));
     MigrationCallbacks cb;
     cb.log = [this](const QString& line) { log(line); };
     cb.progress = [this](int done, int total) {
@@ -117,21 +109,19 @@ void Tfrm_Datenmigration::btnStartClick() {
         if (done % 200 == 0)
             QApplication::processEvents();
     };
-    // A failed section has written its error line into the log; there is nothing more to show.
-    if (!RunMigration(*source, sAppPath, cb))
+    const MigrationRun run = MigrateLegacyFile(file, sAppPath, cb);
+    if (!run.opened) {
+        ShowApplicationError(run.error, this);
         return;
-    log(QStringLiteral("Verbindung zur Datenbank beendet."));
-    if (CopyLegacyFolder(file, sAppPath)) {
-        log(QStringLiteral("Sicherung der Dateien/ Ordner aus der bisherigen Umgebung erfolgreich beendet."));
-    } else {
+    }
+    if (!run.migrated)
+        return; // the failed section has written its error line into the log
+    if (!run.copied)
         platform::dialogs().message(
             QStringLiteral("Die Sicherung der Dateien aus der bisherigen Umgebung ist fehlgeschlagen bzw. abgebrochen "
                            "worden.\r\nBitte sichern Sie diese Dateien/ Ordner durch manuelles Kopieren in das aktuelle "
                            "Installationsverzeichnis."),
             MsgIcon::Warning, MsgButtons::Ok, this);
-        log(QStringLiteral("Fehler während des Kopierens der Dateien aus der bisherigen Umgebung. Bitte kopieren Sie die "
-                           "Dateien und Ordner manuell in das akt. Installationsverzeichnis."));
-    }
     btnStart->setEnabled(false);
     platform::dialogs().message(QStringLiteral("Die Migration der Daten ist abgeschlossen. Bitte prüfen Sie das Protokoll."),
                                 MsgIcon::Information, MsgButtons::Ok, this);

@@ -8,6 +8,7 @@
 #include "assets/inventory.h"
 #include "import/importer.h"
 #include "import/takeover.h"
+#include "migration/migration.h"
 #include "building/gebdata.h"
 #include "building/gebprepare.h"
 #include "building/gebtypes.h"
@@ -54,7 +55,9 @@ int usage() {
                        "  brenvik-cli index-import ORDNER     übernimmt idxb_ex.dat und idx_ex.dat des Ordners\n"
                        "  brenvik-cli index-export ORDNER JAHR\n"
                        "                                      schreibt die Indexdateien eines Jahres\n"
-                       "  brenvik-cli building-calc --pid PID bewertet ein gespeichertes Gebäude und speichert es"));
+                       "  brenvik-cli building-calc --pid PID bewertet ein gespeichertes Gebäude und speichert es\n"
+                       "  brenvik-cli migrate DATEI.mdb       übernimmt die Daten des Vorgängerprogramms in eine leere "
+                       "Datenbank"));
     return 2;
 }
 
@@ -412,6 +415,26 @@ int indexImport(const QStringList& args) {
     return code;
 }
 
+// The takeover of the predecessor's Access file, as "Tools" / "Datenmigration" runs it: into an empty database
+// only, the old clients' folders copied into the data folder.
+int migrate(const QStringList& args) {
+    if (args.size() != 1)
+        return usage();
+    ConfiguredConnection conn;
+    if (!conn.open())
+        return 1;
+    if (const QString refusal = MigrationStartRefusal(); !refusal.isEmpty()) {
+        err(QString(refusal).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+        return 1;
+    }
+    MigrationCallbacks cb;
+    cb.log = [](const QString& line) { out(QString(line).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).trimmed()); };
+    const MigrationRun run = MigrateLegacyFile(args[0], platform::commonFilesPath(), cb);
+    if (!run.opened)
+        err(run.error);
+    return run.opened && run.migrated && run.copied ? 0 : 1;
+}
+
 int indexExport(const QStringList& args) {
     bool ok = false;
     const int year = args.size() == 2 ? args[1].toInt(&ok) : 0;
@@ -582,6 +605,8 @@ int main(int argc, char** argv) {
         return inventory(args);
     if (cmd == QLatin1String("index-import"))
         return indexImport(args);
+    if (cmd == QLatin1String("migrate"))
+        return migrate(args);
     if (cmd == QLatin1String("index-export"))
         return indexExport(args);
     return usage();

@@ -10,6 +10,10 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QSet>
+
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -60,8 +64,8 @@ QString MigrationStartRefusal() {
     }
 }
 
-bool RunMigration(LegacySource& source, const QString& appFolder, const MigrationCallbacks& cb) {
-    const QString programFolder = platform::withTrailingSeparator(appFolder);
+bool RunMigration(LegacySource& source, const QString& dataFolder, const MigrationCallbacks& cb) {
+    const QString base = platform::withTrailingSeparator(dataFolder);
     const Section sections[] = {
         {"MANDANTEN", "Mandantenstammdaten erfolgreich migriert. ", "Fehler bei der Migration der Mandantenstammdaten. "},
         {"ADRESSEN", "Adressen zu Mandantenstammdaten erfolgreich migriert. ", "Fehler bei der Migration der Adressdaten. "},
@@ -70,6 +74,14 @@ bool RunMigration(LegacySource& source, const QString& appFolder, const Migratio
         {"TEC_DATENIMPORT", "Versicherungswerte erfolgreich migriert. ", "Fehler bei der Migration der Versicherungswerte. "}};
     for (int s = 0; s < 4; ++s) {
         int count = 0;
+        // The legacy keys are unique in a sound file; a repeated one would silently replace the row before it.
+        QSet<QString> keys;
+        const auto once = [&keys, &s, &sections](const QString& key) {
+            if (keys.contains(key))
+                throw Exception(QStringLiteral("Der Schlüssel %1 kommt in der Tabelle %2 mehrfach vor.")
+                                    .arg(key, QString::fromLatin1(sections[s].table)));
+            keys.insert(key);
+        };
         try {
             const LegacyTable t = source.table(QString::fromLatin1(sections[s].table));
             const int total = int(t.rows.size());
@@ -79,10 +91,14 @@ bool RunMigration(LegacySource& source, const QString& appFolder, const Migratio
                     TBrenvikMandant m;
                     m.mandant_nr = whole(t.value(r, QStringLiteral("MANDANT-LFD")));
                     m.firma = t.value(r, QStringLiteral("MANDANT-FIRMA"));
-                    m.sicherungspfad = programFolder + t.value(r, QStringLiteral("MANDANT_DIR"));
+                    once(QString::number(m.mandant_nr));
+                    m.sicherungspfad = base + LegacyRelativePath(t.value(r, QStringLiteral("MANDANT_DIR")));
                     m.mandant_sb_datum = EncodeDate(1900, 1, 1);
                     if (SaveMandant(m, true) == 0)
                         throw Exception(QStringLiteral("Der Mandant %1 konnte nicht gespeichert werden.").arg(m.mandant_nr));
+                    BrvExec(QStringLiteral("UPDATE MANDANTEN SET UPDATE_TS = ? WHERE MANDANT_NR = ?"), SqlTs{now},
+                            m.mandant_nr);
+                    BrvCommit();
                 } else if (s == 1) {
                     TBrenvikAdresse a;
                     a.mandant_nr = whole(t.value(r, QStringLiteral("MANDANT_LFD")));
@@ -99,13 +115,14 @@ bool RunMigration(LegacySource& source, const QString& appFolder, const Migratio
                     a.fax = t.value(r, QStringLiteral("FAX"));
                     a.email1 = t.value(r, QStringLiteral("EMAIL"));
                     a.standorttyp_nr = qint16(whole(t.value(r, QStringLiteral("STANDORTTYP"))));
+                    once(QStringLiteral("%1/%2").arg(a.mandant_nr).arg(a.adress_nr - 1));
                     SaveAdresse(a);
                     const TDateTime inserted = dateTime(t.value(r, QStringLiteral("INSERT_TS")));
-                    if (inserted != 0) {
-                        BrvExec(QStringLiteral("UPDATE ADRESSEN SET INSERT_TS = ?, UPDATE_TS = ? WHERE MANDANT_NR = ? AND ADRESS_NR = ?"),
-                                SqlTs{inserted}, SqlTs{now}, a.mandant_nr, a.adress_nr);
-                        BrvCommit();
-                    }
+                    BrvExec(QStringLiteral("UPDATE ADRESSEN SET INSERT_TS = COALESCE(?, INSERT_TS), UPDATE_TS = ? WHERE "
+                                           "MANDANT_NR = ? AND ADRESS_NR = ?"),
+                            inserted != 0 ? std::optional<SqlTs>(SqlTs{inserted}) : std::nullopt, SqlTs{now}, a.mandant_nr,
+                            a.adress_nr);
+                    BrvCommit();
                 } else if (s == 2) {
                     TBrenvikKennzahlenHist k;
                     k.mandant_nr = whole(t.value(r, QStringLiteral("VORRÄTE-LFD")));
@@ -116,7 +133,11 @@ bool RunMigration(LegacySource& source, const QString& appFolder, const Migratio
                     k.fertige_erz_max = number(t.value(r, QStringLiteral("VORRÄTE-FERTIG-M")));
                     k.unfertige_erz_max = number(t.value(r, QStringLiteral("VORRÄTE-UNFERTIG-M")));
                     k.lager_bstoffe_max = number(t.value(r, QStringLiteral("VORRÄTE-LAGER-M")));
+                    once(QStringLiteral("%1/%2").arg(k.mandant_nr).arg(k.bilanzjahr));
                     SaveKennzahlenHist(k);
+                    BrvExec(QStringLiteral("UPDATE KENNZAHLEN_HIST SET UPDATE_TS = ? WHERE MANDANT_NR = ? AND BILANZJAHR = ?"),
+                            SqlTs{now}, k.mandant_nr, int(k.bilanzjahr));
+                    BrvCommit();
                 } else {
                     TBrenvikVersWerte v;
                     v.mandant_nr = whole(t.value(r, QStringLiteral("MANDANT_LFD")));
@@ -148,14 +169,14 @@ bool RunMigration(LegacySource& source, const QString& appFolder, const Migratio
                     v.gruppe = t.value(r, QStringLiteral("GRUPPE"));
                     v.notiztext = t.value(r, QStringLiteral("NOTIZTEXT"));
                     v.quelle = t.value(r, QStringLiteral("QUELLE"));
+                    once(QStringLiteral("%1/%2/%3").arg(v.mandant_nr).arg(v.anlage_nr).arg(v.anlage_sub_nr));
                     SaveVersWert(v);
                     const TDateTime inserted = dateTime(t.value(r, QStringLiteral("INSERT_TS")));
-                    if (inserted != 0) {
-                        BrvExec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET INSERT_TS = ? WHERE MANDANT_NR = ? AND "
-                                               "ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"),
-                                SqlTs{inserted}, v.mandant_nr, v.anlage_nr, v.anlage_sub_nr);
-                        BrvCommit();
-                    }
+                    BrvExec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET INSERT_TS = COALESCE(?, INSERT_TS), UPDATE_TS = ? "
+                                           "WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"),
+                            inserted != 0 ? std::optional<SqlTs>(SqlTs{inserted}) : std::nullopt, SqlTs{now}, v.mandant_nr,
+                            v.anlage_nr, v.anlage_sub_nr);
+                    BrvCommit();
                 }
                 ++count;
                 if (cb.progress)
@@ -176,9 +197,17 @@ bool RunMigration(LegacySource& source, const QString& appFolder, const Migratio
     return true;
 }
 
-bool CopyLegacyFolder(const QString& legacyFile, const QString& appFolder) {
+QString LegacyRelativePath(const QString& legacyValue) {
+    QString p = legacyValue.trimmed();
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    while (p.startsWith(QLatin1Char('/')))
+        p.remove(0, 1);
+    return QDir::cleanPath(p) == QLatin1String(".") ? QString() : p;
+}
+
+bool CopyLegacyFolder(const QString& legacyFile, const QString& dataFolder) {
     const QDir source = QFileInfo(legacyFile).absoluteDir();
-    const QDir target(appFolder);
+    const QDir target(dataFolder);
     bool ok = true;
     QDirIterator it(source.absolutePath(), QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
@@ -190,4 +219,31 @@ bool CopyLegacyFolder(const QString& legacyFile, const QString& appFolder) {
             ok = false;
     }
     return ok;
+}
+
+MigrationRun MigrateLegacyFile(const QString& legacyFile, const QString& dataFolder, const MigrationCallbacks& cb) {
+    MigrationRun run;
+    std::unique_ptr<MdbToolsSource> source;
+    try {
+        source = std::make_unique<MdbToolsSource>(legacyFile);
+    } catch (const Exception& e) {
+        run.error = e.message();
+        return run;
+    }
+    run.opened = true;
+    const auto log = [&cb](const QString& line) {
+        if (cb.log)
+            cb.log(line);
+    };
+    log(QStringLiteral("Verbindung zur Datenbank erfolgreich hergestellt: ") + legacyFile + QStringLiteral("\r\n"));
+    // A failed section has written its error line into the log.
+    run.migrated = RunMigration(*source, dataFolder, cb);
+    if (!run.migrated)
+        return run;
+    log(QStringLiteral("Verbindung zur Datenbank beendet."));
+    run.copied = CopyLegacyFolder(legacyFile, dataFolder);
+    log(run.copied ? QStringLiteral("Sicherung der Dateien/ Ordner aus der bisherigen Umgebung erfolgreich beendet.")
+                   : QStringLiteral("Fehler während des Kopierens der Dateien aus der bisherigen Umgebung. Bitte kopieren "
+                                    "Sie die Dateien und Ordner manuell in das akt. Installationsverzeichnis."));
+    return run;
 }

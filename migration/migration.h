@@ -16,10 +16,24 @@ struct MigrationCallbacks {
     std::function<void(int done, int total)> progress;
 };
 
-// Runs the four sections in their order. A failing section logs its error line and ends the migration (false);
-// what was written before stays.
-bool RunMigration(LegacySource& source, const QString& appFolder, const MigrationCallbacks& cb);
+// Runs the four sections in their order. Client storage paths lead into dataFolder (the folder the user can write,
+// where CopyLegacyFolder puts the old files). A failing section (a duplicate legacy key included) logs its error line
+// and ends the migration (false); what was written before stays.
+bool RunMigration(LegacySource& source, const QString& dataFolder, const MigrationCallbacks& cb);
 
-// Copies the content of the legacy file's folder into the program folder; existing files are kept. False when a file
+// A folder of the old installation ("kunden\\meier") as a path below the data folder of this platform.
+QString LegacyRelativePath(const QString& legacyValue);
+
+// Copies the content of the legacy file's folder into the data folder; existing files are kept. False when a file
 // could not be copied.
-bool CopyLegacyFolder(const QString& legacyFile, const QString& appFolder);
+bool CopyLegacyFolder(const QString& legacyFile, const QString& dataFolder);
+
+// The whole migration of one Access file as the window and brenvik-cli run it: the file opened with mdbtools, the
+// four sections, the folder copy, every step in the log. The caller checks MigrationStartRefusal first.
+struct MigrationRun {
+    bool opened = false;   // the file could be read (else error holds why)
+    bool migrated = false; // every section ran
+    bool copied = false;   // the old folder was copied
+    QString error;
+};
+MigrationRun MigrateLegacyFile(const QString& legacyFile, const QString& dataFolder, const MigrationCallbacks& cb);

@@ -239,6 +239,21 @@ TEST_F(CliTest, ImportStagesTakesOverAndArchives) {
     EXPECT_TRUE(r.err.contains(QStringLiteral("<mueller>")));
 }
 
+TEST_F(CliTest, MigrateRefusesWhatIsNoAccessFileAndAFilledDatabase) {
+    ASSERT_TRUE(prepareWithoutSeries());
+    ASSERT_EQ(cli({QStringLiteral("check-db")}).code, 0);
+    CliRun r = cli({QStringLiteral("migrate"), writeFile(QStringLiteral("alt.mdb"), "kein Access")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("Die Datei "))) << r.err.toStdString();
+    EXPECT_EQ(cli({QStringLiteral("migrate")}).code, 2);
+    onInstallation(tmp.path(), [] {
+        BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'A')"));
+    });
+    r = cli({QStringLiteral("migrate"), writeFile(QStringLiteral("alt.mdb"), "kein Access")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("Ein Start der Migration ist nicht mehr möglich."))) << r.err.toStdString();
+}
+
 TEST_F(CliTest, IndexFilesExportAndImportRoundTrip) {
     ASSERT_TRUE(prepareWithoutSeries());
     ASSERT_EQ(cli({QStringLiteral("check-db")}).code, 0);

@@ -34,7 +34,7 @@ protected:
     MemorySource legacy() {
         MemorySource s;
         s.csv[QStringLiteral("MANDANTEN")] = "MANDANT-LFD,MANDANT-FIRMA,MANDANT_DIR\n"
-                                             "7,\"Meier \"\"Söhne\"\", KG\",\"kunden/meier\"\n"
+                                             "7,\"Meier \"\"Söhne\"\", KG\",\"kunden\\meier\"\n"
                                              "9,\"Schulz\",\"\"\n";
         s.csv[QStringLiteral("ADRESSEN")] =
             "MANDANT_LFD,ADRESS_NR,INSERT_TS,NAME_1,NAME_2,STRASSE,ADRESSZUSATZ,PLZ_ADR,ORT,POSTFACH,PLZ_PST,TELEFON,FAX,"
@@ -82,7 +82,14 @@ TEST_F(MigrationTest, TheFourSectionsMapTheLegacyRows) {
     TBrenvikMandant m;
     GetMandant(7, m);
     EXPECT_EQ(m.firma, QStringLiteral("Meier \"Söhne\", KG"));
+    // The storage path leads into the data folder, where the old folders are copied, with this platform's separator.
     EXPECT_EQ(m.sicherungspfad, path(QStringLiteral("programm")) + QStringLiteral("/kunden/meier"));
+    // Every migrated row carries the time it was written.
+    for (const char* table : {"MANDANTEN", "ADRESSEN", "KENNZAHLEN_HIST", "VERSICHERUNGSWERTE"})
+        EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE UPDATE_TS IS NULL OR UPDATE_TS < CURRENT_DATE")
+                            .arg(QLatin1String(table))),
+                  0)
+            << table;
     TBrenvikAdresse a;
     GetAdresse(7, 1, a); // legacy address 0 becomes 1
     EXPECT_EQ(a.adressbezeichnung, QStringLiteral("Werk Nord, "));
@@ -107,6 +114,20 @@ TEST_F(MigrationTest, TheFourSectionsMapTheLegacyRows) {
     EXPECT_EQ(v.adress_nr, 0); // no address
     EXPECT_EQ(v.quelle, QStringLiteral("MANUELL"));
     EXPECT_FALSE(MigrationStartRefusal().isEmpty()); // a second run is refused
+}
+
+TEST_F(MigrationTest, ADuplicateLegacyKeyEndsItsSectionInsteadOfReplacingARow) {
+    MemorySource s = legacy();
+    s.csv[QStringLiteral("TEC_DATENIMPORT")] += "7,1,0,,999,\"Doppelt\",,1,0,0,0,0,0,0,0,0,443,0,,0,0,0,\"\",\"\",\"IMPORT\"\n";
+    EXPECT_FALSE(RunMigration(s, path(QStringLiteral("programm")), callbacks()));
+    ASSERT_EQ(logLines.size(), 4);
+    EXPECT_EQ(logLines[3], QStringLiteral("Fehler bei der Migration der Versicherungswerte. \r\nSystemmeldung: Der "
+                                          "Schlüssel 7/1/0 kommt in der Tabelle TEC_DATENIMPORT mehrfach vor."));
+    TBrenvikVersWerte v;
+    GetVersWert(7, 1, 0, v);
+    EXPECT_EQ(v.anlagebezeichnung, QStringLiteral("Drehbank")); // the first row is not replaced
+    EXPECT_EQ(LegacyRelativePath(QStringLiteral("\\kunden\\a b\\")), QStringLiteral("kunden/a b/"));
+    EXPECT_EQ(LegacyRelativePath(QString()), QString());
 }
 
 TEST_F(MigrationTest, AFailingSectionStopsWithItsErrorLineAndKeepsWhatWasWritten) {

@@ -64,8 +64,9 @@ TEST_F(ReportCatalogueTest, EveryStatementRuns) {
             EXPECT_EQ(s->sql.count(QLatin1Char('?')), s->params.size()) << key.toStdString();
             EXPECT_NO_THROW(rows(*s)) << key.toStdString() << ": " << s->sql.toStdString();
         }
-        if (!r.buildingReport && key != QLatin1String("REPORT_40_VORSORGEABRECHNUNG"))
+        if (!r.buildingReport && key != QLatin1String("REPORT_40_VORSORGEABRECHNUNG")) {
             EXPECT_TRUE(r.pictures.sql.contains(QStringLiteral("v.DATEINAME_FOTO <> ''"))) << key.toStdString();
+        }
     }
 }
 
