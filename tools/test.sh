@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with AddressSanitizer and UBSan, starts a Firebird server on
-# 127.0.0.1 for the multi-seat tests, and runs every test with ctest.
+# 127.0.0.1 for the multi-seat tests, runs every test with ctest, and runs each fuzz target of the file readers for
+# a few seconds so that they keep compiling and their seeds keep passing (tools/fuzz.sh runs them longer).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-packages.sh
@@ -29,4 +30,7 @@ export QT_QPA_PLATFORM=offscreen
 # The Firebird client library keeps some allocations until the process ends; nothing of ours is suppressed.
 export LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp:print_suppressions=0:use_tls=0"
 export ASAN_OPTIONS="detect_leaks=1"
-ctest --test-dir build-test --output-on-failure -j2 --timeout 300
+ctest_status=0
+ctest --test-dir build-test --output-on-failure -j2 --timeout 300 || ctest_status=$?
+bash tools/fuzz.sh "${BRENVIK_FUZZ_SECONDS:-5}"
+exit $ctest_status

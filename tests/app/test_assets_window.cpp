@@ -506,6 +506,31 @@ TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
     EXPECT_EQ(storedText(3, 0, "ANLAGEBEZEICHNUNG"), QStringLiteral("Neu"));
     EXPECT_EQ(stored(3, 0, "KATEGORIE_NR"), 612.0);
     EXPECT_EQ(storedText(1, 0, "GELOESCHT"), QStringLiteral("1")); // imported before, not in this file
+
+    // A read with rows that cannot be staged lists them with their reasons.
+    const QString faulty = writeFile(QStringLiteral("Fehler.txt"), "Kopf\r\n0420;A;;01.02.2003;;AHK;100\r\n"
+                                                                  "0421;Neu;;31.02.2005;;AHK;250,5\r\n0422;Kurz\r\n");
+    type(w, "edFileName", faulty);
+    dialogs.calls.clear();
+    click(w, "btnPruefen");
+    EXPECT_EQ(child<QLabel>(w, "lbImportSumme")->text(), QStringLiteral("Gelesen: 3, bereitgestellt: 1, fehlgeschlagen: 2"));
+    auto* failures = child<QTreeWidget>(w, "lvImportFehler");
+    ASSERT_EQ(failures->topLevelItemCount(), 2);
+    const QTreeWidgetItem* first = failures->topLevelItem(0);
+    EXPECT_EQ((QStringList{first->text(0), first->text(1), first->text(2), first->text(3)}),
+              (QStringList{"2", "Kein gültiges Anschaffungsdatum (TT.MM.JJJJ): \"31.02.2005\"", "0421", "Neu"}));
+    EXPECT_EQ(failures->topLevelItem(1)->text(2), QStringLiteral("0422"));
+    if (const QByteArray dir = qgetenv("BRENVIK_SCREENSHOT_DIR"); !dir.isEmpty()) {
+        w.resize(1200, 700);
+        w.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/import_fehlerliste.png"));
+    }
+    // The plan of such a read is put to the user; declined, nothing changes.
+    dialogs.calls.clear();
+    dialogs.answers = {platform::MsgResult::No};
+    click(w, "btnUebernehmen");
+    ASSERT_FALSE(dialogs.calls.isEmpty());
+    EXPECT_TRUE(dialogs.calls[0].text.contains(QStringLiteral("2 Zeile(n) der Importdatei konnten nicht bereitgestellt werden.")));
+    EXPECT_EQ(storedText(3, 0, "GELOESCHT"), QStringLiteral("0"));
 }
 
 } // namespace
