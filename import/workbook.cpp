@@ -55,11 +55,20 @@ QString dateCellText(double serial) {
 } // namespace
 
 const Worksheet::Row* Worksheet::findRow(int nr) const {
-    // Rows are read in order: the last one is the usual answer while a sheet is being filled.
-    if (!rows_.isEmpty() && rows_.last().nr == nr)
+    // The readers go through a sheet row by row: the row last found, or the one after it, is the usual answer.
+    const qsizetype n = rows_.size();
+    for (qsizetype i = lastFound_; i < n && i <= lastFound_ + 1; ++i)
+        if (rows_[i].nr == nr) {
+            lastFound_ = i;
+            return &rows_[i];
+        }
+    if (n > 0 && rows_.last().nr == nr)
         return &rows_.last();
-    const auto it = std::lower_bound(rows_.begin(), rows_.end(), nr, [](const Row& r, int n) { return r.nr < n; });
-    return it != rows_.end() && it->nr == nr ? &*it : nullptr;
+    const auto it = std::lower_bound(rows_.begin(), rows_.end(), nr, [](const Row& r, int v) { return r.nr < v; });
+    if (it == rows_.end() || it->nr != nr)
+        return nullptr;
+    lastFound_ = it - rows_.begin();
+    return &*it;
 }
 
 Worksheet::Row* Worksheet::rowFor(int nr) {

@@ -50,6 +50,7 @@ private:
     Row* rowFor(int nr); // created when missing
     const Row* findRow(int nr) const;
     QVector<Row> rows_; // ascending row numbers
+    mutable qsizetype lastFound_ = 0;
 };
 
 // Reads the first worksheet; raises EBrvWorkbookError with a German message naming the cause when the file is no
