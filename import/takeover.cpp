@@ -199,6 +199,8 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
         return res;
     }
 
+    // Rows added by this run are confirmed by it; only those before it can be unconfirmed.
+    const int maxBefore = maxNr;
     try {
         BrvUnitOfWork work;
         VersWertInserter inserter;
@@ -262,7 +264,7 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
         // rows, not before them, writes each row once.
         BrvExec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET UPDATE_CHECK = '0' WHERE MANDANT_NR = ? AND ANLAGE_NR <= ? "
                                "AND (UPDATE_TS IS NULL OR UPDATE_TS <> ?) AND (UPDATE_CHECK IS NULL OR UPDATE_CHECK <> '0')"),
-                mandantNr, maxNr, SqlTs{start});
+                mandantNr, maxBefore, SqlTs{start});
         // A disposal that cannot be marked leaves its asset in the register: reported, never a reason to lose the
         // confirmations and new assets of this run.
         if (!disposals.isEmpty()) {

@@ -439,6 +439,9 @@ TEST_F(TakeoverTest, ReconciliationNumberingAndDisposals) {
     EXPECT_EQ(field(60, "VERSICHERUNGSWERT").toDouble(), 5000.0);
     EXPECT_EQ(field(58, "VERSICHERUNGSWERT").toDouble(), 0.0);
     EXPECT_EQ(field(60, "QUELLE"), QStringLiteral("IMPORT"));
+    for (int nr : {10, 20, 58, 59, 60})
+        EXPECT_EQ(field(nr, "UPDATE_CHECK"), QStringLiteral("1")) << nr; // confirmed or added by this run
+    EXPECT_EQ(field(30, "UPDATE_CHECK"), QStringLiteral("0"));
     // Disposed: only the imported asset the file no longer lists, neither rented nor leased.
     EXPECT_EQ(field(30, "GELOESCHT"), QStringLiteral("1"));
     EXPECT_EQ(field(30, "ABGANGSJAHR"), QStringLiteral("2024"));
