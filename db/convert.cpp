@@ -18,9 +18,20 @@ TDateTime DateTimeToTDateTime(const QDateTime& dt) {
     return DateToTDateTime(dt.date()) + dt.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
-QDate TDateTimeToDate(TDateTime dt) { return kEpoch.addDays(static_cast<qint64>(std::floor(dt))); }
+namespace {
+// Day counts beyond the years 1 to 9999 (and NaN) are no date: converting them would overflow.
+bool dayCountInRange(TDateTime dt) { return std::isfinite(dt) && dt > -693594.0 && dt < 2958466.0; }
+} // namespace
+
+QDate TDateTimeToDate(TDateTime dt) {
+    if (!dayCountInRange(dt))
+        return {};
+    return kEpoch.addDays(static_cast<qint64>(std::floor(dt)));
+}
 
 QDateTime TDateTimeToDateTime(TDateTime dt) {
+    if (!dayCountInRange(dt))
+        return {};
     const double days = std::floor(dt);
     auto ms = static_cast<qint64>(std::llround((dt - days) * 86400000.0));
     QDate d = kEpoch.addDays(static_cast<qint64>(days));

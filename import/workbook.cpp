@@ -229,6 +229,11 @@ QString stringItem(const pugi::xml_node& si) {
 
 } // namespace
 
+bool SerialIsDate(double serial, bool date1904) {
+    // A spreadsheet shows a date for 0 (1904: 0) up to 31.12.9999; anything else in a date format is no date.
+    return std::isfinite(serial) && serial >= 0 && serial < (date1904 ? 2957004.0 : 2958466.0);
+}
+
 bool NumberFormatIsDate(int id, const QString& code) {
     if ((id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58))
         return true;
@@ -626,7 +631,8 @@ Worksheet ReadXlsxBytes(const QByteArray& bytes) {
                 auto [ptr, ec] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), num);
                 const bool numeric = t != "d" && ec == std::errc() && ptr == trimmed.data() + trimmed.size();
                 if (numeric) {
-                    const bool isDate = style >= 0 && style < dateStyle.size() && dateStyle[style];
+                    const bool isDate = style >= 0 && style < dateStyle.size() && dateStyle[style] &&
+                                        SerialIsDate(num, date1904);
                     cell.kind = isDate ? Worksheet::Kind::Date : Worksheet::Kind::Number;
                     // The 1900 system counts the 29th of February 1900 that never was.
                     cell.number = isDate ? (date1904 ? num + dayShift : (num < 61 ? num + 1 : num)) : num;

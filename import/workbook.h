@@ -63,6 +63,8 @@ Worksheet ReadXlsBytes(const QByteArray& bytes);
 
 // Whether a number format (built-in id, or its format code) shows a date or time.
 bool NumberFormatIsDate(int id, const QString& code);
+// Whether a number in a date format is a date at all (within the years a spreadsheet shows).
+bool SerialIsDate(double serial, bool date1904);
 
 // The text of a number as a cell gives it ("1234,5").
 QString NumberCellText(double v);

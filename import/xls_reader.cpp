@@ -346,7 +346,7 @@ Worksheet ReadXlsBytes(const QByteArray& bytes) {
         Worksheet::Cell cell;
         if (!std::isfinite(v))
             return;
-        if (isDate(xf)) {
+        if (isDate(xf) && SerialIsDate(v, date1904)) {
             cell.kind = Worksheet::Kind::Date;
             // The 1900 system counts the 29th of February 1900 that never was.
             cell.number = date1904 ? v + 1462.0 : (v < 61 ? v + 1 : v);

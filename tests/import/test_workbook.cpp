@@ -1,10 +1,14 @@
 // The workbook readers on files made in the tests.
 
+#include "db/convert.h"
 #include "import/workbook.h"
 #include "import/xls_writer.h"
 #include "support/fixtures.h"
 
+#include <QDir>
 #include <QFile>
+
+#include <cmath>
 
 #include <xlsxwriter.h>
 #include <zip.h>
@@ -212,6 +216,33 @@ TEST_F(WorkbookTest, XlsFilesThatCannotBeReadSayWhy) {
     const QString noSheet = path(QStringLiteral("ohne.xls"));
     ASSERT_TRUE(writeContainer(noSheet, workbook({}, {sheet}, {2})));
     EXPECT_TRUE(message(noSheet).contains(QStringLiteral("kein Tabellenblatt")));
+}
+
+// Files the fuzzers found a fault with: each is read (or refused) without a crash, every cell turned into text.
+TEST_F(WorkbookTest, FilesFoundByTheFuzzersAreReadOrRefused) {
+    const QDir dir(QStringLiteral(BRENVIK_TEST_DATA "/fuzz"));
+    const QStringList files = dir.entryList(QDir::Files);
+    ASSERT_FALSE(files.isEmpty());
+    for (const QString& name : files) {
+        try {
+            const Worksheet ws = ReadWorkbook(dir.filePath(name));
+            for (int r = 1; r <= std::min(ws.rowCount(), 100); ++r)
+                for (int c = 1; c <= 64; ++c)
+                    (void)ws.cell(r, c);
+        } catch (const EBrvWorkbookError&) {
+        }
+    }
+    // A number in a date format beyond the years a spreadsheet shows is a number, not a date.
+    using namespace biff;
+    const QString file = path(QStringLiteral("riesig.xls"));
+    ASSERT_TRUE(writeContainer(file, workbook(xlsGlobals(), {bof(0x0600, 0x0010) + number(0, 0, 1, -1.27743e292) +
+                                                            number(0, 1, 1, 3e6) + number(0, 2, 1, 2958465) + eof()})));
+    const Worksheet ws = ReadWorkbook(file);
+    EXPECT_EQ(ws.at(1, 1)->kind, Worksheet::Kind::Number);
+    EXPECT_EQ(ws.cell(1, 2), QStringLiteral("3000000"));
+    EXPECT_EQ(ws.cell(1, 3), QStringLiteral("31.12.9999"));
+    EXPECT_FALSE(TDateTimeToDate(1e300).isValid());
+    EXPECT_FALSE(TDateTimeToDateTime(std::nan("")).isValid());
 }
 
 TEST_F(WorkbookTest, XlsFixtureOfTheOlderFormat) {
