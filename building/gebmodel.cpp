@@ -42,14 +42,20 @@ const QString kMK = QStringLiteral("MK");
 } // namespace
 
 double GebRoundCent(double v) {
-    RoundingMode nearest(FE_TONEAREST);
-    const double x = v * 100;
-    const double f = std::floor(x);
-    const double frac = x - f;
-    double r = f;
-    if (frac > 0.5 || (frac == 0.5 && std::fmod(f, 2.0) != 0))
-        r = f + 1;
-    return r / 100;
+    // The optimizer moves the last division past the guard's restoring of the mode; a volatile store keeps it
+    // inside, in round-to-nearest.
+    volatile double result = 0;
+    {
+        RoundingMode nearest(FE_TONEAREST);
+        const double x = v * 100;
+        const double f = std::floor(x);
+        const double frac = x - f;
+        double r = f;
+        if (frac > 0.5 || (frac == 0.5 && std::fmod(f, 2.0) != 0))
+            r = f + 1;
+        result = r / 100;
+    }
+    return result;
 }
 
 double GebRoundDigits(double v, int d) {
