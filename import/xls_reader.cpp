@@ -194,6 +194,18 @@ private:
     int off_ = 0;
 };
 
+// A record with the CONTINUE records that follow it, taken from the stream.
+Continued withContinues(const Record& r, Records& stream) {
+    Continued c;
+    c.add(r.data, r.len);
+    Record more;
+    while (stream.peek(more) && more.type == kContinue) {
+        stream.next(more);
+        c.add(more.data, more.len);
+    }
+    return c;
+}
+
 // An XLUnicodeRichExtendedString (shared strings) or XLUnicodeString (labels, formats, formula results).
 QString unicodeString(Continued& c, bool rich) {
     const quint16 cch = c.word();
@@ -310,13 +322,7 @@ Worksheet ReadXlsBytes(const QByteArray& bytes) {
                 xfFormat.append(u16(r.data + 2));
             break;
         case kSst: {
-            Continued c;
-            c.add(r.data, r.len);
-            Record more;
-            while (rec.peek(more) && more.type == kContinue) {
-                rec.next(more);
-                c.add(more.data, more.len);
-            }
+            Continued c = withContinues(r, rec);
             if (r.len < 8)
                 damaged();
             const quint32 unique = u32(r.data + 4);
@@ -433,13 +439,7 @@ Worksheet ReadXlsBytes(const QByteArray& bytes) {
                 Record s;
                 if (sheet.peek(s) && s.type == kString) {
                     sheet.next(s);
-                    Continued c;
-                    c.add(s.data, s.len);
-                    Record more;
-                    while (sheet.peek(more) && more.type == kContinue) {
-                        sheet.next(more);
-                        c.add(more.data, more.len);
-                    }
+                    Continued c = withContinues(s, sheet);
                     cell.kind = Worksheet::Kind::Text;
                     cell.text = unicodeString(c, false);
                 }

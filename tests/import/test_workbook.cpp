@@ -17,6 +17,15 @@ namespace {
 
 class WorkbookTest : public TempDirTest {
 protected:
+    // The German reason a file is refused for; empty when it is read.
+    static QString message(const QString& file) {
+        try {
+            ReadWorkbook(file);
+        } catch (const EBrvWorkbookError& e) {
+            return e.message();
+        }
+        return QString();
+    }
     // Replaces one part of a zip file.
     void replacePart(const QString& file, const char* name, const QByteArray& content) {
         int err = 0;
@@ -187,14 +196,6 @@ TEST_F(WorkbookTest, XlsRecordsOfEveryKind) {
 
 TEST_F(WorkbookTest, XlsFilesThatCannotBeReadSayWhy) {
     using namespace biff;
-    auto message = [](const QString& file) {
-        try {
-            ReadWorkbook(file);
-        } catch (const EBrvWorkbookError& e) {
-            return e.message();
-        }
-        return QString();
-    };
     const QByteArray sheet = bof(0x0600, 0x0010) + number(0, 0, 0, 1) + eof();
     const QString excel95 = path(QStringLiteral("95.xls"));
     ASSERT_TRUE(writeContainer(excel95, bof(0x0500) + eof()));
@@ -257,14 +258,6 @@ TEST_F(WorkbookTest, XlsFixtureOfTheOlderFormat) {
 }
 
 TEST_F(WorkbookTest, FilesThatAreNoWorkbookAreNamedForWhatTheyAre) {
-    auto message = [](const QString& file) {
-        try {
-            ReadWorkbook(file);
-        } catch (const EBrvWorkbookError& e) {
-            return e.message();
-        }
-        return QString();
-    };
     EXPECT_EQ(message(writeFile("leer.xlsx", {})), QStringLiteral("Die Datei ist leer und keine Excel-Arbeitsmappe."));
     EXPECT_EQ(message(writeFile("text.xlsx", "Konto;Bezeichnung\r\n")),
               QStringLiteral("Die Datei ist keine Excel-Arbeitsmappe (weder .xlsx noch .xls)."));
