@@ -1,5 +1,7 @@
 #include "db/mandanten.h"
 
+#include <optional>
+
 #include "db/dbaccess.h"
 
 namespace {
@@ -159,12 +161,42 @@ int SaveMandant(TBrenvikMandant r, bool isNew) {
 }
 
 void DeleteMandant(int mandantNr) {
-    static const char* const tables[] = {"VERSICHERUNGSWERTE", "KENNZAHLEN_HIST", "ADRESSEN", "MANDANTEN"};
-    try {
-        for (const char* t : tables) {
-            BrvExec(QStringLiteral("DELETE FROM %1 WHERE MANDANT_NR = ?").arg(QLatin1String(t)), mandantNr);
-            BrvCommit();
+    // Every row of the client in every table, in one unit of work: the next client gets the same number (highest
+    // + 1) and must not inherit anything. Building objects belong to the client by their owner (the client number as
+    // text), their buildings, line items and attachment rows by the object. The attachment files stay on disk.
+    const QString owner = QString::number(mandantNr);
+    static const char* const ofBuildings =
+        "(SELECT B.PID FROM TABGEBBUILDINGA B JOIN TABGEBOBJEKT O ON O.PID = B.GEBOBJ_ID WHERE O.OWNER_ID = ?)";
+    const QString byBuilding[][2] = {{QStringLiteral("TABGEBDIM"), QStringLiteral("DIMGEB_FK")},
+                                     {QStringLiteral("TABGEBPRODUKT"), QStringLiteral("GEBBUILDING_ID")},
+                                     {QStringLiteral("TABGEBAUFZUGBESTAND"), QStringLiteral("OWNERID")}};
+    static const char* const byClient[] = {"DATENIMPORTE", "KENNZAHLEN_STANDORT", "VERSICHERUNGSWERTE",
+                                           "KENNZAHLEN_HIST", "ADRESSEN", "MANDANTEN"};
+    // A table the schema check has not created yet holds nothing of the client.
+    const auto run = [](const QString& sql, const QString& key, std::optional<int> nr) {
+        try {
+            if (nr)
+                BrvExec(sql, *nr);
+            else
+                BrvExec(sql, key);
+        } catch (const fb::Error& e) {
+            if (e.sqlcode() != -204)
+                throw;
         }
+    };
+    try {
+        BrvUnitOfWork work;
+        for (const auto& t : byBuilding)
+            run(QStringLiteral("DELETE FROM %1 WHERE %2 IN %3").arg(t[0], t[1], QLatin1String(ofBuildings)), owner, {});
+        run(QStringLiteral("DELETE FROM TABGEBBUILDINGA WHERE GEBOBJ_ID IN (SELECT PID FROM TABGEBOBJEKT WHERE "
+                           "OWNER_ID = ?)"),
+            owner, {});
+        run(QStringLiteral("DELETE FROM TABGEBFILE WHERE OWNER_ID IN (SELECT PID FROM TABGEBOBJEKT WHERE OWNER_ID = ?)"),
+            owner, {});
+        run(QStringLiteral("DELETE FROM TABGEBOBJEKT WHERE OWNER_ID = ?"), owner, {});
+        for (const char* t : byClient)
+            run(QStringLiteral("DELETE FROM %1 WHERE MANDANT_NR = ?").arg(QLatin1String(t)), {}, mandantNr);
+        work.commit();
     } catch (const Exception& e) {
         throw EBrvException_DBERROR(QStringLiteral("Fehler beim Löschen des Mandanten\r\nSystemmeldung: ") +
                                     e.message());

@@ -169,7 +169,7 @@ TEST_F(MandantenTest, KeyFigureYearsAndLocationFigures) {
     EXPECT_THROW(GetKennzahlenStandort(1, 3, second), EBrvException_NODATA);
 }
 
-TEST_F(MandantenTest, DeleteClientRemovesItsRowsAndKeepsLocationFigures) {
+TEST_F(MandantenTest, DeleteClientRemovesEveryRowOfTheClientAtOnce) {
     exec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 2, 'Bleibt')"));
     for (int m : {1, 2}) {
         TBrenvikAdresse a;
@@ -186,14 +186,54 @@ TEST_F(MandantenTest, DeleteClientRemovesItsRowsAndKeepsLocationFigures) {
         BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR) "
                                "VALUES (1, ?, 1, 0)"),
                 m);
+        BrvExec(QStringLiteral("INSERT INTO DATENIMPORTE (BRV_MANDANT_NR, MANDANT_NR, ZEILE_NR) VALUES (1, ?, 1)"), m);
+        // A building object with a building, its three kinds of line items and an attachment row.
+        const QString o = QStringLiteral("O%1"), b = QStringLiteral("B%1");
+        BrvExec(QStringLiteral("INSERT INTO TABGEBOBJEKT (PID, OWNER_ID) VALUES (?, ?)"), o.arg(m), QString::number(m));
+        BrvExec(QStringLiteral("INSERT INTO TABGEBBUILDINGA (PID, GEBOBJ_ID) VALUES (?, ?)"), b.arg(m), o.arg(m));
+        BrvExec(QStringLiteral("INSERT INTO TABGEBDIM (PID, DIMGEB_FK) VALUES (?, ?)"), QStringLiteral("D%1").arg(m), b.arg(m));
+        BrvExec(QStringLiteral("INSERT INTO TABGEBPRODUKT (PID, GEBBUILDING_ID) VALUES (?, ?)"), QStringLiteral("P%1").arg(m),
+                b.arg(m));
+        BrvExec(QStringLiteral("INSERT INTO TABGEBAUFZUGBESTAND (PID, OWNERID) VALUES (?, ?)"), QStringLiteral("A%1").arg(m),
+                b.arg(m));
+        BrvExec(QStringLiteral("INSERT INTO TABGEBFILE (PID, OWNER_ID) VALUES (?, ?)"), QStringLiteral("F%1").arg(m), o.arg(m));
         BrvCommit();
     }
     DeleteMandant(1);
-    for (const char* t : {"VERSICHERUNGSWERTE", "KENNZAHLEN_HIST", "ADRESSEN", "MANDANTEN"}) {
+    for (const char* t : {"VERSICHERUNGSWERTE", "KENNZAHLEN_HIST", "KENNZAHLEN_STANDORT", "ADRESSEN", "DATENIMPORTE",
+                          "MANDANTEN"}) {
         EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE MANDANT_NR = 1").arg(QLatin1String(t))), 0) << t;
         EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE MANDANT_NR = 2").arg(QLatin1String(t))), 1) << t;
     }
-    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM KENNZAHLEN_STANDORT WHERE MANDANT_NR = 1")), 1);
+    for (const char* t : {"TABGEBOBJEKT", "TABGEBBUILDINGA", "TABGEBDIM", "TABGEBPRODUKT", "TABGEBAUFZUGBESTAND",
+                          "TABGEBFILE"}) {
+        EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE PID LIKE '%_1'").arg(QLatin1String(t))), 0) << t;
+        EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE PID LIKE '%_2'").arg(QLatin1String(t))), 1) << t;
+    }
+    // The next client of that number starts empty.
+    exec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'Neu')"));
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM TABGEBOBJEKT WHERE OWNER_ID = '1'")), 0);
+}
+
+TEST_F(MandantenTest, AFailingClientDeleteChangesNothing) {
+    exec(QStringLiteral("INSERT INTO ADRESSEN (BRV_MANDANT_NR, MANDANT_NR, ADRESS_NR) VALUES (1, 1, 1)"));
+    exec(QStringLiteral("INSERT INTO TABGEBOBJEKT (PID, OWNER_ID) VALUES ('O', '1')"));
+    // Another seat holds an uncommitted change of the client row: the last statement of the delete fails.
+    fb::Database other;
+    other.open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+    fb::Transaction otherTr(other);
+    otherTr.start();
+    fb::executeImmediate(other, otherTr, QStringLiteral("UPDATE MANDANTEN SET FIRMA = 'anderer Platz' WHERE MANDANT_NR = 1"));
+    const int before = fb::Transaction::lockTimeoutSeconds();
+    fb::Transaction::setLockTimeoutSeconds(1);
+    BrvCommit();
+    EXPECT_THROW(DeleteMandant(1), EBrvException_DBERROR);
+    fb::Transaction::setLockTimeoutSeconds(before);
+    otherTr.rollback();
+    other.close();
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM ADRESSEN WHERE MANDANT_NR = 1")), 1);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM TABGEBOBJEKT WHERE OWNER_ID = '1'")), 1);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM MANDANTEN WHERE MANDANT_NR = 1")), 1);
 }
 
 TEST(MandantenClosed, NotConnectedListsAreNullAndReadsLeaveTheRecord) {
