@@ -5,10 +5,13 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QSessionManager>
 
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    // Before any thread starts: the termination signals are taken on a thread of their own (see onTerminationSignal).
+    platform::blockTerminationSignals();
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
 #ifndef Q_OS_WIN
@@ -31,9 +34,17 @@ int main(int argc, char** argv) {
         return 1;
     }
     TfrmBrenvik w;
+    // A signal during the start-up is taken once the event loop runs, and closes the window then.
+    platform::onTerminationSignal([&w] {
+        QApplication::closeAllWindows(); // open dialogs too
+        w.close();                       // locks released, database detached
+        QCoreApplication::exit(0);
+    });
+    // The end of the desktop session closes like "Programm beenden".
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &w, [&w](QSessionManager&) { w.close(); },
+                     Qt::DirectConnection);
     w.StartUp();
     w.show();
-    platform::onTerminationSignal([&w] { w.close(); });
     const int rc = QApplication::exec();
     fb::shutdownClient();
     return rc;

@@ -207,6 +207,7 @@ int value(const QStringList& args) {
     o.mandantNr = client;
     o.bVAT = m.mwst_pflicht == QLatin1String("1");
     o.stopOnError = args.contains(QStringLiteral("--stop-on-error"));
+    o.progress = [](int, int) { return !platform::terminationRequested(); };
     int code = 0;
     try {
         const BatchResult r = RunBatchValuation(AllAssetRows(client), o);
@@ -214,6 +215,11 @@ int value(const QStringList& args) {
         out(QStringLiteral("Übersprungen: %1").arg(r.skipped));
         out(QStringLiteral("Fehlgeschlagen: %1").arg(r.failed));
         out(QStringLiteral("Ohne Wert: %1").arg(r.withoutValue));
+        if (r.cancelled) {
+            err(QStringLiteral("Die Bewertung wurde auf Anforderung beendet; die bis dahin bewerteten Anlagen sind "
+                               "gespeichert."));
+            code = 1;
+        }
         if (r.stopped) {
             err(QStringLiteral("Fehler während der Berechnung des Versicherungswertes.\r\nDie Berechnung wurde bei "
                                "der Anlage (AnlageNr: %1) gestoppt.\r\nBitte prüfen Sie die Daten dieser Anlage.")
@@ -573,6 +579,10 @@ int prepareInstallation() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before any thread starts: a termination signal only ends a run at its next row, so that the run still gives
+    // its client lock back and detaches; a handler on an engine thread would leave the engine hanging instead.
+    platform::blockTerminationSignals();
+    platform::onTerminationSignal({});
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("brenvik-cli"));
     platform::useGermanLocaleWhenUnset();

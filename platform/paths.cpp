@@ -89,37 +89,64 @@ bool shellOpen(const QString& fileOrUrl) {
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
 
+#include <atomic>
 #include <csignal>
+#include <pthread.h>
 #include <sys/socket.h>
+#include <thread>
 
 namespace platform {
 namespace {
 int gSignalFd[2] = {-1, -1};
-void signalHandler(int) {
-    const char c = 1;
-    [[maybe_unused]] auto n = ::write(gSignalFd[0], &c, 1);
+std::atomic<bool> gTerminationRequested{false};
+
+sigset_t terminationSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&set, sig);
+    return set;
 }
 } // namespace
 
+void blockTerminationSignals() {
+    const sigset_t set = terminationSignals();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+bool terminationRequested() { return gTerminationRequested.load(); }
+
 void onTerminationSignal(std::function<void()> onSignal) {
-    if (gSignalFd[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalFd) != 0)
+    if (gSignalFd[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalFd) != 0)
         return;
-    auto* notifier = new QSocketNotifier(gSignalFd[1], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [onSignal](QSocketDescriptor) {
-        char c;
-        [[maybe_unused]] auto n = ::read(gSignalFd[1], &c, 1);
-        onSignal();
-    });
-    struct sigaction sa {};
-    sa.sa_handler = signalHandler;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        sigaction(sig, &sa, nullptr);
+    if (QCoreApplication::instance() && onSignal) {
+        auto* notifier = new QSocketNotifier(gSignalFd[1], QSocketNotifier::Read, QCoreApplication::instance());
+        QObject::connect(notifier, &QSocketNotifier::activated, notifier, [onSignal](QSocketDescriptor) {
+            char c;
+            [[maybe_unused]] auto n = ::read(gSignalFd[1], &c, 1);
+            onSignal();
+        });
+    }
+    // The signals are blocked in every thread (blockTerminationSignals before any thread started) and taken here,
+    // on a thread of their own: a handler running on one of the database engine's threads would interrupt it in
+    // the middle of its work, and the engine then never finishes detaching.
+    std::thread([] {
+        const sigset_t set = terminationSignals();
+        for (;;) {
+            int sig = 0;
+            if (sigwait(&set, &sig) != 0)
+                continue;
+            gTerminationRequested.store(true);
+            const char c = 1;
+            [[maybe_unused]] auto n = ::write(gSignalFd[0], &c, 1);
+        }
+    }).detach();
 }
 } // namespace platform
 #else
 namespace platform {
+void blockTerminationSignals() {}
+bool terminationRequested() { return false; }
 void onTerminationSignal(std::function<void()>) {}
 } // namespace platform
 #endif

@@ -49,7 +49,12 @@ bool shellOpen(const QString& fileOrUrl);
 } // namespace platform
 
 namespace platform {
-// Turns SIGTERM, SIGINT and SIGHUP into a call of onSignal on the event loop, so that a terminated program still
-// closes in order (releasing its client locks) instead of dying with them held.
+// Blocks SIGTERM, SIGINT and SIGHUP in the calling thread and so in every thread started after it. Called first in
+// main, before any thread exists (the toolkit's and the database engine's threads inherit the mask).
+void blockTerminationSignals();
+// Takes the three signals on a thread of its own and turns them into a call of onSignal on the event loop (when
+// there is one), so that a terminated program closes in order (client locks released, database detached) instead
+// of dying with them held or hanging in the engine. Without an event loop, callers poll terminationRequested().
 void onTerminationSignal(std::function<void()> onSignal);
+bool terminationRequested();
 } // namespace platform

@@ -9,7 +9,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QThread>
+
+#include <csignal>
 
 namespace {
 
@@ -237,6 +241,54 @@ TEST_F(CliTest, ImportStagesTakesOverAndArchives) {
     r = cli({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"), file});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("<mueller>")));
+}
+
+// SIGTERM, SIGHUP and SIGINT close the program like "Programm beenden": its client locks given back, the database
+// detached, within seconds (before, the embedded engine hung for good in the detach).
+TEST_F(CliTest, TerminationSignalsCloseTheProgramInOrder) {
+    ASSERT_TRUE(prepareWithoutSeries());
+    ASSERT_EQ(cli({QStringLiteral("check-db")}).code, 0);
+    onInstallation(tmp.path(), [] {
+        BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'A')"));
+        BrvExec(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, 5, ?)"),
+                SqlTs{BrvNow()}, platform::loginName());
+    });
+    auto lockHolder = [this] {
+        QString holder;
+        onInstallation(tmp.path(), [&holder] {
+            BrvSql q(QStringLiteral("SELECT BENUTZER_NR_LOCK FROM MANDANTEN WHERE MANDANT_NR = 1"));
+            if (q.next())
+                holder = q->isNull(0) ? QStringLiteral("frei") : QString::number(q->asInt(0));
+        });
+        return holder;
+    };
+    for (const int sig : {SIGTERM, SIGHUP, SIGINT}) {
+        onInstallation(tmp.path(), [] { BrvExec(QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = 5")); });
+        QProcess app;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("BRENVIK_DATA_DIR"), tmp.path());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), tmp.path()); // the single-instance guard of this test only
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        app.setProcessEnvironment(env);
+        app.start(QStringLiteral(BRENVIK_APP), {});
+        ASSERT_TRUE(app.waitForStarted(10000));
+        QThread::msleep(4000); // up and attached
+        ASSERT_EQ(app.state(), QProcess::Running) << app.readAllStandardError().toStdString();
+        ::kill(pid_t(app.processId()), sig);
+        QElapsedTimer took;
+        took.start();
+        const bool ended = app.waitForFinished(10000);
+        EXPECT_TRUE(ended) << "signal " << sig << ": still running";
+        if (!ended) {
+            app.kill();
+            app.waitForFinished();
+            continue;
+        }
+        EXPECT_LT(took.elapsed(), 5000) << sig;
+        EXPECT_EQ(app.exitStatus(), QProcess::NormalExit) << sig;
+        EXPECT_EQ(app.exitCode(), 0) << sig;
+        EXPECT_EQ(lockHolder(), QStringLiteral("frei")) << sig;
+    }
 }
 
 TEST_F(CliTest, MigrateRefusesWhatIsNoAccessFileAndAFilledDatabase) {
