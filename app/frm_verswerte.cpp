@@ -569,11 +569,11 @@ void Tfrm_VersWerte::DeleteClick() {
                 MsgIcon::Question, MsgButtons::OkCancel, this) != MsgResult::Ok)
             return;
         try {
-            // A main asset goes with its related assets, as the question above announced.
+            // A main asset goes with its related assets, as the question above announced, all at once.
             if (r.anlage_sub_nr == 0)
-                for (int sub = 1, last = GetMaxAnlageSubNr(iClientID, r.anlage_nr); sub <= last; ++sub)
-                    DeleteVersWert(iClientID, r.anlage_nr, sub);
-            DeleteVersWert(iClientID, r.anlage_nr, r.anlage_sub_nr);
+                DeleteVersWertMitVerbund(iClientID, r.anlage_nr);
+            else
+                DeleteVersWert(iClientID, r.anlage_nr, r.anlage_sub_nr);
         } catch (const Exception&) {
             say(QStringLiteral("Fehler beim Löschen (Zugriff auf die Datenbank). \r\nSollte der Fehler nach weiteren "
                                "Löschanforderungen weiterhin bestehen, \r\ninformieren Sie bitte den "

@@ -340,10 +340,13 @@ void UpdateGebObjekt(const TGebObjekt& o) {
 }
 
 void DeleteGebObjekt(const QString& pid) {
+    // Whole or not at all: a line another seat holds must not leave the rows deleted before it pending, for the
+    // next unrelated commit to make durable.
+    BrvUnitOfWork work;
     BrvExec(QStringLiteral("DELETE FROM TABGEBOBJEKT WHERE PID = ?"), pid);
     for (const TGebBuilding& b : GetGebBuildings(pid))
         deleteBuildingRows(b.PID);
-    BrvCommit();
+    work.commit();
 }
 
 // ---- Buildings ----
@@ -382,8 +385,9 @@ void UpdateGebBuilding(const TGebBuilding& b) {
 }
 
 void DeleteGebBuilding(const QString& pid) {
+    BrvUnitOfWork work;
     deleteBuildingRows(pid);
-    BrvCommit();
+    work.commit();
 }
 
 // ---- Dimension lines ----

@@ -390,6 +390,18 @@ void DeleteVersWert(int mandantNr, int anlageNr, int anlageSubNr) {
     }
 }
 
+void DeleteVersWertMitVerbund(int mandantNr, int anlageNr) {
+    try {
+        // One statement: the main asset and its related assets go together or not at all.
+        BrvExec(QStringLiteral("DELETE FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? AND ANLAGE_NR = ?"), mandantNr,
+                anlageNr);
+        BrvCommit();
+    } catch (const Exception& e) {
+        BrvRollback();
+        throw EBrvException_DBERROR(QStringLiteral("Datenbankfehler: ") + e.message());
+    }
+}
+
 void SaveVersWert(TBrenvikVersWerte r) {
     TBrenvikVersWerte current;
     const bool update = BrvRowExists([&] { GetVersWert(r.mandant_nr, r.anlage_nr, r.anlage_sub_nr, current); });

@@ -48,6 +48,8 @@ QList<TBrenvikNotes> GetNotizen(int mandantNr);
 
 // Removes the asset row and commits.
 void DeleteVersWert(int mandantNr, int anlageNr, int anlageSubNr);
+// Removes a main asset with all its related assets (every sub number) at once.
+void DeleteVersWertMitVerbund(int mandantNr, int anlageNr);
 // Inserts or updates the whole row (not the three ..._ORG columns); ANSCHAFFUNGSJAHR follows the date.
 void SaveVersWert(TBrenvikVersWerte r);
 // Inserts a row of the asset import (UPDATE_CHECK "1", the originals kept); no commit of its own.

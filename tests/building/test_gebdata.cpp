@@ -267,6 +267,30 @@ TEST_F(GebDataTest, DeletionsCascadeToTheLines) {
     EXPECT_EQ(GetGebObjekte(QStringLiteral("1")).size(), 1);
 }
 
+TEST_F(GebDataTest, ADeletionThatFailsMidwayChangesNothing) {
+    const QString obj = InsertGebObjekt(QStringLiteral("Objekt"), QStringLiteral("1"), {}, {}, {});
+    const QString a = buildingWithLines(obj, QStringLiteral("A"));
+    BrvCommit();
+    // Another seat holds an uncommitted change of a dimension line of the building.
+    fb::Database other;
+    other.open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+    fb::Transaction otherTr(other);
+    otherTr.start();
+    fb::executeImmediate(other, otherTr, QStringLiteral("UPDATE TABGEBDIM SET DIMPOS = 9 WHERE DIMGEB_FK = '%1'").arg(a));
+    const int before = fb::Transaction::lockTimeoutSeconds();
+    fb::Transaction::setLockTimeoutSeconds(1);
+    EXPECT_ANY_THROW(DeleteGebObjekt(obj));
+    fb::Transaction::setLockTimeoutSeconds(before);
+    otherTr.rollback();
+    other.close();
+    // The next unrelated commit makes nothing of the failed deletion durable.
+    exec(QStringLiteral("UPDATE TABGEBSETTINGS SET SETTINGID = SETTINGID"));
+    reopen();
+    EXPECT_EQ(rowsOf(QStringLiteral("TABGEBOBJEKT"), QStringLiteral("PID"), obj), 1);
+    EXPECT_EQ(rowsOf(QStringLiteral("TABGEBBUILDINGA"), QStringLiteral("PID"), a), 1);
+    EXPECT_EQ(rowsOf(QStringLiteral("TABGEBDIM"), QStringLiteral("DimGeb_FK"), a), 1);
+}
+
 TEST_F(GebDataTest, AFailingListReadIsReported) {
     exec(QStringLiteral("DROP TABLE TABGEBDIM"));
     EXPECT_THROW(GetGebDimensions(QStringLiteral("x")), EBrvException_DBERROR);

@@ -256,3 +256,19 @@ TEST_F(RegisterTest, IndexSeriesAndStagingRows) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RegisterTest, AMainAssetGoesWithItsRelatedAssetsAtOnce) {
+    for (const auto& [nr, sub] : {std::pair{7, 0}, {7, 1}, {7, 2}, {8, 0}})
+        BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR) "
+                               "VALUES (1, 1, ?, ?)"),
+                nr, sub);
+    BrvCommit();
+    DeleteVersWertMitVerbund(1, 7);
+    reopen();
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM VERSICHERUNGSWERTE WHERE ANLAGE_NR = 7")), 0);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM VERSICHERUNGSWERTE WHERE ANLAGE_NR = 8")), 1);
+}
+
+} // namespace
