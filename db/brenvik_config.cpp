@@ -1,5 +1,8 @@
 #include "db/brenvik_config.h"
 
+#include <chrono>
+#include <thread>
+
 #include "db/convert.h"
 #include "db/dbaccess.h"
 
@@ -192,19 +195,31 @@ void GetBenutzer(const QString& login, TBrenvikBenutzer& rec) {
 }
 
 bool RegisterBenutzerLogin(const QString& login) {
-    TBrenvikBenutzer user;
-    const bool update = BrvRowExists([&] { GetBenutzer(login, user); });
-    const TDateTime now = BrvNow();
-    if (update)
-        BrvExec(QStringLiteral("UPDATE BENUTZER SET BRV_MANDANT_NR = 1, LETZTER_LOGIN = ?, UPDATE_TS = ? WHERE "
-                               "BRV_MANDANT_NR = 1 AND LOGIN = ?"),
-                SqlTs{now}, SqlTs{now}, login);
-    else
-        BrvExec(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN, LETZTER_LOGIN) "
-                               "VALUES (1, ?, ?, ?, ?)"),
-                SqlTs{now}, GetMaxBenutzerNr() + 1, login, SqlTs{now});
-    BrvCommit();
-    return true;
+    // Two seats starting at once may both take the next user number, or both stamp the same login: the one that
+    // comes second reads again and goes on, instead of failing the start.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            TBrenvikBenutzer user;
+            const bool update = BrvRowExists([&] { GetBenutzer(login, user); });
+            const TDateTime now = BrvNow();
+            if (update)
+                BrvExec(QStringLiteral("UPDATE BENUTZER SET BRV_MANDANT_NR = 1, LETZTER_LOGIN = ?, UPDATE_TS = ? WHERE "
+                                       "BRV_MANDANT_NR = 1 AND LOGIN = ?"),
+                        SqlTs{now}, SqlTs{now}, login);
+            else
+                BrvExec(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN, "
+                                       "LETZTER_LOGIN) VALUES (1, ?, ?, ?, ?)"),
+                        SqlTs{now}, GetMaxBenutzerNr() + 1, login, SqlTs{now});
+            BrvCommit();
+            return true;
+        } catch (const fb::Error& e) {
+            BrvRollback();
+            const bool collision = e.hasCode(isc_unique_key_violation) || e.isUpdateConflict();
+            if (!collision || attempt >= 5)
+                throw;
+            std::this_thread::sleep_for(std::chrono::milliseconds(40 * attempt));
+        }
+    }
 }
 
 namespace {

@@ -403,6 +403,13 @@ int CheckDatabaseStructure() {
                     QStringLiteral("ALTER TABLE BENUTZER ADD PRIMARY KEY (BRV_MANDANT_NR, BENUTZER_NR);")});
             success();
         });
+        // 17a. Room for the login names of real networks ("vorname.nachname@firma.de").
+        handled([&] {
+            if (!tableExists(QStringLiteral("BENUTZER")) ||
+                declaredSize(QStringLiteral("BENUTZER"), QStringLiteral("LOGIN")) >= 128)
+                return;
+            run(QStringLiteral("ALTER TABLE BENUTZER ALTER COLUMN LOGIN TYPE VARCHAR(128);"));
+        });
         // 18. Clients: the entitlement to deduct input tax.
         handled([&] {
             if (columnCount(QStringLiteral("MANDANTEN")) < 15) {

@@ -2,6 +2,9 @@
 #include "db/convert.h"
 #include "support/fixtures.h"
 
+#include <chrono>
+#include <thread>
+
 namespace {
 
 class ConfigTest : public SchemaDbTest {
@@ -80,8 +83,35 @@ TEST_F(ConfigTest, UsersAreNumberedAndStamped) {
     } catch (const EBrvException_NODATA& e) {
         EXPECT_EQ(e.message(), QStringLiteral("Keine Daten verfuegbar"));
     }
-    EXPECT_THROW(RegisterBenutzerLogin(QStringLiteral("a").repeated(21)), Exception); // LOGIN holds 20
+    // Login names of real networks fit (the schema check widened the column).
+    EXPECT_TRUE(RegisterBenutzerLogin(QStringLiteral("vorname.nachname@firma-mit-langem-namen.de")));
+    EXPECT_TRUE(RegisterBenutzerLogin(QStringLiteral("a").repeated(128)));
+    EXPECT_THROW(RegisterBenutzerLogin(QStringLiteral("a").repeated(129)), Exception);
     BrvRollback();
+}
+
+TEST_F(ConfigTest, TwoSeatsRegisteringAtOnceBothGetANumber) {
+    // Another seat has taken the next number and commits while this one waits to insert the same number.
+    const int next = GetMaxBenutzerNr() + 1;
+    BrvCommit();
+    fb::Database other;
+    other.open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+    fb::Transaction otherTr(other);
+    otherTr.start();
+    fb::executeImmediate(other, otherTr,
+                         QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES "
+                                        "(1, CURRENT_TIMESTAMP, %1, 'erster')").arg(next));
+    std::thread commitLater([&otherTr] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        otherTr.commit();
+    });
+    const bool registered = RegisterBenutzerLogin(QStringLiteral("zweiter"));
+    commitLater.join();
+    other.close();
+    EXPECT_TRUE(registered);
+    TBrenvikBenutzer u;
+    GetBenutzer(QStringLiteral("zweiter"), u);
+    EXPECT_EQ(u.benutzer_nr, next + 1);
 }
 
 TEST_F(ConfigTest, BusinessTypesAndLookups) {
