@@ -102,6 +102,19 @@ int mandantLockOnce(bool lock, int userNr, int clientNr, QString& holderLogin) {
 } // namespace
 
 int MandantLock(bool lock, int userNr, int clientNr, QString& holderLogin) {
+    // A click in the client tree must not freeze the window: the lock statements wait at most one second for a row
+    // another seat is changing (in a transaction of their own), then report the failure.
+    struct ShortWait {
+        const int before = fb::Transaction::lockTimeoutSeconds();
+        ShortWait() {
+            try {
+                BrvCommit();
+            } catch (...) {
+            }
+            fb::Transaction::setLockTimeoutSeconds(1);
+        }
+        ~ShortWait() { fb::Transaction::setLockTimeoutSeconds(before); }
+    } shortWait;
     // A take that meets another seat's uncommitted take fails with an update conflict once that seat commits.
     // The row is then locked by the other seat, so one more try reports the holder instead of a database error.
     for (int attempt = 0;; ++attempt) {
@@ -112,7 +125,7 @@ int MandantLock(bool lock, int userNr, int clientNr, QString& holderLogin) {
                 BrvRollback();
             } catch (...) {
             }
-            if (!e.isUpdateConflict() || attempt >= 2)
+            if (!e.isUpdateConflict() || attempt >= 1)
                 return kLockDbError;
         } catch (...) {
             try {

@@ -2,6 +2,8 @@
 #include "db/convert.h"
 #include "support/fixtures.h"
 
+#include <QElapsedTimer>
+
 #include <chrono>
 #include <thread>
 
@@ -88,6 +90,25 @@ TEST_F(ConfigTest, UsersAreNumberedAndStamped) {
     EXPECT_TRUE(RegisterBenutzerLogin(QStringLiteral("a").repeated(128)));
     EXPECT_THROW(RegisterBenutzerLogin(QStringLiteral("a").repeated(129)), Exception);
     BrvRollback();
+}
+
+TEST_F(ConfigTest, ALockMeetingAnotherSeatsChangeFailsFast) {
+    BrvCommit();
+    fb::Database other;
+    other.open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+    fb::Transaction otherTr(other);
+    otherTr.start();
+    fb::executeImmediate(other, otherTr, QStringLiteral("UPDATE MANDANTEN SET FIRMA = 'anderer Platz' WHERE MANDANT_NR = 1"));
+    const int timeout = fb::Transaction::lockTimeoutSeconds();
+    QElapsedTimer took;
+    took.start();
+    QString holder;
+    EXPECT_EQ(MandantLock(true, 1, 1, holder), kLockDbError);
+    EXPECT_LT(took.elapsed(), 2500); // not the eight seconds of three full waits
+    EXPECT_EQ(fb::Transaction::lockTimeoutSeconds(), timeout); // other operations keep their wait
+    otherTr.rollback();
+    other.close();
+    EXPECT_EQ(MandantLock(true, 1, 1, holder), kLockDone);
 }
 
 TEST_F(ConfigTest, TwoSeatsRegisteringAtOnceBothGetANumber) {
