@@ -135,11 +135,12 @@ TEST_F(StartupTest, FailedSchemaCheckAndTreeLoadAreReported) {
 TEST_F(StartupTest, UserRegistrationFailureStopsBeforeTheTree) {
     brenvik::PrepareFirstUse();
     sql({QStringLiteral("DROP TABLE BENUTZER"), QStringLiteral("CREATE TABLE BENUTZER(BRV_MANDANT_NR INTEGER NOT NULL, INSERT_TS TIMESTAMP NOT NULL, "
-                        "UPDATE_TS TIMESTAMP, BENUTZER_NR INTEGER NOT NULL, LOGIN VARCHAR(1) NOT NULL, VORNAME "
-                        "VARCHAR(50), NACHNAME VARCHAR(50), ABTEILUNG VARCHAR(50), LETZTER_LOGIN TIMESTAMP)")});
+                        "UPDATE_TS TIMESTAMP, BENUTZER_NR INTEGER NOT NULL, LOGIN VARCHAR(128) NOT NULL CHECK (LOGIN = "
+                        "'-'), VORNAME VARCHAR(50), NACHNAME VARCHAR(50), ABTEILUNG VARCHAR(50), LETZTER_LOGIN "
+                        "TIMESTAMP)")});
     TfrmBrenvik w;
     w.StartUp();
-    if (platform::loginName().size() > 1) {
+    if (platform::loginName() != QLatin1String("-")) { // no login but "-" can be registered
         EXPECT_TRUE(w.logText().contains(QStringLiteral("BRV100101: Benutzerinformationen konnten nicht in die "
                                                         "Datenbank eingetragen werden.\nFehlermeldung: ")));
         EXPECT_FALSE(w.logText().contains(QStringLiteral("BRV000010")));
