@@ -1223,13 +1223,14 @@ int TfrmBrenvik::selectedRowNumber(QTreeWidget* list) const {
 }
 
 namespace {
-// Adding rows needs a saved client.
-bool clientReadyForRows(const QString& nr, QWidget* parent) {
+// Adding rows needs a saved client: rows of a new client that is then abandoned would stay behind and belong to the
+// next client of that number.
+bool clientReadyForRows(const QString& nr, bool unsavedNewClient, QWidget* parent) {
     if (nr.isEmpty()) {
         say(QStringLiteral("Bitte wählen Sie zunächst einen Mandanten aus."), MsgIcon::Information, parent);
         return false;
     }
-    if (nr == QLatin1String("0")) {
+    if (nr == QLatin1String("0") || unsavedNewClient) {
         say(QStringLiteral("Bitte speichern Sie zunächst Ihre Eingaben zu dem neu angelegten Mandanten."),
             MsgIcon::Information, parent);
         return false;
@@ -1239,7 +1240,7 @@ bool clientReadyForRows(const QString& nr, QWidget* parent) {
 } // namespace
 
 void TfrmBrenvik::AddAddress() {
-    if (!clientReadyForRows(edMandant_nr->text(), this))
+    if (!clientReadyForRows(edMandant_nr->text(), bNewClient_, this))
         return;
     Tfrm_EditAddress d(this);
     d.setWindowTitle(QStringLiteral("Adresse hinzufügen"));
@@ -1292,7 +1293,7 @@ void TfrmBrenvik::DeleteAddress() {
 }
 
 void TfrmBrenvik::AddMeasures() {
-    if (!clientReadyForRows(edMandant_nr->text(), this))
+    if (!clientReadyForRows(edMandant_nr->text(), bNewClient_, this))
         return;
     Tfrm_EditMeasures d(this);
     d.setWindowTitle(QStringLiteral("Jahr/ Kennzahlen hinzufügen"));

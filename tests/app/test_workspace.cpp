@@ -525,6 +525,18 @@ TEST_F(WindowTest, NewClientWithAddressAndKeyFiguresThenDeleted) {
     EXPECT_EQ(tree()->currentItem(), clientsNode());
 }
 
+TEST_F(WindowTest, ANewClientTakesRowsOnlyOnceSaved) {
+    w->NewMandant();
+    EXPECT_NE(child<QLineEdit>(*w, "edMandant_nr")->text(), QStringLiteral("0")); // numbered at once on one seat
+    for (const char* button : {"btnAdresseHinzufuegen", "btnKennzahlenHinzufuegen"}) {
+        dialogs.calls.clear();
+        click(*w, button);
+        ASSERT_FALSE(dialogs.calls.isEmpty()) << button;
+        EXPECT_EQ(dialogs.calls.last().text,
+                  QStringLiteral("Bitte speichern Sie zunächst Ihre Eingaben zu dem neu angelegten Mandanten."));
+    }
+}
+
 TEST_F(WindowTest, ServerClientIsNumberedAtSaveAndRowsWaitForIt) {
     w->bServer = true;
     w->NewMandant();
