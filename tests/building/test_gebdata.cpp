@@ -272,17 +272,11 @@ TEST_F(GebDataTest, ADeletionThatFailsMidwayChangesNothing) {
     const QString a = buildingWithLines(obj, QStringLiteral("A"));
     BrvCommit();
     // Another seat holds an uncommitted change of a dimension line of the building.
-    fb::Database other;
-    other.open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
-    fb::Transaction otherTr(other);
-    otherTr.start();
-    fb::executeImmediate(other, otherTr, QStringLiteral("UPDATE TABGEBDIM SET DIMPOS = 9 WHERE DIMGEB_FK = '%1'").arg(a));
-    const int before = fb::Transaction::lockTimeoutSeconds();
-    fb::Transaction::setLockTimeoutSeconds(1);
-    EXPECT_ANY_THROW(DeleteGebObjekt(obj));
-    fb::Transaction::setLockTimeoutSeconds(before);
-    otherTr.rollback();
-    other.close();
+    {
+        OtherSeat other(dbFile, QStringLiteral("UPDATE TABGEBDIM SET DIMPOS = 9 WHERE DIMGEB_FK = '%1'").arg(a));
+        ShortLockWait wait;
+        EXPECT_ANY_THROW(DeleteGebObjekt(obj));
+    }
     // The next unrelated commit makes nothing of the failed deletion durable.
     exec(QStringLiteral("UPDATE TABGEBSETTINGS SET SETTINGID = SETTINGID"));
     reopen();

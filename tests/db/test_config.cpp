@@ -94,11 +94,7 @@ TEST_F(ConfigTest, UsersAreNumberedAndStamped) {
 
 TEST_F(ConfigTest, ALockMeetingAnotherSeatsChangeFailsFast) {
     BrvCommit();
-    fb::Database other;
-    other.open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
-    fb::Transaction otherTr(other);
-    otherTr.start();
-    fb::executeImmediate(other, otherTr, QStringLiteral("UPDATE MANDANTEN SET FIRMA = 'anderer Platz' WHERE MANDANT_NR = 1"));
+    OtherSeat other(dbFile, QStringLiteral("UPDATE MANDANTEN SET FIRMA = 'anderer Platz' WHERE MANDANT_NR = 1"));
     const int timeout = fb::Transaction::lockTimeoutSeconds();
     QElapsedTimer took;
     took.start();
@@ -106,8 +102,7 @@ TEST_F(ConfigTest, ALockMeetingAnotherSeatsChangeFailsFast) {
     EXPECT_EQ(MandantLock(true, 1, 1, holder), kLockDbError);
     EXPECT_LT(took.elapsed(), 2500); // not the eight seconds of three full waits
     EXPECT_EQ(fb::Transaction::lockTimeoutSeconds(), timeout); // other operations keep their wait
-    otherTr.rollback();
-    other.close();
+    other.rollback();
     EXPECT_EQ(MandantLock(true, 1, 1, holder), kLockDone);
 }
 
@@ -115,20 +110,14 @@ TEST_F(ConfigTest, TwoSeatsRegisteringAtOnceBothGetANumber) {
     // Another seat has taken the next number and commits while this one waits to insert the same number.
     const int next = GetMaxBenutzerNr() + 1;
     BrvCommit();
-    fb::Database other;
-    other.open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
-    fb::Transaction otherTr(other);
-    otherTr.start();
-    fb::executeImmediate(other, otherTr,
-                         QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES "
-                                        "(1, CURRENT_TIMESTAMP, %1, 'erster')").arg(next));
-    std::thread commitLater([&otherTr] {
+    OtherSeat other(dbFile, QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) "
+                                           "VALUES (1, CURRENT_TIMESTAMP, %1, 'erster')").arg(next));
+    std::thread commitLater([&other] {
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        otherTr.commit();
+        other.commit();
     });
     const bool registered = RegisterBenutzerLogin(QStringLiteral("zweiter"));
     commitLater.join();
-    other.close();
     EXPECT_TRUE(registered);
     TBrenvikBenutzer u;
     GetBenutzer(QStringLiteral("zweiter"), u);

@@ -219,18 +219,12 @@ TEST_F(MandantenTest, AFailingClientDeleteChangesNothing) {
     exec(QStringLiteral("INSERT INTO ADRESSEN (BRV_MANDANT_NR, MANDANT_NR, ADRESS_NR) VALUES (1, 1, 1)"));
     exec(QStringLiteral("INSERT INTO TABGEBOBJEKT (PID, OWNER_ID) VALUES ('O', '1')"));
     // Another seat holds an uncommitted change of the client row: the last statement of the delete fails.
-    fb::Database other;
-    other.open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
-    fb::Transaction otherTr(other);
-    otherTr.start();
-    fb::executeImmediate(other, otherTr, QStringLiteral("UPDATE MANDANTEN SET FIRMA = 'anderer Platz' WHERE MANDANT_NR = 1"));
-    const int before = fb::Transaction::lockTimeoutSeconds();
-    fb::Transaction::setLockTimeoutSeconds(1);
-    BrvCommit();
-    EXPECT_THROW(DeleteMandant(1), EBrvException_DBERROR);
-    fb::Transaction::setLockTimeoutSeconds(before);
-    otherTr.rollback();
-    other.close();
+    {
+        OtherSeat other(dbFile, QStringLiteral("UPDATE MANDANTEN SET FIRMA = 'anderer Platz' WHERE MANDANT_NR = 1"));
+        ShortLockWait wait;
+        BrvCommit();
+        EXPECT_THROW(DeleteMandant(1), EBrvException_DBERROR);
+    }
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM ADRESSEN WHERE MANDANT_NR = 1")), 1);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM TABGEBOBJEKT WHERE OWNER_ID = '1'")), 1);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM MANDANTEN WHERE MANDANT_NR = 1")), 1);

@@ -35,6 +35,32 @@ void BaseDbTest::reopen() {
     db->open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
 }
 
+OtherSeat::OtherSeat(const QString& dbFile, const QString& sql) {
+    db_.open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+    tr_ = std::make_unique<fb::Transaction>(db_);
+    tr_->start();
+    fb::executeImmediate(db_, *tr_, sql);
+}
+
+OtherSeat::~OtherSeat() {
+    try {
+        rollback();
+        tr_.reset();
+        db_.close();
+    } catch (...) {
+    }
+}
+
+void OtherSeat::commit() {
+    if (tr_->active())
+        tr_->commit();
+}
+
+void OtherSeat::rollback() {
+    if (tr_->active())
+        tr_->rollback();
+}
+
 void BaseDbTest::exec(const QString& sql) {
     BrvExec(sql);
     BrvCommit();

@@ -41,6 +41,30 @@ protected:
     std::unique_ptr<platform::ScopedDialogs> scopedDialogs;
 };
 
+// A second attachment to the test database, as another seat would have: it holds the change of sql uncommitted
+// until commit() or rollback() (rolled back when it goes out of scope).
+class OtherSeat {
+public:
+    OtherSeat(const QString& dbFile, const QString& sql);
+    ~OtherSeat();
+    void commit();
+    void rollback();
+
+private:
+    fb::Database db_;
+    std::unique_ptr<fb::Transaction> tr_;
+};
+
+// Writes of this seat wait at most one second for a row another seat holds, for the life of the object.
+class ShortLockWait {
+public:
+    ShortLockWait() { fb::Transaction::setLockTimeoutSeconds(1); }
+    ~ShortLockWait() { fb::Transaction::setLockTimeoutSeconds(before_); }
+
+private:
+    int before_ = fb::Transaction::lockTimeoutSeconds();
+};
+
 // The base tables upgraded by the schema check, plus client 1 "Muster GmbH" with user 1 "tester".
 class SchemaDbTest : public BaseDbTest {
 protected:
