@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <functional>
+#include <optional>
 
 TGebType DecodeGebTypeRecord(const char* r) {
     TGebType t;
@@ -51,27 +52,37 @@ void InsertGebType(const TGebType& t, bool commit) {
 }
 
 namespace {
-// Replaces a catalogue table by the records of one reference file; empty when the file is absent. The whole file is
-// read and checked first, then the table is replaced in one unit of work: a short, damaged or unreadable file, or a
-// record the database refuses, leaves the table as it was.
+// The records of one reference file, read and checked whole.
+template <typename T> struct CatalogueFile {
+    QString path;
+    QList<T> records;
+};
+
+// Empty when the file is absent; raises EBrvCommonException naming the file when it cannot be read or is damaged.
 template <typename T>
-QString importRecords(const QString& folder, const char* fileName, int recordSize, const char* table,
-                      T (*decode)(const char*), void (*insert)(const T&), const char* what) {
+std::optional<CatalogueFile<T>> readCatalogue(const QString& folder, const char* fileName, int recordSize,
+                                              T (*decode)(const char*)) {
     const QString path = platform::withTrailingSeparator(folder) + QString::fromLatin1(fileName);
     QFile f(path);
     if (!f.exists())
-        return {};
+        return std::nullopt;
     if (!f.open(QIODevice::ReadOnly))
         throw EBrvCommonException(QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2").arg(path, f.errorString()));
     const QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError)
         throw EBrvCommonException(QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2").arg(path, f.errorString()));
-    const QList<T> records = DecodeCatalogueRecords(bytes, recordSize, decode, path);
+    return CatalogueFile<T>{path, DecodeCatalogueRecords(bytes, recordSize, decode, path)};
+}
+
+// Replaces the table by the file's records in one unit of work: a record the database refuses leaves the table as
+// it was. Returns the count message.
+template <typename T>
+QString replaceCatalogue(const CatalogueFile<T>& file, const char* table, void (*insert)(const T&), const char* what) {
     int count = 0;
     try {
         BrvUnitOfWork work;
         BrvExec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)));
-        for (const T& r : records) {
+        for (const T& r : file.records) {
             insert(r);
             ++count;
         }
@@ -80,7 +91,7 @@ QString importRecords(const QString& folder, const char* fileName, int recordSiz
         throw EBrvCommonException(QStringLiteral("Die Datei %1 konnte nicht übernommen werden: Datensatz %2 wurde von der "
                                                  "Datenbank abgewiesen.\r\nDie bisherigen Daten bleiben unverändert.\r\n"
                                                  "Systemmeldung: %3")
-                                      .arg(path)
+                                      .arg(file.path)
                                       .arg(count + 1)
                                       .arg(e.message()));
     }
@@ -91,21 +102,41 @@ void insertGebTypeRow(const TGebType& t) { InsertGebType(t, false); }
 void insertGebBauteilRow(const TGebBauteil& b) { InsertGebBauteil(b, false); }
 void insertGebAufzugRow(const TGebAufzug& a) { InsertGebAufzug(a, false); }
 
+auto readGebTypes(const QString& folder) {
+    return readCatalogue<TGebType>(folder, "DataGebTypes.dat", kGebTypeRecordSize, DecodeGebTypeRecord);
+}
+auto readBauteile(const QString& folder) {
+    return readCatalogue<TGebBauteil>(folder, "DataBauteile.dat", kGebBauteilRecordSize, DecodeGebBauteilRecord);
+}
+auto readAufzuege(const QString& folder) {
+    return readCatalogue<TGebAufzug>(folder, "DataAufzug.dat", kGebAufzugRecordSize, DecodeGebAufzugRecord);
+}
+QString replaceGebTypes(const CatalogueFile<TGebType>& f) {
+    return replaceCatalogue(f, "TABGEBTYPES", insertGebTypeRow, "Gebäudetypen");
+}
+QString replaceBauteile(const CatalogueFile<TGebBauteil>& f) {
+    return replaceCatalogue(f, "TABGEBBAUTEILE", insertGebBauteilRow, "Bauteile");
+}
+QString replaceAufzuege(const CatalogueFile<TGebAufzug>& f) {
+    return replaceCatalogue(f, "TABGEBAUFZUG", insertGebAufzugRow, "Aufzugsanlagen");
+}
+
 } // namespace
 
+// Each single import reads and checks its whole file before it replaces the table; an absent file leaves it alone.
 QString ImportGebTypeDAT(const QString& datFileFolder) {
-    return importRecords<TGebType>(datFileFolder, "DataGebTypes.dat", kGebTypeRecordSize, "TABGEBTYPES",
-                                   DecodeGebTypeRecord, insertGebTypeRow, "Gebäudetypen");
+    const auto f = readGebTypes(datFileFolder);
+    return f ? replaceGebTypes(*f) : QString();
 }
 
 QString ImportBauteileDAT(const QString& datFileFolder) {
-    return importRecords<TGebBauteil>(datFileFolder, "DataBauteile.dat", kGebBauteilRecordSize, "TABGEBBAUTEILE",
-                                      DecodeGebBauteilRecord, insertGebBauteilRow, "Bauteile");
+    const auto f = readBauteile(datFileFolder);
+    return f ? replaceBauteile(*f) : QString();
 }
 
 QString ImportAufzugDat(const QString& datFileFolder) {
-    return importRecords<TGebAufzug>(datFileFolder, "DataAufzug.dat", kGebAufzugRecordSize, "TABGEBAUFZUG",
-                                     DecodeGebAufzugRecord, insertGebAufzugRow, "Aufzugsanlagen");
+    const auto f = readAufzuege(datFileFolder);
+    return f ? replaceAufzuege(*f) : QString();
 }
 
 QString TGebDataImport::ImportUpdateData(const QString& folderName) {
@@ -113,20 +144,13 @@ QString TGebDataImport::ImportUpdateData(const QString& folderName) {
         return {};
     // Every file present is read and checked before any table is replaced: a damaged file of the update leaves all
     // three catalogues as they were.
-    const QString folder = platform::withTrailingSeparator(folderName);
-    const auto check = [&folder](const char* name, int size, auto decode) {
-        QFile f(folder + QString::fromLatin1(name));
-        if (!f.exists())
-            return;
-        if (!f.open(QIODevice::ReadOnly))
-            throw EBrvCommonException(QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2").arg(f.fileName(), f.errorString()));
-        DecodeCatalogueRecords(f.readAll(), size, decode, f.fileName());
-    };
-    check("DataBauteile.dat", kGebBauteilRecordSize, DecodeGebBauteilRecord);
-    check("DataAufzug.dat", kGebAufzugRecordSize, DecodeGebAufzugRecord);
-    check("DataGebTypes.dat", kGebTypeRecordSize, DecodeGebTypeRecord);
+    const auto bauteile = readBauteile(folderName);
+    const auto aufzuege = readAufzuege(folderName);
+    const auto typen = readGebTypes(folderName);
     QString report;
-    for (const QString& part : {::ImportBauteileDAT(folderName), ::ImportAufzugDat(folderName), ::ImportGebTypeDAT(folderName)})
+    for (const QString& part : {bauteile ? replaceBauteile(*bauteile) : QString(),
+                                aufzuege ? replaceAufzuege(*aufzuege) : QString(),
+                                typen ? replaceGebTypes(*typen) : QString()})
         if (!part.isEmpty())
             report += part + QStringLiteral("\r\n");
     return report.isEmpty() ? QStringLiteral("Keine Daten importiert") : report;

@@ -126,6 +126,8 @@ TEST_F(ReportRunTest, LongTablesArePagedAndRangesHonoured) {
     EXPECT_TRUE(QDir(tmp.path()).entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden).isEmpty());
     QFile(file).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     WriteReportPdf(report, file);
+    if (const QByteArray dir = qgetenv("BRENVIK_SCREENSHOT_DIR"); !dir.isEmpty())
+        QFile::copy(file, QString::fromLocal8Bit(dir) + QStringLiteral("/bericht_lang.pdf"));
     QPdfWriter probe(path(QStringLiteral("probe.pdf")));
     probe.setResolution(300);
     SetReportPage(&probe, report.landscape);
