@@ -156,7 +156,7 @@ QString LockedByOtherText(const QString& holder) {
            QStringLiteral("> bearbeitet.");
 }
 
-bool ClientLockCheck(ClientFunction f, const SelectedNode& node, int userNr, const QString& userName,
+bool ClientLockCheck(ClientFunction f, const SelectedNode& node, int userNr,
                      QWidget* parent) {
     const bool reports = f == ClientFunction::Berichte;
     const QString notAClient = QStringLiteral("Fehler bei der Ermittlung des aktuellen Mandanten.\r\nBitte wählen Sie "
@@ -174,7 +174,7 @@ bool ClientLockCheck(ClientFunction f, const SelectedNode& node, int userNr, con
     }
     QString holder;
     const int r = MandantLock(true, userNr, node.clientNr, holder);
-    if (r == kLockDone || (r == kLockHeld && holder == userName))
+    if (r == kLockDone) // this seat's own lock counts as taken; another seat of the same login does not
         return true;
     if (r >= kLockDbError) {
         // A database failure is no lock of another user: say what happened.

@@ -25,6 +25,7 @@
 #include "platform/ini.h"
 #include "platform/paths.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -78,11 +79,19 @@ TfrmBrenvik::TfrmBrenvik(QWidget* parent) : QMainWindow(parent) {
     buildUi();
     buildMenu();
     buildPopup();
+    // Between two operations the seat holds no transaction: an open one would keep every other seat's old record
+    // versions from being collected for as long as the window sits idle.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            if (gBrvTrans == &IBBrvTrans)
+                BrvEndIdleTransaction();
+        });
 }
 
 TfrmBrenvik::~TfrmBrenvik() {
     // A field that loses the focus while the window goes away must not call back into it.
     edBetriebsart->disconnect(this);
+    SetBrvLogSink({});
     if (gBrvDB == &IBBrvDB)
         SetBrvConnection(nullptr, nullptr);
 }
@@ -615,6 +624,7 @@ void TfrmBrenvik::StartUp() {
     sUserName = platform::loginName();
     sOwnerName = sUserName;
     WriteLog(QStringLiteral("BRV000100"), QStringLiteral("Angemeldeter Benutzer: ") + sUserName);
+    SetBrvLogSink([this](const QString& code, const QString& text) { WriteLog(code, text); });
     try {
         OpenDatabaseFromConfig();
         ReadParameters();
@@ -638,6 +648,12 @@ void TfrmBrenvik::StartUp() {
             throw EBrvException_DBERROR(e.message());
         }
         WriteLog(QStringLiteral("BRV000010"), QStringLiteral("Datenbank erfolgreich geöffnet."));
+        try {
+            ReleaseAbandonedLocks(iUserNr);
+        } catch (const Exception& e) {
+            WriteLog(QStringLiteral("BRV100300"), QStringLiteral("Verwaiste Sperren konnten nicht aufgehoben werden.\r\n") +
+                                                      e.message());
+        }
         LoadClientTree();
     } catch (const EBrvTreeViewLoad&) {
         WriteLog(QStringLiteral("BRV100100"), QStringLiteral("Initialisierungsfehler"));
@@ -828,7 +844,7 @@ void TfrmBrenvik::PreparePopup() {
         QString holder;
         const int clientNr = tnSelNode->data(0, Qt::UserRole).toString().toInt();
         const int r = MandantLock(true, iUserNr, clientNr, holder);
-        if (r == kLockDone || (r == kLockHeld && holder == sUserName)) {
+        if (r == kLockDone) {
             for (QAction* a : {pmMandantLoeschen, pmDatenimport, pmVersicherungswert, pmBerichte})
                 a->setVisible(true);
         } else {
@@ -840,7 +856,7 @@ void TfrmBrenvik::PreparePopup() {
 }
 
 void TfrmBrenvik::RunClientFunction(ClientFunction f) {
-    if (!workspace::ClientLockCheck(f, selectedNode(), iUserNr, sUserName, this))
+    if (!workspace::ClientLockCheck(f, selectedNode(), iUserNr, this))
         return;
     iClientID = selectedNode().clientNr;
     const QString name = tnSelNode->text(0);
@@ -1169,7 +1185,7 @@ void TfrmBrenvik::ResetMandantClick() {
 }
 
 void TfrmBrenvik::DeleteMandantClick() {
-    if (!workspace::ClientLockCheck(ClientFunction::MandantLoeschen, selectedNode(), iUserNr, sUserName, this))
+    if (!workspace::ClientLockCheck(ClientFunction::MandantLoeschen, selectedNode(), iUserNr, this))
         return;
     iClientID = selectedNode().clientNr;
     const QString nodeText = tnSelNode->text(0);

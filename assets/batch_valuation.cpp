@@ -2,6 +2,7 @@
 
 #include "assets/valuation.h"
 #include "db/convert.h"
+#include "db/brenvik_config.h"
 #include "db/dbaccess.h"
 #include "db/indexwerte.h"
 
@@ -23,6 +24,7 @@ QList<BatchRow> AllAssetRows(int mandantNr) {
 
 BatchResult RunBatchValuation(const QList<BatchRow>& rows, const BatchOptions& o) {
     BatchResult res;
+    RequireMandantLock(o.mandantNr);
     TDateTime bezugsdatum = 0;
     try {
         bezugsdatum = Bezugsdatum(GetMaxIndexjahr());

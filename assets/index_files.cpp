@@ -119,8 +119,8 @@ IndexImportResult ImportIndexFiles(const QString& folder, const std::function<bo
     if (!res.confirmed)
         return res;
     // The whole replacement is one transaction: a file that breaks halfway leaves the series as they were.
-    try {
-        BrvCommit();
+    {
+        BrvUnitOfWork work;
         for (int y : years)
             BrvExec(QStringLiteral("DELETE FROM INDEXWERTE WHERE INDEXJAHR = ?"), y);
         BrvExec(QStringLiteral("DELETE FROM INDEXBESCHREIBUNGEN"));
@@ -137,23 +137,17 @@ IndexImportResult ImportIndexFiles(const QString& folder, const std::function<bo
                     progress(res.descriptions, 0);
             }
             res.descriptions = int(descriptions.size());
-        }
-        fb::Query q(BrvRequireDb(), QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, INSERT_TS, UPDATE_TS, "
-                                                   "KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, ?, ?, ?, ?, ?)"));
-        for (const IndexValueRecord& v : values) {
-            bindAll(*q, now, now, v.kategorie, int(qint16(v.jahr & 0xFFFF)), v.wert);
-            q->execute(BrvActiveTrans());
-            if (progress && ++res.values % 2000 == 0)
-                progress(res.descriptions, res.values);
-        }
-        res.values = int(values.size());
-        BrvCommit();
-    } catch (const Exception&) {
-        try {
-            BrvRollback();
-        } catch (...) {
-        }
-        throw;
+    }
+    fb::Query q(BrvRequireDb(), QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, INSERT_TS, UPDATE_TS, "
+                                               "KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, ?, ?, ?, ?, ?)"));
+    for (const IndexValueRecord& v : values) {
+        bindAll(*q, now, now, v.kategorie, int(qint16(v.jahr & 0xFFFF)), v.wert);
+        q->execute(BrvActiveTrans());
+        if (progress && ++res.values % 2000 == 0)
+            progress(res.descriptions, res.values);
+    }
+    res.values = int(values.size());
+    work.commit();
     }
     if (progress)
         progress(res.descriptions, res.values);

@@ -1,6 +1,7 @@
 #include "building/gebdata.h"
 
 #include "db/convert.h"
+#include "db/brenvik_config.h"
 #include "db/dbaccess.h"
 
 #include <QDate>
@@ -223,6 +224,30 @@ TGebBuilding buildingFrom(fb::Statement& s, const QString& objektPid) {
     return b;
 }
 
+// Rows of a building object belong to the client that owns the object (its number as text): writing them needs
+// that client's lock on this seat. "from" leads from the written row (its key named by "key") to the object O; an
+// object of no client needs no lock.
+void requireOwnerLock(const char* from, const char* key, const QString& value) {
+    BrvSql q(QStringLiteral("SELECT FIRST 1 M.MANDANT_NR FROM %1 JOIN MANDANTEN M ON CAST(M.MANDANT_NR AS "
+                            "VARCHAR(11)) = O.OWNER_ID WHERE %2 = ? AND M.LOCK_ATTACHMENT IS DISTINCT FROM "
+                            "CURRENT_CONNECTION")
+                 .arg(QLatin1String(from), QLatin1String(key)),
+             value);
+    const bool foreign = q.next();
+    q->closeCursor();
+    if (foreign)
+        throw EBrvException_DBERROR(kNotLockedHere);
+}
+const char* const kFromObject = "TABGEBOBJEKT O";
+const char* const kFromBuilding = "TABGEBBUILDINGA B JOIN TABGEBOBJEKT O ON O.PID = B.GEBOBJ_ID";
+const char* const kFromDimension =
+    "TABGEBDIM L JOIN TABGEBBUILDINGA B ON B.PID = L.DIMGEB_FK JOIN TABGEBOBJEKT O ON O.PID = B.GEBOBJ_ID";
+const char* const kFromMeasure =
+    "TABGEBPRODUKT L JOIN TABGEBBUILDINGA B ON B.PID = L.GEBBUILDING_ID JOIN TABGEBOBJEKT O ON O.PID = B.GEBOBJ_ID";
+const char* const kFromElevator =
+    "TABGEBAUFZUGBESTAND L JOIN TABGEBBUILDINGA B ON B.PID = L.OWNERID JOIN TABGEBOBJEKT O ON O.PID = B.GEBOBJ_ID";
+const char* const kFromFile = "TABGEBFILE F JOIN TABGEBOBJEKT O ON O.PID = F.OWNER_ID";
+
 const char* const kBuildingSelect = "SELECT * FROM TABGEBBUILDINGA WHERE ";
 
 void deleteBuildingRows(const QString& pid) {
@@ -296,6 +321,15 @@ QList<TGebObjektGeb> GetGebObjektGebList(const QString& ownerId) {
 
 QString InsertGebObjekt(const QString& caption, const QString& ownerId, const QString& postcode, const QString& town,
                         const QString& street) {
+    {
+        BrvSql q(QStringLiteral("SELECT FIRST 1 1 FROM MANDANTEN M WHERE CAST(M.MANDANT_NR AS VARCHAR(11)) = ? AND "
+                                "M.LOCK_ATTACHMENT IS DISTINCT FROM CURRENT_CONNECTION"),
+                 ownerId);
+        const bool foreign = q.next();
+        q->closeCursor();
+        if (foreign)
+            throw EBrvException_DBERROR(kNotLockedHere);
+    }
     const QString pid = NewGuidText();
     const QString empty;
     insertRow("TABGEBOBJEKT", {{"PID", pid},
@@ -320,6 +354,7 @@ QString InsertGebObjekt(const QString& caption, const QString& ownerId, const QS
 }
 
 void UpdateGebObjekt(const TGebObjekt& o) {
+    requireOwnerLock(kFromObject, "O.PID", o.PID);
     updateRow("TABGEBOBJEKT",
               {{"VersNehmer", o.VersNehmer},
                {"Auftraggeber", o.Ersteller},
@@ -340,6 +375,7 @@ void UpdateGebObjekt(const TGebObjekt& o) {
 }
 
 void DeleteGebObjekt(const QString& pid) {
+    requireOwnerLock(kFromObject, "O.PID", pid);
     // Whole or not at all: a line another seat holds must not leave the rows deleted before it pending, for the
     // next unrelated commit to make durable.
     BrvUnitOfWork work;
@@ -366,6 +402,7 @@ std::optional<TGebBuilding> GetGebBuilding(const QString& pid) {
 }
 
 void InsertGebBuilding(const TGebBuilding& b) {
+    requireOwnerLock(kFromObject, "O.PID", b.GebObj_ID);
     QList<Col> cols = buildingColumns(b);
     // Key, owner, position and creation date stand where the table has them.
     cols.insert(0, {"GebObj_ID", b.GebObj_ID});
@@ -380,11 +417,13 @@ void InsertGebBuilding(const TGebBuilding& b) {
 }
 
 void UpdateGebBuilding(const TGebBuilding& b) {
+    requireOwnerLock(kFromBuilding, "B.PID", b.PID);
     updateRow("TABGEBBUILDINGA", buildingColumns(b), b.PID);
     BrvCommit();
 }
 
 void DeleteGebBuilding(const QString& pid) {
+    requireOwnerLock(kFromBuilding, "B.PID", pid);
     BrvUnitOfWork work;
     deleteBuildingRows(pid);
     work.commit();
@@ -411,15 +450,26 @@ QList<TGebDimension> GetGebDimensions(const QString& buildingPid) {
 }
 
 void InsertGebDimension(const TGebDimension& d) {
+    requireOwnerLock(kFromBuilding, "B.PID", d.DimGeb_FK);
     QList<Col> cols = dimensionColumns(d);
     cols.insert(0, {"DimGeb_FK", d.DimGeb_FK});
     cols.insert(0, {"PID", d.PID});
     insertRow("TABGEBDIM", cols);
+    // The line dialog reports the line as stored: it must not wait for the next unrelated commit.
+    BrvCommit();
 }
 
-void UpdateGebDimension(const TGebDimension& d) { updateRow("TABGEBDIM", dimensionColumns(d), d.PID); }
+void UpdateGebDimension(const TGebDimension& d) {
+    requireOwnerLock(kFromDimension, "L.PID", d.PID);
+    updateRow("TABGEBDIM", dimensionColumns(d), d.PID);
+    BrvCommit();
+}
 
-void DeleteGebDimension(const QString& pid) { BrvExec(QStringLiteral("DELETE FROM TABGEBDIM WHERE PID = ?"), pid); }
+void DeleteGebDimension(const QString& pid) {
+    requireOwnerLock(kFromDimension, "L.PID", pid);
+    BrvExec(QStringLiteral("DELETE FROM TABGEBDIM WHERE PID = ?"), pid);
+    BrvCommit();
+}
 
 void DeleteGebDimensionsOfBuilding(const QString& buildingPid) {
     BrvExec(QStringLiteral("DELETE FROM TABGEBDIM WHERE DimGeb_FK = ?"), buildingPid);
@@ -450,15 +500,25 @@ QList<TGebMeasure> GetGebMeasures(const QString& buildingPid) {
 }
 
 void InsertGebMeasure(const TGebMeasure& m) {
+    requireOwnerLock(kFromBuilding, "B.PID", m.GebBuildingID);
     QList<Col> cols = measureColumns(m);
     cols.insert(0, {"GebBuilding_ID", m.GebBuildingID});
     cols.insert(0, {"PID", m.PID});
     insertRow("TABGEBPRODUKT", cols);
+    BrvCommit();
 }
 
-void UpdateGebMeasure(const TGebMeasure& m) { updateRow("TABGEBPRODUKT", measureColumns(m), m.PID); }
+void UpdateGebMeasure(const TGebMeasure& m) {
+    requireOwnerLock(kFromMeasure, "L.PID", m.PID);
+    updateRow("TABGEBPRODUKT", measureColumns(m), m.PID);
+    BrvCommit();
+}
 
-void DeleteGebMeasure(const QString& pid) { BrvExec(QStringLiteral("DELETE FROM TABGEBPRODUKT WHERE PID = ?"), pid); }
+void DeleteGebMeasure(const QString& pid) {
+    requireOwnerLock(kFromMeasure, "L.PID", pid);
+    BrvExec(QStringLiteral("DELETE FROM TABGEBPRODUKT WHERE PID = ?"), pid);
+    BrvCommit();
+}
 
 void DeleteGebMeasuresOfBuilding(const QString& buildingPid) {
     BrvExec(QStringLiteral("DELETE FROM TABGEBPRODUKT WHERE GebBuilding_ID = ?"), buildingPid);
@@ -489,6 +549,7 @@ QList<TGebAufzugBestand> GetGebAufzugBestand(const QString& buildingPid) {
 }
 
 void InsertGebAufzugBestand(const TGebAufzugBestand& a) {
+    requireOwnerLock(kFromBuilding, "B.PID", a.OwnerID);
     QList<Col> cols = aufzugColumns(a);
     cols.insert(0, {"PID", a.PID});
     insertRow("TABGEBAUFZUGBESTAND", cols);
@@ -496,11 +557,13 @@ void InsertGebAufzugBestand(const TGebAufzugBestand& a) {
 }
 
 void UpdateGebAufzugBestand(const TGebAufzugBestand& a) {
+    requireOwnerLock(kFromElevator, "L.PID", a.PID);
     updateRow("TABGEBAUFZUGBESTAND", aufzugColumns(a), a.PID);
     BrvCommit();
 }
 
 void DeleteGebAufzugBestand(const QString& pid) {
+    requireOwnerLock(kFromElevator, "L.PID", pid);
     BrvExec(QStringLiteral("DELETE FROM TABGEBAUFZUGBESTAND WHERE PID = ?"), pid);
     BrvCommit();
 }
@@ -523,10 +586,16 @@ QList<TGebFile> GetGebFiles(const QString& ownerId) {
 }
 
 void InsertGebFile(const QString& pid, const QString& ownerId, const QString& fileName) {
+    requireOwnerLock(kFromObject, "O.PID", ownerId);
     insertRow("TABGEBFILE", {{"PID", pid}, {"Owner_ID", ownerId}, {"GebFilename", fileName}});
+    BrvCommit();
 }
 
-void DeleteGebFile(const QString& pid) { BrvExec(QStringLiteral("DELETE FROM TABGEBFILE WHERE PID = ?"), pid); }
+void DeleteGebFile(const QString& pid) {
+    requireOwnerLock(kFromFile, "F.PID", pid);
+    BrvExec(QStringLiteral("DELETE FROM TABGEBFILE WHERE PID = ?"), pid);
+    BrvCommit();
+}
 
 // ---- Building types ----
 

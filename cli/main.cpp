@@ -158,11 +158,11 @@ bool lockForRun(int client, bool& took, int& userNr) {
         err(QStringLiteral("Fehler beim Sperren des aktuell gewaehlten Mandanten."));
         return false;
     }
-    if (lock != kLockDone && holder != login) {
+    if (lock != kLockDone) {
         err(workspace::LockedByOtherText(holder));
         return false;
     }
-    took = lock == kLockDone;
+    took = true;
     return true;
 }
 
@@ -503,6 +503,11 @@ int buildingCalc(const QStringList& args) {
             return 1;
         }
         const TGebObjekt o = GetGebObjekt(b->GebObj_ID);
+        // The building is the client's data: the run holds the client's lock like the building editor.
+        RunLock lock;
+        lock.client = o.OwnerID.toInt();
+        if (lock.client > 0 && GetMandantLockInfo(lock.client).exists && !lockForRun(lock.client, lock.took, lock.userNr))
+            return 1;
         const QList<TGebType> types = GetGebTypes();
         const auto type = std::find_if(types.cbegin(), types.cend(), [&](const TGebType& t) { return t.GEBCAPTION == b->Art; });
         if (type == types.cend()) {

@@ -10,6 +10,10 @@
 
 #include <cmath>
 
+const QString kNotLockedHere =
+    QStringLiteral("Die Daten des Mandanten können nicht gespeichert werden, weil der Mandant nicht von diesem "
+                   "Arbeitsplatz bearbeitet wird.\r\nBitte wählen Sie den Mandanten erneut aus.");
+
 QString GetKonfiguration(const QString& keyName) {
     try {
         BrvSql q(QStringLiteral("SELECT VALUE_VARCHAR FROM KONFIGURATIONEN WHERE KEY_NAME = ?"), keyName);
@@ -70,36 +74,151 @@ std::optional<QList<TBrenvikStandortTypen>> GetStandortTypen() {
 }
 
 namespace {
+// Whether the seat that took a lock is gone. The monitoring tables show an ordinary database user only his own
+// attachments, so the holder counts as gone only where this attachment could see it: same database user, or an
+// administrator. A lock without an attachment (taken by an older release) is never judged here.
+const char* const kHolderGone =
+    "(m.LOCK_ATTACHMENT IS NOT NULL AND NOT EXISTS (SELECT 1 FROM MON$ATTACHMENTS a WHERE a.MON$ATTACHMENT_ID = "
+    "m.LOCK_ATTACHMENT) AND (m.LOCK_DBUSER = CURRENT_USER OR CURRENT_USER = 'SYSDBA' OR CURRENT_ROLE = 'RDB$ADMIN' "
+    "OR CURRENT_USER = (SELECT MON$OWNER FROM MON$DATABASE)))";
+
+MandantLockInfo readLockInfo(int clientNr) {
+    MandantLockInfo info;
+    BrvSql q(QStringLiteral("SELECT m.BENUTZER_NR_LOCK, m.LOCK_ATTACHMENT, b.LOGIN, CASE WHEN m.LOCK_ATTACHMENT = "
+                            "CURRENT_CONNECTION THEN 1 ELSE 0 END, CASE WHEN %1 THEN 1 ELSE 0 END FROM MANDANTEN m "
+                            "LEFT JOIN BENUTZER b ON b.BRV_MANDANT_NR = m.BRV_MANDANT_NR AND b.BENUTZER_NR = "
+                            "m.BENUTZER_NR_LOCK WHERE m.BRV_MANDANT_NR = 1 AND m.MANDANT_NR = ?")
+                 .arg(QLatin1String(kHolderGone)),
+             clientNr);
+    if (q.next()) {
+        info.exists = true;
+        info.locked = !q->isNull(0);
+        info.userNr = q->asInt(0);
+        info.attachment = q->isNull(1) ? 0 : q->asBigInt(1);
+        info.login = q->asText(2);
+        info.heldHere = q->asInt(3) == 1;
+        info.holderGone = q->asInt(4) == 1;
+    }
+    q->closeCursor();
+    return info;
+}
+
 int mandantLockOnce(bool lock, int userNr, int clientNr, QString& holderLogin) {
     long changed = 0;
     if (clientNr <= 0)
-        changed = BrvExec(QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = null WHERE BRV_MANDANT_NR = 1  "
-                                         "AND BENUTZER_NR_LOCK = ?"),
-                          userNr);
+        changed = BrvExec(QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = null, LOCK_ATTACHMENT = null, "
+                                         "LOCK_DBUSER = null WHERE BRV_MANDANT_NR = 1 AND LOCK_ATTACHMENT = "
+                                         "CURRENT_CONNECTION"));
     else if (lock)
-        changed = BrvExec(QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = ? WHERE BRV_MANDANT_NR = 1 AND "
-                                         "MANDANT_NR = ? AND BENUTZER_NR_LOCK IS NULL"),
+        changed = BrvExec(QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = ?, LOCK_ATTACHMENT = "
+                                         "CURRENT_CONNECTION, LOCK_DBUSER = CURRENT_USER WHERE BRV_MANDANT_NR = 1 AND "
+                                         "MANDANT_NR = ? AND (BENUTZER_NR_LOCK IS NULL OR LOCK_ATTACHMENT = "
+                                         "CURRENT_CONNECTION)"),
                           userNr, clientNr);
     else
-        changed = BrvExec(QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = null WHERE BRV_MANDANT_NR = 1 AND "
-                                         "MANDANT_NR = ? AND BENUTZER_NR_LOCK = ?"),
-                          clientNr, userNr);
+        changed = BrvExec(QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = null, LOCK_ATTACHMENT = null, "
+                                         "LOCK_DBUSER = null WHERE BRV_MANDANT_NR = 1 AND MANDANT_NR = ? AND "
+                                         "LOCK_ATTACHMENT = CURRENT_CONNECTION"),
+                          clientNr);
     int result = kLockDone;
     if (changed < 1) {
         result = kLockNoHolder;
-        BrvSql q(QStringLiteral("SELECT b.LOGIN FROM MANDANTEN m, BENUTZER b WHERE  m.BRV_MANDANT_NR = 1 AND "
-                                "m.MANDANT_NR = ? AND m.BENUTZER_NR_LOCK IS NOT NULL  AND m.BRV_MANDANT_NR = "
-                                "b.BRV_MANDANT_NR  AND m.BENUTZER_NR_LOCK = b.BENUTZER_NR"),
-                 clientNr);
-        if (q.next()) {
-            holderLogin = q->asText(0);
-            result = kLockHeld;
+        if (clientNr > 0) {
+            const MandantLockInfo info = readLockInfo(clientNr);
+            if (info.locked) {
+                holderLogin = info.login;
+                result = kLockHeld;
+                if (lock && info.holderGone) {
+                    // The seat that held the client has gone without giving it back: take it over, but only
+                    // from that very seat (another one may be taking it over at the same moment).
+                    const long taken = BrvExec(
+                        QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = ?, LOCK_ATTACHMENT = "
+                                       "CURRENT_CONNECTION, LOCK_DBUSER = CURRENT_USER WHERE BRV_MANDANT_NR = 1 AND "
+                                       "MANDANT_NR = ? AND LOCK_ATTACHMENT = ?"),
+                        userNr, clientNr, info.attachment);
+                    if (taken == 1) {
+                        BrvLog(QStringLiteral("BRV000300"),
+                               QStringLiteral("Die Sperre des Mandanten %1 wurde übernommen: die Sitzung %2 des "
+                                              "Benutzers <%3> besteht nicht mehr.")
+                                   .arg(clientNr)
+                                   .arg(info.attachment)
+                                   .arg(info.login));
+                        result = kLockDone;
+                    }
+                }
+            }
         }
     }
     BrvCommit();
     return result;
 }
 } // namespace
+
+MandantLockInfo GetMandantLockInfo(int clientNr) {
+    MandantLockInfo info = readLockInfo(clientNr);
+    BrvCommit();
+    return info;
+}
+
+bool MandantLockHeldHere(int clientNr) {
+    if (clientNr <= 0 || !BrvConnected())
+        return false;
+    BrvSql q(QStringLiteral("SELECT 1 FROM MANDANTEN WHERE BRV_MANDANT_NR = 1 AND MANDANT_NR = ? AND "
+                            "LOCK_ATTACHMENT = CURRENT_CONNECTION"),
+             clientNr);
+    const bool held = q.next();
+    q->closeCursor();
+    return held;
+}
+
+void RequireMandantLock(int clientNr) {
+    if (!MandantLockHeldHere(clientNr))
+        throw EBrvException_DBERROR(kNotLockedHere);
+}
+
+int ReleaseAbandonedLocks(int userNr) {
+    QList<int> clients;
+    {
+        BrvSql q(QStringLiteral("SELECT m.MANDANT_NR FROM MANDANTEN m WHERE m.BRV_MANDANT_NR = 1 AND "
+                                "m.BENUTZER_NR_LOCK = ? AND (m.LOCK_ATTACHMENT IS NULL OR %1)")
+                     .arg(QLatin1String(kHolderGone)),
+                 userNr);
+        while (q.next())
+            clients.append(q->asInt(0));
+    }
+    BrvCommit();
+    int freed = 0;
+    for (int nr : clients) {
+        MandantLockInfo info;
+        if (UnlockAbandonedMandant(nr, info))
+            ++freed;
+    }
+    return freed;
+}
+
+bool UnlockAbandonedMandant(int clientNr, MandantLockInfo& info) {
+    info = readLockInfo(clientNr);
+    // A lock of an older release names no seat: nobody can tell whether it is in use, so it is freed on request.
+    if (!info.locked || (info.attachment != 0 && !info.holderGone)) {
+        BrvCommit();
+        return false;
+    }
+    const long n = info.attachment != 0
+                       ? BrvExec(QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = null, LOCK_ATTACHMENT = "
+                                                "null, LOCK_DBUSER = null WHERE BRV_MANDANT_NR = 1 AND MANDANT_NR = "
+                                                "? AND LOCK_ATTACHMENT = ?"),
+                                 clientNr, info.attachment)
+                       : BrvExec(QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = null, LOCK_DBUSER = null "
+                                                "WHERE BRV_MANDANT_NR = 1 AND MANDANT_NR = ? AND LOCK_ATTACHMENT IS "
+                                                "NULL AND BENUTZER_NR_LOCK = ?"),
+                                 clientNr, info.userNr);
+    BrvCommit();
+    if (n == 1)
+        BrvLog(QStringLiteral("BRV000301"), QStringLiteral("Die Sperre des Mandanten %1 (Benutzer <%2>) wurde aufgehoben.")
+                                                .arg(clientNr)
+                                                .arg(info.login));
+    return n == 1;
+}
 
 int MandantLock(bool lock, int userNr, int clientNr, QString& holderLogin) {
     // A click in the client tree must not freeze the window: the lock statements wait at most one second for a row
@@ -224,6 +343,10 @@ bool RegisterBenutzerLogin(const QString& login) {
                                        "LETZTER_LOGIN) VALUES (1, ?, ?, ?, ?)"),
                         SqlTs{now}, GetMaxBenutzerNr() + 1, login, SqlTs{now});
             BrvCommit();
+            TBrenvikBenutzer registered;
+            GetBenutzer(login, registered);
+            BrvCommit();
+            SetBrvUserNr(registered.benutzer_nr);
             return true;
         } catch (const fb::Error& e) {
             BrvRollback();

@@ -4,6 +4,7 @@
 
 #include "db/fb.h"
 
+#include <functional>
 #include <optional>
 
 // Program-wide globals: set by whoever owns the connection (the main window, the command-line tool) once the
@@ -21,6 +22,10 @@ fb::Transaction& BrvActiveTrans();
 // Commits the shared transaction when it is active.
 void BrvCommit();
 void BrvRollback();
+// Ends the shared transaction between operations: committed when no unit of work and no read is in progress, so
+// an idle seat holds no transaction open (other seats' old record versions can then be collected). Returns
+// whether a transaction was ended.
+bool BrvEndIdleTransaction();
 
 // Typed values for the variadic helpers below. Dates need their own wrapper because they are doubles too.
 struct SqlTs {
@@ -87,31 +92,39 @@ template <typename Read> bool BrvRowExists(Read read) {
     }
 }
 
-// A write of several statements as one unit on the shared transaction: commit() makes all of it durable; leaving
-// the scope without commit() (a failure on the way) rolls all of it back.
+// A write of several statements as one unit on the shared transaction. It marks a savepoint when it begins;
+// commit() releases the savepoint (and, for the outermost unit, commits the transaction), while leaving the scope
+// without commit() (an exception on the way) rolls back to the savepoint, so exactly the unit's statements are
+// undone and nothing of it can be made durable by a later, unrelated commit. Units nest: inside one, BrvCommit()
+// waits for the outermost unit, and BrvRollback() dooms the whole unit (its commit() then fails).
 class BrvUnitOfWork {
 public:
-    BrvUnitOfWork() { BrvActiveTrans(); }
-    ~BrvUnitOfWork() {
-        if (!done_)
-            try {
-                BrvRollback();
-            } catch (...) {
-            }
-    }
+    BrvUnitOfWork();
+    ~BrvUnitOfWork();
+    BrvUnitOfWork(BrvUnitOfWork&& other) noexcept : level_(other.level_) { other.level_ = 0; }
+    BrvUnitOfWork& operator=(BrvUnitOfWork&&) = delete;
     BrvUnitOfWork(const BrvUnitOfWork&) = delete;
     BrvUnitOfWork& operator=(const BrvUnitOfWork&) = delete;
-    void commit() {
-        BrvCommit();
-        done_ = true;
-    }
+    void commit();
+    // Whether a unit of work is open on the shared transaction.
+    static bool open();
 
 private:
-    bool done_ = false;
+    void undo() noexcept;
+    int level_ = 0; // 1 for the outermost unit; 0 once committed, undone or moved from
 };
 
 // Runs DDL on the shared transaction and commits, as the schema upgrade needs it.
 void BrvExecDdl(const QString& sql);
+
+// A line for the program's log (code and German text): the window's log when one is set, standard error otherwise.
+using BrvLogSink = std::function<void(const QString& code, const QString& text)>;
+void SetBrvLogSink(BrvLogSink sink);
+void BrvLog(const QString& code, const QString& text);
+
+// The program's user of this seat (BENUTZER_NR), once registered; 0 before.
+void SetBrvUserNr(int userNr);
+int BrvUserNr();
 
 // The current local date and time as a day count.
 TDateTime BrvNow();

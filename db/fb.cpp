@@ -1,5 +1,7 @@
 #include "db/fb.h"
 
+#include <atomic>
+
 #include <QStringList>
 
 #include <algorithm>
@@ -12,6 +14,7 @@ namespace fb {
 namespace {
 
 constexpr int kDialect = SQL_DIALECT_V6;
+std::atomic<int> gOpenCursors{0};
 int gLockTimeout = 3;
 
 XSQLDA* da(std::vector<char>& storage) { return reinterpret_cast<XSQLDA*>(storage.data()); }
@@ -251,6 +254,8 @@ Transaction::~Transaction() {
 int Transaction::lockTimeoutSeconds() { return gLockTimeout; }
 void Transaction::setLockTimeoutSeconds(int seconds) { gLockTimeout = std::max(1, seconds); }
 
+int openCursorCount() { return gOpenCursors; }
+
 void Transaction::start() {
     if (handle_)
         return;
@@ -296,6 +301,8 @@ void Transaction::rollback() {
 Statement::Statement(Database& db, const QString& sql) : db_(db), sql_(sql) {}
 
 Statement::~Statement() {
+    if (cursorOpen_)
+        --gOpenCursors;
     if (handle_ && db_.isOpen()) {
         ISC_STATUS_ARRAY st;
         isc_dsql_free_statement(st, &handle_, DSQL_drop);
@@ -539,6 +546,7 @@ void Statement::execute(Transaction& tr) {
         if (isc_dsql_execute(st, tr.handle(), &handle_, kDialect, n ? in : nullptr))
             raise(st, "execute");
         cursorOpen_ = true;
+        ++gOpenCursors;
         singletonPending_ = false;
     } else if (columnCount() > 0) {
         if (isc_dsql_execute2(st, tr.handle(), &handle_, kDialect, n ? in : nullptr, da(outDa_)))
@@ -574,6 +582,7 @@ void Statement::closeCursor() {
     if (!cursorOpen_)
         return;
     cursorOpen_ = false;
+    --gOpenCursors;
     // After a commit the engine has closed the cursor already; the error of a second close means nothing.
     ISC_STATUS_ARRAY st;
     isc_dsql_free_statement(st, &handle_, DSQL_close);

@@ -198,6 +198,9 @@ private:
     std::shared_ptr<Statement> st_;
 };
 
+// Result cursors open on any statement of the process (a read in progress).
+int openCursorCount();
+
 // Executes one statement without parameters and without result (DDL and the like).
 void executeImmediate(Database& db, Transaction& tr, const QString& sql);
 

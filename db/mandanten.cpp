@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "db/brenvik_config.h"
 #include "db/dbaccess.h"
 
 namespace {
@@ -135,7 +136,10 @@ int SaveMandant(TBrenvikMandant r, bool isNew) {
     } catch (const Exception& e) {
         throw EBrvException_DBERROR(e.message());
     }
+    if (update)
+        RequireMandantLock(r.mandant_nr);
     try {
+        BrvUnitOfWork work;
         const TDateTime now = BrvNow();
         if (update) {
             // BENUTZER_NR_LOCK is not written: a save keeps the lock of whoever holds the client.
@@ -152,8 +156,14 @@ int SaveMandant(TBrenvikMandant r, bool isNew) {
                                    "VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, ?)"),
                     r.mandant_nr, SqlTs{now}, r.firma, r.name1, r.name2, r.mandant_nr_parent, r.mandant_sb,
                     SqlTs{r.mandant_sb_datum}, r.sicherungspfad, r.betriebsart_nr, r.mwst_pflicht);
+            // A new client is its creator's from the first moment: addresses and key figures can follow at once,
+            // and no other seat can take it before the creator has finished.
+            BrvExec(QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = NULLIF(?, 0), LOCK_ATTACHMENT = "
+                                   "CURRENT_CONNECTION, LOCK_DBUSER = CURRENT_USER WHERE BRV_MANDANT_NR = 1 AND "
+                                   "MANDANT_NR = ?"),
+                    BrvUserNr(), r.mandant_nr);
         }
-        BrvCommit();
+        work.commit();
         return r.mandant_nr;
     } catch (...) {
         return 0;
@@ -161,6 +171,7 @@ int SaveMandant(TBrenvikMandant r, bool isNew) {
 }
 
 void DeleteMandant(int mandantNr) {
+    RequireMandantLock(mandantNr);
     // Every row of the client in every table, in one unit of work: the next client gets the same number (highest
     // + 1) and must not inherit anything. Building objects belong to the client by their owner (the client number as
     // text), their buildings, line items and attachment rows by the object. The attachment files stay on disk.
@@ -229,6 +240,7 @@ void GetAdresse(int mandantNr, int adressNr, TBrenvikAdresse& rec) {
 }
 
 void SaveAdresse(TBrenvikAdresse r) {
+    RequireMandantLock(r.mandant_nr);
     TBrenvikAdresse current;
     const bool update = BrvRowExists([&] { GetAdresse(r.mandant_nr, r.adress_nr, current); });
     const TDateTime now = BrvNow();
@@ -258,6 +270,7 @@ void SaveAdresse(TBrenvikAdresse r) {
 }
 
 void DeleteAdresse(int mandantNr, int adressNr) {
+    RequireMandantLock(mandantNr);
     deleteRows(QStringLiteral("DELETE FROM ADRESSEN WHERE MANDANT_NR = ? AND ADRESS_NR = ?"), mandantNr, adressNr);
 }
 
@@ -297,6 +310,7 @@ void GetKennzahlenHist(int mandantNr, int bilanzjahr, TBrenvikKennzahlenHist& re
 }
 
 void SaveKennzahlenHist(TBrenvikKennzahlenHist r) {
+    RequireMandantLock(r.mandant_nr);
     TBrenvikKennzahlenHist current;
     const bool update = BrvRowExists([&] { GetKennzahlenHist(r.mandant_nr, r.bilanzjahr, current); });
     const TDateTime now = BrvNow();
@@ -318,6 +332,7 @@ void SaveKennzahlenHist(TBrenvikKennzahlenHist r) {
 }
 
 void DeleteKennzahlenHist(int mandantNr, int bilanzjahr) {
+    RequireMandantLock(mandantNr);
     deleteRows(QStringLiteral("DELETE FROM KENNZAHLEN_HIST WHERE MANDANT_NR = ? AND BILANZJAHR = ?"), mandantNr,
                bilanzjahr);
 }
@@ -342,6 +357,7 @@ void GetKennzahlenStandort(int mandantNr, int adressNr, TBrenvikKennzahlenStando
 }
 
 void SaveKennzahlenStandort(TBrenvikKennzahlenStandort r) {
+    RequireMandantLock(r.mandant_nr);
     TBrenvikKennzahlenStandort current;
     const bool update = BrvRowExists([&] { GetKennzahlenStandort(r.mandant_nr, r.adress_nr, current); });
     try {

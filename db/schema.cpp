@@ -418,6 +418,14 @@ int CheckDatabaseStructure() {
                 success();
             }
         });
+        // 18a. The client lock belongs to a seat: its attachment and database user beside the program's user, so
+        // that a lock whose seat has gone (a crash, a power loss) can be recognised and taken over.
+        handled([&] {
+            if (!tableExists(QStringLiteral("MANDANTEN")) ||
+                declaredSize(QStringLiteral("MANDANTEN"), QStringLiteral("LOCK_DBUSER")) > 0)
+                return;
+            run(QStringLiteral("ALTER TABLE MANDANTEN ADD LOCK_ATTACHMENT BIGINT, ADD LOCK_DBUSER VARCHAR(63);"));
+        });
         // 19. Tax rates.
         handled([&] {
             if (tableExists(QStringLiteral("STEUERSAETZE")))

@@ -1,6 +1,7 @@
 #include "db/versicherungswerte.h"
 
 #include "db/convert.h"
+#include "db/brenvik_config.h"
 #include "db/dbaccess.h"
 
 #include <QLocale>
@@ -380,6 +381,7 @@ QList<TBrenvikNotes> GetNotizen(int mandantNr) {
 }
 
 void DeleteVersWert(int mandantNr, int anlageNr, int anlageSubNr) {
+    RequireMandantLock(mandantNr);
     try {
         BrvExec(QStringLiteral("DELETE FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"),
                 mandantNr, anlageNr, anlageSubNr);
@@ -391,6 +393,7 @@ void DeleteVersWert(int mandantNr, int anlageNr, int anlageSubNr) {
 }
 
 void DeleteVersWertMitVerbund(int mandantNr, int anlageNr) {
+    RequireMandantLock(mandantNr);
     try {
         // One statement: the main asset and its related assets go together or not at all.
         BrvExec(QStringLiteral("DELETE FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? AND ANLAGE_NR = ?"), mandantNr,
@@ -403,6 +406,7 @@ void DeleteVersWertMitVerbund(int mandantNr, int anlageNr) {
 }
 
 void SaveVersWert(TBrenvikVersWerte r) {
+    RequireMandantLock(r.mandant_nr);
     TBrenvikVersWerte current;
     const bool update = BrvRowExists([&] { GetVersWert(r.mandant_nr, r.anlage_nr, r.anlage_sub_nr, current); });
     const int year = YearOf(r.anschaffungsdatum);

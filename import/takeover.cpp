@@ -1,6 +1,7 @@
 #include "import/takeover.h"
 
 #include "db/convert.h"
+#include "db/brenvik_config.h"
 #include "db/dbaccess.h"
 #include "db/indexwerte.h"
 #include "db/mandanten.h"
@@ -122,6 +123,7 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
     int maxNr = 0;
     std::optional<int> abgangsjahr;
     try {
+        RequireMandantLock(mandantNr);
         // Every staged row counts, whatever gaps the reading left in the line numbers.
         staged = stagedRows(mandantNr);
         if (staged.isEmpty()) {

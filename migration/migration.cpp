@@ -86,6 +86,8 @@ bool RunMigration(LegacySource& source, const QString& dataFolder, const Migrati
             const LegacyTable t = source.table(QString::fromLatin1(sections[s].table));
             const int total = int(t.rows.size());
             for (int r = 0; r < total; ++r) {
+                // A record and the stamp of its dates go together or not at all.
+                BrvUnitOfWork record;
                 const TDateTime now = BrvNow();
                 if (s == 0) {
                     TBrenvikMandant m;
@@ -98,7 +100,6 @@ bool RunMigration(LegacySource& source, const QString& dataFolder, const Migrati
                         throw Exception(QStringLiteral("Der Mandant %1 konnte nicht gespeichert werden.").arg(m.mandant_nr));
                     BrvExec(QStringLiteral("UPDATE MANDANTEN SET UPDATE_TS = ? WHERE MANDANT_NR = ?"), SqlTs{now},
                             m.mandant_nr);
-                    BrvCommit();
                 } else if (s == 1) {
                     TBrenvikAdresse a;
                     a.mandant_nr = whole(t.value(r, QStringLiteral("MANDANT_LFD")));
@@ -122,7 +123,6 @@ bool RunMigration(LegacySource& source, const QString& dataFolder, const Migrati
                                            "MANDANT_NR = ? AND ADRESS_NR = ?"),
                             inserted != 0 ? std::optional<SqlTs>(SqlTs{inserted}) : std::nullopt, SqlTs{now}, a.mandant_nr,
                             a.adress_nr);
-                    BrvCommit();
                 } else if (s == 2) {
                     TBrenvikKennzahlenHist k;
                     k.mandant_nr = whole(t.value(r, QStringLiteral("VORRÄTE-LFD")));
@@ -137,7 +137,6 @@ bool RunMigration(LegacySource& source, const QString& dataFolder, const Migrati
                     SaveKennzahlenHist(k);
                     BrvExec(QStringLiteral("UPDATE KENNZAHLEN_HIST SET UPDATE_TS = ? WHERE MANDANT_NR = ? AND BILANZJAHR = ?"),
                             SqlTs{now}, k.mandant_nr, int(k.bilanzjahr));
-                    BrvCommit();
                 } else {
                     TBrenvikVersWerte v;
                     v.mandant_nr = whole(t.value(r, QStringLiteral("MANDANT_LFD")));
@@ -176,8 +175,8 @@ bool RunMigration(LegacySource& source, const QString& dataFolder, const Migrati
                                            "WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"),
                             inserted != 0 ? std::optional<SqlTs>(SqlTs{inserted}) : std::nullopt, SqlTs{now}, v.mandant_nr,
                             v.anlage_nr, v.anlage_sub_nr);
-                    BrvCommit();
                 }
+                record.commit();
                 ++count;
                 if (cb.progress)
                     cb.progress(count, total);

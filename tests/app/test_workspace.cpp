@@ -151,20 +151,20 @@ TEST_F(WorkspaceDbTest, LockCheckOfTheClientFunctions) {
     exec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, BENUTZER_NR_LOCK) "
                         "VALUES (1, 2, 'Gesperrt', 2)"));
     using workspace::ClientLockCheck;
-    EXPECT_FALSE(ClientLockCheck(ClientFunction::Datenimport, {}, 1, "tester"));
+    EXPECT_FALSE(ClientLockCheck(ClientFunction::Datenimport, {}, 1));
     EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Bitte wählen Sie zunächst einen Mandanten für die Verarbeitung aus."));
     EXPECT_EQ(dialogs.calls.last().icon, MsgIcon::Warning);
-    EXPECT_FALSE(ClientLockCheck(ClientFunction::Berichte, {true, false, 0}, 1, "tester"));
+    EXPECT_FALSE(ClientLockCheck(ClientFunction::Berichte, {true, false, 0}, 1));
     EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Fehler bei der Ermittlung des aktuellen Mandanten.\r\nBitte "
                                                         "wählen Sie zunächst einen Mandanten aus."));
     EXPECT_EQ(dialogs.calls.last().icon, MsgIcon::Information);
-    EXPECT_FALSE(ClientLockCheck(ClientFunction::MandantLoeschen, {true, true, 2}, 1, "tester"));
+    EXPECT_FALSE(ClientLockCheck(ClientFunction::MandantLoeschen, {true, true, 2}, 1));
     EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Der aktuell gewaehlt Mandant wird bereits von einem \r\nanderen "
                                                         "Benutzer <mueller> bearbeitet."));
-    EXPECT_TRUE(ClientLockCheck(ClientFunction::Versicherungswertermittlung, {true, true, 1}, 1, "tester"));
+    EXPECT_TRUE(ClientLockCheck(ClientFunction::Versicherungswertermittlung, {true, true, 1}, 1));
     // Held already by this user: the normal answer after a tree click.
     const int before = dialogs.calls.size();
-    EXPECT_TRUE(ClientLockCheck(ClientFunction::Datenimport, {true, true, 1}, 1, "tester"));
+    EXPECT_TRUE(ClientLockCheck(ClientFunction::Datenimport, {true, true, 1}, 1));
     EXPECT_EQ(dialogs.calls.size(), before);
 }
 

@@ -40,30 +40,69 @@ TEST_F(ConfigTest, KonfigurationInsertUpdateAndMissingKey) {
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM KONFIGURATIONEN WHERE UPDATE_TS IS NOT NULL")), 1);
 }
 
-TEST_F(ConfigTest, MandantLockTakeGiveBackAndReleaseAll) {
+TEST_F(ConfigTest, MandantLockBelongsToTheSeat) {
     addUser(3, QStringLiteral("meier"));
     addUser(5, QStringLiteral("schulz"));
     addClient(2);
     QString holder;
+    EXPECT_EQ(MandantLock(false, 1, 1, holder), 0); // the fixture's lock given back
     EXPECT_EQ(MandantLock(true, 3, 1, holder), 0);
+    EXPECT_EQ(MandantLock(true, 3, 1, holder), 0); // this seat holds it already
+    EXPECT_TRUE(MandantLockHeldHere(1));
+    Seat other(dbFile);
     holder.clear();
-    EXPECT_EQ(MandantLock(true, 5, 1, holder), 2); // held by user 3
+    EXPECT_EQ(other.run([&] { return MandantLock(true, 5, 1, holder); }), kLockHeld);
     EXPECT_EQ(holder, QStringLiteral("meier"));
     holder.clear();
-    EXPECT_EQ(MandantLock(true, 3, 1, holder), 2); // own lock: also 2 with the own login
+    // The same login on a second seat is refused like anybody else.
+    EXPECT_EQ(other.run([&] { return MandantLock(true, 3, 1, holder); }), kLockHeld);
     EXPECT_EQ(holder, QStringLiteral("meier"));
-    holder.clear();
-    EXPECT_EQ(MandantLock(false, 5, 1, holder), 2); // a foreign give-back leaves the lock
+    EXPECT_FALSE(other.run([] { return MandantLockHeldHere(1); }));
+    // A give-back or a release-all of the other seat leaves this seat's lock.
+    EXPECT_EQ(other.run([&] { return MandantLock(false, 3, 1, holder); }), kLockHeld);
+    EXPECT_EQ(other.run([&] { return MandantLock(false, 3, -1, holder); }), kLockNoHolder);
     EXPECT_EQ(scalar(QStringLiteral("SELECT BENUTZER_NR_LOCK FROM MANDANTEN WHERE MANDANT_NR = 1")), "3");
     EXPECT_EQ(MandantLock(true, 3, 2, holder), 0);
     EXPECT_EQ(MandantLock(true, 3, 99, holder), 1); // no such client
-    EXPECT_EQ(MandantLock(false, 3, 0, holder), 0);  // release-all of two locks in one statement
+    EXPECT_EQ(MandantLock(false, 3, 0, holder), 0); // release-all of two locks in one statement
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM MANDANTEN WHERE BENUTZER_NR_LOCK IS NOT NULL")), 0);
     EXPECT_EQ(MandantLock(false, 3, -1, holder), 1); // nothing left to release
     EXPECT_EQ(MandantLock(false, 3, 1, holder), 1);  // give-back of an unlocked client
     SetBrvConnection(nullptr, nullptr);
     EXPECT_EQ(MandantLock(true, 3, 1, holder), 100); // database failure
     SetBrvConnection(db.get(), tr.get());
+}
+
+TEST_F(ConfigTest, LockOfAVanishedSeatIsTakenOverAndAnOldLockCanBeFreed) {
+    addUser(5, QStringLiteral("schulz"));
+    addClient(2);
+    QStringList log;
+    SetBrvLogSink([&log](const QString& code, const QString& text) { log << code + QStringLiteral(": ") + text; });
+    QString holder;
+    {
+        Seat crashed(dbFile);
+        ASSERT_EQ(crashed.run([&] { return MandantLock(true, 5, 2, holder); }), kLockDone);
+        MandantLockInfo info;
+        EXPECT_FALSE(UnlockAbandonedMandant(2, info)); // its seat is alive
+        EXPECT_EQ(info.login, QStringLiteral("schulz"));
+        EXPECT_FALSE(info.holderGone);
+        crashed.close(); // gone without giving anything back
+    }
+    EXPECT_TRUE(GetMandantLockInfo(2).holderGone);
+    EXPECT_EQ(MandantLock(true, 1, 2, holder), kLockDone);
+    EXPECT_TRUE(MandantLockHeldHere(2));
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_TRUE(log[0].startsWith(QStringLiteral("BRV000300: Die Sperre des Mandanten 2 wurde übernommen"))) << log[0].toStdString();
+    EXPECT_TRUE(log[0].contains(QStringLiteral("<schulz>")));
+
+    // A lock of an older release names no seat: refused, until it is freed on request.
+    exec(QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = 5, LOCK_ATTACHMENT = NULL WHERE MANDANT_NR = 2"));
+    EXPECT_EQ(MandantLock(true, 1, 2, holder), kLockHeld);
+    MandantLockInfo info;
+    EXPECT_TRUE(UnlockAbandonedMandant(2, info));
+    EXPECT_EQ(info.login, QStringLiteral("schulz"));
+    EXPECT_EQ(MandantLock(true, 1, 2, holder), kLockDone);
+    SetBrvLogSink({});
 }
 
 TEST_F(ConfigTest, UsersAreNumberedAndStamped) {

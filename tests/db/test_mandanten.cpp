@@ -99,6 +99,7 @@ TEST_F(MandantenTest, AddressesNumberedStoredVerbatimAndDurable) {
     EXPECT_GT(back.update_ts, 0);
 
     exec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 2, 'Zwei')"));
+    lockClient(2);
     a.mandant_nr = 2;
     a.adress_nr = 1;
     SaveAdresse(a);
@@ -171,6 +172,7 @@ TEST_F(MandantenTest, KeyFigureYearsAndLocationFigures) {
 
 TEST_F(MandantenTest, DeleteClientRemovesEveryRowOfTheClientAtOnce) {
     exec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 2, 'Bleibt')"));
+    lockClient(2);
     for (int m : {1, 2}) {
         TBrenvikAdresse a;
         a.mandant_nr = m;

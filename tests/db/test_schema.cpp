@@ -17,7 +17,7 @@ TEST_F(SchemaTest, NewDatabaseIsCompletedAndSecondRunChangesNothing) {
     EXPECT_EQ(scalar(QStringLiteral("SELECT ANLAGEBEZEICHNUNG_ORG FROM VERSICHERUNGSWERTE")), QStringLiteral("Drehbank"));
     EXPECT_EQ(scalar(QStringLiteral("SELECT AHK_ORG FROM VERSICHERUNGSWERTE")), QStringLiteral("1000.5"));
     EXPECT_EQ(scalar(QStringLiteral("SELECT QUELLE FROM VERSICHERUNGSWERTE")), QStringLiteral("IMPORT"));
-    EXPECT_EQ(columnCount(QStringLiteral("MANDANTEN")), 15);
+    EXPECT_EQ(columnCount(QStringLiteral("MANDANTEN")), 17);
     EXPECT_EQ(columnCount(QStringLiteral("DATENIMPORTE")), 23);
     EXPECT_EQ(columnCount(QStringLiteral("TABGEBBUILDINGA")), 61);
     EXPECT_EQ(columnCount(QStringLiteral("TABGEBOBJEKT")), 17);

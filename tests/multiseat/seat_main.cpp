@@ -1,7 +1,9 @@
-// One seat of the multi-seat tests: attaches to a server database and takes a client lock, or holds an
-// uncommitted change of a client row for a while.
-//   brv_seat take DB USER PASS USERNR CLIENT START_MS   prints "<code> <holder>"
-//   brv_seat hold DB USER PASS CLIENT SECONDS            prints "held" once the change is made
+// One seat of the multi-seat tests: attaches to a server database and then
+//   brv_seat seat DB USER PASS USERNR CLIENT    reads commands from its input, one per line, and answers each:
+//       "take"  -> "<code> <holder> <microseconds>"   (MandantLock take of CLIENT for USERNR)
+//       "give"  -> "<code>"                           (give-back)
+//       "quit"  -> ends the seat in order (its locks given back, detached)
+//   brv_seat hold DB USER PASS CLIENT SECONDS   holds an uncommitted change of the client row; prints "held"
 //   brv_seat create DB USER PASS NUMBER START_MS FOLDER  saves a new client as the client tab does; prints
 //                                                        "saved <number>" or "failed"
 
@@ -12,9 +14,12 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QThread>
 
 #include <cstdio>
+#include <iostream>
+#include <string>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -30,13 +35,27 @@ int main(int argc, char** argv) {
         return 1;
     }
     SetBrvConnection(&db, &tr);
-    if (a[1] == QLatin1String("take") && a.size() >= 8) {
-        const qint64 start = a[7].toLongLong();
-        while (QDateTime::currentMSecsSinceEpoch() < start)
-            QThread::usleep(200);
-        QString holder;
-        const int r = MandantLock(true, a[5].toInt(), a[6].toInt(), holder);
-        std::printf("%d %s\n", r, holder.toUtf8().constData());
+    if (a[1] == QLatin1String("seat")) {
+        const int userNr = a[5].toInt();
+        const int client = a[6].toInt();
+        SetBrvUserNr(userNr);
+        std::string line;
+        while (std::getline(std::cin, line)) {
+            QString holder;
+            if (line == "take") {
+                QElapsedTimer t;
+                t.start();
+                const int r = MandantLock(true, userNr, client, holder);
+                std::printf("%d %s %lld\n", r, holder.isEmpty() ? "-" : holder.toUtf8().constData(),
+                            static_cast<long long>(t.nsecsElapsed() / 1000));
+            } else if (line == "give") {
+                std::printf("%d\n", MandantLock(false, userNr, client, holder));
+            } else if (line == "quit") {
+                MandantLock(false, userNr, -1, holder);
+                break;
+            }
+            std::fflush(stdout);
+        }
     } else if (a[1] == QLatin1String("create") && a.size() >= 8) {
         platform::ConsoleDialogs console;
         platform::ScopedDialogs scoped(console);

@@ -1,5 +1,7 @@
 #include "support/fixtures.h"
 
+#include "db/brenvik_config.h"
+
 #include <QFile>
 
 QString TempDirTest::writeFile(const QString& name, const QByteArray& bytes) const {
@@ -23,6 +25,7 @@ void BaseDbTest::SetUp() {
 }
 
 void BaseDbTest::TearDown() {
+    SetBrvUserNr(0);
     SetBrvConnection(nullptr, nullptr);
     tr.reset();
     db.reset();
@@ -30,9 +33,24 @@ void BaseDbTest::TearDown() {
 }
 
 void BaseDbTest::reopen() {
+    // The client locks of this seat go with its attachment; the new attachment takes them over.
+    QList<int> held;
+    try {
+        BrvSql q(QStringLiteral("SELECT MANDANT_NR FROM MANDANTEN WHERE LOCK_ATTACHMENT = CURRENT_CONNECTION"));
+        while (q.next())
+            held.append(q->asInt(0));
+    } catch (const Exception&) {
+    }
     tr->rollback();
     db->close();
     db->open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+    for (int nr : held)
+        lockClient(nr);
+}
+
+void BaseDbTest::lockClient(int mandantNr) {
+    QString holder;
+    ASSERT_EQ(MandantLock(true, BrvUserNr(), mandantNr, holder), kLockDone) << holder.toStdString();
 }
 
 OtherSeat::OtherSeat(const QString& dbFile, const QString& sql) {
@@ -59,6 +77,24 @@ void OtherSeat::commit() {
 void OtherSeat::rollback() {
     if (tr_->active())
         tr_->rollback();
+}
+
+Seat::Seat(const QString& dbFile) {
+    db_.open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+    tr_ = std::make_unique<fb::Transaction>(db_);
+}
+
+Seat::~Seat() { close(); }
+
+void Seat::close() {
+    try {
+        if (tr_ && tr_->active())
+            tr_->rollback();
+        tr_.reset();
+        if (db_.isOpen())
+            db_.close();
+    } catch (...) {
+    }
 }
 
 void BaseDbTest::exec(const QString& sql) {
@@ -89,4 +125,7 @@ void SchemaDbTest::SetUp() {
                         "VALUES (1, 1, CURRENT_TIMESTAMP, 'Muster GmbH', '1')"));
     exec(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) "
                         "VALUES (1, CURRENT_TIMESTAMP, 1, 'tester')"));
+    // This seat is user 1 and holds the sample client, as after a click on it in the client tree.
+    SetBrvUserNr(1);
+    lockClient(1);
 }

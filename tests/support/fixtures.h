@@ -25,8 +25,11 @@ class BaseDbTest : public TempDirTest {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // Reopens the shared connection (a new attachment sees what others committed).
+    // Reopens the shared connection (a new attachment sees what others committed); the client locks of the old
+    // attachment are taken over by the new one.
     void reopen();
+    // Takes the client's lock for this seat, as a click on the client does.
+    void lockClient(int mandantNr);
     // Runs one statement on the shared transaction and commits.
     void exec(const QString& sql);
     // First column of the first row, as text ("" when none).
@@ -49,6 +52,28 @@ public:
     ~OtherSeat();
     void commit();
     void rollback();
+
+private:
+    fb::Database db_;
+    std::unique_ptr<fb::Transaction> tr_;
+};
+
+// Another seat's own attachment to the test database; run() makes it the shared connection for a call, as if
+// the data-access functions ran on that seat. close() ends the seat as a crash would (its locks stay behind).
+class Seat {
+public:
+    explicit Seat(const QString& dbFile);
+    ~Seat();
+    template <typename F> auto run(F f) {
+        struct Swap {
+            fb::Database* db = gBrvDB;
+            fb::Transaction* tr = gBrvTrans;
+            ~Swap() { SetBrvConnection(db, tr); }
+        } swap;
+        SetBrvConnection(&db_, tr_.get());
+        return f();
+    }
+    void close();
 
 private:
     fb::Database db_;
