@@ -283,6 +283,9 @@ QWidget* TfrmBrenvik::buildKundendaten() {
 
     connect(btnBetriebsart, &QPushButton::clicked, this, &TfrmBrenvik::LookUpBetriebsart);
     connect(edBetriebsart, &QLineEdit::editingFinished, this, &TfrmBrenvik::ShowBetriebsart);
+    for (const auto& bs : {addrButtons, measureButtons})
+        for (QPushButton* b : bs)
+            clientWriteButtons_ << b;
     connect(addrButtons[0], &QPushButton::clicked, this, &TfrmBrenvik::AddAddress);
     connect(addrButtons[1], &QPushButton::clicked, this, &TfrmBrenvik::EditAddress);
     connect(addrButtons[2], &QPushButton::clicked, this, &TfrmBrenvik::DeleteAddress);
@@ -329,6 +332,7 @@ QWidget* TfrmBrenvik::buildGebaeude() {
     buttons->addWidget(btnEntfernen);
     buttons->addStretch(1);
     l->addLayout(buttons);
+    clientWriteButtons_ << btnAnlegen << btnEntfernen;
     connect(btnAnlegen, &QPushButton::clicked, this, &TfrmBrenvik::NewObjekt);
     connect(btnOeffnen, &QPushButton::clicked, this, &TfrmBrenvik::OpenSelectedObjekt);
     connect(lvObjekte, &QTreeWidget::itemDoubleClicked, this, &TfrmBrenvik::OpenSelectedObjekt);
@@ -518,7 +522,9 @@ void TfrmBrenvik::ExportInventory() {
         s.adress_nr = cbAdresse->currentIndex() >= 0 ? cbAdresse->currentData().toInt() : 0;
         s.vorraete = in.vorraete;
         s.vorsorgesumme = in.vorsorge;
-        SaveKennzahlenStandort(s);
+        // The figures go to the clipboard in any case; stored only for a client this seat is editing.
+        if (MandantLockHeldHere(iClientID))
+            SaveKennzahlenStandort(s);
     } catch (const Exception& e) {
         say(e.message(), MsgIcon::Error, this);
     }
@@ -777,6 +783,8 @@ workspace::SelectedNode TfrmBrenvik::selectedNode() const {
 
 void TfrmBrenvik::setSaveEnabled(bool save, bool reset) {
     btnSpeichern->setEnabled(save);
+    for (QPushButton* b : std::as_const(clientWriteButtons_))
+        b->setEnabled(save);
     btnZuruecksetzen->setEnabled(reset);
 }
 
@@ -791,8 +799,11 @@ void TfrmBrenvik::TreeClick() {
     tnSelNode = node;
     iClientID_old = iClientID;
     QString holder;
-    if (iClientID_old > 0)
+    if (iClientID_old > 0) {
         MandantLock(false, iUserNr, iClientID_old, holder);
+        // The lock is given back: nothing of the client shown may be saved any more.
+        setSaveEnabled(false, false);
+    }
     if (isClientNode(node)) {
         iClientID = node->data(0, Qt::UserRole).toString().toInt();
         bNewClient_ = false;
@@ -1132,7 +1143,7 @@ void TfrmBrenvik::NewMandant() {
     lbBetriebsart_bez->clear();
     lvAdressen->clear();
     lvKennzahlen->clear();
-    // A new client is this seat's own until it is saved.
+    // A new client is this seat's own until it is saved (its row buttons say that the save comes first).
     setSaveEnabled(true, true);
     if (edFirma->isVisible() && edFirma->isEnabled())
         edFirma->setFocus();
@@ -1161,6 +1172,7 @@ void TfrmBrenvik::SaveMandantClick() {
     bNewClient_ = false;
     iClientID = r.mandantNr;
     edMandant_nr->setText(QString::number(r.mandantNr));
+    setSaveEnabled(MandantLockHeldHere(r.mandantNr), true);
     try {
         LoadClientTree();
         expandAll();

@@ -149,6 +149,8 @@ private:
     QTreeWidget *lvAdressen, *lvKennzahlen;
     QCheckBox* cbxMwst_Pflicht = nullptr;
     QPushButton *btnSpeichern, *btnZuruecksetzen;
+    // Everything that writes the shown client's data: enabled only while this seat holds the client's lock.
+    QList<QPushButton*> clientWriteButtons_;
     QComboBox* cmbAdressen = nullptr;
     QTreeWidget* lvObjekte = nullptr;
     QLabel* lbLetzterImport = nullptr;

@@ -30,6 +30,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QEventLoop>
+#include <QTimer>
 #include <QTreeWidget>
 
 using platform::MsgButtons;
@@ -413,6 +415,31 @@ TEST_F(WindowTest, TreeClicksTakeAndGiveBackLocksAndThePopupFollows) {
     EXPECT_FALSE(child<QPushButton>(*w, "btnSpeichern")->isEnabled());
     EXPECT_FALSE(child<QPushButton>(*w, "btnZuruecksetzen")->isEnabled());
     EXPECT_EQ(child<QLineEdit>(*w, "edFirma")->text(), QStringLiteral("Gamma")); // reading is never blocked
+    for (const char* b : {"btnAdresseHinzufuegen", "btnAdresseBearbeiten", "btnAdresseLoeschen",
+                          "btnKennzahlenHinzufuegen", "btnKennzahlenLoeschen", "btnAnlegen", "btnEntfernen"})
+        EXPECT_FALSE(child<QPushButton>(*w, b)->isEnabled()) << b;
+    // Writes of a client this seat does not hold are refused below the window as well.
+    TBrenvikAdresse foreign;
+    foreign.mandant_nr = 3;
+    foreign.adress_nr = 1;
+    EXPECT_THROW(SaveAdresse(foreign), EBrvException_DBERROR);
+
+    // A click on "Mandanten" gives the shown client back: nothing of it can be saved any more.
+    clickNode(clientNode(2));
+    EXPECT_TRUE(child<QPushButton>(*w, "btnAdresseHinzufuegen")->isEnabled());
+    clickNode(clientsNode());
+    EXPECT_EQ(lockOf(2), 0);
+    EXPECT_FALSE(child<QPushButton>(*w, "btnSpeichern")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>(*w, "btnAdresseHinzufuegen")->isEnabled());
+    // And between two clicks the seat holds no transaction open.
+    GetMandantenTreeList();
+    {
+        QEventLoop idle; // waits for events as the application's loop does
+        QTimer::singleShot(20, &idle, &QEventLoop::quit);
+        idle.exec();
+    }
+    EXPECT_FALSE(gBrvTrans->active());
+    dialogs.calls.clear();
 
     dialogs.calls.clear();
     tree()->setCurrentItem(clientNode(3));

@@ -16,7 +16,9 @@
 #include <QSet>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QTest>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <QThread>
 
 #include <algorithm>
@@ -268,7 +270,11 @@ TEST_F(MultiSeatTest, ClientHeldByAnotherSeatIsShownButCannotBeSaved) {
         EXPECT_EQ(w.findChild<QLineEdit*>(QStringLiteral("edFirma"))->text(), QStringLiteral("Muster"));
         EXPECT_FALSE(w.findChild<QPushButton*>(QStringLiteral("btnSpeichern"))->isEnabled());
         // Between operations neither seat holds a transaction open: nothing keeps old record versions alive.
-        QTest::qWait(50);
+        {
+            QEventLoop idle;
+            QTimer::singleShot(50, &idle, &QEventLoop::quit);
+            idle.exec();
+        }
         {
             fb::Query q(db, QStringLiteral("SELECT a.MON$REMOTE_PID, a.MON$REMOTE_PROCESS FROM MON$TRANSACTIONS t "
                                            "JOIN MON$ATTACHMENTS a ON a.MON$ATTACHMENT_ID = t.MON$ATTACHMENT_ID "

@@ -48,6 +48,22 @@ void BaseDbTest::reopen() {
         lockClient(nr);
 }
 
+void BaseDbTest::failOn(const QString& table, const char* event) {
+    if (failingTriggers_.isEmpty() &&
+        count(QStringLiteral("SELECT COUNT(*) FROM RDB$EXCEPTIONS WHERE RDB$EXCEPTION_NAME = 'BRV_TESTFEHLER'")) == 0)
+        BrvExecDdl(QStringLiteral("CREATE EXCEPTION BRV_TESTFEHLER 'Testfehler: die Anweisung scheitert'"));
+    const QString name = QStringLiteral("BRV_TEST_%1_%2").arg(failingTriggers_.size()).arg(QLatin1String(event));
+    BrvExecDdl(QStringLiteral("CREATE TRIGGER %1 FOR %2 BEFORE %3 AS BEGIN EXCEPTION BRV_TESTFEHLER; END")
+                   .arg(name, table, QLatin1String(event)));
+    failingTriggers_ << name;
+}
+
+void BaseDbTest::stopFailing() {
+    for (const QString& name : std::as_const(failingTriggers_))
+        BrvExecDdl(QStringLiteral("DROP TRIGGER ") + name);
+    failingTriggers_.clear();
+}
+
 void BaseDbTest::lockClient(int mandantNr) {
     QString holder;
     ASSERT_EQ(MandantLock(true, BrvUserNr(), mandantNr, holder), kLockDone) << holder.toStdString();

@@ -30,6 +30,11 @@ protected:
     void reopen();
     // Takes the client's lock for this seat, as a click on the client does.
     void lockClient(int mandantNr);
+    // Makes every statement of the kind event ("INSERT", "UPDATE", "DELETE") on the table fail, as a statement in
+    // the middle of an operation would, until stopFailing().
+    void failOn(const QString& table, const char* event);
+    void stopFailing();
+    QStringList failingTriggers_;
     // Runs one statement on the shared transaction and commits.
     void exec(const QString& sql);
     // First column of the first row, as text ("" when none).
