@@ -57,7 +57,11 @@ int usage() {
                        "                                      schreibt die Indexdateien eines Jahres\n"
                        "  brenvik-cli building-calc --pid PID bewertet ein gespeichertes Gebäude und speichert es\n"
                        "  brenvik-cli migrate DATEI.mdb       übernimmt die Daten des Vorgängerprogramms in eine leere "
-                       "Datenbank"));
+                       "Datenbank\n"
+                       "  brenvik-cli unlock --client N       hebt die Sperre eines Mandanten auf, dessen Sitzung nicht "
+                       "mehr besteht\n"
+                       "  brenvik-cli backup DATEI            sichert die konfigurierte Datenbank in DATEI\n"
+                       "  brenvik-cli restore DATEI           stellt die konfigurierte Datenbank aus DATEI wieder her"));
     return 2;
 }
 
@@ -465,6 +469,44 @@ int indexExport(const QStringList& args) {
     }
 }
 
+// Frees the lock of a client whose seat has gone (a crash, a power loss); the lock of a live seat stays.
+int unlock(const QStringList& args) {
+    const int client = clientArgument(args);
+    if (args.size() != 2 || client <= 0)
+        return usage();
+    ConfiguredConnection conn;
+    if (!conn.open())
+        return 1;
+    try {
+        MandantLockInfo info = GetMandantLockInfo(client);
+        if (!info.exists) {
+            err(QStringLiteral("Der Mandant %1 ist nicht vorhanden.").arg(client));
+            return 1;
+        }
+        if (!info.locked) {
+            out(QStringLiteral("Der Mandant %1 ist nicht gesperrt.").arg(client));
+            return 0;
+        }
+        if (UnlockAbandonedMandant(client, info)) {
+            out(QStringLiteral("Die Sperre des Mandanten %1 wurde aufgehoben. Gesperrt hatte ihn <%2>%3.")
+                    .arg(client)
+                    .arg(info.login)
+                    .arg(info.attachment ? QStringLiteral(" (Sitzung %1, nicht mehr vorhanden)").arg(info.attachment)
+                                         : QString()));
+            return 0;
+        }
+        err(QStringLiteral("Der Mandant %1 wird von <%2> bearbeitet (Sitzung %3 ist aktiv). Die Sperre bleibt "
+                           "bestehen.")
+                .arg(client)
+                .arg(info.login)
+                .arg(info.attachment));
+        return 1;
+    } catch (const Exception& e) {
+        err(e.message());
+        return 1;
+    }
+}
+
 // A client with the next free number, as "Neuer Mandant" and "Speichern" of the client workspace create it.
 int newClient(const QStringList& args) {
     if (args.size() != 1 || args[0].trimmed().isEmpty())
@@ -624,5 +666,7 @@ int main(int argc, char** argv) {
         return migrate(args);
     if (cmd == QLatin1String("index-export"))
         return indexExport(args);
+    if (cmd == QLatin1String("unlock"))
+        return unlock(args);
     return usage();
 }

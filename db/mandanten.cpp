@@ -158,10 +158,10 @@ int SaveMandant(TBrenvikMandant r, bool isNew) {
                     SqlTs{r.mandant_sb_datum}, r.sicherungspfad, r.betriebsart_nr, r.mwst_pflicht);
             // A new client is its creator's from the first moment: addresses and key figures can follow at once,
             // and no other seat can take it before the creator has finished.
-            BrvExec(QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = NULLIF(?, 0), LOCK_ATTACHMENT = "
-                                   "CURRENT_CONNECTION, LOCK_DBUSER = CURRENT_USER WHERE BRV_MANDANT_NR = 1 AND "
-                                   "MANDANT_NR = ?"),
-                    BrvUserNr(), r.mandant_nr);
+            if (BrvUserNr() > 0)
+                BrvExec(QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = ?, LOCK_ATTACHMENT = CURRENT_CONNECTION, "
+                                       "LOCK_DBUSER = CURRENT_USER WHERE BRV_MANDANT_NR = 1 AND MANDANT_NR = ?"),
+                        BrvUserNr(), r.mandant_nr);
         }
         work.commit();
         return r.mandant_nr;

@@ -167,6 +167,14 @@ TEST_F(CliTest, ValueRunsOverTheClientUnderItsLock) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err.trimmed(), QStringLiteral("Der Mandant 9 ist nicht vorhanden."));
     EXPECT_EQ(cli({QStringLiteral("value"), QStringLiteral("--clint"), QStringLiteral("1")}).code, 2);
+    // mueller's lock names no seat (an older release, or a seat that crashed before): unlock frees it on request.
+    r = cli({QStringLiteral("unlock"), QStringLiteral("--client"), QStringLiteral("1")});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.trimmed(), QStringLiteral("Die Sperre des Mandanten 1 wurde aufgehoben. Gesperrt hatte ihn <mueller>."));
+    r = cli({QStringLiteral("unlock"), QStringLiteral("--client"), QStringLiteral("1")});
+    EXPECT_EQ(r.out.trimmed(), QStringLiteral("Der Mandant 1 ist nicht gesperrt."));
+    EXPECT_EQ(cli({QStringLiteral("unlock"), QStringLiteral("--client"), QStringLiteral("9")}).code, 1);
+    EXPECT_EQ(cli({QStringLiteral("value"), QStringLiteral("--client"), QStringLiteral("1")}).code, 0);
 
     // The export writes what "Anlagenexport" writes.
     const QString out = path(QStringLiteral("register.csv"));
