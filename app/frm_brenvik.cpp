@@ -14,6 +14,7 @@
 #include "app/frm_verswerte.h"
 #include "app/ui_common.h"
 #include "assets/inventory.h"
+#include "db/backup.h"
 #include "db/brenvik_config.h"
 #include "db/convert.h"
 #include "db/dbaccess.h"
@@ -26,6 +27,8 @@
 #include "platform/paths.h"
 
 #include <QAbstractEventDispatcher>
+#include <QElapsedTimer>
+#include <QProgressDialog>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -543,6 +546,12 @@ void TfrmBrenvik::buildMenu() {
     datei->setObjectName(QStringLiteral("mnuDatei"));
     connect(add(datei, "mnuEinstellungen", QStringLiteral("&Einstellungen"), true), &QAction::triggered, this,
             &TfrmBrenvik::SettingsClick);
+    datei->addSeparator();
+    connect(add(datei, "mnuDatensicherung", QStringLiteral("Daten&sicherung ..."), true), &QAction::triggered, this,
+            &TfrmBrenvik::BackupClick);
+    connect(add(datei, "mnuDatenruecksicherung", QStringLiteral("Daten&rücksicherung ..."), true), &QAction::triggered,
+            this, &TfrmBrenvik::RestoreClick);
+    datei->addSeparator();
     QAction* quit = add(datei, "mnuBeenden", QStringLiteral("Programm &beenden"), true);
     connect(quit, &QAction::triggered, this, &QWidget::close);
 
@@ -1380,6 +1389,109 @@ void TfrmBrenvik::SettingsClick() {
 void TfrmBrenvik::AboutClick() {
     Tfrm_Tallora d(this);
     platform::execModal(d);
+}
+
+namespace {
+// A busy indicator that shows the service's report while a backup or a restore runs.
+class ServiceProgress {
+public:
+    ServiceProgress(QWidget* parent, const QString& title, const QString& text)
+        : dlg_(text, QString(), 0, 0, parent) {
+        dlg_.setObjectName(QStringLiteral("dlgDatensicherung"));
+        dlg_.setWindowTitle(title);
+        dlg_.setWindowModality(Qt::WindowModal);
+        dlg_.setMinimumDuration(0);
+        dlg_.setMinimumWidth(480);
+        dlg_.show();
+        text_ = text;
+        QCoreApplication::processEvents();
+    }
+    void line(const QString& l) {
+        ++lines_;
+        if (timer_.isValid() && timer_.elapsed() < 100)
+            return; // the report can run to thousands of lines: the window follows at its own pace
+        timer_.start();
+        dlg_.setLabelText(text_ + QStringLiteral("\n") + l.trimmed().left(80));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+
+private:
+    QProgressDialog dlg_;
+    QString text_;
+    QElapsedTimer timer_;
+    int lines_ = 0;
+};
+} // namespace
+
+void TfrmBrenvik::BackupClick() {
+    if (!BrvConnected()) {
+        say(QStringLiteral("Es besteht keine Verbindung zur Datenbank."), MsgIcon::Warning, this);
+        return;
+    }
+    const QString proposal = (sBAKFLD.isEmpty() ? sCommonFilesPath : sBAKFLD) + QStringLiteral("brenvik_") +
+                             QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".fbk");
+    const QString file = platform::dialogs().saveFile(QStringLiteral("Datensicherung"), proposal,
+                                                      QStringLiteral("Datensicherung (*.fbk)"), this);
+    if (file.isEmpty())
+        return;
+    try {
+        ServiceProgress progress(this, QStringLiteral("Datensicherung"), QStringLiteral("Die Datenbank wird gesichert ..."));
+        backup::Backup({sDBPath, sDBUser, sDBPass}, file, [&progress](const QString& l) { progress.line(l); });
+    } catch (const Exception& e) {
+        WriteLog(QStringLiteral("BRV100400"), e.message());
+        say(e.message(), MsgIcon::Error, this);
+        return;
+    }
+    WriteLog(QStringLiteral("BRV000400"), QStringLiteral("Datensicherung erstellt: ") + file);
+    say(QStringLiteral("Die Datensicherung wurde erfolgreich erstellt:\r\n") + file +
+            (bServer ? QStringLiteral("\r\n(auf dem Datenbankserver)") : QString()),
+        MsgIcon::Information, this);
+}
+
+void TfrmBrenvik::RestoreClick() {
+    const QString file =
+        platform::dialogs().openFile(QStringLiteral("Datenrücksicherung"), sBAKFLD.isEmpty() ? sCommonFilesPath : sBAKFLD,
+                                     QStringLiteral("Datensicherung (*.fbk);;Alle Dateien (*)"), this);
+    if (file.isEmpty())
+        return;
+    if (platform::dialogs().message(QStringLiteral("Die Datenrücksicherung ersetzt den gesamten Datenbestand durch den "
+                                                   "Stand der Sicherung\r\n") +
+                                        file +
+                                        QStringLiteral("\r\n\r\nAlle Änderungen seit dieser Sicherung gehen verloren. "
+                                                       "Soll die Datenrücksicherung durchgeführt werden?"),
+                                    MsgIcon::Warning, MsgButtons::YesNo, this) != MsgResult::Yes)
+        return;
+    backup::RestoreHooks hooks;
+    hooks.ownAttachments = BrvConnected() ? 1 : 0;
+    hooks.check = [] { return CheckDatabaseStructure() == 1; };
+    hooks.detach = [this] {
+        QString holder;
+        if (BrvConnected())
+            MandantLock(false, iUserNr, -1, holder);
+        CloseDatabase();
+    };
+    backup::RestoreResult r;
+    {
+        ServiceProgress progress(this, QStringLiteral("Datenrücksicherung"),
+                                 QStringLiteral("Die Sicherung wird zurückgelesen und geprüft ..."));
+        hooks.progress = [&progress](const QString& l) { progress.line(l); };
+        r = backup::Restore({sDBPath, sDBUser, sDBPass}, file, hooks);
+    }
+    if (!IBBrvDB.isOpen()) {
+        // The session starts again on what is now the configured database.
+        iClientID = 0;
+        tnSelNode = nullptr;
+        panels_->setCurrentWidget(pnlMain);
+        setSaveEnabled(false, false);
+        StartUp();
+    }
+    if (!r.restored) {
+        WriteLog(QStringLiteral("BRV100401"), r.message);
+        say(r.message, MsgIcon::Error, this);
+        return;
+    }
+    WriteLog(QStringLiteral("BRV000401"), QStringLiteral("Datenrücksicherung aus ") + file);
+    say(QStringLiteral("Die Datenrücksicherung wurde erfolgreich beendet."), MsgIcon::Information, this);
 }
 
 void TfrmBrenvik::closeEvent(QCloseEvent* e) {

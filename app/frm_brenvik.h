@@ -76,6 +76,9 @@ public:
     void EditMeasures();
     void DeleteMeasures();
     void SettingsClick();
+    // "Datensicherung" and "Datenrücksicherung" of the menu "Datei".
+    void BackupClick();
+    void RestoreClick();
     void AboutClick();
     // The tab "Inventar".
     void InventarShow();

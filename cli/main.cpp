@@ -6,6 +6,7 @@
 #include "assets/csv_export.h"
 #include "assets/index_files.h"
 #include "assets/inventory.h"
+#include "db/backup.h"
 #include "import/importer.h"
 #include "import/takeover.h"
 #include "migration/migration.h"
@@ -469,6 +470,52 @@ int indexExport(const QStringList& args) {
     }
 }
 
+// The configured database without opening it: for the service manager.
+bool configuredTarget(backup::Target& t) {
+    try {
+        const brenvik::DbConfig cfg = brenvik::ReadDbConfig(platform::commonFilesPath() + brenvik::kIniFileName);
+        t = {cfg.database, cfg.user, cfg.password};
+        gCommonFilesPath = platform::commonFilesPath();
+        return true;
+    } catch (const Exception& e) {
+        err(QStringLiteral("Die Brenvik-Konfiguration konnte nicht gelesen werden.\r\nSystemnachricht: ") + e.message());
+        return false;
+    }
+}
+
+int backupCommand(const QStringList& args) {
+    backup::Target t;
+    if (args.size() != 1)
+        return usage();
+    if (!configuredTarget(t))
+        return 1;
+    try {
+        backup::Backup(t, QFileInfo(args[0]).absoluteFilePath());
+        out(QStringLiteral("Die Datensicherung wurde erfolgreich erstellt: ") + args[0]);
+        return 0;
+    } catch (const Exception& e) {
+        err(e.message());
+        return 1;
+    }
+}
+
+int restoreCommand(const QStringList& args) {
+    backup::Target t;
+    if (args.size() != 1)
+        return usage();
+    if (!configuredTarget(t))
+        return 1;
+    backup::RestoreHooks hooks;
+    hooks.check = [] { return CheckDatabaseStructure() == 1; };
+    const backup::RestoreResult r = backup::Restore(t, QFileInfo(args[0]).absoluteFilePath(), hooks);
+    if (!r.restored) {
+        err(r.message);
+        return 1;
+    }
+    out(QStringLiteral("Die Datenrücksicherung wurde erfolgreich beendet."));
+    return 0;
+}
+
 // Frees the lock of a client whose seat has gone (a crash, a power loss); the lock of a live seat stays.
 int unlock(const QStringList& args) {
     const int client = clientArgument(args);
@@ -668,5 +715,9 @@ int main(int argc, char** argv) {
         return indexExport(args);
     if (cmd == QLatin1String("unlock"))
         return unlock(args);
+    if (cmd == QLatin1String("backup"))
+        return backupCommand(args);
+    if (cmd == QLatin1String("restore"))
+        return restoreCommand(args);
     return usage();
 }

@@ -676,3 +676,41 @@ TEST_F(WindowTest, InventoryTabSumsComputesExportsAndStoresSiteValues) {
 }
 
 } // namespace
+
+namespace {
+TEST_F(WindowTest, BackupAndRestoreFromTheFileMenu) {
+    sql(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'Vorher')"));
+    const QString bak = tmp.filePath(QStringLiteral("stand.fbk"));
+    dialogs.paths << bak;
+    w->findChild<QAction*>(QStringLiteral("mnuDatensicherung"))->trigger();
+    ASSERT_FALSE(dialogs.calls.isEmpty());
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Die Datensicherung wurde erfolgreich erstellt:\r\n") + bak);
+    EXPECT_EQ(dialogs.calls.last().icon, MsgIcon::Information);
+
+    sql(QStringLiteral("UPDATE MANDANTEN SET FIRMA = 'Nachher'"));
+    w->LoadClientTree();
+    clickNode(clientNode(1));
+    EXPECT_EQ(child<QLineEdit>(*w, "edFirma")->text(), QStringLiteral("Nachher"));
+    // "No" to the question changes nothing.
+    dialogs.calls.clear();
+    dialogs.paths << bak;
+    dialogs.answers << MsgResult::No;
+    w->findChild<QAction*>(QStringLiteral("mnuDatenruecksicherung"))->trigger();
+    ASSERT_EQ(dialogs.calls.size(), 2);
+    EXPECT_EQ(dialogs.calls[1].icon, MsgIcon::Warning);
+    EXPECT_EQ(dialogs.calls[1].buttons, MsgButtons::YesNo);
+    EXPECT_TRUE(BrvConnected());
+
+    dialogs.calls.clear();
+    dialogs.paths << bak;
+    dialogs.answers << MsgResult::Yes;
+    w->findChild<QAction*>(QStringLiteral("mnuDatenruecksicherung"))->trigger();
+    ASSERT_FALSE(dialogs.calls.isEmpty());
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Die Datenrücksicherung wurde erfolgreich beendet."))
+        << dialogs.messages().join('|').toStdString();
+    ASSERT_TRUE(BrvConnected());
+    ASSERT_NE(clientNode(1), nullptr);
+    EXPECT_EQ(clientNode(1)->text(0), QStringLiteral("Vorher (1)"));
+    EXPECT_EQ(lockOf(1), 0); // the lock of the replaced database went with it
+}
+} // namespace

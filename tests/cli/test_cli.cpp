@@ -414,3 +414,30 @@ TEST_F(CliTest, BuildingCalcValuesAndSavesAStoredBuilding) {
 }
 
 } // namespace
+
+namespace {
+TEST_F(CliTest, BackupAndRestoreTheConfiguredDatabase) {
+    ASSERT_EQ(cli({QStringLiteral("prepare-installation")}).code, 0);
+    onInstallation(tmp.path(), [] {
+        BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'Gesichert')"));
+    });
+    const QString bak = path(QStringLiteral("jahr.fbk"));
+    CliRun r = cli({QStringLiteral("backup"), bak});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.trimmed(), QStringLiteral("Die Datensicherung wurde erfolgreich erstellt: ") + bak);
+    onInstallation(tmp.path(), [] { BrvExec(QStringLiteral("DELETE FROM MANDANTEN")); });
+    r = cli({QStringLiteral("restore"), path(QStringLiteral("fehlt.fbk"))});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("Die Sicherungsdatei "))) << r.err.toStdString();
+    r = cli({QStringLiteral("restore"), bak});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QString firma;
+    onInstallation(tmp.path(), [&firma] {
+        BrvSql q(QStringLiteral("SELECT FIRMA FROM MANDANTEN"));
+        if (q.next())
+            firma = q->asText(0);
+    });
+    EXPECT_EQ(firma, QStringLiteral("Gesichert"));
+    EXPECT_EQ(cli({QStringLiteral("backup")}).code, 2);
+}
+} // namespace

@@ -2,6 +2,7 @@
 
 #include "app/brenvik_ini.h"
 #include "app/frm_brenvik.h"
+#include "db/backup.h"
 #include "db/brenvik_config.h"
 #include "db/mandanten.h"
 #include "platform/ini.h"
@@ -197,6 +198,42 @@ TEST_F(MultiSeatTest, TheLockBelongsToTheSeatNotToTheLogin) {
     EXPECT_EQ(r, kLockDone) << holder.toStdString();
     EXPECT_TRUE(MandantLockHeldHere(1));
     EXPECT_EQ(MandantLock(false, 5, 1, holder), kLockDone);
+}
+
+TEST_F(MultiSeatTest, BackupAndRestoreOnTheServerNeverUnderAnotherSeat) {
+    BrvExec(QStringLiteral("INSERT INTO ADRESSEN (BRV_MANDANT_NR, MANDANT_NR, ADRESS_NR, ORT) VALUES (1, 1, 1, 'Köln')"));
+    BrvCommit();
+    const backup::Target target{name, user, password};
+    const QString bak = dir.filePath(QStringLiteral("seats.fbk")); // a path on the server's machine
+    backup::Backup(target, bak);
+    EXPECT_TRUE(QFile::exists(bak));
+    BrvExec(QStringLiteral("DELETE FROM ADRESSEN"));
+    BrvCommit();
+    backup::RestoreHooks hooks;
+    hooks.ownAttachments = 1;
+    hooks.check = [] { return CheckDatabaseStructure() == 1; };
+    hooks.detach = [this] {
+        SetBrvConnection(nullptr, nullptr);
+        tr.rollback();
+        db.close();
+    };
+    {
+        SeatProcess anna(seatArgs({"seat", "3", "1"}));
+        ASSERT_EQ(anna.take().section(QLatin1Char(' '), 0, 0), QStringLiteral("0"));
+        const backup::RestoreResult r = backup::Restore(target, bak, hooks);
+        EXPECT_FALSE(r.restored);
+        EXPECT_TRUE(r.message.startsWith(QStringLiteral("Die Datenbank wird von einem anderen Arbeitsplatz verwendet.")));
+        EXPECT_TRUE(db.isOpen());
+    }
+    const backup::RestoreResult r = backup::Restore(target, bak, hooks);
+    ASSERT_TRUE(r.restored) << r.message.toStdString();
+    db.open(name, user, password);
+    SetBrvConnection(&db, &tr);
+    BrvSql q(QStringLiteral("SELECT ORT FROM ADRESSEN"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q->asText(0), QStringLiteral("Köln"));
+    q->closeCursor();
+    BrvCommit();
 }
 
 TEST_F(MultiSeatTest, WriteMeetingAnotherSeatsUncommittedChangeFailsWithinTheLockWait) {
