@@ -310,7 +310,18 @@ int importFile(const QStringList& args) {
     o.groups = args.contains(QStringLiteral("--groups"));
     o.extras = args.contains(QStringLiteral("--extras"));
     o.indexFromFile = args.contains(QStringLiteral("--index-from-file"));
-    const ImportResult r = ReadImportFile(client, file, layout, o);
+    // A termination signal stops the read at the next row and the takeover before it commits: the register stays
+    // as it was, and the run's lock is given back on the way out.
+    const QString stopped = QStringLiteral("Der Import wurde abgebrochen, weil das Programm beendet wird.");
+    const auto stopOnSignal = [&stopped](const QString&) {
+        if (platform::terminationRequested())
+            throw Exception(stopped);
+    };
+    const ImportResult r = ReadImportFile(client, file, layout, o, stopOnSignal);
+    if (platform::terminationRequested()) {
+        err(stopped + QStringLiteral(" Es wurde nichts übernommen."));
+        return 1;
+    }
     printMessages(r.messages);
     out(QStringLiteral("Gelesen: %1").arg(r.records));
     out(QStringLiteral("Bereitgestellt: %1").arg(r.staged));
@@ -327,7 +338,14 @@ int importFile(const QStringList& args) {
                 err(plan.question().section(QStringLiteral("\r\n\r\n"), 0, 0) +
                     QStringLiteral("\r\nDie Übernahme wird nur mit --allow-disposals ausgeführt."));
             return allow;
+        }, [&stopped](int) {
+            if (platform::terminationRequested())
+                throw Exception(stopped);
         });
+        if (platform::terminationRequested()) {
+            err(stopped + QStringLiteral(" Es wurde nichts übernommen."));
+            return 1;
+        }
         printMessages(t.messages);
         out(QStringLiteral("Neu: %1").arg(t.added));
         out(QStringLiteral("Bestätigt: %1").arg(t.confirmed));

@@ -441,3 +441,48 @@ TEST_F(CliTest, BackupAndRestoreTheConfiguredDatabase) {
     EXPECT_EQ(cli({QStringLiteral("backup")}).code, 2);
 }
 } // namespace
+
+namespace {
+TEST_F(CliTest, ATerminationSignalStopsAnImportWithNothingTakenOver) {
+    ASSERT_TRUE(prepareWithoutSeries());
+    onInstallation(tmp.path(), [] {
+        BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'A')"));
+        BrvExec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'M')"));
+    });
+    QByteArray text = "Kopf\r\n";
+    for (int i = 0; i < 400000; ++i)
+        text += QByteArray::number(100000 + i) + ";Anlage " + QByteArray::number(i) + ";;01.02.2003;;AHK;100\r\n";
+    const QString file = writeFile(QStringLiteral("gross.csv"), text);
+    for (const int sig : {SIGTERM, SIGINT}) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("BRENVIK_DATA_DIR"), tmp.path());
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(BRENVIK_CLI), {QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"),
+                                              QStringLiteral("--file"), file, QStringLiteral("--layout"),
+                                              QStringLiteral("text"), QStringLiteral("--index"), QStringLiteral("443")});
+        ASSERT_TRUE(p.waitForStarted());
+        QThread::msleep(1500); // reading and staging
+        ASSERT_EQ(p.state(), QProcess::Running) << "the import ended before the signal";
+        ::kill(pid_t(p.processId()), sig);
+        QElapsedTimer took;
+        took.start();
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_LT(took.elapsed(), 5000) << sig;
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 1);
+        EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError())
+                        .contains(QStringLiteral("Der Import wurde abgebrochen, weil das Programm beendet wird.")));
+        int assets = -1;
+        QString lock;
+        onInstallation(tmp.path(), [&] {
+            BrvSql q(QStringLiteral("SELECT (SELECT COUNT(*) FROM VERSICHERUNGSWERTE), BENUTZER_NR_LOCK FROM MANDANTEN"));
+            ASSERT_TRUE(q.next());
+            assets = q->asInt(0);
+            lock = q->isNull(1) ? QStringLiteral("frei") : q->asText(1);
+        });
+        EXPECT_EQ(assets, 0);
+        EXPECT_EQ(lock, QStringLiteral("frei"));
+    }
+}
+} // namespace
