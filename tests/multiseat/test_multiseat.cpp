@@ -149,10 +149,12 @@ TEST_F(MultiSeatTest, FourSeatsRaceForOneClientLockEveryRoundHasOneWinner) {
         ASSERT_EQ(winners, 1) << "round " << round << ": " << answers.join(QStringLiteral(" | ")).toStdString();
         ++oneWinner;
         ++wins[winner];
-        for (int i = 0; i < 4; ++i)
-            if (i != winner)
+        for (int i = 0; i < 4; ++i) {
+            if (i != winner) {
                 EXPECT_EQ(answers[i].section(QLatin1Char(' '), 0, 1), QStringLiteral("2 ") + logins[winner])
                     << "round " << round;
+            }
+        }
         seats[winner]->send("give");
         ASSERT_EQ(seats[winner]->answer(), QStringLiteral("0"));
     }
