@@ -680,6 +680,11 @@ TEST_F(WindowTest, InventoryTabSumsComputesExportsAndStoresSiteValues) {
 namespace {
 TEST_F(WindowTest, BackupAndRestoreFromTheFileMenu) {
     sql(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'Vorher')"));
+    if (const QString dir = qEnvironmentVariable("BRENVIK_SCREENSHOT_DIR"); !dir.isEmpty()) {
+        auto* menu = w->findChild<QMenu*>(QStringLiteral("mnuDatei"));
+        menu->adjustSize();
+        menu->grab().save(dir + QStringLiteral("/menu_datei.png"));
+    }
     const QString bak = tmp.filePath(QStringLiteral("stand.fbk"));
     dialogs.paths << bak;
     w->findChild<QAction*>(QStringLiteral("mnuDatensicherung"))->trigger();
