@@ -2,6 +2,7 @@
 
 #include "db/brenvik_types.h"
 #include "db/convert.h"
+#include "db/brenvik_config.h"
 #include "db/dbaccess.h"
 #include "db/mandanten.h"
 #include "db/versicherungswerte.h"
@@ -66,6 +67,18 @@ QString MigrationStartRefusal() {
 
 bool RunMigration(LegacySource& source, const QString& dataFolder, const MigrationCallbacks& cb) {
     const QString base = platform::withTrailingSeparator(dataFolder);
+    // The migration writes the clients it creates under their locks, like any seat, and gives them back at its end.
+    struct MigratedClients {
+        QList<int> numbers;
+        ~MigratedClients() {
+            QString holder;
+            for (int nr : numbers)
+                try {
+                    MandantLock(false, BrvUserNr(), nr, holder);
+                } catch (...) {
+                }
+        }
+    } migrated;
     const Section sections[] = {
         {"MANDANTEN", "Mandantenstammdaten erfolgreich migriert. ", "Fehler bei der Migration der Mandantenstammdaten. "},
         {"ADRESSEN", "Adressen zu Mandantenstammdaten erfolgreich migriert. ", "Fehler bei der Migration der Adressdaten. "},
@@ -98,6 +111,10 @@ bool RunMigration(LegacySource& source, const QString& dataFolder, const Migrati
                     m.mandant_sb_datum = EncodeDate(1900, 1, 1);
                     if (SaveMandant(m, true) == 0)
                         throw Exception(QStringLiteral("Der Mandant %1 konnte nicht gespeichert werden.").arg(m.mandant_nr));
+                    QString holder;
+                    if (MandantLock(true, BrvUserNr(), m.mandant_nr, holder) != kLockDone)
+                        throw Exception(QStringLiteral("Der Mandant %1 konnte nicht gesperrt werden.").arg(m.mandant_nr));
+                    migrated.numbers << m.mandant_nr;
                     BrvExec(QStringLiteral("UPDATE MANDANTEN SET UPDATE_TS = ? WHERE MANDANT_NR = ?"), SqlTs{now},
                             m.mandant_nr);
                 } else if (s == 1) {

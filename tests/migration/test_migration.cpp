@@ -72,6 +72,7 @@ TEST_F(MigrationTest, ExportTextIsReadWithQuotesCommasAndLineBreaks) {
 }
 
 TEST_F(MigrationTest, TheFourSectionsMapTheLegacyRows) {
+    SetBrvUserNr(0); // as brenvik-cli migrate runs: no user of the program registered
     MemorySource s = legacy();
     ASSERT_TRUE(MigrationStartRefusal().isEmpty());
     ASSERT_TRUE(RunMigration(s, path(QStringLiteral("programm")), callbacks())) << logLines.join(QLatin1Char('\n')).toStdString();
@@ -114,6 +115,10 @@ TEST_F(MigrationTest, TheFourSectionsMapTheLegacyRows) {
     EXPECT_EQ(v.adress_nr, 0); // no address
     EXPECT_EQ(v.quelle, QStringLiteral("MANUELL"));
     EXPECT_FALSE(MigrationStartRefusal().isEmpty()); // a second run is refused
+    // The clients it wrote under its locks are free again.
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM MANDANTEN WHERE BENUTZER_NR_LOCK IS NOT NULL OR "
+                                   "LOCK_ATTACHMENT IS NOT NULL")),
+              0);
 }
 
 TEST_F(MigrationTest, ADuplicateLegacyKeyEndsItsSectionInsteadOfReplacingARow) {
