@@ -3,12 +3,15 @@
 #include "db/dbaccess.h"
 #include "db/fb.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <ibase.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace backup {
@@ -40,7 +43,7 @@ QString errorText(const ISC_STATUS* status) {
 
 class Service {
 public:
-    explicit Service(const Target& db) {
+    explicit Service(const Target& db) : threadsBefore_(threadCount()) {
         QString host;
         onServer(db.database, &host);
         const QByteArray name = host.isEmpty() ? QByteArray("service_mgr") : (host + QStringLiteral(":service_mgr")).toUtf8();
@@ -56,6 +59,17 @@ public:
             ISC_STATUS_ARRAY st;
             isc_service_detach(st, &handle_);
         }
+        // The embedded engine runs the service on a thread of this process that outlives the detach by a moment;
+        // shutting the engine down under it (as the process end does) crashes. Wait until it has gone.
+        for (int i = 0; i < 1000 && threadCount() > threadsBefore_; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    static int threadCount() {
+#ifdef Q_OS_LINUX
+        return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+#else
+        return 0;
+#endif
     }
     Service(const Service&) = delete;
     Service& operator=(const Service&) = delete;
@@ -102,10 +116,27 @@ public:
             if (progress)
                 progress(line);
         }
+        waitUntilFinished();
         return lines;
     }
 
+    // The report ends before the service's own thread does: a process that ends (or shuts the engine down) while
+    // that thread still runs can crash in it. Wait until the service says it is no longer running.
+    void waitUntilFinished() {
+        const char items[] = {isc_info_svc_running};
+        char buf[64];
+        for (int i = 0; i < 3000; ++i) {
+            ISC_STATUS_ARRAY st;
+            if (isc_service_query(st, &handle_, nullptr, 0, nullptr, sizeof items, items, sizeof buf, buf))
+                return;
+            if (buf[0] != isc_info_svc_running || isc_vax_integer(buf + 1, 4) == 0)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
 private:
+    int threadsBefore_ = 0;
     isc_svc_handle handle_ = 0;
 };
 

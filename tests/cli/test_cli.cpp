@@ -468,7 +468,13 @@ TEST_F(CliTest, ATerminationSignalStopsAnImportWithNothingTakenOver) {
         QElapsedTimer took;
         took.start();
         ASSERT_TRUE(p.waitForFinished(30000));
-        EXPECT_LT(took.elapsed(), 5000) << sig;
+        // Five seconds as users run it; the sanitizer build under a parallel test run is several times slower.
+#ifdef __SANITIZE_ADDRESS__
+        constexpr qint64 kBound = 15000;
+#else
+        constexpr qint64 kBound = 5000;
+#endif
+        EXPECT_LT(took.elapsed(), kBound) << sig;
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(p.exitCode(), 1);
         EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError())
