@@ -187,6 +187,11 @@ void TFrmBuilding::buildUi() {
     row(QStringLiteral("Dachart"), cmbDach);
     cmbZustand = combo("cmbZustand", FGlobalBuildingHelper.GetAllZustandTypes());
     row(QStringLiteral("Zustand"), cmbZustand);
+    lblTypFehlt = label({}, "lblTypFehlt");
+    lblTypFehlt->setWordWrap(true);
+    lblTypFehlt->setStyleSheet(QStringLiteral("color: rgb(244, 91, 74); font-weight: bold"));
+    lblTypFehlt->hide();
+    g->addWidget(lblTypFehlt, r++, 1, 1, 3);
     lblIndexNotFound = label(kGebNoIndexMessage, "lblIndexNotFound");
     lblIndexNotFound->setStyleSheet(QStringLiteral("color: rgb(244, 91, 74); font-weight: bold"));
     lblIndexNotFound->hide();
@@ -373,7 +378,7 @@ void TFrmBuilding::Initialize(TGebBuilding* pBuilding, TGebObjekt* pObjekt, bool
             throw EBrvCommonException(QStringLiteral("Gebäudeobjekt ist null!"));
         FWideWidth = 1295;
         FSmallWidth = 685;
-        FVSArtChanging = FSetVersArt = FGebTypeSelected = false;
+        FVSArtChanging = FSetVersArt = FGebTypeSelected = FTypeMissing = false;
         FIdxVal1970 = FIdxValActYear = FIdxVal900ActYear = 0;
         FBuilding = pBuilding;
         FObjekt = pObjekt;
@@ -399,8 +404,21 @@ void TFrmBuilding::showBuilding() {
     if (!(b.VERSSTEUER > 0))
         b.VERSSTEUER = 14;
     txtNebenkosten->setText(PlainNumber(b.VERSSTEUER));
-    selectText(cmbGebTyp, b.Art);
-    b.Art = cmbGebTyp->currentText();
+    if (!selectText(cmbGebTyp, b.Art) && !b.Art.trimmed().isEmpty() && !FGebTypeSelected) {
+        if (!FTypeMissing) {
+            FTypeMissing = true;
+            const QString text = QStringLiteral("Der Gebäudetyp \"%1\" des Gebäudes ist nicht im Katalog vorhanden.\r\nDas "
+                                                "Gebäude behält seine gespeicherten Werte; bitte wählen Sie einen "
+                                                "Gebäudetyp, um es neu zu berechnen.")
+                                     .arg(b.Art);
+            lblTypFehlt->setText(text);
+            platform::dialogs().message(text, MsgIcon::Warning, MsgButtons::Ok, this);
+        }
+        cmbGebTyp->setCurrentIndex(-1);
+    } else {
+        b.Art = cmbGebTyp->currentText();
+    }
+    lblTypFehlt->setVisible(FTypeMissing);
     applyType(nullptr);
     if (selectText(cmbAusf, b.Ausf))
         cmbAusfSelect();
@@ -487,10 +505,14 @@ void TFrmBuilding::recalc() {
     lblWmSehrSorg->setText(
         GebPercentText(b.GetWertminderungPercentByZustand(QStringLiteral("Sehr sorgfältige Instandhaltung"))));
     lblWmChosen->setText(GebPercentText(b.GetWertminderungPercentByZustand(b.Zustand)));
-    const double vat = GebVatFactor(FObjekt ? *FObjekt : TGebObjekt());
-    if (vat > 0)
-        FBuilding->Calculate(FEinheitIdentifier, FIdxVal1970, FIdxValActYear, FIdxVal900ActYear,
-                             FObjekt && FObjekt->UstPflicht, vat);
+    // A building whose type is not in the catalogue keeps its stored figures until the user chooses a type.
+    if (FTypeMissing)
+        return;
+    try {
+        CalculateStoredGebBuilding(*FBuilding, FObjekt ? *FObjekt : TGebObjekt(), selectedType());
+    } catch (const Exception& e) {
+        showError(this, e.message());
+    }
 }
 
 void TFrmBuilding::showResults() {
@@ -576,6 +598,7 @@ void TFrmBuilding::txtNebenkostenExit() {
 }
 
 void TFrmBuilding::cmbGebTypSelect() {
+    FTypeMissing = false;
     FGebTypeSelected = true;
     FBuilding->Art = cmbGebTyp->currentText();
     applyType(nullptr);
@@ -678,7 +701,8 @@ bool TFrmBuilding::SaveBuilding() {
     try {
         b.Caption = txtCaption->text();
         b.Zusatz = txtZusatz->text();
-        b.Art = cmbGebTyp->currentText();
+        if (!FTypeMissing)
+            b.Art = cmbGebTyp->currentText();
         b.Ausf = cmbAusf->currentText();
         b.Dachart = cmbDach->currentText();
         b.Zustand = cmbZustand->currentText();

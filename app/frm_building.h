@@ -70,12 +70,14 @@ public:
     bool FVSArtChanging = false;
     bool FSetVersArt = false;
     bool FGebTypeSelected = false;
+    bool FTypeMissing = false; // the stored type is not in the catalogue: no recalculation until one is chosen
     bool FCalcDetailsVisible = false;
     int FWideWidth = 1295;
     int FSmallWidth = 685;
     TGlobalBuildingHelper FGlobalBuildingHelper;
     TFrmGebTypeInfo* FFrmGebTypeInfo = nullptr;
 
+    QLabel *lblTypFehlt = nullptr;
     QLabel *lblCreateDate, *lblIndexNotFound, *lblCurProdukt, *lblUmrechnungProdukt, *lblCurProduktIdx,
         *lblCalcDetailText, *lblCalcDetailCur, *lblUmrechnungBesondereKosten, *lblCurKostenIdx,
         *lblUmrechnungAufzugskosten, *lblCurAufzugIdx, *imgVAT, *lblVersArtStr, *lblWmNachl, *lblWmNorm, *lblWmSorg,

@@ -228,6 +228,38 @@ void TFrameBuilding::cbUstPflichtClick() {
     lblIndVstVal->setVisible(show);
 }
 
+TFrameBuilding::VatSituation TFrameBuilding::readVatSituation() {
+    VatSituation v{cbUstPflicht->isChecked(), FGebObjekt->IndVstVal};
+    const QString tooHigh =
+        QStringLiteral("Der angegebene Steuersatz kann nicht höher als der aktuell gesetzlich festgelegte Wert sein.");
+    try {
+        double f = 0;
+        if (!v.ustPflicht) {
+            if (edIndVstVal->text().isEmpty())
+                edIndVstVal->setText(QStringLiteral("0,00"));
+            const std::optional<double> rate = ReadNumber(edIndVstVal->text());
+            if (!rate || *rate < 0)
+                throw EBrvTypeConversionError(edIndVstVal->text());
+            if (*rate == 0) {
+                message(this, QStringLiteral("Bitte beachten Sie, dass im Falle des Wertes 0 die Berechnung auf "
+                                             "Bruttobasis erfolgt."),
+                        MsgIcon::Information);
+                v.ustPflicht = true;
+            }
+            v.indVstVal = *rate;
+            f = *rate / 100 + 1;
+        }
+        if (GetAktuellerMwstFaktor() < f)
+            throw EBrvCommonException(tooHigh);
+    } catch (const EBrvCommonException&) {
+        throw;
+    } catch (const Exception&) {
+        throw EBrvCommonException(
+            QStringLiteral("Fehlerhafter Wert für individuellen Vorsteuersatz. Gültige Gleitkommazahl erforderlich."));
+    }
+    return v;
+}
+
 void TFrameBuilding::TakeFirstPage() {
     TGebObjekt& o = *FGebObjekt;
     o.CreateDate = lblCreateDate->text();
@@ -241,34 +273,10 @@ void TFrameBuilding::TakeFirstPage() {
     o.Grundbuch = txtGrundbuch->text();
     o.Gemarkung = txtGemarkung->text();
     o.Flur = txtFlur->text();
-    o.UstPflicht = cbUstPflicht->isChecked();
-    const QString tooHigh =
-        QStringLiteral("Der angegebene Steuersatz kann nicht höher als der aktuell gesetzlich festgelegte Wert sein.");
-    try {
-        double f = 0;
-        if (!cbUstPflicht->isChecked()) {
-            if (edIndVstVal->text().isEmpty())
-                edIndVstVal->setText(QStringLiteral("0,00"));
-            const std::optional<double> v = ReadNumber(edIndVstVal->text());
-            if (!v)
-                throw EBrvTypeConversionError(edIndVstVal->text());
-            if (edIndVstVal->text().trimmed().isEmpty() || *v == 0) {
-                message(this, QStringLiteral("Bitte beachten Sie, dass im Falle des Wertes 0 die Berechnung auf "
-                                             "Bruttobasis erfolgt."),
-                        MsgIcon::Information);
-                o.UstPflicht = true;
-            }
-            o.IndVstVal = *v;
-            f = *v / 100 + 1;
-        }
-        if (GetAktuellerMwstFaktor() < f)
-            throw EBrvCommonException(tooHigh);
-    } catch (const EBrvCommonException& e) {
-        throw;
-    } catch (const Exception&) {
-        throw EBrvCommonException(
-            QStringLiteral("Fehlerhafter Wert für individuellen Vorsteuersatz. Gültige Gleitkommazahl erforderlich."));
-    }
+    // The rate reaches the object only once its checks have passed: a refused rate must not be used by anything.
+    const VatSituation vat = readVatSituation();
+    o.UstPflicht = vat.ustPflicht;
+    o.IndVstVal = vat.indVstVal;
     o.ErstellerStr = txtErstellerStrasse->text();
     o.ErstellerOrt = txtErstellerOrt->text();
 }
@@ -302,9 +310,15 @@ void TFrameBuilding::edIndVstValExit() {
 void TFrameBuilding::btnOKClick() {
     try {
         TakeFirstPage();
+    } catch (const Exception& e) {
+        // A refused entry (a rate above the regular one) is said, and the window stays open to correct it.
+        ShowApplicationError(e.message(), this);
+        return;
+    }
+    try {
         SaveAndRecalculate();
-    } catch (const Exception&) {
-        // "OK" closes in every case; the object stays as it was stored.
+    } catch (const Exception& e) {
+        ShowApplicationError(e.message(), this);
     }
     accept();
 }
@@ -322,6 +336,17 @@ int TFrameBuilding::selectedFile() const {
 }
 
 void TFrameBuilding::openBuilding(TGebBuilding& b, bool isNew) {
+    // The building is valued with the object's VAT situation as the window shows it now, not as it was at opening:
+    // a changed box or rate is checked, stored and applied to the object's buildings first.
+    const VatSituation vat = readVatSituation();
+    if (vat.ustPflicht != FGebObjekt->UstPflicht || vat.indVstVal != FGebObjekt->IndVstVal) {
+        TakeFirstPage();
+        SaveAndRecalculate();
+        FillBuildingList();
+        for (const TGebBuilding& stored : m_buildings)
+            if (stored.PID == b.PID)
+                b = stored;
+    }
     TFrmBuilding editor(this);
     editor.Initialize(&b, FGebObjekt, isNew);
     const int result = platform::execModal(editor);

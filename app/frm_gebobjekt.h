@@ -40,6 +40,12 @@ public:
 
     // Takes the first page into the object; raises Exception with the German message of a wrong tax rate.
     void TakeFirstPage();
+    struct VatSituation {
+        bool ustPflicht;
+        double indVstVal;
+    };
+    // The VAT box and the individual rate as entered, checked; raises EBrvCommonException when refused.
+    VatSituation readVatSituation();
     // Stores the object and recalculates and stores every building of the list with its VAT settings.
     void SaveAndRecalculate();
     void FillBuildingList();

@@ -8,6 +8,7 @@
 #include <QLocale>
 
 #include <cfenv>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -90,13 +91,22 @@ void TGebBuilding::setBaujahr(const QString& year) {
     const int y = t.toInt(&ok);
     if (!ok)
         throw EBrvTypeConversionError(QStringLiteral("'%1' ist kein gültiger ganzzahliger Wert.").arg(year));
-    Alter = QDate::currentDate().year() - y;
+    // "85" is no year of construction, and a building from the future has no age.
+    const int now = QDate::currentDate().year();
+    if (t.size() != 4 || y < 1000 || y > now)
+        throw EBrvTypeConversionError(
+            QStringLiteral("Das Baujahr '%1' ist nicht plausibel. Bitte geben Sie ein vierstelliges Jahr bis %2 an.")
+                .arg(t)
+                .arg(now));
+    Alter = now - y;
 }
 
 double TGebBuilding::GetWertminderungPercentByZustand(const QString& pZustand) const {
     if (Lebensdauer <= 0 || Alter <= 0)
         return 0;
-    const double r = Alter / Lebensdauer;
+    // Past its useful life a building stays at the end of its curve (the curve after Vogel would fall again and
+    // give an old neglected building less depreciation than a young one).
+    const double r = std::min(Alter / Lebensdauer, 1.0);
     double p;
     if (pZustand == QStringLiteral("Nachlässige Instandhaltung"))
         p = (1.2 * r - 0.4 * r * r) * 100; // after Vogel
@@ -108,7 +118,8 @@ double TGebBuilding::GetWertminderungPercentByZustand(const QString& pZustand) c
         p = r * r * 100; // parabola
     else
         return 0;
-    return GebRoundDigits(p, 2);
+    // A building past its useful life has lost all of its value, never more: the current value stays at 0 or above.
+    return GebRoundDigits(std::clamp(p, 0.0, 100.0), 2);
 }
 
 bool TGebBuilding::Calculate(const QString& pEinheit, double pIdxVal1970, double pIdxValActYear,
@@ -171,8 +182,14 @@ bool TGebBuilding::Calculate(const QString& pEinheit, double pIdxVal1970, double
             SummeBauRound = GebFmt(GebRoundDigits(VersWert, -3));
         }
         VersWert = GebRoundDigits(VersWert, 0);
+        // Beyond any building the catalogue knows: refused rather than stored as a figure nobody can read.
+        if (!std::isfinite(VersWert) || std::fabs(VersWert) >= 1e15)
+            throw Exception(QStringLiteral("Der berechnete Versicherungswert ist nicht plausibel. Bitte prüfen Sie "
+                                           "Richtpreis, Maße und Kosten."));
         WertminderungPercent = 0;
         Wertminderung = 0;
+        // Without a useful life or an age there is no depreciation: the current value is the insured value.
+        Zeitwert = VersWert;
         if (Lebensdauer > 0 && Alter > 0) {
             WertminderungPercent = GetWertminderungPercentByZustand(Zustand);
             std::fesetround(FE_TONEAREST);

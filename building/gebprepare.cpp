@@ -1,5 +1,6 @@
 #include "building/gebprepare.h"
 
+#include "building/gebdata.h"
 #include "db/brenvik_config.h"
 #include "db/convert.h"
 #include "db/indexwerte.h"
@@ -85,16 +86,21 @@ TGebPreparation PrepareGebCalculation(TGebBuilding& b, const TGebObjekt& o, cons
                                       const QList<TGebDimension>& dims, const QList<TGebMeasure>& measures,
                                       const QList<TGebAufzugBestand>& aufzuege) {
     TGebPreparation p;
+    // The line sums as stored: what the line dialogs showed and the user confirmed (two decimals), not a
+    // recomputation from the lengths and counts.
     double quantity = 0;
     for (const TGebDimension& d : dims)
-        quantity += GebDimensionQuantity(d);
+        quantity += d.DimFlaeche;
     b.Produkt = quantity * b.Richtpreis;
     b.Kosten = 0;
     for (const TGebMeasure& m : measures)
-        b.Kosten += GebMeasureSum(m);
+        b.Kosten += m.MeasureSum;
     b.Aufzugskosten = 0;
     for (const TGebAufzugBestand& a : aufzuege)
-        b.Aufzugskosten += GebAufzugSumme(a);
+        b.Aufzugskosten += a.AufzugSumme;
+    // Ancillary costs of 0 % are taken as the usual 14 %.
+    if (!(b.VERSSTEUER > 0))
+        b.VERSSTEUER = 14;
     if (type) {
         ApplyGebTypeUnits(*type, b, p.params.pEinheit, p.dimIdentifier);
         p.indexFound = LoadGebIndexValues(type->INDEXNR, p.params.pIdxVal1970, p.params.pIdxValActYear,
@@ -103,4 +109,21 @@ TGebPreparation PrepareGebCalculation(TGebBuilding& b, const TGebObjekt& o, cons
     p.params.pUstPflicht = o.UstPflicht;
     p.params.pCurVAT = GebVatFactor(o);
     return p;
+}
+
+bool CalculateGebBuilding(TGebBuilding& b, const TGebObjekt& o, const TGebType* type,
+                          const QList<TGebDimension>& dims, const QList<TGebMeasure>& measures,
+                          const QList<TGebAufzugBestand>& aufzuege, TGebPreparation* prepared) {
+    const TGebPreparation p = PrepareGebCalculation(b, o, type, dims, measures, aufzuege);
+    if (prepared)
+        *prepared = p;
+    if (!p.canCalculate())
+        return false;
+    const TGebCalcParams& c = p.params;
+    return b.Calculate(c.pEinheit, c.pIdxVal1970, c.pIdxValActYear, c.pIdxVal900ActYear, c.pUstPflicht, c.pCurVAT);
+}
+
+bool CalculateStoredGebBuilding(TGebBuilding& b, const TGebObjekt& o, const TGebType* type, TGebPreparation* prepared) {
+    return CalculateGebBuilding(b, o, type, GetGebDimensions(b.PID), GetGebMeasures(b.PID), GetGebAufzugBestand(b.PID),
+                                prepared);
 }

@@ -35,8 +35,17 @@ struct TGebPreparation {
     bool canCalculate() const { return params.pCurVAT > 0; }
 };
 
-// All of the above for a stored building: sums into Produkt, Kosten and Aufzugskosten, units and index values of
-// the type (none when type is null), the object's VAT factor.
+// All of the above for a stored building: the stored line sums into Produkt, Kosten and Aufzugskosten, 0 %
+// ancillary costs as 14 %, units and index values of the type (none when type is null), the object's VAT factor.
 TGebPreparation PrepareGebCalculation(TGebBuilding& b, const TGebObjekt& o, const TGebType* type,
                                       const QList<TGebDimension>& dims, const QList<TGebMeasure>& measures,
                                       const QList<TGebAufzugBestand>& aufzuege);
+
+// The one valuation of a building, used by the building editor, the object window and brenvik-cli alike:
+// PrepareGebCalculation, then Calculate with its parameters. False when it cannot run (no VAT factor) or fails.
+bool CalculateGebBuilding(TGebBuilding& b, const TGebObjekt& o, const TGebType* type,
+                          const QList<TGebDimension>& dims, const QList<TGebMeasure>& measures,
+                          const QList<TGebAufzugBestand>& aufzuege, TGebPreparation* prepared = nullptr);
+// The same with the building's line items as stored.
+bool CalculateStoredGebBuilding(TGebBuilding& b, const TGebObjekt& o, const TGebType* type,
+                                TGebPreparation* prepared = nullptr);

@@ -621,11 +621,11 @@ int buildingCalc(const QStringList& args) {
             err(QStringLiteral("Der Gebäudetyp \"%1\" ist nicht im Katalog vorhanden.").arg(b->Art));
             return 1;
         }
-        const TGebPreparation prep = PrepareGebCalculation(*b, o, &*type, GetGebDimensions(pid), GetGebMeasures(pid),
-                                                           GetGebAufzugBestand(pid));
+        TGebPreparation prep;
+        const bool calculated = CalculateStoredGebBuilding(*b, o, &*type, &prep);
         if (!prep.indexFound)
             err(kGebNoIndexMessage);
-        if (!prep.canCalculate() || !b->Calculate(prep.params))
+        if (!calculated)
             return 1;
         b->DeriveSaveTexts();
         UpdateGebBuilding(*b);

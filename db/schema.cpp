@@ -318,6 +318,19 @@ int CheckDatabaseStructure() {
                 success();
             }
         });
+        // 7a. The amounts of a building kept as text are wide enough for any amount the valuation accepts.
+        handled([&] {
+            if (!tableExists(QStringLiteral("TABGEBBUILDINGA")))
+                return;
+            for (const char* c : {"SUMMENK", "SUMMEBAU", "SUMMEBAUROUND", "ZEITWERTPERCENT", "RNDPRODUKT",
+                                  "RNDPRODUKTIDX", "RNDKOSTEN", "RNDKOSTENIDX", "RNDAUFZUG", "RNDAUFZUGIDX",
+                                  "RNDZEITWERT", "RNDKOSTENIDXSUM", "RNDPRODUKTIDXSUM", "RNDAUFZUGIDXSUM",
+                                  "RNDWIEDERKOST"}) {
+                const int size = declaredSize(QStringLiteral("TABGEBBUILDINGA"), QString::fromLatin1(c));
+                if (size > 0 && size < 30)
+                    run(QStringLiteral("ALTER TABLE TABGEBBUILDINGA ALTER COLUMN %1 TYPE VARCHAR(30);").arg(QLatin1String(c)));
+            }
+        });
         // 8.-12. Line items, attachments and the two catalogues.
         const std::pair<const char*, const char*> simpleTables[] = {
             {"TABGEBDIM", "CREATE TABLE TABGEBDIM(PID VARCHAR(40) NOT NULL,  DimGeb_FK VARCHAR(40),  DimCaption "

@@ -7,6 +7,9 @@
 #include "db/convert.h"
 #include "support/fixtures.h"
 #include "support/widgets.h"
+#include "app/brenvik_ini.h"
+#include "platform/ini.h"
+#include "platform/paths.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,6 +19,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QTreeWidget>
+#include <QProcess>
+#include <QPushButton>
 
 namespace {
 
@@ -73,6 +78,11 @@ protected:
         d.DimEinheit = QStringLiteral("m²");
         d.DimL = 10, d.DimB = 10, d.DimFlaeche = 100;
         InsertGebDimension(d);
+        TGebMeasure m;
+        m.PID = NewGuidText();
+        m.GebBuildingID = b.PID;
+        m.MeasureCount = 10, m.Richtpreis = 100, m.MeasureSum = 1000;
+        InsertGebMeasure(m);
         BrvCommit();
         return b;
     }
@@ -423,4 +433,78 @@ TEST_F(BuildingWindowTest, ReportChoiceAndItsStatements) {
     EXPECT_TRUE(RunGebReportSql(sql.GEB_Building_SQL()).isEmpty());
 }
 
+} // namespace
+
+namespace {
+// A building with lines whose sums the dialogs round to two decimals: the editor, the object window and
+// brenvik-cli value it from the same inputs by the same routine and store the same figures.
+TEST_F(BuildingWindowTest, EditorObjectWindowAndCommandLineStoreTheSameFigures) {
+    TGebBuilding b(objekt);
+    b.Caption = QStringLiteral("Halle krumm");
+    b.Art = QStringLiteral("Wohnhaus");
+    b.Versart = QStringLiteral("Neuwert");
+    b.Zustand = QStringLiteral("Sorgfältige Instandhaltung");
+    b.setBaujahr(QString::number(QDate::currentDate().year() - 33));
+    b.Lebensdauer = 90;
+    b.Richtpreis = 1234.56;
+    b.VERSSTEUER = 0; // taken as 14 by every path
+    InsertGebBuilding(b);
+    for (auto [l, w] : {std::pair{12.345, 7.891}, {3.333, 3.333}}) {
+        TGebDimension d;
+        d.PID = NewGuidText();
+        d.DimGeb_FK = b.PID;
+        d.DimEinheit = QStringLiteral("m²");
+        d.DimL = l, d.DimB = w;
+        d.DimFlaeche = std::round(l * w * 100) / 100; // as the dialog stores what it shows
+        InsertGebDimension(d);
+    }
+    TGebMeasure m;
+    m.PID = NewGuidText();
+    m.GebBuildingID = b.PID;
+    m.MeasureCount = 3.5, m.Richtpreis = 111.11, m.MeasureSum = 388.89;
+    InsertGebMeasure(m);
+    const auto stored = [&b] {
+        const TGebBuilding s = *GetGebBuilding(b.PID);
+        return QStringLiteral("%1|%2|%3|%4").arg(s.VersWert, 0, 'f', 2).arg(s.Zeitwert, 0, 'f', 2).arg(s.SummeBau, s.SummeNK);
+    };
+
+    TFrmBuilding editor;
+    editor.Initialize(&b, &obj, false);
+    ASSERT_TRUE(editor.SaveBuilding());
+    const QString byEditor = stored();
+
+    exec(QStringLiteral("UPDATE TABGEBBUILDINGA SET VERSWERT = 1, ZEITWERT = 1, SUMMEBAU = 'x', SUMMENK = 'x'"));
+    {
+        TFrameBuilding w;
+        w.Initialize(&obj, tmp.path());
+        click(w, "btnOK");
+    }
+    const QString byObjectWindow = stored();
+
+    exec(QStringLiteral("UPDATE TABGEBBUILDINGA SET VERSWERT = 1, ZEITWERT = 1, SUMMEBAU = 'x', SUMMENK = 'x'"));
+    QTemporaryDir data;
+    {
+        platform::IniProfile ini(data.filePath(QStringLiteral("brenvik.ini")));
+        ini.writeString("BRENVIK-DB", "DATABASE", dbFile);
+        ini.writeString("BRENVIK-DB", "DBTYPE", "LOCAL");
+    }
+    const QList<int> held{1};
+    SetBrvConnection(nullptr, nullptr);
+    tr->rollback();
+    db->close(); // the embedded file belongs to one process at a time
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("BRENVIK_DATA_DIR"), data.path());
+    cli.setProcessEnvironment(env);
+    cli.start(QStringLiteral(BRENVIK_CLI), {QStringLiteral("building-calc"), QStringLiteral("--pid"), b.PID});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    db->open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+    SetBrvConnection(db.get(), tr.get());
+    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    const QString byCli = stored();
+
+    EXPECT_EQ(byEditor, byObjectWindow);
+    EXPECT_EQ(byEditor, byCli);
+    EXPECT_FALSE(byEditor.startsWith(QStringLiteral("1.00")));
+}
 } // namespace

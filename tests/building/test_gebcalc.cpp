@@ -45,9 +45,52 @@ TEST_F(GebCalcTest, NewBuildingsIdentifiersAndTheYearOfConstruction) {
     EXPECT_EQ(a.Alter, 0);
     EXPECT_THROW(a.setBaujahr(QStringLiteral("19x0")), EBrvTypeConversionError);
     EXPECT_EQ(a.Baujahr(), QStringLiteral("19x0"));
+    // Two digits, a year in the future or before any building: refused, the age stays as it was.
+    a.setBaujahr(QStringLiteral("1990"));
+    for (const QString& bad : {QStringLiteral("85"), QString::number(QDate::currentDate().year() + 1),
+                              QStringLiteral("0999"), QStringLiteral("19850")})
+        EXPECT_THROW(a.setBaujahr(bad), EBrvTypeConversionError) << bad.toStdString();
+    EXPECT_EQ(a.Alter, QDate::currentDate().year() - 1990);
     const TGebObjekt o(QStringLiteral("P"), QStringLiteral("12"));
     EXPECT_EQ(o.CreateDate, a.CreateDate);
     EXPECT_FALSE(o.UstPflicht);
+}
+
+TEST_F(GebCalcTest, DepreciationStaysWithinItsBoundsAndTheCurrentValueFollowsTheFigures) {
+    TGebBuilding b = example();
+    // Far beyond the useful life: every curve ends at its end, the current value never below 0.
+    b.Alter = 2020;
+    for (const char* z : {"Nachlässige Instandhaltung", "Normale Instandhaltung", "Sorgfältige Instandhaltung",
+                          "Sehr sorgfältige Instandhaltung"}) {
+        b.Zustand = QString::fromUtf8(z);
+        ASSERT_TRUE(b.Calculate(QStringLiteral("EUR"), 100, 120, 6.5, true, 1.19));
+        EXPECT_GE(b.WertminderungPercent, 80) << z;
+        EXPECT_LE(b.WertminderungPercent, 100) << z;
+        EXPECT_GE(b.Zeitwert, 0) << z;
+        b.DeriveSaveTexts();
+        EXPECT_LE(b.ZeitwertPercent.size(), 10) << b.ZeitwertPercent.toStdString();
+        EXPECT_FALSE(b.ZeitwertPercent.startsWith(QLatin1Char('-')));
+        EXPECT_LE(b.WMSelected.size(), 10);
+    }
+    // The curve after Vogel no longer falls again past the useful life.
+    b.Zustand = QStringLiteral("Nachlässige Instandhaltung");
+    b.Alter = 80;
+    const double atEnd = b.GetWertminderungPercentByZustand(b.Zustand);
+    b.Alter = 240;
+    EXPECT_EQ(b.GetWertminderungPercentByZustand(b.Zustand), atEnd);
+    // Age or useful life 0: no depreciation, and the current value is the insured value, not the old one.
+    b.Alter = 20;
+    ASSERT_TRUE(b.Calculate(QStringLiteral("EUR"), 100, 120, 6.5, true, 1.19));
+    ASSERT_LT(b.Zeitwert, b.VersWert);
+    b.Lebensdauer = 0;
+    ASSERT_TRUE(b.Calculate(QStringLiteral("EUR"), 100, 120, 6.5, true, 1.19));
+    EXPECT_EQ(b.Wertminderung, 0);
+    EXPECT_EQ(b.Zeitwert, b.VersWert);
+    // An amount no building has is refused with a message, not stored as an overlong text.
+    b.Produkt = 1e18;
+    EXPECT_FALSE(b.Calculate(QStringLiteral("EUR"), 100, 120, 6.5, true, 1.19));
+    ASSERT_FALSE(dialogs.calls.isEmpty());
+    EXPECT_TRUE(dialogs.calls.last().text.contains(QStringLiteral("nicht plausibel")));
 }
 
 TEST_F(GebCalcTest, WorkedExampleToTheCentAndText) {
@@ -122,29 +165,29 @@ TEST_F(GebCalcTest, DepreciationCurves) {
     EXPECT_EQ(b.GetWertminderungPercentByZustand(QStringLiteral("Normale Instandhaltung")), 25);
     EXPECT_EQ(b.GetWertminderungPercentByZustand(QStringLiteral("Sehr sorgfältige Instandhaltung")), 6.25);
     EXPECT_EQ(b.GetWertminderungPercentByZustand(QStringLiteral("unbekannt")), 0);
-    // Older than its useful life: no upper bound, and the negligent curve turns back to 0 and below.
+    // Older than its useful life: every curve stays at its end, none above 100 % or back towards 0.
     b.Alter = 60;
-    EXPECT_EQ(b.GetWertminderungPercentByZustand(QStringLiteral("Normale Instandhaltung")), 150);
-    EXPECT_EQ(b.GetWertminderungPercentByZustand(QStringLiteral("Sorgfältige Instandhaltung")), 187.5);
-    EXPECT_EQ(b.GetWertminderungPercentByZustand(QStringLiteral("Sehr sorgfältige Instandhaltung")), 225);
+    EXPECT_EQ(b.GetWertminderungPercentByZustand(QStringLiteral("Normale Instandhaltung")), 100);
+    EXPECT_EQ(b.GetWertminderungPercentByZustand(QStringLiteral("Sorgfältige Instandhaltung")), 100);
+    EXPECT_EQ(b.GetWertminderungPercentByZustand(QStringLiteral("Sehr sorgfältige Instandhaltung")), 100);
     b.Alter = 120; // r = 3
-    EXPECT_EQ(b.GetWertminderungPercentByZustand(QStringLiteral("Nachlässige Instandhaltung")), 0);
+    EXPECT_EQ(b.GetWertminderungPercentByZustand(QStringLiteral("Nachlässige Instandhaltung")), 80);
     b.Alter = 160; // r = 4
-    EXPECT_LT(b.GetWertminderungPercentByZustand(QStringLiteral("Nachlässige Instandhaltung")), 0);
+    EXPECT_EQ(b.GetWertminderungPercentByZustand(QStringLiteral("Nachlässige Instandhaltung")), 80);
     b.Zustand = QStringLiteral("Nachlässige Instandhaltung");
     b.Versart = QStringLiteral("MK (Mark1914)");
     b.Produkt = 1000;
     b.VERSSTEUER = 0;
     b.Zeitwert = 5;
     ASSERT_TRUE(b.Calculate(QStringLiteral("MK"), 0, 0, 0, false, 1));
-    EXPECT_EQ(b.Wertminderung, 0);
-    EXPECT_EQ(b.Zeitwert, 1000); // equals the insured value
-    // No age: percentage and depreciation 0, the current value stays as it was.
+    EXPECT_EQ(b.Wertminderung, 800);
+    EXPECT_EQ(b.Zeitwert, 200);
+    // No age: percentage and depreciation 0, and the current value is the insured value again.
     b.Alter = 0;
     b.Zeitwert = 7;
     ASSERT_TRUE(b.Calculate(QStringLiteral("MK"), 0, 0, 0, false, 1));
     EXPECT_EQ(b.WertminderungPercent, 0);
-    EXPECT_EQ(b.Zeitwert, 7);
+    EXPECT_EQ(b.Zeitwert, 1000);
     b.Lebensdauer = 0;
     b.Alter = 10;
     EXPECT_EQ(b.GetWertminderungPercentByZustand(QStringLiteral("Normale Instandhaltung")), 0);

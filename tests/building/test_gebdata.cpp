@@ -307,14 +307,24 @@ TEST_F(GebDataTest, PreparationGathersIndexValuesVatAndSums) {
     d1.DimL = 10, d1.DimB = 5, d1.DimH = 3; // area: height ignored
     d2.DimEinheit = QStringLiteral("m³");
     d2.DimL = 2, d2.DimB = 2, d2.DimH = 2;
+    EXPECT_EQ(GebDimensionQuantity(d1), 50);
+    EXPECT_EQ(GebDimensionQuantity(d2), 8);
+    // The calculation takes the sums as the line dialogs stored them, not a recomputation of the lengths.
+    d1.DimFlaeche = 50, d2.DimFlaeche = 8.004;
     TGebMeasure m;
     m.MeasureCount = 2, m.Richtpreis = 250;
+    EXPECT_EQ(GebMeasureSum(m), 500);
+    m.MeasureSum = 500;
     TGebAufzugBestand a;
     a.Anzahl = 1, a.Richtpreis = 3000, a.ExtraHaltestelleCount = 2, a.RichtpreisExtra = 300;
+    EXPECT_EQ(GebAufzugSumme(a), 3600);
+    a.AufzugSumme = 3600;
+    b.VERSSTEUER = 0;
     TGebObjekt o(QStringLiteral("OBJ"), QStringLiteral("1"));
     o.IndVstVal = 7;
     TGebPreparation p = PrepareGebCalculation(b, o, &t, {d1, d2}, {m}, {a});
-    EXPECT_EQ(b.Produkt, 58000);
+    EXPECT_EQ(b.Produkt, 58004);
+    EXPECT_EQ(b.VERSSTEUER, 14); // 0 % ancillary costs are taken as 14 %
     EXPECT_EQ(b.Kosten, 500);
     EXPECT_EQ(b.Aufzugskosten, 3600);
     EXPECT_EQ(p.params.pEinheit, QStringLiteral("EUR"));

@@ -373,12 +373,12 @@ TEST_F(CliTest, BuildingCalcValuesAndSavesAStoredBuilding) {
         d.PID = NewGuidText();
         d.DimGeb_FK = b.PID;
         d.DimEinheit = QStringLiteral("m²");
-        d.DimL = 10, d.DimB = 10;
+        d.DimL = 10, d.DimB = 10, d.DimFlaeche = 100; // the sum as the line dialog stores it
         InsertGebDimension(d);
         TGebMeasure m;
         m.PID = NewGuidText();
         m.GebBuildingID = b.PID;
-        m.MeasureCount = 10, m.Richtpreis = 100;
+        m.MeasureCount = 10, m.Richtpreis = 100, m.MeasureSum = 1000;
         InsertGebMeasure(m);
         pid = b.PID;
     });
