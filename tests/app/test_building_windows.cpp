@@ -301,6 +301,66 @@ TEST_F(BuildingWindowTest, ListsEditCancelAndDelete) {
     EXPECT_EQ(GetGebMeasures(QStringLiteral("B1")).size(), 0);
 }
 
+TEST_F(BuildingWindowTest, ABuildingIsEditedWithTheObjectsVatSituationAsShown) {
+    TGebBuilding b = example();
+    {
+        TFrmBuilding calc;
+        calc.Initialize(&b, &obj, false);
+        ASSERT_TRUE(calc.SaveBuilding());
+    }
+    ASSERT_EQ(GetGebBuilding(b.PID)->VersWert, 147940);
+    TFrameBuilding w;
+    w.Initialize(&obj, tmp.path());
+    // Not entitled any more, at 7 %: the box is changed, then a building is opened before "OK".
+    child<QCheckBox>(w, "cbUstPflicht")->setChecked(false);
+    w.cbUstPflichtClick();
+    type(w, "edIndVstVal", QStringLiteral("7"));
+    auto* list = child<QTreeWidget>(w, "lvBuildings");
+    list->setCurrentItem(list->topLevelItem(0));
+    list->topLevelItem(0)->setSelected(true);
+    QString shown;
+    {
+        ScopedRunner runner([&](QDialog& d) {
+            shown = child<QLineEdit>(d, "txtVersWert")->text();
+            return int(QDialog::Rejected);
+        });
+        w.btnEditClick();
+    }
+    const double net = std::nearbyint(GebRoundCent(126500 / 1.16 * 1.07 * 0.14) + 126500 / 1.16 * 1.07);
+    EXPECT_EQ(shown, GebFmt(net));
+    EXPECT_EQ(GetGebBuilding(b.PID)->VersWert, net);
+    EXPECT_FALSE(GetGebObjekt(objekt).UstPflicht);
+}
+
+TEST_F(BuildingWindowTest, AMissingTypeKeepsTheBuildingAndItsValuesUntilOneIsChosen) {
+    TGebBuilding b = example();
+    {
+        TFrmBuilding calc;
+        calc.Initialize(&b, &obj, false);
+        ASSERT_TRUE(calc.SaveBuilding());
+    }
+    exec(QStringLiteral("UPDATE TABGEBBUILDINGA SET ART = 'Garage alt'"));
+    TGebBuilding stored = *GetGebBuilding(b.PID);
+    TFrmBuilding w;
+    w.Initialize(&stored, &obj, false);
+    ASSERT_FALSE(dialogs.calls.isEmpty());
+    EXPECT_EQ(dialogs.calls.last().icon, platform::MsgIcon::Warning);
+    EXPECT_TRUE(dialogs.calls.last().text.startsWith(
+        QStringLiteral("Der Gebäudetyp \"Garage alt\" des Gebäudes ist nicht im Katalog vorhanden.")));
+    EXPECT_FALSE(child<QLabel>(w, "lblTypFehlt")->isHidden());
+    EXPECT_EQ(text(w, "txtVersWert"), QStringLiteral("147.940,00")); // not revalued as another type
+    ASSERT_TRUE(w.SaveBuilding());
+    EXPECT_EQ(GetGebBuilding(b.PID)->Art, QStringLiteral("Garage alt"));
+    EXPECT_EQ(GetGebBuilding(b.PID)->VersWert, 147940);
+    // Choosing a type revalues with it.
+    auto* types = child<QComboBox>(w, "cmbGebTyp");
+    types->setCurrentIndex(types->findText(QStringLiteral("Wohnhaus")));
+    w.cmbGebTypSelect();
+    EXPECT_TRUE(child<QLabel>(w, "lblTypFehlt")->isHidden());
+    ASSERT_TRUE(w.SaveBuilding());
+    EXPECT_EQ(GetGebBuilding(b.PID)->Art, QStringLiteral("Wohnhaus"));
+}
+
 TEST_F(BuildingWindowTest, ObjectWindowTaxRulesRecalculationAndAttachments) {
     EXPECT_EQ(GebListAmount(750), QStringLiteral("0.750,00"));
     EXPECT_EQ(GebListAmount(1234567.891), QStringLiteral("1.234.567,89"));
@@ -327,6 +387,17 @@ TEST_F(BuildingWindowTest, ObjectWindowTaxRulesRecalculationAndAttachments) {
     EXPECT_EQ(dialogs.calls.last().text,
               QStringLiteral("Der angegebene Steuersatz kann nicht höher als der aktuell gesetzlich festgelegte Wert sein."));
     EXPECT_TRUE(GetGebObjekt(objekt).UstPflicht);
+    // The refused rate reaches nothing: not the object the buildings are valued with, not a building.
+    EXPECT_TRUE(obj.UstPflicht);
+    EXPECT_EQ(obj.IndVstVal, 0);
+    EXPECT_EQ(GetGebBuilding(b.PID)->VersWert, 147940);
+    // "OK" with the refused rate says so and stays open.
+    dialogs.calls.clear();
+    w.btnOKClick();
+    EXPECT_NE(w.result(), QDialog::Accepted);
+    ASSERT_FALSE(dialogs.calls.isEmpty());
+    EXPECT_TRUE(dialogs.calls.last().text.contains(QStringLiteral("nicht höher als der aktuell gesetzlich")));
+    EXPECT_EQ(obj.IndVstVal, 0);
 
     // An empty rate means gross values again.
     type(w, "edIndVstVal", QString());
