@@ -483,7 +483,7 @@ bool TfrmBrenvik::CalcSumValues() {
     try {
         for (int i = 0; i < 5; ++i) {
             edits[i]->setFocus();
-            *targets[i] = edits[i]->text().trimmed().isEmpty() ? 0.0 : TextToFloat(edits[i]->text());
+            *targets[i] = edits[i]->text().trimmed().isEmpty() ? 0.0 : NumberOfEntry(edits[i]);
             edits[i]->setText(FormatAmount(*targets[i]));
         }
         edSummeAnlagen->setFocus();
@@ -516,7 +516,7 @@ void TfrmBrenvik::ExportInventory() {
         InventoryResult r;
         r.zwischensumme = TextToFloat(edZwischensumme->text());
         r.inventar = TextToFloat(edSummeInventar->text());
-        r.aufgerundet = qint32(TextToFloat(edSummeInventarRnd->text()));
+        r.aufgerundet = qint64(TextToFloat(edSummeInventarRnd->text()));
         platform::setClipboardBlock(InventoryBlockText(in, r), InventoryBlockHtml(in, r));
         say(QStringLiteral("Die Werte wurden in die Zwischenablage kopiert."), MsgIcon::Information, this);
         TBrenvikKennzahlenStandort s;

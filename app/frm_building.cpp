@@ -566,12 +566,17 @@ void TFrmBuilding::txtBaujahrExit() {
 }
 
 void TFrmBuilding::txtChosenRichtpreisExit() {
-    const std::optional<double> v = ReadNumber(txtChosenRichtpreis->text());
-    if (txtChosenRichtpreis->text().trimmed().isEmpty() || !v) {
+    if (txtChosenRichtpreis->text().trimmed().isEmpty()) {
         txtChosenRichtpreis->setText(QStringLiteral("0"));
         FBuilding->Richtpreis = 0;
     } else {
-        FBuilding->Richtpreis = *v;
+        // Unreadable is said and changes nothing: never read as 0.
+        try {
+            FBuilding->Richtpreis = NumberOfEntry(txtChosenRichtpreis);
+        } catch (const Exception& e) {
+            showError(this, e.message());
+            return;
+        }
     }
     try {
         FBuilding->Produkt = storedDimensionSum() * FBuilding->Richtpreis;
@@ -587,12 +592,16 @@ void TFrmBuilding::txtLebensdauerChosenExit() {
 }
 
 void TFrmBuilding::txtNebenkostenExit() {
-    const std::optional<double> v = ReadNumber(txtNebenkosten->text());
-    if (txtNebenkosten->text().trimmed().isEmpty() || !v) {
+    if (txtNebenkosten->text().trimmed().isEmpty()) {
         txtNebenkosten->setText(QStringLiteral("0"));
         FBuilding->VERSSTEUER = 0;
     } else {
-        FBuilding->VERSSTEUER = *v;
+        try {
+            FBuilding->VERSSTEUER = NumberOfEntry(txtNebenkosten);
+        } catch (const Exception& e) {
+            showError(this, e.message());
+            return;
+        }
     }
     DoCalculateWithSelectedVSArt();
 }
@@ -709,12 +718,7 @@ bool TFrmBuilding::SaveBuilding() {
         b.Grund = txtGrund->text();
         b.Aufmassquelle = cmbAufmassquelle->currentText();
         b.Versart = cmbVSArt->currentText();
-        const auto number = [](QLineEdit* e) {
-            const std::optional<double> v = ReadNumber(e->text());
-            if (!v)
-                throw EBrvTypeConversionError(QStringLiteral("'%1' ist kein gültiger Gleitkommawert.").arg(e->text()));
-            return *v;
-        };
+        const auto number = [](QLineEdit* e) { return NumberOfEntry(e); };
         b.Richtpreis = number(txtChosenRichtpreis);
         b.VERSSTEUER = number(txtNebenkosten);
         bool ok = false;

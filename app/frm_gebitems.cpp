@@ -30,24 +30,25 @@ QLineEdit* readOnly(QLineEdit* e) {
     return e;
 }
 
-// Leaving a number field: a blank or unreadable text becomes "0".
-double leaveNumber(QLineEdit* e) {
-    const std::optional<double> v = ReadNumber(e->text());
-    if (e->text().trimmed().isEmpty() || !v) {
+// Leaving a number field: a blank field is 0; an unreadable text is said (naming the field) and changes nothing.
+std::optional<double> leaveNumber(QLineEdit* e) {
+    if (e->text().trimmed().isEmpty()) {
         e->setText(QStringLiteral("0"));
-        return 0;
+        return 0.0;
     }
-    return *v;
+    try {
+        return NumberOfEntry(e);
+    } catch (const Exception& x) {
+        platform::dialogs().message(x.message(), platform::MsgIcon::Warning, platform::MsgButtons::Ok, e->window());
+        return std::nullopt;
+    }
 }
 
 // At "OK" every number must be readable; the first that is not stops the transfer with the parser's message.
 double numberAtOk(QLineEdit* e, bool blankIsZero = false) {
     if (blankIsZero && e->text().trimmed().isEmpty())
         return 0;
-    const std::optional<double> v = ReadNumber(e->text());
-    if (!v)
-        throw EBrvTypeConversionError(QStringLiteral("'%1' ist kein gültiger Gleitkommawert.").arg(e->text()));
-    return *v;
+    return NumberOfEntry(e);
 }
 
 int wholeAtOk(QLineEdit* e) {
@@ -132,8 +133,10 @@ void TFrmBuildingDimensionDetail::Initialize(TGebDimension* line, bool isNew) {
 }
 
 void TFrmBuildingDimensionDetail::fieldExit(QLineEdit* field) {
-    const double v = leaveNumber(field);
-    (field == txtL ? m_line->DimL : field == txtB ? m_line->DimB : m_line->DimH) = v;
+    const std::optional<double> v = leaveNumber(field);
+    if (!v)
+        return;
+    (field == txtL ? m_line->DimL : field == txtB ? m_line->DimB : m_line->DimH) = *v;
     recompute();
 }
 
@@ -229,7 +232,10 @@ void TFrmGebMeasureBasicDetails::cmbCaptionSelect(int index) {
 }
 
 void TFrmGebMeasureBasicDetails::fieldExit(QLineEdit* field) {
-    (field == txtCount ? m_line->MeasureCount : m_line->Richtpreis) = leaveNumber(field);
+    const std::optional<double> v = leaveNumber(field);
+    if (!v)
+        return;
+    (field == txtCount ? m_line->MeasureCount : m_line->Richtpreis) = *v;
     recompute();
 }
 
@@ -342,7 +348,10 @@ void TFrmGebAufzugDetail::cmbCaptionSelect(int index) {
 }
 
 void TFrmGebAufzugDetail::fieldExit(QLineEdit* field) {
-    const double v = leaveNumber(field);
+    const std::optional<double> read = leaveNumber(field);
+    if (!read)
+        return;
+    const double v = *read;
     if (field == txtAnzahl)
         m_line->Anzahl = int(v);
     else if (field == txtAnzahlExtra)

@@ -1,4 +1,6 @@
 #include "app/ui_common.h"
+#include "db/convert.h"
+#include <QFormLayout>
 
 #include "platform/dialogs.h"
 
@@ -88,13 +90,50 @@ QLocale plainLocale() {
 QString PlainNumber(double v) { return plainLocale().toString(v, 'f', QLocale::FloatingPointShortest); }
 QString TwoDecimals(double v) { return plainLocale().toString(v, 'f', 2); }
 
-std::optional<double> ReadNumber(const QString& text) {
-    bool ok = false;
-    const double v = QLocale().toDouble(text.trimmed(), &ok);
-    if (ok)
-        return v;
-    return std::nullopt;
+std::optional<double> ReadNumber(const QString& text) { return ParseNumber(text); }
+
+namespace {
+QString captionIn(QLayout* layout, QWidget* field) {
+    if (!layout)
+        return {};
+    if (auto* form = qobject_cast<QFormLayout*>(layout)) {
+        for (int i = 0; i < form->rowCount(); ++i) {
+            QLayoutItem* item = form->itemAt(i, QFormLayout::FieldRole);
+            if (!item)
+                continue;
+            const bool here = item->widget() == field || (item->layout() && item->layout()->indexOf(field) >= 0);
+            if (!here)
+                continue;
+            QWidget* label = item->widget() ? form->labelForField(item->widget()) : form->labelForField(item->layout());
+            if (auto* l = qobject_cast<QLabel*>(label))
+                return l->text();
+        }
+    }
+    for (int i = 0; i < layout->count(); ++i)
+        if (QLayout* inner = layout->itemAt(i)->layout())
+            if (QString c = captionIn(inner, field); !c.isEmpty())
+                return c;
+    return {};
 }
+} // namespace
+
+QString FieldCaption(QWidget* field) {
+    QString c;
+    for (QWidget* w = field->parentWidget(); w && c.isEmpty(); w = w->parentWidget())
+        c = captionIn(w->layout(), field);
+    if (c.isEmpty()) {
+        c = field->accessibleName();
+        if (c.isEmpty())
+            c = field->objectName();
+    }
+    c.remove(QLatin1Char('&'));
+    c = c.trimmed();
+    if (c.endsWith(QLatin1Char(':')))
+        c.chop(1);
+    return c;
+}
+
+double NumberOfEntry(QLineEdit* field) { return NumberOfField(field->text(), FieldCaption(field)); }
 
 QHBoxLayout* UiOkCancelRow(QPushButton*& ok, QPushButton*& cancel, const QString& cancelCaption) {
     auto* row = new QHBoxLayout;

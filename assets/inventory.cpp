@@ -24,7 +24,7 @@ InventoryResult CalcInventory(const InventoryInputs& in) {
         throw Exception(QStringLiteral("Die Summe der angegebenen Werte zur Ermittlung de Versicherungswertes ist negativ."));
     r.zwischensumme = double(z);
     r.inventar = double(z) + in.vorraete + in.vorsorge;
-    r.aufgerundet = qint32(std::ceil(r.inventar / 1000.0) * 1000.0);
+    r.aufgerundet = qint64(std::ceil(r.inventar / 1000.0) * 1000.0);
     return r;
 }
 

@@ -12,7 +12,7 @@ struct InventoryInputs {
 struct InventoryResult {
     double zwischensumme = 0; // the insured value of the technical and commercial equipment
     double inventar = 0;
-    qint32 aufgerundet = 0;
+    qint64 aufgerundet = 0; // 64 bits: a client worth billions must not wrap to a negative sum
 };
 
 // Rounds to the nearest integer, halves to the even neighbour.

@@ -1,5 +1,7 @@
 #include "db/convert.h"
 
+#include <optional>
+
 #include <QLocale>
 #include <QRegularExpression>
 #include <QUuid>
@@ -52,16 +54,58 @@ bool IsInteger(const QString& text) {
     return ok;
 }
 
-double TextToFloat(const QString& text) {
+std::optional<double> ParseNumber(const QString& text) {
+    // Exactly the forms a German user types: "5500", "5.500", "5.500,25", "5500,25", ",5", "-12,5". Grouping dots
+    // stand only between groups of three digits, and there is at most one decimal comma: "5.5" or "12.5" is no
+    // number here (it would be 55 or 125 if the dots were simply dropped).
     const QLocale loc;
+    static thread_local QString lastKey;
+    static thread_local QRegularExpression re;
+    const QString g = loc.groupSeparator(), d = loc.decimalPoint(), minus = loc.negativeSign();
+    const QString key = g + QLatin1Char('|') + d + QLatin1Char('|') + minus;
+    if (key != lastKey) {
+        const QString eg = QRegularExpression::escape(g), ed = QRegularExpression::escape(d),
+                      em = QRegularExpression::escape(minus);
+        re = QRegularExpression(QStringLiteral("^(?:[+-]|%3)?(?:\\d{1,3}(?:%1\\d{3})+|\\d+)?(?:%2\\d+)?$").arg(eg, ed, em));
+        lastKey = key;
+    }
     QString t = text.trimmed();
-    t.remove(loc.groupSeparator());
+    if (t.isEmpty() || !re.match(t).hasMatch())
+        return std::nullopt;
+    bool negative = false;
+    if (t.startsWith(minus) || t.startsWith(QLatin1Char('-'))) {
+        negative = true;
+        t.remove(0, t.startsWith(minus) ? minus.size() : 1);
+    } else if (t.startsWith(QLatin1Char('+'))) {
+        t.remove(0, 1);
+    }
+    t.remove(g);
+    t.replace(d, QStringLiteral("."));
+    if (t.isEmpty() || t == QLatin1String("."))
+        return std::nullopt;
     bool ok = false;
-    double v = loc.toDouble(t, &ok);
-    if (!ok || t.isEmpty() || !std::isfinite(v))
+    const double v = t.toDouble(&ok); // C locale: the German separators are gone
+    if (!ok || !std::isfinite(v))
+        return std::nullopt;
+    return negative ? -v : v;
+}
+
+double TextToFloat(const QString& text) {
+    const std::optional<double> v = ParseNumber(text);
+    if (!v)
         throw EBrvTypeConversionError(QStringLiteral("Der Wert ") + text +
                                       QStringLiteral(" ist kein gueltiger Fliesskommawert."));
-    return v;
+    return *v;
+}
+
+double NumberOfField(const QString& text, const QString& field) {
+    const std::optional<double> v = ParseNumber(text);
+    if (!v)
+        throw EBrvTypeConversionError(
+            QStringLiteral("Das Feld \"%1\" enthält keine gültige Zahl: \"%2\".\r\nBitte geben Sie die Zahl so ein: "
+                           "5500 oder 5.500 oder 5.500,25.")
+                .arg(field, text.trimmed()));
+    return *v;
 }
 
 bool IsFloat(const QString& text) {

@@ -5,10 +5,17 @@
 
 #include <QDateTime>
 
+#include <optional>
+
 bool IsInteger(const QString& text);
 bool IsFloat(const QString& text);
-// Number in the user's format; thousands separators are dropped first. Raises EBrvTypeConversionError.
+// The one number parser of the program: the forms a German user types (grouping dots only between groups of three
+// digits, one decimal comma), following the locale's separators; nullopt for anything else and for empty text.
+std::optional<double> ParseNumber(const QString& text);
+// ParseNumber, or EBrvTypeConversionError.
 double TextToFloat(const QString& text);
+// ParseNumber of an entry field, or EBrvTypeConversionError with a German message that names the field.
+double NumberOfField(const QString& text, const QString& field);
 // Date in day, month, year order with the locale's date separator. Raises EBrvTypeConversionError.
 TDateTime TextToDate(const QString& text);
 // Formats with a pattern of the classic form (DD.MM.YYYY, YYYYMMDD_HHmmss, ...); empty when it cannot.

@@ -227,10 +227,21 @@ TEST_F(BuildingWindowTest, LineDetailsComputeTheirSums) {
             w.fieldExit(child<QLineEdit>(w, name));
         }
         EXPECT_EQ(text(w, "txtSum"), QStringLiteral("80,00"));
-        type(w, "txtB", QStringLiteral("acht"));
+        // Unreadable, or a dot that is no grouping: said with the field's name, and nothing is read as 0 or 85.
+        for (const char* bad : {"acht", "8.5"}) {
+            dialogs.calls.clear();
+            type(w, "txtB", QString::fromLatin1(bad));
+            w.fieldExit(child<QLineEdit>(w, "txtB"));
+            EXPECT_EQ(text(w, "txtB"), QString::fromLatin1(bad));
+            EXPECT_EQ(text(w, "txtSum"), QStringLiteral("80,00"));
+            ASSERT_FALSE(dialogs.calls.isEmpty());
+            EXPECT_TRUE(dialogs.calls.last().text.startsWith(QStringLiteral("Das Feld \"Breite\" enthält keine gültige "
+                                                                            "Zahl")))
+                << dialogs.calls.last().text.toStdString();
+        }
+        type(w, "txtB", QStringLiteral("8,5"));
         w.fieldExit(child<QLineEdit>(w, "txtB"));
-        EXPECT_EQ(text(w, "txtB"), QStringLiteral("0"));
-        EXPECT_EQ(text(w, "txtSum"), QStringLiteral("0,00"));
+        EXPECT_EQ(text(w, "txtSum"), QStringLiteral("85,00"));
     }
     TGebAufzugBestand a;
     a.AufzugCaption = QStringLiteral("Nicht mehr im Katalog");

@@ -25,6 +25,10 @@ TEST(Inventory, RoundingHalfToEvenAndThousandsCeiling) {
     EXPECT_DOUBLE_EQ(above.inventar, 1234000.01);
     EXPECT_EQ(above.aufgerundet, 1235000);
     EXPECT_EQ(calc(0).aufgerundet, 0);
+    // Billions: beyond 32 bits, never wrapped to a negative sum.
+    const InventoryResult large = calc(3001154000, 0, 0, 0.01);
+    EXPECT_EQ(large.aufgerundet, Q_INT64_C(3001155000));
+    EXPECT_TRUE(InventoryBlockText({3001154000, 0, 0, 0.01, 0}, large).contains(QStringLiteral("3.001.155.000,00")));
     try {
         calc(100, 60, 50);
         FAIL();
