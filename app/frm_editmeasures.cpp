@@ -128,13 +128,23 @@ void Tfrm_EditMeasures::FormShow() {
     }
 }
 
+namespace {
+constexpr double kMaxKeyFigure = 1e12;
+}
+
 void Tfrm_EditMeasures::btnSpeichernClick() {
     TBrenvikKennzahlenHist k;
     try {
         edBilanzjahr->setText(edBilanzjahr->text().trimmed());
-        if (!IsInteger(edBilanzjahr->text())) {
+        // A balance year of a real balance: -1 would double as "no selection" in the list and could never be
+        // edited or deleted again.
+        const int nextYear = QDate::currentDate().year() + 1;
+        if (!IsInteger(edBilanzjahr->text()) || edBilanzjahr->text().toInt() < 1900 ||
+            edBilanzjahr->text().toInt() > nextYear) {
             edBilanzjahr->setFocus();
-            throw EBrvTypeConversionError(QStringLiteral("Das angegebene Bilanzjahr ist nicht gueltig."));
+            throw EBrvTypeConversionError(QStringLiteral("Das angegebene Bilanzjahr ist nicht gueltig.\r\nBitte geben "
+                                                         "Sie ein Jahr zwischen 1900 und %1 an.")
+                                              .arg(nextYear));
         }
         const std::pair<const char*, QLineEdit*> values[] = {
             {"Fertige_Erzeugnisse_Bilanz", edFertige_Erz_Bilanz}, {"Unfertige_Erzeugnisse_Bilanz", edUnfertige_Erz_Bilanz},
@@ -157,6 +167,12 @@ void Tfrm_EditMeasures::btnSpeichernClick() {
                                               QStringLiteral("> ist nicht korrekt."));
             }
             *targets[i] = TextToFloat(e->text());
+            // Amounts a balance can show: none negative, none the sums of the inventory cannot carry.
+            if (*targets[i] < 0 || *targets[i] >= kMaxKeyFigure) {
+                e->setFocus();
+                throw EBrvTypeConversionError(QStringLiteral("Die Kennzahl <") + QLatin1String(values[i].first) +
+                                              QStringLiteral("> muss zwischen 0 und 999.999.999.999,99 liegen."));
+            }
         }
     } catch (const EBrvTypeConversionError& e) {
         platform::dialogs().message(QStringLiteral("Es trat ein Fehler beim Überprüfen der eingegebenen Werte "

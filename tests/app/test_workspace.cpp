@@ -180,9 +180,26 @@ TEST_F(WorkspaceDbTest, KeyFigureDialogChecksProposesAndAsksBeforeOverwriting) {
     d.show();
     type(d, "edBilanzjahr", QStringLiteral("20a8"));
     click(d, "btnSpeichern");
-    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Es trat ein Fehler beim Überprüfen der eingegebenen Werte auf:"
-                                                        "\r\nFehlermeldung: Das angegebene Bilanzjahr ist nicht gueltig."));
+    const QString yearRefused = QStringLiteral("Es trat ein Fehler beim Überprüfen der eingegebenen Werte auf:\r\n"
+                                               "Fehlermeldung: Das angegebene Bilanzjahr ist nicht gueltig.\r\nBitte "
+                                               "geben Sie ein Jahr zwischen 1900 und %1 an.")
+                                    .arg(QDate::currentDate().year() + 1);
+    EXPECT_EQ(dialogs.calls.last().text, yearRefused);
     EXPECT_EQ(dialogs.calls.last().icon, MsgIcon::Warning);
+    // -1 would stand for "no selection" and could never be edited again; a year far off is no balance year.
+    for (const QString& year : {QStringLiteral("-1"), QStringLiteral("1899"), QString::number(QDate::currentDate().year() + 2)}) {
+        type(d, "edBilanzjahr", year);
+        click(d, "btnSpeichern");
+        EXPECT_EQ(dialogs.calls.last().text, yearRefused) << year.toStdString();
+    }
+    // Negative amounts and amounts no sum can carry are refused as well; "5.5" is no German number.
+    type(d, "edBilanzjahr", QStringLiteral("2010"));
+    for (const char* amount : {"-5", "1e300", "5.5", "1.000.000.000.000"}) {
+        type(d, "edFertige_Erz_Bilanz", QString::fromLatin1(amount));
+        click(d, "btnSpeichern");
+        EXPECT_TRUE(dialogs.calls.last().text.contains(QStringLiteral("<Fertige_Erzeugnisse_Bilanz>"))) << amount;
+    }
+    EXPECT_EQ(GetMaxBilanzjahr(1), 0);
     type(d, "edBilanzjahr", QStringLiteral("2010"));
     type(d, "edFertige_Erz_Bilanz", QStringLiteral("1.234,5"));
     type(d, "edUnfertige_Erz_Bilanz", QStringLiteral("12x"));
