@@ -1,5 +1,7 @@
 #include "app/frm_index.h"
 
+#include <QKeyEvent>
+
 #include "app/ui_common.h"
 #include "db/indexwerte.h"
 #include "db/versicherungswerte.h"
@@ -86,8 +88,33 @@ Tfrm_SelectIdxCategory::Tfrm_SelectIdxCategory(QWidget* parent) : QDialog(parent
         take1(it);
         accept();
     });
-    connect(take, &QPushButton::clicked, this, &QDialog::accept);
+    connect(take, &QPushButton::clicked, this, &Tfrm_SelectIdxCategory::TakeSelected);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void Tfrm_SelectIdxCategory::TakeSelected() {
+    QTreeWidgetItem* it = lvIndizes->currentItem();
+    if (!it || !it->isSelected() || it->text(0).toInt() <= 0) {
+        platform::dialogs().message(QStringLiteral("Bitte wählen Sie zunächst einen Index aus der Liste aus."),
+                                    platform::MsgIcon::Information, platform::MsgButtons::Ok, this);
+        return;
+    }
+    iKategorieNr = it->text(0).toInt();
+    iDestatisIndexNr = it->text(1).toInt();
+    accept();
+}
+
+void Tfrm_SelectIdxCategory::keyPressEvent(QKeyEvent* e) {
+    // Enter in the search field searches (returnPressed); it must not close the dialog as "Übernehmen" too.
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && edSearch->hasFocus()) {
+        e->accept();
+        return;
+    }
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && e->modifiers() == Qt::NoModifier) {
+        TakeSelected();
+        return;
+    }
+    QDialog::keyPressEvent(e);
 }
 
 void Tfrm_SelectIdxCategory::showEvent(QShowEvent* e) {

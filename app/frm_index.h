@@ -25,8 +25,12 @@ public:
     void FormShow();
     void Fill();
 
+    // "Übernehmen": only with a category chosen in the list.
+    void TakeSelected();
+
 protected:
     void showEvent(QShowEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     QLineEdit* edSearch = nullptr;

@@ -1,4 +1,7 @@
 #include "app/frm_select_branch.h"
+#include "platform/dialogs.h"
+
+#include <QKeyEvent>
 
 #include "app/ui_common.h"
 #include "db/brenvik_config.h"
@@ -68,8 +71,33 @@ Tfrm_select_branch::Tfrm_select_branch(QWidget* parent) : QDialog(parent) {
         sBetriebsart_bez = it->text(1);
         accept();
     });
-    connect(take, &QPushButton::clicked, this, &QDialog::accept);
+    connect(take, &QPushButton::clicked, this, &Tfrm_select_branch::TakeSelected);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void Tfrm_select_branch::TakeSelected() {
+    QTreeWidgetItem* it = lvBetriebsarten->currentItem();
+    if (!it || !it->isSelected() || it->text(0).trimmed().isEmpty()) {
+        platform::dialogs().message(QStringLiteral("Bitte wählen Sie zunächst eine Betriebsart aus der Liste aus."),
+                                    platform::MsgIcon::Information, platform::MsgButtons::Ok, this);
+        return;
+    }
+    sBetriebsart_nr = it->text(0);
+    sBetriebsart_bez = it->text(1);
+    accept();
+}
+
+void Tfrm_select_branch::keyPressEvent(QKeyEvent* e) {
+    // Enter in the search field searches; it must not take an empty choice and erase the client's business type.
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && edSearch->hasFocus()) {
+        e->accept();
+        return;
+    }
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && e->modifiers() == Qt::NoModifier) {
+        TakeSelected();
+        return;
+    }
+    QDialog::keyPressEvent(e);
 }
 
 void Tfrm_select_branch::showEvent(QShowEvent* e) {

@@ -19,8 +19,12 @@ public:
     void FormShow();
     void Fill(const QString& text);
 
+    // "Übernehmen": only with a business type chosen in the list.
+    void TakeSelected();
+
 protected:
     void showEvent(QShowEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     QLabel* lbMandant_ = nullptr;

@@ -424,6 +424,11 @@ void Tfrm_VersWerte::ReindexSelected() {
     }
     if (platform::execModal(pick) != QDialog::Accepted)
         return;
+    if (pick.iKategorieNr <= 0) {
+        platform::dialogs().message(QStringLiteral("Es wurde kein Index ausgewählt. Die Anlagen bleiben unverändert."),
+                                    platform::MsgIcon::Information, platform::MsgButtons::Ok, this);
+        return;
+    }
     try {
         for (int row : rows) {
             TBrenvikVersWerte r;

@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTreeWidget>
+#include <QTest>
 
 using platform::MsgButtons;
 using platform::MsgIcon;
@@ -220,6 +221,20 @@ TEST_F(AssetWindowTest, BatchValuationAndReindexing) {
         EXPECT_EQ(p.iIndexJahr, Y - 5);
         EXPECT_EQ(p.lbAnlagebezeichnung->text(), QStringLiteral("B gelöscht"));
         p.iKategorieNr = 612;
+        return int(QDialog::Accepted);
+    });
+    {
+        // A picker that comes back without a category changes nothing.
+        ScopedRunner none([](QDialog& d) {
+            static_cast<Tfrm_SelectIdxCategory&>(d).iKategorieNr = 0;
+            return int(QDialog::Accepted);
+        });
+        w->ReindexSelected();
+        EXPECT_NE(stored(2, 0, "KATEGORIE_NR"), 0.0);
+        EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Es wurde kein Index ausgewählt. Die Anlagen bleiben unverändert."));
+    }
+    ScopedRunner pick612([](QDialog& d) {
+        static_cast<Tfrm_SelectIdxCategory&>(d).iKategorieNr = 612;
         return int(QDialog::Accepted);
     });
     w->ReindexSelected();
@@ -423,6 +438,20 @@ TEST_F(AssetWindowTest, IndexPickerListsOnlyUsableSeriesUnlessAllAreWanted) {
     d.iIndexJahr = Y - 5;
     click(d, "btnSearch");
     EXPECT_EQ(list->topLevelItemCount(), 1); // 612 has values for both years
+
+    // Enter in the search field searches; it never takes an old or empty choice.
+    Tfrm_SelectIdxCategory e;
+    e.iKategorieNr = 4711; // what the caller had before
+    e.show();
+    auto* search = child<QLineEdit>(e, "edSearch");
+    search->setFocus();
+    search->setText(QStringLiteral("büromöbel"));
+    QTest::keyClick(search, Qt::Key_Return);
+    EXPECT_TRUE(e.isVisible());
+    EXPECT_NE(e.result(), QDialog::Accepted);
+    click(e, "btnUebernehmen");
+    EXPECT_NE(e.result(), QDialog::Accepted);
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Bitte wählen Sie zunächst einen Index aus der Liste aus."));
 }
 
 } // namespace

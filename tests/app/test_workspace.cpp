@@ -33,6 +33,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QTest>
 
 using platform::MsgButtons;
 using platform::MsgIcon;
@@ -297,9 +298,27 @@ TEST_F(WorkspaceDbTest, BusinessTypePicker) {
     click(d, "btnSearch");
     EXPECT_EQ(list->topLevelItemCount(), 0);
     EXPECT_EQ(child<QLabel>(d, "lbBetriebsartenAnzahl")->text(), QStringLiteral("Anzahl: 0"));
+    // Nothing chosen: "Übernehmen" says so and keeps the dialog (the client's business type is not erased).
     click(d, "btnUebernehmen");
-    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_NE(d.result(), QDialog::Accepted);
+    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Bitte wählen Sie zunächst eine Betriebsart aus der Liste aus."));
     EXPECT_TRUE(d.sBetriebsart_nr.isEmpty());
+    // Enter in the search field searches and nothing else.
+    auto* search = child<QLineEdit>(d, "edSearch");
+    search->setFocus();
+    search->setText(QStringLiteral("Bau"));
+    QTest::keyClick(search, Qt::Key_Return);
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_NE(d.result(), QDialog::Accepted);
+    ASSERT_GT(list->topLevelItemCount(), 0);
+    EXPECT_TRUE(d.sBetriebsart_nr.isEmpty());
+    // Enter on a chosen row takes it.
+    list->setFocus();
+    list->setCurrentItem(list->topLevelItem(0));
+    list->topLevelItem(0)->setSelected(true);
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ(d.sBetriebsart_nr, list->topLevelItem(0)->text(0));
 }
 
 TEST_F(WorkspaceDbTest, SettingsRoundTrip) {
