@@ -96,7 +96,7 @@ void Tfrm_EditAddress::showEvent(QShowEvent* e) {
 }
 
 void Tfrm_EditAddress::FormShow() {
-    grpMandant_->setTitle(QStringLiteral("Mandant  ") + sClientName + QStringLiteral(" (") +
+    grpMandant_->setTitle(QStringLiteral("Mandant  ") + LiteralCaption(sClientName) + QStringLiteral(" (") +
                           QString::number(iClientID) + QLatin1Char(')'));
     try {
         fillStandorttypen();

@@ -337,7 +337,7 @@ void Tfrm_EditAsset::fillLists(int adressNr, const QString& gruppe, int anlagent
 void Tfrm_EditAsset::LoadAsset() {
     try {
         clearFields();
-        grpMandant_->setTitle(QStringLiteral("Mandant  ") + sClientName);
+        grpMandant_->setTitle(QStringLiteral("Mandant  ") + LiteralCaption(sClientName));
         const int maxNr = GetMaxAnlageNrFiltered(iClientID, bAHK, bVWVal, bToDos);
         const int minNr = GetMinAnlageNrFiltered(iClientID, bAHK, bVWVal, bToDos);
         edAnlage_nr->setText(QString::number(iAnlageNr));

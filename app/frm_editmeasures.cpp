@@ -106,7 +106,7 @@ void Tfrm_EditMeasures::mousePressEvent(QMouseEvent* e) {
 }
 
 void Tfrm_EditMeasures::FormShow() {
-    grpMandant_->setTitle(QStringLiteral("Mandant  ") + sClientName + QStringLiteral(" (") +
+    grpMandant_->setTitle(QStringLiteral("Mandant  ") + LiteralCaption(sClientName) + QStringLiteral(" (") +
                           QString::number(iClientID) + QLatin1Char(')'));
     if (bAdd)
         return;

@@ -92,6 +92,11 @@ QString TwoDecimals(double v) { return plainLocale().toString(v, 'f', 2); }
 
 std::optional<double> ReadNumber(const QString& text) { return ParseNumber(text); }
 
+QString LiteralCaption(const QString& text) {
+    QString t = text;
+    return t.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 namespace {
 QString captionIn(QLayout* layout, QWidget* field) {
     if (!layout)

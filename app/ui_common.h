@@ -47,6 +47,8 @@ QString TwoDecimals(double v);
 // The text read as a number of the locale (a plain number with decimal comma, thousands separators allowed);
 // nullopt when it is none.
 std::optional<double> ReadNumber(const QString& text);
+// A name shown in a caption that reads "&" as a shortcut mark (group boxes, buttons): "Müller & Söhne" as it is.
+QString LiteralCaption(const QString& text);
 // The caption a user sees beside an entry field (its form label), for messages that name the field.
 QString FieldCaption(QWidget* field);
 // The number in an entry field, or EBrvTypeConversionError with a German message naming the field.

@@ -248,9 +248,13 @@ TEST_F(WorkspaceDbTest, KeyFigureDialogChecksProposesAndAsksBeforeOverwriting) {
 TEST_F(WorkspaceDbTest, AddressDialogDefaultsAndName) {
     Tfrm_EditAddress d;
     d.iClientID = 1;
-    d.sClientName = QStringLiteral("Muster GmbH");
+    d.sClientName = QStringLiteral("Müller & Söhne");
     ASSERT_TRUE(d.InitForm_AddAddress(1));
     d.show();
+    // The caption shows the name as it is ("&" would otherwise underline the next letter and vanish).
+    auto* group = d.findChild<QGroupBox*>();
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->title(), QStringLiteral("Mandant  Müller && Söhne (1)"));
     EXPECT_EQ(child<QLineEdit>(d, "edAdress_nr")->text(), QStringLiteral("1"));
     EXPECT_FALSE(child<QLineEdit>(d, "edAdress_nr")->isEnabled());
     EXPECT_EQ(child<QComboBox>(d, "cbxStandorttyp_Nr")->currentIndex(), -1);
