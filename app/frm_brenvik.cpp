@@ -1152,6 +1152,18 @@ void TfrmBrenvik::NewMandant() {
     lbBetriebsart_bez->clear();
     lvAdressen->clear();
     lvKennzahlen->clear();
+    // Nothing of the client shown before may stay on any tab of the new one.
+    cbxMwst_Pflicht->setChecked(true);
+    lbLetzterImport->setText(QStringLiteral("./."));
+    cmbAdressen->clear();
+    FAdressListe.clear();
+    lvObjekte->clear();
+    FObjekte.clear();
+    if (cbAdresse)
+        cbAdresse->clear();
+    for (QLineEdit* e : {edSummeAnlagen, edSummeKFZ, edSummeFinanzanlagen, edZwischensumme, edSummeVorraete,
+                         edSummeVorsorge, edSummeInventar, edSummeInventarRnd})
+        e->clear();
     // A new client is this seat's own until it is saved (its row buttons say that the save comes first).
     setSaveEnabled(true, true);
     if (edFirma->isVisible() && edFirma->isEnabled())
@@ -1197,8 +1209,12 @@ void TfrmBrenvik::ResetMandantClick() {
             MsgIcon::Information, this);
         return;
     }
+    // A client not yet saved has nothing stored to go back to: its entries are discarded.
+    if (bNewClient_) {
+        NewMandant();
+        return;
+    }
     try {
-        bNewClient_ = false;
         LoadMandantData();
     } catch (const Exception& e) {
         ShowApplicationError(e.message(), this);

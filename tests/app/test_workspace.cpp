@@ -759,3 +759,25 @@ TEST_F(WindowTest, BackupAndRestoreFromTheFileMenu) {
     EXPECT_EQ(lockOf(1), 0); // the lock of the replaced database went with it
 }
 } // namespace
+
+namespace {
+TEST_F(WindowTest, ANewClientStartsEmptyOnEveryTabAndResetDiscardsIt) {
+    sql(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, MWST_PFLICHT) VALUES (1, 1, 'Alt', '0')"));
+    sql(QStringLiteral("INSERT INTO TABGEBOBJEKT (PID, OWNER_ID, CAPTION) VALUES ('O1', '1', 'Halle des alten Mandanten')"));
+    w->LoadClientTree();
+    clickNode(clientNode(1));
+    ASSERT_FALSE(child<QCheckBox>(*w, "cbxMwst_Pflicht")->isChecked());
+    ASSERT_EQ(child<QTreeWidget>(*w, "lvObjekte")->topLevelItemCount(), 1);
+    w->NewMandant();
+    EXPECT_TRUE(child<QCheckBox>(*w, "cbxMwst_Pflicht")->isChecked());
+    EXPECT_EQ(child<QTreeWidget>(*w, "lvObjekte")->topLevelItemCount(), 0);
+    EXPECT_EQ(child<QComboBox>(*w, "cmbAdressen")->count(), 0);
+    EXPECT_TRUE(child<QLineEdit>(*w, "edSummeAnlagen")->text().isEmpty());
+    // "Zurücksetzen" of the unsaved client: its entries go, without errors about removed clients.
+    type(*w, "edFirma", QStringLiteral("verworfen"));
+    dialogs.calls.clear();
+    click(*w, "btnZuruecksetzen");
+    EXPECT_TRUE(dialogs.calls.isEmpty()) << dialogs.messages().join('|').toStdString();
+    EXPECT_TRUE(child<QLineEdit>(*w, "edFirma")->text().isEmpty());
+}
+} // namespace
