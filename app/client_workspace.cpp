@@ -48,9 +48,7 @@ QString checkAndStoragePath(const ClientForm& f, const QString& sBAKFLD, const Q
     if (path.isEmpty())
         throw CheckFailure{QStringLiteral("Es wurde keine Pfadangabe zur Sicherung der Importdateien angegeben."),
                            QStringLiteral("edSicherungspfad")};
-    QString p = platform::withTrailingSeparator(path);
-    if (flag == QLatin1String("1"))
-        p = sBAKFLD + p;
+    const QString p = platform::resolveClientFolder(path, flag == QLatin1String("1"), sBAKFLD);
     if (!QDir(p).exists()) {
         const MsgResult answer = platform::dialogs().message(
             QStringLiteral("Das zur Sicherung von Importdateien angegebene Verzeichnis existiert nicht:\r\n<") + p +
@@ -64,8 +62,8 @@ QString checkAndStoragePath(const ClientForm& f, const QString& sBAKFLD, const Q
                                               "Sie Ihre Pfadangabe."),
                                QStringLiteral("edSicherungspfad")};
     }
-    // Relative to the backup folder the path is stored as typed; otherwise as the full folder.
-    return flag == QLatin1String("1") ? path : p;
+    // A relative path is stored as typed (relative to the backup or the data folder); an absolute one as the folder.
+    return QDir::isAbsolutePath(path) ? p : path;
 }
 
 } // namespace
@@ -145,10 +143,14 @@ QString UseBackupFolderDbFlag() {
 QString ClientStorageFolder(int mandantNr, const QString& useBackupFolderDb) {
     TBrenvikMandant m;
     GetMandant(mandantNr, m);
-    QString f = platform::withTrailingSeparator(m.sicherungspfad);
-    if (useBackupFolderDb == QLatin1String("1"))
-        f = platform::withTrailingSeparator(GetKonfiguration(QStringLiteral("BACKUP_FOLDER"))) + f;
-    return f;
+    QString backup;
+    if (useBackupFolderDb == QLatin1String("1")) {
+        try {
+            backup = GetKonfiguration(QStringLiteral("BACKUP_FOLDER"));
+        } catch (const Exception&) {
+        }
+    }
+    return platform::resolveClientFolder(m.sicherungspfad, useBackupFolderDb == QLatin1String("1"), backup);
 }
 
 QString LockedByOtherText(const QString& holder) {

@@ -326,10 +326,9 @@ ArchiveResult ArchiveImportFile(int mandantNr, const QString& file, const QStrin
     try {
         TBrenvikMandant m;
         GetMandant(mandantNr, m);
-        QString folder = useBackupFolderDb == QLatin1String("1") ? sBAKFLD + m.sicherungspfad : m.sicherungspfad;
-        // No folder at all must not become the root folder that a lone separator names.
-        const bool noFolder = folder.trimmed().isEmpty();
-        folder = platform::withTrailingSeparator(folder);
+        const bool noFolder = m.sicherungspfad.trimmed().isEmpty();
+        const QString folder =
+            platform::resolveClientFolder(m.sicherungspfad, useBackupFolderDb == QLatin1String("1"), sBAKFLD);
         if (noFolder || !QDir(folder).exists()) {
             res.message = {QStringLiteral("Das zur Sicherung von Importdateien angegebene Verzeichnis existiert nicht.\r\n"
                                           "Bitte sichern Sie die Datei manuell."),

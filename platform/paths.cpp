@@ -155,3 +155,14 @@ void platform::useGermanLocaleWhenUnset() {
     if (QLocale::system().language() == QLocale::C)
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
 }
+
+QString platform::resolveClientFolder(const QString& stored, bool relativeToBackupFolder, const QString& backupFolder) {
+    const QString path = stored.trimmed();
+    if (!path.isEmpty() && QDir::isAbsolutePath(path))
+        return withTrailingSeparator(QDir::cleanPath(path));
+    QString base = relativeToBackupFolder && !backupFolder.trimmed().isEmpty() && QDir::isAbsolutePath(backupFolder.trimmed())
+                       ? backupFolder.trimmed()
+                       : commonFilesPath();
+    base = withTrailingSeparator(QDir::cleanPath(base));
+    return path.isEmpty() ? base : withTrailingSeparator(QDir::cleanPath(base + path));
+}

@@ -21,6 +21,11 @@ QString appFolder();
 // created when missing. BRENVIK_DATA_DIR names it when set; otherwise it is "Brenvik" in the machine's common
 // application-data folder.
 QString commonFilesPath();
+// The folder of a client's files from its stored storage path: an absolute path as it stands; a relative one in
+// the backup folder (when the installation keeps client folders relative to it and one is set) or in the data
+// folder; no path at all is the data folder. Never the root folder or the program's working folder. With a
+// trailing separator.
+QString resolveClientFolder(const QString& stored, bool relativeToBackupFolder, const QString& backupFolder);
 // The machine's common application-data folder itself (empty when it cannot be had).
 QString commonAppDataFolder();
 
