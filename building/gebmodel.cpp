@@ -7,7 +7,6 @@
 #include <QDate>
 #include <QLocale>
 
-#include <cfenv>
 #include <algorithm>
 #include <cmath>
 
@@ -23,19 +22,6 @@ double divide(double a, double b) {
     return a / b;
 }
 
-// Switches the rounding mode for its scope and always switches it back.
-class RoundingMode {
-public:
-    explicit RoundingMode(int mode) : m_saved(std::fegetround()) { std::fesetround(mode); }
-    ~RoundingMode() { std::fesetround(m_saved); }
-    RoundingMode(const RoundingMode&) = delete;
-    RoundingMode& operator=(const RoundingMode&) = delete;
-
-private:
-    int m_saved;
-};
-
-
 const QString kNeuwert = QStringLiteral("Neuwert");
 const QString kEUR = QStringLiteral("EUR");
 const QString kMK = QStringLiteral("MK");
@@ -43,28 +29,35 @@ const QString kMK = QStringLiteral("MK");
 } // namespace
 
 double GebRoundCent(double v) {
-    // The optimizer moves the last division past the guard's restoring of the mode; a volatile store keeps it
-    // inside, in round-to-nearest.
-    volatile double result = 0;
-    {
-        RoundingMode nearest(FE_TONEAREST);
-        const double x = v * 100;
-        const double f = std::floor(x);
-        const double frac = x - f;
-        double r = f;
-        if (frac > 0.5 || (frac == 0.5 && std::fmod(f, 2.0) != 0))
-            r = f + 1;
-        result = r / 100;
-    }
-    return result;
+    // Half to even on the cent, computed explicitly: no switch of the FPU's rounding mode, which the optimizer
+    // does not treat as a barrier and moves arithmetic across.
+    const double x = v * 100;
+    const double f = std::floor(x);
+    const double frac = x - f;
+    double r = f;
+    if (frac > 0.5 || (frac == 0.5 && std::fmod(f, 2.0) != 0))
+        r = f + 1;
+    return r / 100;
 }
+
+namespace {
+double powerOfTen(int d) {
+    double f = 1;
+    for (int i = 0; i < std::abs(d); ++i)
+        f *= 10; // exact, unlike pow
+    return f;
+}
+} // namespace
 
 double GebRoundDigits(double v, int d) {
     // Powers of ten are exact as divisors and factors, so whole thousands stay whole thousands.
-    double f = 1;
-    for (int i = 0; i < std::abs(d); ++i)
-        f *= 10; // exact in any rounding mode, unlike pow
+    const double f = powerOfTen(d);
     return d >= 0 ? std::nearbyint(v * f) / f : std::nearbyint(v / f) * f;
+}
+
+double GebRoundUpDigits(double v, int d) {
+    const double f = powerOfTen(d);
+    return d >= 0 ? std::ceil(v * f) / f : std::ceil(v / f) * f;
 }
 
 QString GebFmt(double v) { return QLocale().toString(v, 'f', 2); }
@@ -177,10 +170,7 @@ bool TGebBuilding::Calculate(const QString& pEinheit, double pIdxVal1970, double
         SummeNK = GebFmt(VERSSTEUER / 100 * VersWert);
         VersWert = GebRoundCent(VERSSTEUER / 100 * VersWert) + VersWert;
         SummeBau = GebFmt(VersWert);
-        {
-            RoundingMode up(FE_UPWARD);
-            SummeBauRound = GebFmt(GebRoundDigits(VersWert, -3));
-        }
+        SummeBauRound = GebFmt(GebRoundUpDigits(VersWert, -3));
         VersWert = GebRoundDigits(VersWert, 0);
         // Beyond any building the catalogue knows: refused rather than stored as a figure nobody can read.
         if (!std::isfinite(VersWert) || std::fabs(VersWert) >= 1e15)
@@ -192,7 +182,6 @@ bool TGebBuilding::Calculate(const QString& pEinheit, double pIdxVal1970, double
         Zeitwert = VersWert;
         if (Lebensdauer > 0 && Alter > 0) {
             WertminderungPercent = GetWertminderungPercentByZustand(Zustand);
-            std::fesetround(FE_TONEAREST);
             if (WertminderungPercent > 0)
                 Wertminderung = GebRoundDigits(VersWert * WertminderungPercent / 100, 2);
             Zeitwert = GebRoundDigits(VersWert - Wertminderung, 0);

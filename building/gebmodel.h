@@ -175,10 +175,12 @@ public:
 };
 
 // The three roundings of the valuation.
-// Cent rounding: to two places, ties to even, whatever rounding mode is in force.
+// Cent rounding: to two places, ties to even.
 double GebRoundCent(double v);
-// Digit rounding: to d places (d < 0: to tens, hundreds, ...) in the rounding mode in force.
+// Digit rounding: to d places (d < 0: to tens, hundreds, ...), ties to even.
 double GebRoundDigits(double v, int d);
+// The same, always upwards (the rounded-up building sum).
+double GebRoundUpDigits(double v, int d);
 // "%.2n": two decimals with the locale's thousands separator.
 QString GebFmt(double v);
 // A depreciation percentage as stored and shown: "0.00" and " %" ("25,00 %").

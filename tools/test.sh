@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything with AddressSanitizer and UBSan, starts a Firebird server on
-# 127.0.0.1 for the multi-seat tests, runs every test with ctest, and runs each fuzz target of the file readers for
-# a few seconds so that they keep compiling and their seeds keep passing (tools/fuzz.sh runs them longer).
+# Installs what is missing, builds everything twice with warnings as errors (the optimized build users run, as
+# tools/start.sh builds it, and a build with AddressSanitizer and UBSan), starts a Firebird server on 127.0.0.1 for
+# the multi-seat tests, runs every test with ctest in both builds, and runs each fuzz target of the file readers
+# for a few seconds so that they keep compiling and their seeds keep passing (tools/fuzz.sh runs them longer).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-packages.sh
-cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DBRENVIK_SANITIZE=ON -DBRENVIK_TESTS=ON >/dev/null
+cmake -S . -B build-rel -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRENVIK_TESTS=ON -DBRENVIK_WERROR=ON >/dev/null
+cmake --build build-rel -j"$(nproc)"
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DBRENVIK_SANITIZE=ON -DBRENVIK_TESTS=ON -DBRENVIK_WERROR=ON >/dev/null
 cmake --build build-test -j"$(nproc)"
 
 started_server=""
@@ -31,6 +34,9 @@ export QT_QPA_PLATFORM=offscreen
 export LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp:print_suppressions=0:use_tls=0"
 export ASAN_OPTIONS="detect_leaks=1"
 ctest_status=0
+echo "== Tests im optimierten Build (build-rel)"
+ctest --test-dir build-rel --output-on-failure -j2 --timeout 300 || ctest_status=$?
+echo "== Tests im Sanitizer-Build (build-test)"
 ctest --test-dir build-test --output-on-failure -j2 --timeout 300 || ctest_status=$?
 bash tools/fuzz.sh "${BRENVIK_FUZZ_SECONDS:-5}"
 exit $ctest_status
