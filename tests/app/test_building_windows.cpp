@@ -360,6 +360,10 @@ TEST_F(BuildingWindowTest, AMissingTypeKeepsTheBuildingAndItsValuesUntilOneIsCho
         QStringLiteral("Der Gebäudetyp \"Garage alt\" des Gebäudes ist nicht im Katalog vorhanden.")));
     EXPECT_FALSE(child<QLabel>(w, "lblTypFehlt")->isHidden());
     EXPECT_EQ(text(w, "txtVersWert"), QStringLiteral("147.940,00")); // not revalued as another type
+    if (const QString dir = qEnvironmentVariable("BRENVIK_SCREENSHOT_DIR"); !dir.isEmpty()) {
+        w.show();
+        w.grab().save(dir + QStringLiteral("/gebaeude_typ_fehlt.png"));
+    }
     ASSERT_TRUE(w.SaveBuilding());
     EXPECT_EQ(GetGebBuilding(b.PID)->Art, QStringLiteral("Garage alt"));
     EXPECT_EQ(GetGebBuilding(b.PID)->VersWert, 147940);
