@@ -105,16 +105,8 @@ void Tfrm_SelectIdxCategory::TakeSelected() {
 }
 
 void Tfrm_SelectIdxCategory::keyPressEvent(QKeyEvent* e) {
-    // Enter in the search field searches (returnPressed); it must not close the dialog as "Übernehmen" too.
-    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && edSearch->hasFocus()) {
-        e->accept();
-        return;
-    }
-    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && e->modifiers() == Qt::NoModifier) {
-        TakeSelected();
-        return;
-    }
-    QDialog::keyPressEvent(e);
+    if (!HandlePickerEnter(e, edSearch, [this] { TakeSelected(); }))
+        QDialog::keyPressEvent(e);
 }
 
 void Tfrm_SelectIdxCategory::showEvent(QShowEvent* e) {

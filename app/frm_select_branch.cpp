@@ -88,16 +88,8 @@ void Tfrm_select_branch::TakeSelected() {
 }
 
 void Tfrm_select_branch::keyPressEvent(QKeyEvent* e) {
-    // Enter in the search field searches; it must not take an empty choice and erase the client's business type.
-    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && edSearch->hasFocus()) {
-        e->accept();
-        return;
-    }
-    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && e->modifiers() == Qt::NoModifier) {
-        TakeSelected();
-        return;
-    }
-    QDialog::keyPressEvent(e);
+    if (!HandlePickerEnter(e, edSearch, [this] { TakeSelected(); }))
+        QDialog::keyPressEvent(e);
 }
 
 void Tfrm_select_branch::showEvent(QShowEvent* e) {

@@ -1,6 +1,7 @@
 #include "app/ui_common.h"
 #include "db/convert.h"
 #include <QFormLayout>
+#include <QKeyEvent>
 
 #include "platform/dialogs.h"
 
@@ -91,6 +92,19 @@ QString PlainNumber(double v) { return plainLocale().toString(v, 'f', QLocale::F
 QString TwoDecimals(double v) { return plainLocale().toString(v, 'f', 2); }
 
 std::optional<double> ReadNumber(const QString& text) { return ParseNumber(text); }
+
+bool HandlePickerEnter(QKeyEvent* e, QLineEdit* search, const std::function<void()>& take) {
+    if (e->key() != Qt::Key_Return && e->key() != Qt::Key_Enter)
+        return false;
+    if (search && search->hasFocus()) {
+        e->accept();
+        return true;
+    }
+    if (e->modifiers() != Qt::NoModifier)
+        return false;
+    take();
+    return true;
+}
 
 QString LiteralCaption(const QString& text) {
     QString t = text;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -21,6 +22,7 @@ QPushButton* AddSaveCancelButtons(QDialog* dialog, QBoxLayout* layout);
 
 class QHBoxLayout;
 class QLabel;
+class QKeyEvent;
 class QLineEdit;
 // The row of an index category: its number, the picker button "..." and the description behind them.
 QHBoxLayout* IndexRow(QLineEdit*& edit, QPushButton*& button, QLabel*& description);
@@ -47,6 +49,9 @@ QString TwoDecimals(double v);
 // The text read as a number of the locale (a plain number with decimal comma, thousands separators allowed);
 // nullopt when it is none.
 std::optional<double> ReadNumber(const QString& text);
+// Enter in a picker dialog: in its search field it searches (the field's returnPressed) and nothing else, so that
+// it cannot close the dialog with an old or empty choice; elsewhere it takes the chosen row. True when handled.
+bool HandlePickerEnter(QKeyEvent* e, QLineEdit* search, const std::function<void()>& take);
 // A name shown in a caption that reads "&" as a shortcut mark (group boxes, buttons): "Müller & Söhne" as it is.
 QString LiteralCaption(const QString& text);
 // The caption a user sees beside an entry field (its form label), for messages that name the field.
