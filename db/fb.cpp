@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include <QLoggingCategory>
 #include <QStringList>
 
 #include <algorithm>
@@ -70,11 +71,24 @@ qsizetype codePoints(const QString& s) {
     return n;
 }
 
-[[noreturn]] void raise(const ISC_STATUS* status, const char* what) {
+Q_LOGGING_CATEGORY(lcDb, "brenvik.db")
+
+// A failure of the client library as fb::Error. A failing statement is logged with its operation, text and codes,
+// so that a support case can follow what the database refused (QT_LOGGING_RULES="brenvik.db=false" silences it).
+[[noreturn]] void raise(const ISC_STATUS* status, const char* what, const QString* sql = nullptr) {
     QString msg = statusText(status);
     if (msg.isEmpty())
         msg = QString::fromLatin1(what);
-    throw Error(msg, static_cast<int>(isc_sqlcode(status)), status[1], statusCodes(status));
+    const int sqlcode = static_cast<int>(isc_sqlcode(status));
+    std::vector<ISC_STATUS> codes = statusCodes(status);
+    if (sql) {
+        QStringList numbers;
+        for (ISC_STATUS c : codes)
+            numbers << QString::number(c);
+        qCWarning(lcDb).noquote() << what << "fehlgeschlagen, SQLCODE" << sqlcode << "Codes" << numbers.join(QLatin1Char(','))
+                                  << "|" << QString(msg).replace(QLatin1Char('\n'), QLatin1Char(' ')) << "| SQL:" << *sql;
+    }
+    throw Error(msg, sqlcode, status[1], std::move(codes));
 }
 
 } // namespace
@@ -448,35 +462,35 @@ void Statement::execute(Transaction& tr) {
     tr_ = &tr;
     if (!handle_) {
         if (isc_dsql_allocate_statement(st, tr.database().handle(), &handle_))
-            raise(st, "allocate statement");
+            raise(st, "allocate statement", &sql_);
         allocDa(outDa_, 20);
         const QByteArray s = db_.encode(sql_);
         if (isc_dsql_prepare(st, tr.handle(), &handle_, 0, s.constData(), kDialect, da(outDa_))) {
             ISC_STATUS_ARRAY st2;
             isc_dsql_free_statement(st2, &handle_, DSQL_drop);
             handle_ = 0;
-            raise(st, "prepare");
+            raise(st, "prepare", &sql_);
         }
         if (da(outDa_)->sqld > da(outDa_)->sqln) {
             int n = da(outDa_)->sqld;
             allocDa(outDa_, n);
             if (isc_dsql_describe(st, &handle_, kDialect, da(outDa_)))
-                raise(st, "describe");
+                raise(st, "describe", &sql_);
         }
         describeOutput();
         allocDa(inDa_, 10);
         if (isc_dsql_describe_bind(st, &handle_, kDialect, da(inDa_)))
-            raise(st, "describe bind");
+            raise(st, "describe bind", &sql_);
         if (da(inDa_)->sqld > da(inDa_)->sqln) {
             int n = da(inDa_)->sqld;
             allocDa(inDa_, n);
             if (isc_dsql_describe_bind(st, &handle_, kDialect, da(inDa_)))
-                raise(st, "describe bind");
+                raise(st, "describe bind", &sql_);
         }
         char item = isc_info_sql_stmt_type;
         char res[16] = {};
         if (isc_dsql_sql_info(st, &handle_, 1, &item, sizeof res, res))
-            raise(st, "statement info");
+            raise(st, "statement info", &sql_);
         if (res[0] == isc_info_sql_stmt_type) {
             short len = static_cast<short>(isc_vax_integer(res + 1, 2));
             stmtType_ = static_cast<int>(isc_vax_integer(res + 3, len));
@@ -510,18 +524,18 @@ void Statement::execute(Transaction& tr) {
             isc_blob_handle bh = 0;
             ISC_QUAD id{};
             if (isc_create_blob2(st, tr.database().handle(), tr.handle(), &bh, &id, 0, nullptr))
-                raise(st, "create blob");
+                raise(st, "create blob", &sql_);
             const QByteArray bytes = db_.encode(p.blobText);
             for (qsizetype off = 0; off < bytes.size(); off += 32768) {
                 const auto len = static_cast<unsigned short>(std::min<qsizetype>(32768, bytes.size() - off));
                 if (isc_put_segment(st, &bh, len, bytes.constData() + off)) {
                     ISC_STATUS_ARRAY st2;
                     isc_cancel_blob(st2, &bh);
-                    raise(st, "put segment");
+                    raise(st, "put segment", &sql_);
                 }
             }
             if (isc_close_blob(st, &bh))
-                raise(st, "close blob");
+                raise(st, "close blob", &sql_);
             blobIds[i] = id;
             v.sqltype = SQL_BLOB | 1;
             v.sqlsubtype = 1;
@@ -544,17 +558,17 @@ void Statement::execute(Transaction& tr) {
     const bool isSelect = stmtType_ == isc_info_sql_stmt_select || stmtType_ == isc_info_sql_stmt_select_for_upd;
     if (isSelect) {
         if (isc_dsql_execute(st, tr.handle(), &handle_, kDialect, n ? in : nullptr))
-            raise(st, "execute");
+            raise(st, "execute", &sql_);
         cursorOpen_ = true;
         ++gOpenCursors;
         singletonPending_ = false;
     } else if (columnCount() > 0) {
         if (isc_dsql_execute2(st, tr.handle(), &handle_, kDialect, n ? in : nullptr, da(outDa_)))
-            raise(st, "execute");
+            raise(st, "execute", &sql_);
         singletonPending_ = true;
     } else {
         if (isc_dsql_execute(st, tr.handle(), &handle_, kDialect, n ? in : nullptr))
-            raise(st, "execute");
+            raise(st, "execute", &sql_);
         singletonPending_ = false;
     }
 }
@@ -573,7 +587,7 @@ bool Statement::fetch() {
         return false;
     }
     if (r)
-        raise(st, "fetch");
+        raise(st, "fetch", &sql_);
     return true;
 }
 
@@ -595,7 +609,7 @@ long Statement::rowsAffected() {
     char res[64] = {};
     ISC_STATUS_ARRAY st;
     if (isc_dsql_sql_info(st, &handle_, 1, &item, sizeof res, res))
-        raise(st, "records info");
+        raise(st, "records info", &sql_);
     if (res[0] != isc_info_sql_records)
         return 0;
     long count = 0;
@@ -733,7 +747,7 @@ QString Statement::readBlob(ISC_QUAD id) const {
     if (!tr_)
         return {};
     if (isc_open_blob2(st, db_.handle(), tr_->handle(), &bh, &id, 0, nullptr))
-        raise(st, "open blob");
+        raise(st, "open blob", &sql_);
     QByteArray bytes;
     char buf[32768];
     for (;;) {
@@ -747,7 +761,7 @@ QString Statement::readBlob(ISC_QUAD id) const {
             break;
         ISC_STATUS_ARRAY st2;
         isc_close_blob(st2, &bh);
-        raise(st, "get segment");
+        raise(st, "get segment", &sql_);
     }
     isc_close_blob(st, &bh);
     return db_.decode(bytes.constData(), bytes.size());

@@ -182,3 +182,25 @@ TEST(FbConnection, NotConnectedOperationsFailWithDatabaseError) {
 }
 
 } // namespace
+
+namespace {
+QStringList* gLogged = nullptr;
+void keepMessage(QtMsgType, const QMessageLogContext& ctx, const QString& msg) {
+    if (gLogged && QByteArray(ctx.category) == "brenvik.db")
+        gLogged->append(msg);
+}
+} // namespace
+
+TEST_F(FbLayerTest, AFailingStatementIsLoggedWithItsTextAndCodes) {
+    QStringList logged;
+    gLogged = &logged;
+    const QtMessageHandler before = qInstallMessageHandler(keepMessage);
+    EXPECT_THROW(BrvExec(QStringLiteral("INSERT INTO GIBTESNICHT (A) VALUES (?)"), 1), fb::Error);
+    BrvRollback();
+    qInstallMessageHandler(before);
+    gLogged = nullptr;
+    ASSERT_EQ(logged.size(), 1);
+    EXPECT_TRUE(logged[0].startsWith(QStringLiteral("prepare fehlgeschlagen, SQLCODE -204 Codes "))) << logged[0].toStdString();
+    EXPECT_TRUE(logged[0].contains(QStringLiteral("335544569"))); // isc_dsql_error
+    EXPECT_TRUE(logged[0].endsWith(QStringLiteral("| SQL: INSERT INTO GIBTESNICHT (A) VALUES (?)"))) << logged[0].toStdString();
+}
