@@ -1,4 +1,5 @@
 #include "app/frm_brenvik.h"
+#include "building/gebtypes.h"
 #include "db/fb.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
@@ -12,6 +13,7 @@
 int main(int argc, char** argv) {
     // Before any thread starts: the termination signals are taken on a thread of their own (see onTerminationSignal).
     platform::blockTerminationSignals();
+    RegisterGebSchemaHooks();
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
 #ifndef Q_OS_WIN

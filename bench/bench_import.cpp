@@ -1,3 +1,4 @@
+#include "building/gebtypes.h"
 // The import at year-end size: a generated register of 65,500 rows in a 30-column workbook, measured in one run
 // against raw baselines over the client library (prepared statement reused, one transaction):
 //   parse            reading the workbook into cells (and, when python3-openpyxl is installed, the same file read
@@ -145,6 +146,7 @@ QList<TBrenvikDatenimport> stagedRows() {
 } // namespace
 
 int main(int argc, char** argv) {
+    RegisterGebSchemaHooks();
     QCoreApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     const int n = argc > 1 ? std::atoi(argv[1]) : 65500;

@@ -1,4 +1,5 @@
 #include "building/gebtypes.h"
+#include "db/schema.h"
 
 #include "db/binrecord.h"
 #include "db/dbaccess.h"
@@ -294,4 +295,8 @@ QList<TGebAufzug> GetGebAufzuege() {
         list.append(a);
     }
     return list;
+}
+
+void RegisterGebSchemaHooks() {
+    SetGebTypesImport([](const QString& folder) { ImportGebTypeDAT(folder); });
 }

@@ -62,6 +62,9 @@ QList<T> DecodeCatalogueRecords(const QByteArray& bytes, int recordSize, T (*dec
 // Replaces TABGEBTYPES by the records of "DataGebTypes.dat" in the folder. Returns the count message, or an
 // empty text when the file is absent (the table is then left alone). A read error stops the import and is raised.
 QString ImportGebTypeDAT(const QString& datFileFolder);
+// Registers the building module's part of the schema check (filling a new building-type table); every program that
+// runs the schema check calls it once at start.
+void RegisterGebSchemaHooks();
 
 // One component of the catalogue.
 class TGebBauteil {

@@ -695,6 +695,7 @@ int main(int argc, char** argv) {
     // its client lock back and detaches; a handler on an engine thread would leave the engine hanging instead.
     platform::blockTerminationSignals();
     platform::onTerminationSignal({});
+    RegisterGebSchemaHooks();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("brenvik-cli"));
     platform::useGermanLocaleWhenUnset();

@@ -1,6 +1,7 @@
 #include "db/schema.h"
 
-#include "building/gebtypes.h"
+#include <functional>
+
 #include "db/convert.h"
 #include "db/dbaccess.h"
 #include "platform/dialogs.h"
@@ -9,6 +10,15 @@
 #include <QStringList>
 
 QString gCommonFilesPath;
+
+namespace {
+std::function<void(const QString&)>& gebTypesImport() {
+    static std::function<void(const QString&)> import;
+    return import;
+}
+} // namespace
+
+void SetGebTypesImport(std::function<void(const QString& folder)> import) { gebTypesImport() = std::move(import); }
 
 namespace {
 
@@ -400,7 +410,8 @@ int CheckDatabaseStructure() {
             if (count < 18 && !exists) {
                 handled([&] {
                     run(kTabGebTypes);
-                    ImportGebTypeDAT(gCommonFilesPath);
+                    if (gebTypesImport())
+                        gebTypesImport()(gCommonFilesPath);
                     success();
                 });
             }

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // Result codes: 0 not connected; 1 all steps ran; +10 per failed step; 100 the check was cut off.
 int CheckDatabaseStructure();
 
@@ -24,3 +26,7 @@ struct BetriebsartRef {
 // The divisions and groups of the German classification of economic activities (WZ 2008).
 extern const BetriebsartRef kBetriebsarten[];
 extern const int kBetriebsartenCount;
+
+// The building module fills a newly created building-type table from the catalogue file of the data folder; the
+// schema check calls what it registered (the data layer does not depend on the building module).
+void SetGebTypesImport(std::function<void(const QString& folder)> import);

@@ -470,7 +470,7 @@ TEST_F(CliTest, ATerminationSignalStopsAnImportWithNothingTakenOver) {
         ASSERT_TRUE(p.waitForFinished(30000));
         // Five seconds as users run it; the sanitizer build under a parallel test run is several times slower.
 #ifdef __SANITIZE_ADDRESS__
-        constexpr qint64 kBound = 15000;
+        constexpr qint64 kBound = 30000;
 #else
         constexpr qint64 kBound = 5000;
 #endif

@@ -1,6 +1,7 @@
 // Test entry: a widget application on the offscreen platform, the German reference locale, and scripted
 // dialogs so that no test ever blocks on a message box.
 
+#include "building/gebtypes.h"
 #include "db/fb.h"
 #include "support/fixtures.h"
 
@@ -11,6 +12,7 @@
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    RegisterGebSchemaHooks();
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
