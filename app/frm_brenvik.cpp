@@ -16,7 +16,7 @@
 #include "assets/inventory.h"
 #include "db/backup.h"
 #include "db/brenvik_config.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/dbaccess.h"
 #include "db/mandanten.h"
 #include "db/versicherungswerte.h"

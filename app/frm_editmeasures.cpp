@@ -1,7 +1,7 @@
 #include "app/frm_editmeasures.h"
 
 #include "app/ui_common.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/mandanten.h"
 #include "platform/dialogs.h"
 

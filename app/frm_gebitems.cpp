@@ -4,7 +4,7 @@
 #include "building/gebdata.h"
 #include "building/gebprepare.h"
 #include "db/brenvik_types.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/dbaccess.h"
 #include "platform/dialogs.h"
 

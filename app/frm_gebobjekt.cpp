@@ -5,7 +5,7 @@
 #include "building/gebdata.h"
 #include "db/brenvik_config.h"
 #include "db/brenvik_types.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/dbaccess.h"
 #include "platform/dialogs.h"
 

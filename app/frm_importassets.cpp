@@ -2,7 +2,7 @@
 
 #include "app/frm_index.h"
 #include "app/ui_common.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/indexwerte.h"
 #include "import/importer.h"
 #include "import/takeover.h"

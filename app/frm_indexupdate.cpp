@@ -2,7 +2,7 @@
 
 #include "assets/index_files.h"
 #include "building/gebtypes.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/dbaccess.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"

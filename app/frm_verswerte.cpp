@@ -7,7 +7,7 @@
 #include "assets/csv_export.h"
 #include "assets/valuation.h"
 #include "db/brenvik_config.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/dbaccess.h"
 #include "db/indexwerte.h"
 #include "db/versicherungswerte.h"

@@ -1,5 +1,5 @@
 #include "app/ui_common.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include <QFormLayout>
 #include <QKeyEvent>
 

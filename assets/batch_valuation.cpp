@@ -1,7 +1,7 @@
 #include "assets/batch_valuation.h"
 
 #include "assets/valuation.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/brenvik_config.h"
 #include "db/dbaccess.h"
 #include "db/indexwerte.h"

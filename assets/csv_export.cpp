@@ -1,6 +1,6 @@
 #include "assets/csv_export.h"
 
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/mandanten.h"
 #include "db/versicherungswerte.h"
 

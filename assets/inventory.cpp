@@ -1,7 +1,7 @@
 #include "assets/inventory.h"
 
 #include "db/brenvik_types.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/mandanten.h"
 #include "db/versicherungswerte.h"
 

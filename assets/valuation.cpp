@@ -1,7 +1,7 @@
 #include "assets/valuation.h"
 
 #include "db/brenvik_config.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/dbaccess.h"
 #include "db/indexwerte.h"
 

@@ -5,7 +5,7 @@
 
 #include "app/frm_verswerte.h"
 #include "assets/batch_valuation.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/dbaccess.h"
 #include "db/schema.h"
 #include "bench/bench_support.h"

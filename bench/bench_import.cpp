@@ -9,7 +9,7 @@
 //   brenvik-bench-import [ROWS]
 
 #include "bench/raw_fb.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/dbaccess.h"
 #include "db/schema.h"
 #include "assets/index_files.h"

@@ -3,7 +3,7 @@
 //   brenvik-bench-reports [ROWS]
 
 #include "bench/bench_support.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/dbaccess.h"
 #include "db/schema.h"
 #include "reports/report_catalogue.h"

@@ -1,7 +1,7 @@
 #include "building/gebmodel.h"
 
 #include "db/brenvik_types.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "platform/dialogs.h"
 
 #include <QDate>

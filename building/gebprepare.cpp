@@ -2,7 +2,7 @@
 
 #include "building/gebdata.h"
 #include "db/brenvik_config.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/indexwerte.h"
 #include "platform/dialogs.h"
 

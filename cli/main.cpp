@@ -20,7 +20,7 @@
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/indexwerte.h"
 #include "platform/ini.h"
 

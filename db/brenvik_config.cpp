@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/dbaccess.h"
 
 #include <QThread>

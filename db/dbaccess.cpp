@@ -1,6 +1,6 @@
 #include "db/dbaccess.h"
 
-#include "db/convert.h"
+#include "core/convert.h"
 
 #include <QDateTime>
 

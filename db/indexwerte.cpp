@@ -1,6 +1,6 @@
 #include "db/indexwerte.h"
 
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/dbaccess.h"
 
 #include <QDate>

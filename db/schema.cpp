@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/dbaccess.h"
 #include "platform/dialogs.h"
 

@@ -1,6 +1,6 @@
 #include "import/importer.h"
 
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/dbaccess.h"
 #include "db/indexwerte.h"
 #include "import/workbook.h"

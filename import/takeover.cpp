@@ -1,6 +1,6 @@
 #include "import/takeover.h"
 
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/brenvik_config.h"
 #include "db/dbaccess.h"
 #include "db/indexwerte.h"

@@ -1,6 +1,6 @@
 #include "import/workbook.h"
 
-#include "db/convert.h"
+#include "core/convert.h"
 
 #include <QDate>
 #include <QFile>

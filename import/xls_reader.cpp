@@ -4,7 +4,7 @@
 
 #include "import/workbook.h"
 
-#include "db/convert.h"
+#include "core/convert.h"
 
 #include <QHash>
 #include <QVector>

@@ -1,7 +1,7 @@
 #include "migration/migration.h"
 
 #include "db/brenvik_types.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/brenvik_config.h"
 #include "db/dbaccess.h"
 #include "db/mandanten.h"

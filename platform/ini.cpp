@@ -1,6 +1,6 @@
 #include "platform/ini.h"
 
-#include "db/brenvik_types.h"
+#include "core/exceptions.h"
 
 // Values are kept as the bytes of the file and decoded here, so SimpleIni converts nothing.
 #define SI_NO_CONVERSION

@@ -4,7 +4,7 @@
 
 #include "building/gebbericht.h"
 #include "db/brenvik_types.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/dbaccess.h"
 #include "platform/atomic_file.h"
 

@@ -4,7 +4,7 @@
 #include "app/frm_index.h"
 #include "app/frm_verswerte.h"
 #include "assets/picture.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/indexwerte.h"
 #include "db/versicherungswerte.h"
 #include "support/fixtures.h"

@@ -4,7 +4,7 @@
 #include "app/frm_gebobjekt.h"
 #include "building/gebbericht.h"
 #include "building/gebdata.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "support/fixtures.h"
 #include "support/widgets.h"
 #include "app/brenvik_ini.h"

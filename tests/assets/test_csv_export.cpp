@@ -1,7 +1,7 @@
 // The register export against a file written out by hand.
 
 #include "assets/csv_export.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/mandanten.h"
 #include "db/versicherungswerte.h"
 #include "support/fixtures.h"

@@ -1,7 +1,7 @@
 // The index update files: their bytes, the import in one piece, the export of one year.
 
 #include "assets/index_files.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/indexwerte.h"
 #include "support/fixtures.h"
 

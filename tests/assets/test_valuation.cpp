@@ -3,7 +3,7 @@
 #include "assets/batch_valuation.h"
 #include "assets/valuation.h"
 #include "db/brenvik_config.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/indexwerte.h"
 #include "db/versicherungswerte.h"
 #include "support/fixtures.h"

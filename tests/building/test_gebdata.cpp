@@ -1,6 +1,6 @@
 #include "building/gebdata.h"
 #include "building/gebprepare.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "support/fixtures.h"
 
 #include <QDate>

@@ -1,7 +1,7 @@
 #include "app/brenvik_ini.h"
 #include "building/gebdata.h"
 #include "db/brenvik_config.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "platform/paths.h"
 #include "support/fixtures.h"
 

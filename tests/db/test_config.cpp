@@ -1,5 +1,5 @@
 #include "db/brenvik_config.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "support/fixtures.h"
 
 #include <QElapsedTimer>

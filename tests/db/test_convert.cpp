@@ -1,4 +1,4 @@
-#include "db/convert.h"
+#include "core/convert.h"
 
 #include <QRegularExpression>
 

@@ -1,5 +1,5 @@
 #include "building/gebtypes.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "support/fixtures.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/indexwerte.h"
 #include "db/versicherungswerte.h"
 #include "support/fixtures.h"

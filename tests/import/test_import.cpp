@@ -1,7 +1,7 @@
 // Reading the four layouts into staging rows, and the takeover into the register with its archive copy.
 
 #include "assets/csv_export.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/indexwerte.h"
 #include "db/mandanten.h"
 #include "db/versicherungswerte.h"

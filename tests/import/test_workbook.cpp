@@ -1,6 +1,6 @@
 // The workbook readers on files made in the tests.
 
-#include "db/convert.h"
+#include "core/convert.h"
 #include "import/workbook.h"
 #include "import/xls_writer.h"
 #include "support/fixtures.h"

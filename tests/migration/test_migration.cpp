@@ -1,5 +1,5 @@
 #include "app/frm_datenmigration.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "db/mandanten.h"
 #include "db/versicherungswerte.h"
 #include "migration/migration.h"

@@ -1,5 +1,5 @@
 #include "reports/report_catalogue.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "support/fixtures.h"
 
 #include <QDate>

@@ -1,7 +1,7 @@
 #include "app/frm_gebchoice.h"
 #include "app/frm_reports.h"
 #include "building/gebdata.h"
-#include "db/convert.h"
+#include "core/convert.h"
 #include "platform/paths.h"
 #include "reports/report_engine.h"
 #include "support/fixtures.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Conversion functions of the windows' input checks, the date-time day count and the identifier function.
 
-#include "db/brenvik_types.h"
+#include "core/exceptions.h"
 
 #include <QDateTime>
 
