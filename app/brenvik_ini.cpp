@@ -14,7 +14,9 @@
 
 namespace brenvik {
 
-QString IniFilePath() { return platform::commonFilesPath() + kIniFileName; }
+QString IniFilePath() {
+    return platform::commonFilesPath() + kIniFileName;
+}
 
 DbConfig ReadDbConfig(const QString& iniPath) {
     platform::IniProfile ini(iniPath);
@@ -46,7 +48,8 @@ QString PrepareFirstUse() {
     const QString iniPath = IniFilePath();
     if (!QFileInfo::exists(iniPath)) {
         platform::IniProfile ini(iniPath);
-        ini.writeString(kSectionDb, QStringLiteral("DATABASE"), platform::commonFilesPath() + QStringLiteral("brenvik.fdb"));
+        ini.writeString(kSectionDb, QStringLiteral("DATABASE"),
+                        platform::commonFilesPath() + QStringLiteral("brenvik.fdb"));
         ini.writeString(kSectionDb, QStringLiteral("DBTYPE"), kDefaultDbType);
         ini.writeString(kSectionDb, QStringLiteral("DBU"), kDefaultDbUser);
         ini.writeString(kSectionDb, QStringLiteral("DBP"), kDefaultDbPassword);
@@ -121,10 +124,13 @@ QStringList LoadShippedData(const QString& folder) {
     QStringList done;
     if (tableEmpty(QStringLiteral("INDEXBESCHREIBUNGEN"))) {
         const IndexImportResult r = ImportIndexFiles(folder, {});
-        done << QStringLiteral("Es wurden %1 Indexreihen mit %2 Indexwerten importiert.").arg(r.descriptions).arg(r.values);
+        done << QStringLiteral("Es wurden %1 Indexreihen mit %2 Indexwerten importiert.")
+                    .arg(r.descriptions)
+                    .arg(r.values);
     }
-    const std::pair<const char*, QString (*)(const QString&)> catalogues[] = {
-        {"TABGEBBAUTEILE", ::ImportBauteileDAT}, {"TABGEBAUFZUG", ::ImportAufzugDat}, {"TABGEBTYPES", ::ImportGebTypeDAT}};
+    const std::pair<const char*, QString (*)(const QString&)> catalogues[] = {{"TABGEBBAUTEILE", ::ImportBauteileDAT},
+                                                                              {"TABGEBAUFZUG", ::ImportAufzugDat},
+                                                                              {"TABGEBTYPES", ::ImportGebTypeDAT}};
     for (const auto& [table, import] : catalogues)
         if (tableEmpty(QString::fromLatin1(table))) {
             const QString line = import(folder);

@@ -41,9 +41,11 @@ struct CheckFailure {
 
 QString checkAndStoragePath(const ClientForm& f, const QString& sBAKFLD, const QString& flag, QWidget* parent) {
     if (!ExistsBetriebsart(f.betriebsart))
-        throw CheckFailure{QStringLiteral("Die angegebene Betriebsart ist nicht gültig."), QStringLiteral("edBetriebsart")};
+        throw CheckFailure{QStringLiteral("Die angegebene Betriebsart ist nicht gültig."),
+                           QStringLiteral("edBetriebsart")};
     if (f.firma.trimmed().isEmpty())
-        throw CheckFailure{QStringLiteral("Es wurde keine gültige Firmenbezeichnung eingegeben."), QStringLiteral("edFirma")};
+        throw CheckFailure{QStringLiteral("Es wurde keine gültige Firmenbezeichnung eingegeben."),
+                           QStringLiteral("edFirma")};
     const QString path = f.sicherungspfad.trimmed();
     if (path.isEmpty())
         throw CheckFailure{QStringLiteral("Es wurde keine Pfadangabe zur Sicherung der Importdateien angegeben."),
@@ -58,9 +60,10 @@ QString checkAndStoragePath(const ClientForm& f, const QString& sBAKFLD, const Q
             throw CheckFailure{QStringLiteral("Bitte korrigieren Sie zunächst Ihre Pfadangabe."),
                                QStringLiteral("edSicherungspfad")};
         if (!QDir().mkpath(p))
-            throw CheckFailure{QStringLiteral("Das angegebene Verzeichnis konnte nicht erstellt werden.\r\nBitte prüfen "
-                                              "Sie Ihre Pfadangabe."),
-                               QStringLiteral("edSicherungspfad")};
+            throw CheckFailure{
+                QStringLiteral("Das angegebene Verzeichnis konnte nicht erstellt werden.\r\nBitte prüfen "
+                               "Sie Ihre Pfadangabe."),
+                QStringLiteral("edSicherungspfad")};
     }
     // A relative path is stored as typed (relative to the backup or the data folder); an absolute one as the folder.
     return QDir::isAbsolutePath(path) ? p : path;
@@ -84,12 +87,14 @@ SaveResult SaveClient(const ClientForm& form, const QString& sBAKFLD, const QStr
     } catch (const CheckFailure& f) {
         result.focusField = f.field;
         platform::dialogs().message(QStringLiteral("Fehler bei der Überprüfung der eingegebenen Daten.\r\n"
-                                                   "Systemmeldung: ") + f.text,
+                                                   "Systemmeldung: ") +
+                                        f.text,
                                     MsgIcon::Error, MsgButtons::Ok, parent);
         return result;
     } catch (const std::exception& e) {
         platform::dialogs().message(QStringLiteral("Fehler bei der Überprüfung der eingegebenen Daten.\r\n"
-                                                   "Systemmeldung: ") + QString::fromUtf8(e.what()),
+                                                   "Systemmeldung: ") +
+                                        QString::fromUtf8(e.what()),
                                     MsgIcon::Error, MsgButtons::Ok, parent);
         return result;
     }
@@ -125,7 +130,8 @@ SaveResult SaveClient(const ClientForm& form, const QString& sBAKFLD, const QStr
         if (log)
             log(QStringLiteral("BRV101000"), QStringLiteral("Fehler beim Speichern des Mandanten.\r\n") + e.message());
         platform::dialogs().message(QStringLiteral("Fehler beim Speichern des Mandanten. (Datenbankfehler).\r\n"
-                                                   "Fehlermeldung: ") + e.message(),
+                                                   "Fehlermeldung: ") +
+                                        e.message(),
                                     MsgIcon::Error, MsgButtons::Cancel, parent);
     } catch (const std::exception& e) {
         platform::dialogs().message(QStringLiteral("Allgemeiner Speicherfehler.\r\nSystemmeldung: ") +
@@ -158,8 +164,7 @@ QString LockedByOtherText(const QString& holder) {
            QStringLiteral("> bearbeitet.");
 }
 
-bool ClientLockCheck(ClientFunction f, const SelectedNode& node, int userNr,
-                     QWidget* parent) {
+bool ClientLockCheck(ClientFunction f, const SelectedNode& node, int userNr, QWidget* parent) {
     const bool reports = f == ClientFunction::Berichte;
     const QString notAClient = QStringLiteral("Fehler bei der Ermittlung des aktuellen Mandanten.\r\nBitte wählen Sie "
                                               "zunächst einen Mandanten aus.");

@@ -63,8 +63,7 @@ struct SelectedNode {
 
 // Requests the lock for the selected client; true when the current user holds it afterwards. Shows the messages
 // of the refusals with the icons each function uses.
-bool ClientLockCheck(ClientFunction f, const SelectedNode& node, int userNr,
-                     QWidget* parent = nullptr);
+bool ClientLockCheck(ClientFunction f, const SelectedNode& node, int userNr, QWidget* parent = nullptr);
 
 // The warning shown when another user holds the client.
 QString LockedByOtherText(const QString& holder);

@@ -68,13 +68,23 @@ void say(const QString& text, MsgIcon icon, QWidget* parent) {
     platform::dialogs().message(text, icon, MsgButtons::Ok, parent);
 }
 
-QLineEdit* lineEdit(const char* name) { return UiLineEdit(name); }
-QPushButton* button(const QString& caption, const char* name) { return UiButton(caption, name); }
-QTreeWidget* listView(const char* name, const QStringList& headers) { return UiListView(name, headers); }
+QLineEdit* lineEdit(const char* name) {
+    return UiLineEdit(name);
+}
+QPushButton* button(const QString& caption, const char* name) {
+    return UiButton(caption, name);
+}
+QTreeWidget* listView(const char* name, const QStringList& headers) {
+    return UiListView(name, headers);
+}
 } // namespace
 
-QString TfrmBrenvik::productVersion() { return ProgramVersion(); }
-QString TfrmBrenvik::webAddress() { return QStringLiteral("https://www.brenvik.de"); }
+QString TfrmBrenvik::productVersion() {
+    return ProgramVersion();
+}
+QString TfrmBrenvik::webAddress() {
+    return QStringLiteral("https://www.brenvik.de");
+}
 
 TfrmBrenvik::TfrmBrenvik(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("frmBrenvik"));
@@ -231,8 +241,8 @@ QWidget* TfrmBrenvik::buildKundendaten() {
         grid->addWidget(list, row + 1, 0);
         auto* col = new QVBoxLayout;
         const QString p = QString::fromLatin1(prefix);
-        QPushButton* b[3] = {button(QStringLiteral("Hinzufügen"), nullptr), button(QStringLiteral("Bearbeiten"), nullptr),
-                             button(QStringLiteral("Löschen"), nullptr)};
+        QPushButton* b[3] = {button(QStringLiteral("Hinzufügen"), nullptr),
+                             button(QStringLiteral("Bearbeiten"), nullptr), button(QStringLiteral("Löschen"), nullptr)};
         b[0]->setObjectName(QStringLiteral("btn") + p + QStringLiteral("Hinzufuegen"));
         b[1]->setObjectName(QStringLiteral("btn") + p + QStringLiteral("Bearbeiten"));
         b[2]->setObjectName(QStringLiteral("btn") + p + QStringLiteral("Loeschen"));
@@ -246,12 +256,11 @@ QWidget* TfrmBrenvik::buildKundendaten() {
                                          QStringLiteral("Strasse"), QStringLiteral("PLZ"), QStringLiteral("Ort")});
     lvAdressen->headerItem()->setTextAlignment(0, Qt::AlignRight);
     const auto addrButtons = listWithButtons(QStringLiteral("Adressen:"), lvAdressen, "Adresse", 1);
-    lvKennzahlen = listView("lvKennzahlen",
-                            {QStringLiteral("Jahr"), QStringLiteral("Fert.-Erz. Bilanz"),
-                             QStringLiteral("Unfert.-Erz. Bilanz"), QStringLiteral("Lager-Betr.Stoffe Bil."),
-                             QStringLiteral("Fert.-Erz.Max"), QStringLiteral("Unfert.-Erz.Max"),
-                             QStringLiteral("Lager-Betr.Stoffe Max"), QStringLiteral("Vorsorgesumme"),
-                             QStringLiteral("Endwertgrenze")});
+    lvKennzahlen = listView("lvKennzahlen", {QStringLiteral("Jahr"), QStringLiteral("Fert.-Erz. Bilanz"),
+                                             QStringLiteral("Unfert.-Erz. Bilanz"),
+                                             QStringLiteral("Lager-Betr.Stoffe Bil."), QStringLiteral("Fert.-Erz.Max"),
+                                             QStringLiteral("Unfert.-Erz.Max"), QStringLiteral("Lager-Betr.Stoffe Max"),
+                                             QStringLiteral("Vorsorgesumme"), QStringLiteral("Endwertgrenze")});
     for (int c = 1; c < 9; ++c)
         lvKennzahlen->headerItem()->setTextAlignment(c, Qt::AlignRight);
     const auto measureButtons = listWithButtons(QStringLiteral("Kennzahlen:"), lvKennzahlen, "Kennzahlen", 3);
@@ -402,8 +411,9 @@ QWidget* TfrmBrenvik::buildInventar() {
     sf->addRow(label(QStringLiteral("Anlagensumme ohne gelöschte Anlagen"), false), withButton(edSummeAnlagen, btnNeu));
     sf->addRow(label(QStringLiteral("abzgl.  KFZ"), false), edSummeKFZ);
     sf->addRow(label(QStringLiteral("abzgl.  Finanzanlagen"), false), edSummeFinanzanlagen);
-    sf->addRow(label(QStringLiteral("Versicherungswert der technischen und kaufmännischen Geschäftsausstattung"), false),
-               edZwischensumme);
+    sf->addRow(
+        label(QStringLiteral("Versicherungswert der technischen und kaufmännischen Geschäftsausstattung"), false),
+        edZwischensumme);
     sf->addRow(label(QStringLiteral("zzgl.  Vorräte"), false), edSummeVorraete);
     sf->addRow(label(QStringLiteral("zzgl.  Vorsorge"), false), edSummeVorsorge);
     sf->addRow(label(QStringLiteral("Inventarsumme"), true), edSummeInventar);
@@ -415,17 +425,20 @@ QWidget* TfrmBrenvik::buildInventar() {
     connect(btnNeu, &QPushButton::clicked, this, &TfrmBrenvik::ReloadSumValues);
     connect(btnRechnen, &QPushButton::clicked, this, [this] {
         if (!CalcSumValues())
-            ShowApplicationError(QStringLiteral("Fehler in der Berechnung der Summen zu den Versicherungswerten."), this);
+            ShowApplicationError(QStringLiteral("Fehler in der Berechnung der Summen zu den Versicherungswerten."),
+                                 this);
     });
     connect(btnKopieren, &QPushButton::clicked, this, &TfrmBrenvik::ExportInventory);
     connect(cbAdresse, &QComboBox::currentIndexChanged, this, [this] { ReloadSumValues(); });
     // Enter moves through the inputs and computes at the last.
-    const QList<QLineEdit*> chain = {edSummeAnlagen, edSummeKFZ, edSummeFinanzanlagen, edSummeVorraete, edSummeVorsorge};
+    const QList<QLineEdit*> chain = {edSummeAnlagen, edSummeKFZ, edSummeFinanzanlagen, edSummeVorraete,
+                                     edSummeVorsorge};
     for (int i = 0; i + 1 < chain.size(); ++i)
         connect(chain[i], &QLineEdit::returnPressed, chain[i + 1], [next = chain[i + 1]] { next->setFocus(); });
     connect(edSummeVorsorge, &QLineEdit::returnPressed, this, [this] {
         if (!CalcSumValues())
-            ShowApplicationError(QStringLiteral("Fehler in der Berechnung der Summen zu den Versicherungswerten."), this);
+            ShowApplicationError(QStringLiteral("Fehler in der Berechnung der Summen zu den Versicherungswerten."),
+                                 this);
     });
     return page;
 }
@@ -564,8 +577,8 @@ void TfrmBrenvik::buildMenu() {
 
     QMenu* berichte = mb->addMenu(QStringLiteral("Be&richte"));
     berichte->setObjectName(QStringLiteral("mnuBerichte"));
-    connect(add(berichte, "mnuBerichtsmanagement", QStringLiteral("Berichts&management"), true), &QAction::triggered, this,
-            [this] { RunClientFunction(ClientFunction::Berichte); });
+    connect(add(berichte, "mnuBerichtsmanagement", QStringLiteral("Berichts&management"), true), &QAction::triggered,
+            this, [this] { RunClientFunction(ClientFunction::Berichte); });
 
     QMenu* tools = mb->addMenu(QStringLiteral("Tools"));
     tools->setObjectName(QStringLiteral("mnuTools"));
@@ -581,8 +594,8 @@ void TfrmBrenvik::buildMenu() {
         } catch (...) {
         }
     });
-    connect(add(tools, "mnuIndexaktualisierung", QStringLiteral("&Indexaktualisierung"), true), &QAction::triggered, this,
-            [this] {
+    connect(add(tools, "mnuIndexaktualisierung", QStringLiteral("&Indexaktualisierung"), true), &QAction::triggered,
+            this, [this] {
                 Tfrm_Indexaktualisierung d(this);
                 platform::execModal(d);
             });
@@ -632,7 +645,9 @@ void TfrmBrenvik::WriteLog(const QString& code, const QString& text) {
                             QStringLiteral(": ") + t);
 }
 
-QString TfrmBrenvik::logText() const { return redLog->toPlainText(); }
+QString TfrmBrenvik::logText() const {
+    return redLog->toPlainText();
+}
 
 void TfrmBrenvik::StartUp() {
     statusPanel_->setText(QStringLiteral("Brenvik Tallora V") + productVersion());
@@ -645,8 +660,8 @@ void TfrmBrenvik::StartUp() {
         ReadParameters();
         PageControl1->setCurrentIndex(0);
     } catch (const Exception& e) {
-        WriteLog(QStringLiteral("BRV100010"), QStringLiteral("Fehler beim Öffnen der Datenbank.\r\nSystemmeldung: ") +
-                                                  e.message());
+        WriteLog(QStringLiteral("BRV100010"),
+                 QStringLiteral("Fehler beim Öffnen der Datenbank.\r\nSystemmeldung: ") + e.message());
         return;
     }
     try {
@@ -666,8 +681,8 @@ void TfrmBrenvik::StartUp() {
         try {
             ReleaseAbandonedLocks(iUserNr);
         } catch (const Exception& e) {
-            WriteLog(QStringLiteral("BRV100300"), QStringLiteral("Verwaiste Sperren konnten nicht aufgehoben werden.\r\n") +
-                                                      e.message());
+            WriteLog(QStringLiteral("BRV100300"),
+                     QStringLiteral("Verwaiste Sperren konnten nicht aufgehoben werden.\r\n") + e.message());
         }
         LoadClientTree();
     } catch (const EBrvTreeViewLoad&) {
@@ -762,8 +777,8 @@ void TfrmBrenvik::LoadClientTree() {
         clients->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
         const QIcon clientIcon = style()->standardIcon(QStyle::SP_FileIcon);
         for (const TBrenvikMandant& m : GetMandantenTreeList()) {
-            auto* node = new QTreeWidgetItem(clients, {m.firma + QStringLiteral(" (") +
-                                                       QString::number(m.mandant_nr) + QLatin1Char(')')});
+            auto* node = new QTreeWidgetItem(
+                clients, {m.firma + QStringLiteral(" (") + QString::number(m.mandant_nr) + QLatin1Char(')')});
             node->setIcon(0, clientIcon);
             node->setData(0, Qt::UserRole, QString::number(m.mandant_nr));
         }
@@ -797,7 +812,9 @@ void TfrmBrenvik::setSaveEnabled(bool save, bool reset) {
     btnZuruecksetzen->setEnabled(reset);
 }
 
-void TfrmBrenvik::expandAll() { tvBrenvik->expandAll(); }
+void TfrmBrenvik::expandAll() {
+    tvBrenvik->expandAll();
+}
 
 void TfrmBrenvik::TreeClick() {
     QTreeWidgetItem* node = tvBrenvik->currentItem();
@@ -825,7 +842,8 @@ void TfrmBrenvik::TreeClick() {
                 setSaveEnabled(true, true);
             } else if (r < kLockDbError) {
                 say(workspace::LockedByOtherText(holder) +
-                        QStringLiteral("\r\n\r\nBitte beachten Sie, dass Ihre Eingaben nicht gespeichert werden koennen."),
+                        QStringLiteral(
+                            "\r\n\r\nBitte beachten Sie, dass Ihre Eingaben nicht gespeichert werden koennen."),
                     MsgIcon::Warning, this);
                 setSaveEnabled(false, false);
             } else {
@@ -895,7 +913,8 @@ void TfrmBrenvik::RunClientFunction(ClientFunction f) {
             LoadMandantData();
         } catch (const Exception& e) {
             say(QStringLiteral("Fehler bei der Ermittlung des aktuellen Mandanten.\r\nBitte wählen Sie zunächst einen "
-                               "Mandanten aus.") + QStringLiteral("\r\n") + e.message(),
+                               "Mandanten aus.") +
+                    QStringLiteral("\r\n") + e.message(),
                 MsgIcon::Information, this);
         }
     }
@@ -919,7 +938,8 @@ void TfrmBrenvik::RunClientFunction(ClientFunction f) {
             platform::execModal(d);
         } catch (const Exception& e) {
             say(QStringLiteral("Fehler bei der Ermittlung des aktuellen Mandanten.\r\nBitte wählen Sie zunächst einen "
-                               "Mandanten aus.") + QStringLiteral("\r\n") + e.message(),
+                               "Mandanten aus.") +
+                    QStringLiteral("\r\n") + e.message(),
                 MsgIcon::Information, this);
         }
     }
@@ -943,9 +963,7 @@ void TfrmBrenvik::LoadMandantData() {
         } catch (const Exception& e) {
             platform::dialogs().message(e.message(), MsgIcon::None, MsgButtons::Ok, this);
         }
-        lbLetzterImport->setText(lastImport != 0
-                                     ? ShortDateText(lastImport)
-                                     : QStringLiteral("./."));
+        lbLetzterImport->setText(lastImport != 0 ? ShortDateText(lastImport) : QStringLiteral("./."));
         ShowBetriebsart();
         ReloadAddressList();
         ReloadMeasureList();
@@ -983,11 +1001,11 @@ void TfrmBrenvik::ReloadMeasureList() {
         return;
     QList<QTreeWidgetItem*> items;
     for (const TBrenvikKennzahlenHist& k : *list) {
-        auto* it = new QTreeWidgetItem(
-            {QString::number(k.bilanzjahr), FormatCurrency(k.fertige_erz_bilanz), FormatCurrency(k.unfertige_erz_bilanz),
-             FormatCurrency(k.lager_bstoffe_bilanz), FormatCurrency(k.fertige_erz_max), FormatCurrency(k.unfertige_erz_max),
-             FormatCurrency(k.lager_bstoffe_max), FormatCurrency(k.vorsorgesumme),
-             FormatAmount(k.endwertgrenze) + QLatin1Char('%')});
+        auto* it = new QTreeWidgetItem({QString::number(k.bilanzjahr), FormatCurrency(k.fertige_erz_bilanz),
+                                        FormatCurrency(k.unfertige_erz_bilanz), FormatCurrency(k.lager_bstoffe_bilanz),
+                                        FormatCurrency(k.fertige_erz_max), FormatCurrency(k.unfertige_erz_max),
+                                        FormatCurrency(k.lager_bstoffe_max), FormatCurrency(k.vorsorgesumme),
+                                        FormatAmount(k.endwertgrenze) + QLatin1Char('%')});
         for (int c = 1; c < 9; ++c)
             it->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         it->setData(0, Qt::UserRole, int(k.bilanzjahr));
@@ -1098,7 +1116,8 @@ QString TfrmBrenvik::ReadUseBackupFolderDb() {
         return workspace::UseBackupFolderDbFlag();
     } catch (const Exception& e) {
         platform::dialogs().message(QStringLiteral("Die Brenvik-Konfiguration konnte nicht gelesen werden.\r\n"
-                                                   "Systemnachricht: ") + e.message(),
+                                                   "Systemnachricht: ") +
+                                        e.message(),
                                     MsgIcon::None, MsgButtons::Ok, this);
         return {};
     }
@@ -1226,12 +1245,12 @@ void TfrmBrenvik::DeleteMandantClick() {
         return;
     iClientID = selectedNode().clientNr;
     const QString nodeText = tnSelNode->text(0);
-    if (platform::dialogs().message(QStringLiteral("Diese Funktion löscht den ausgewählten Mandanten \r\n\r\n          ") +
-                                        nodeText +
-                                        QStringLiteral("\r\n\r\nund alle abhängigen Daten vollständig und unwiderruflich "
-                                                       "aus der Datenbank.\r\nMöchten Sie den Vorgang wirklich "
-                                                       "fortsetzen?"),
-                                    MsgIcon::Warning, MsgButtons::YesNo, this) != MsgResult::Yes)
+    if (platform::dialogs().message(
+            QStringLiteral("Diese Funktion löscht den ausgewählten Mandanten \r\n\r\n          ") + nodeText +
+                QStringLiteral("\r\n\r\nund alle abhängigen Daten vollständig und unwiderruflich "
+                               "aus der Datenbank.\r\nMöchten Sie den Vorgang wirklich "
+                               "fortsetzen?"),
+            MsgIcon::Warning, MsgButtons::YesNo, this) != MsgResult::Yes)
         return;
     try {
         DeleteMandant(iClientID);
@@ -1254,8 +1273,9 @@ void TfrmBrenvik::DeleteMandantClick() {
 
 void TfrmBrenvik::BrowseStorageFolder() {
     if (edMandant_nr->text().isEmpty()) {
-        say(QStringLiteral("Bitte wählen Sie zunächst einen Mandanten zum Bearbeiten aus \r\noder legen Sie einen neuen "
-                           "Mandanten an."),
+        say(QStringLiteral(
+                "Bitte wählen Sie zunächst einen Mandanten zum Bearbeiten aus \r\noder legen Sie einen neuen "
+                "Mandanten an."),
             MsgIcon::Warning, this);
         return;
     }
@@ -1411,8 +1431,7 @@ namespace {
 // A busy indicator that shows the service's report while a backup or a restore runs.
 class ServiceProgress {
 public:
-    ServiceProgress(QWidget* parent, const QString& title, const QString& text)
-        : dlg_(text, QString(), 0, 0, parent) {
+    ServiceProgress(QWidget* parent, const QString& title, const QString& text) : dlg_(text, QString(), 0, 0, parent) {
         dlg_.setObjectName(QStringLiteral("dlgDatensicherung"));
         dlg_.setWindowTitle(title);
         dlg_.setWindowModality(Qt::WindowModal);
@@ -1451,7 +1470,8 @@ void TfrmBrenvik::BackupClick() {
     if (file.isEmpty())
         return;
     try {
-        ServiceProgress progress(this, QStringLiteral("Datensicherung"), QStringLiteral("Die Datenbank wird gesichert ..."));
+        ServiceProgress progress(this, QStringLiteral("Datensicherung"),
+                                 QStringLiteral("Die Datenbank wird gesichert ..."));
         backup::Backup({sDBPath, sDBUser, sDBPass}, file, [&progress](const QString& l) { progress.line(l); });
     } catch (const Exception& e) {
         WriteLog(QStringLiteral("BRV100400"), e.message());
@@ -1465,9 +1485,9 @@ void TfrmBrenvik::BackupClick() {
 }
 
 void TfrmBrenvik::RestoreClick() {
-    const QString file =
-        platform::dialogs().openFile(QStringLiteral("Datenrücksicherung"), sBAKFLD.isEmpty() ? sCommonFilesPath : sBAKFLD,
-                                     QStringLiteral("Datensicherung (*.fbk);;Alle Dateien (*)"), this);
+    const QString file = platform::dialogs().openFile(QStringLiteral("Datenrücksicherung"),
+                                                      sBAKFLD.isEmpty() ? sCommonFilesPath : sBAKFLD,
+                                                      QStringLiteral("Datensicherung (*.fbk);;Alle Dateien (*)"), this);
     if (file.isEmpty())
         return;
     if (platform::dialogs().message(QStringLiteral("Die Datenrücksicherung ersetzt den gesamten Datenbestand durch den "

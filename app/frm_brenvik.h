@@ -158,8 +158,8 @@ private:
     QTreeWidget* lvObjekte = nullptr;
     QLabel* lbLetzterImport = nullptr;
     QComboBox* cbAdresse = nullptr;
-    QLineEdit *edSummeAnlagen, *edSummeKFZ, *edSummeFinanzanlagen, *edZwischensumme, *edSummeVorraete,
-        *edSummeVorsorge, *edSummeInventar, *edSummeInventarRnd;
+    QLineEdit *edSummeAnlagen, *edSummeKFZ, *edSummeFinanzanlagen, *edZwischensumme, *edSummeVorraete, *edSummeVorsorge,
+        *edSummeInventar, *edSummeInventarRnd;
 
     QMenu* pmnuClientFunc = nullptr;
     QAction *pmMandantHinzufuegen, *pmMandantLoeschen, *pmDatenimport, *pmVersicherungswert, *pmBerichte;

@@ -129,7 +129,8 @@ TFrmGebTypeInfo::TFrmGebTypeInfo(QWidget* parent) : QWidget(parent) {
 
 void TFrmGebTypeInfo::ShowType(const TGebType& t, const QString& versart) {
     txtNummer->setText(t.PID);
-    txtIndexNr->setText(versart == kMark1914 && t.INDEXNR == 894 ? QStringLiteral("894/1021") : QString::number(t.INDEXNR));
+    txtIndexNr->setText(versart == kMark1914 && t.INDEXNR == 894 ? QStringLiteral("894/1021")
+                                                                 : QString::number(t.INDEXNR));
     txtBezeichnung->setText(t.GEBCAPTION);
     txtArtRichtwerte->setText(t.RICHTPREISART);
     txtLebensdauerMin->setText(QString::number(t.LIFETIMEMIN));
@@ -181,8 +182,9 @@ void TFrmBuilding::buildUi() {
     txtBaujahr->setMaxLength(4);
     txtBaujahr->setValidator(new QRegularExpressionValidator(digits, txtBaujahr));
     row(QStringLiteral("Baujahr"), txtBaujahr);
-    cmbDach = combo("cmbDach", {QStringLiteral("Satteldach"), QStringLiteral("Pultdach"), QStringLiteral("Spitzdach"),
-                                QStringLiteral("Flachdach")},
+    cmbDach = combo("cmbDach",
+                    {QStringLiteral("Satteldach"), QStringLiteral("Pultdach"), QStringLiteral("Spitzdach"),
+                     QStringLiteral("Flachdach")},
                     true);
     row(QStringLiteral("Dachart"), cmbDach);
     cmbZustand = combo("cmbZustand", FGlobalBuildingHelper.GetAllZustandTypes());
@@ -216,8 +218,9 @@ void TFrmBuilding::buildUi() {
     row(QStringLiteral("Aufgrund des Zustands gewählte Lebensdauer"), txtLebensdauerChosen);
     txtGrund = UiLineEdit("txtGrund");
     row(QStringLiteral("Begündung"), txtGrund);
-    cmbAufmassquelle = combo("cmbAufmassquelle", {QStringLiteral("Zeichnungsvorlage"), QStringLiteral("Eigener Bestimmung"),
-                                                  QStringLiteral("Angabe des Mandanten")});
+    cmbAufmassquelle =
+        combo("cmbAufmassquelle", {QStringLiteral("Zeichnungsvorlage"), QStringLiteral("Eigener Bestimmung"),
+                                   QStringLiteral("Angabe des Mandanten")});
     row(QStringLiteral("Aufmaße erfolgen nach"), cmbAufmassquelle);
     cmbVSArt = combo("cmbVSArt", {kNeuwert, kMark1914});
     row(QStringLiteral("Versicherungssumme ist vereinbart zum"), cmbVSArt);
@@ -247,9 +250,9 @@ void TFrmBuilding::buildUi() {
     detail->addWidget(lblCalcDetailCur);
     g->addWidget(pnlCalcDetail, r++, 0, 1, 4);
 
-    auto costRow = [&](const QString& caption, QPushButton*& btn, const char* btnName, QLineEdit*& sum, const char* sumName,
-                       QLabel*& conv, const char* convName, QLineEdit*& idx, const char* idxName, QLabel*& cur,
-                       const char* curName) {
+    auto costRow = [&](const QString& caption, QPushButton*& btn, const char* btnName, QLineEdit*& sum,
+                       const char* sumName, QLabel*& conv, const char* convName, QLineEdit*& idx, const char* idxName,
+                       QLabel*& cur, const char* curName) {
         btn = UiButton(QStringLiteral("Bearbeiten"), btnName);
         sum = output(sumName);
         g->addWidget(label(caption), r, 0);
@@ -313,7 +316,8 @@ void TFrmBuilding::buildUi() {
     wm(QStringLiteral("Nachlässige Instandhaltung (Nach Vogel):"), lblWmNachl, "lblWmNachl");
     wm(QStringLiteral("Normale Instandhaltung (linearer Verlauf):"), lblWmNorm, "lblWmNorm");
     wm(QStringLiteral("Sorgfältige Instandhaltung (Nach F.W. Ross): "), lblWmSorg, "lblWmSorg");
-    wm(QStringLiteral("Sehr sorgfältige Instandhaltung (Parabelförmige Wertminderung): "), lblWmSehrSorg, "lblWmSehrSorg");
+    wm(QStringLiteral("Sehr sorgfältige Instandhaltung (Parabelförmige Wertminderung): "), lblWmSehrSorg,
+       "lblWmSehrSorg");
     lblWmChosen = label({}, "lblWmChosen");
     txtWertMinderung = output("txtWertMinderung");
     auto* chosen = new QHBoxLayout;
@@ -407,10 +411,11 @@ void TFrmBuilding::showBuilding() {
     if (!selectText(cmbGebTyp, b.Art) && !b.Art.trimmed().isEmpty() && !FGebTypeSelected) {
         if (!FTypeMissing) {
             FTypeMissing = true;
-            const QString text = QStringLiteral("Der Gebäudetyp \"%1\" des Gebäudes ist nicht im Katalog vorhanden.\r\nDas "
-                                                "Gebäude behält seine gespeicherten Werte; bitte wählen Sie einen "
-                                                "Gebäudetyp, um es neu zu berechnen.")
-                                     .arg(b.Art);
+            const QString text =
+                QStringLiteral("Der Gebäudetyp \"%1\" des Gebäudes ist nicht im Katalog vorhanden.\r\nDas "
+                               "Gebäude behält seine gespeicherten Werte; bitte wählen Sie einen "
+                               "Gebäudetyp, um es neu zu berechnen.")
+                    .arg(b.Art);
             lblTypFehlt->setText(text);
             platform::dialogs().message(text, MsgIcon::Warning, MsgButtons::Ok, this);
         }
@@ -474,7 +479,8 @@ void TFrmBuilding::applyType(const QString* basis) {
     pnlCalcDetail->setFixedHeight(FCalcDetailsVisible ? 44 : 21);
     for (QLabel* conv : {lblUmrechnungBesondereKosten, lblUmrechnungAufzugskosten})
         conv->setText(neuwert ? kHochgerechnet : QString());
-    for (QWidget* w : std::initializer_list<QWidget*>{txtKostenIdx, lblCurKostenIdx, txtAufzugskostenIdx, lblCurAufzugIdx})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{txtKostenIdx, lblCurKostenIdx, txtAufzugskostenIdx, lblCurAufzugIdx})
         w->setVisible(neuwert);
     lblCurKostenIdx->setText(QStringLiteral("EUR"));
     lblCurAufzugIdx->setText(QStringLiteral("EUR"));
@@ -499,9 +505,11 @@ void TFrmBuilding::markInputs() {
 void TFrmBuilding::recalc() {
     markInputs();
     const TGebBuilding& b = *FBuilding;
-    lblWmNachl->setText(GebPercentText(b.GetWertminderungPercentByZustand(QStringLiteral("Nachlässige Instandhaltung"))));
+    lblWmNachl->setText(
+        GebPercentText(b.GetWertminderungPercentByZustand(QStringLiteral("Nachlässige Instandhaltung"))));
     lblWmNorm->setText(GebPercentText(b.GetWertminderungPercentByZustand(QStringLiteral("Normale Instandhaltung"))));
-    lblWmSorg->setText(GebPercentText(b.GetWertminderungPercentByZustand(QStringLiteral("Sorgfältige Instandhaltung"))));
+    lblWmSorg->setText(
+        GebPercentText(b.GetWertminderungPercentByZustand(QStringLiteral("Sorgfältige Instandhaltung"))));
     lblWmSehrSorg->setText(
         GebPercentText(b.GetWertminderungPercentByZustand(QStringLiteral("Sehr sorgfältige Instandhaltung"))));
     lblWmChosen->setText(GebPercentText(b.GetWertminderungPercentByZustand(b.Zustand)));
@@ -552,9 +560,15 @@ double TFrmBuilding::storedDimensionSum() const {
     return s;
 }
 
-void TFrmBuilding::txtCaptionExit() { FBuilding->Caption = txtCaption->text(); }
-void TFrmBuilding::txtZusatzExit() { FBuilding->Zusatz = txtZusatz->text(); }
-void TFrmBuilding::txtGrundExit() { FBuilding->Grund = txtGrund->text(); }
+void TFrmBuilding::txtCaptionExit() {
+    FBuilding->Caption = txtCaption->text();
+}
+void TFrmBuilding::txtZusatzExit() {
+    FBuilding->Zusatz = txtZusatz->text();
+}
+void TFrmBuilding::txtGrundExit() {
+    FBuilding->Grund = txtGrund->text();
+}
 
 void TFrmBuilding::txtBaujahrExit() {
     try {
@@ -626,8 +640,12 @@ void TFrmBuilding::cmbAusfSelect() {
     }
 }
 
-void TFrmBuilding::cmbDachSelect() { FBuilding->Dachart = cmbDach->currentText(); }
-void TFrmBuilding::cmbAufmassquelleSelect() { FBuilding->Aufmassquelle = cmbAufmassquelle->currentText(); }
+void TFrmBuilding::cmbDachSelect() {
+    FBuilding->Dachart = cmbDach->currentText();
+}
+void TFrmBuilding::cmbAufmassquelleSelect() {
+    FBuilding->Aufmassquelle = cmbAufmassquelle->currentText();
+}
 
 void TFrmBuilding::cmbZustandSelect() {
     FBuilding->Zustand = cmbZustand->currentText();
@@ -751,8 +769,9 @@ bool TFrmBuilding::SaveBuilding() {
             for (const TGebDimension& d : GetGebDimensions(b.PID))
                 if (d.DimH != 0) {
                     platform::dialogs().message(
-                        QStringLiteral("Bei \"Produkt\" sind Datensätze mit Höhen-Angaben \r\nhinterlegt, Gebäude-Einheit "
-                                       "ist aber ") +
+                        QStringLiteral(
+                            "Bei \"Produkt\" sind Datensätze mit Höhen-Angaben \r\nhinterlegt, Gebäude-Einheit "
+                            "ist aber ") +
                             FDimIdentifier + QStringLiteral(".") + QStringLiteral("\r\n") + QStringLiteral("\r\n") +
                             QStringLiteral("Korrigieren Sie die Höhen-Angaben auf \"0\" !"),
                         MsgIcon::Warning, MsgButtons::Ok, this);

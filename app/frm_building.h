@@ -77,7 +77,7 @@ public:
     TGlobalBuildingHelper FGlobalBuildingHelper;
     TFrmGebTypeInfo* FFrmGebTypeInfo = nullptr;
 
-    QLabel *lblTypFehlt = nullptr;
+    QLabel* lblTypFehlt = nullptr;
     QLabel *lblCreateDate, *lblIndexNotFound, *lblCurProdukt, *lblUmrechnungProdukt, *lblCurProduktIdx,
         *lblCalcDetailText, *lblCalcDetailCur, *lblUmrechnungBesondereKosten, *lblCurKostenIdx,
         *lblUmrechnungAufzugskosten, *lblCurAufzugIdx, *imgVAT, *lblVersArtStr, *lblWmNachl, *lblWmNorm, *lblWmSorg,

@@ -30,7 +30,8 @@ Tfrm_Datenmigration::Tfrm_Datenmigration(QWidget* parent) : QDialog(parent) {
     header->setFont(f);
     top->addWidget(header);
     auto* text = new QLabel(QStringLiteral(
-        "Das Modul Datenmigration ermöglicht den Datentransfer aus einer Vorgängerversion der Brenvik Software Tallora.\n"
+        "Das Modul Datenmigration ermöglicht den Datentransfer aus einer Vorgängerversion der Brenvik Software "
+        "Tallora.\n"
         "\nBitte stellen Sie sicher und beachten, daß die Datenübernahme nicht mehrfach gestartet wird und \n"
         "eine Migration aus einer Vorgängerversion nur in eine neue leere Datenbank möglich ist."));
     text->setWordWrap(true);
@@ -87,9 +88,10 @@ void Tfrm_Datenmigration::FormCreate() {
 }
 
 void Tfrm_Datenmigration::btnBrowseClick() {
-    const QString file = platform::dialogs()
-                             .openFile(QString(), QString(), QStringLiteral("MS-Access Datenbank (*.mdb *.mde *.MDB *.MDE)"), this)
-                             .trimmed();
+    const QString file =
+        platform::dialogs()
+            .openFile(QString(), QString(), QStringLiteral("MS-Access Datenbank (*.mdb *.mde *.MDB *.MDE)"), this)
+            .trimmed();
     if (!file.isEmpty())
         edDBFile->setText(file);
 }
@@ -118,11 +120,13 @@ void Tfrm_Datenmigration::btnStartClick() {
         return; // the failed section has written its error line into the log
     if (!run.copied)
         platform::dialogs().message(
-            QStringLiteral("Die Sicherung der Dateien aus der bisherigen Umgebung ist fehlgeschlagen bzw. abgebrochen "
-                           "worden.\r\nBitte sichern Sie diese Dateien/ Ordner durch manuelles Kopieren in das aktuelle "
-                           "Installationsverzeichnis."),
+            QStringLiteral(
+                "Die Sicherung der Dateien aus der bisherigen Umgebung ist fehlgeschlagen bzw. abgebrochen "
+                "worden.\r\nBitte sichern Sie diese Dateien/ Ordner durch manuelles Kopieren in das aktuelle "
+                "Installationsverzeichnis."),
             MsgIcon::Warning, MsgButtons::Ok, this);
     btnStart->setEnabled(false);
-    platform::dialogs().message(QStringLiteral("Die Migration der Daten ist abgeschlossen. Bitte prüfen Sie das Protokoll."),
-                                MsgIcon::Information, MsgButtons::Ok, this);
+    platform::dialogs().message(
+        QStringLiteral("Die Migration der Daten ist abgeschlossen. Bitte prüfen Sie das Protokoll."),
+        MsgIcon::Information, MsgButtons::Ok, this);
 }

@@ -50,11 +50,23 @@ Tfrm_EditAddress::Tfrm_EditAddress(QWidget* parent) : QDialog(parent) {
     form->addRow(QStringLiteral("Standorttyp"), cbxStandorttyp_Nr);
     add("Zusatzinformationen", edZusatzinformationen, "edZusatzinformationen");
     // The column widths of ADRESSEN: longer input would only fail at the save.
-    const std::pair<QLineEdit*, int> limits[] = {
-        {edAdressbezeichnung, 200}, {edStrasse, 200}, {edHausnummer, 30}, {edZusatz, 200}, {edLand, 100},
-        {edPLZ, 20}, {edOrt, 200}, {edPostfach_PLZ, 20}, {edPostfach, 50}, {edTelefon1, 50}, {edTelefon2, 50},
-        {edFax, 50}, {edMobiltelefon, 50}, {edEMail1, 200}, {edURL, 250}, {edAnsprechpartner, 200},
-        {edZusatzinformationen, 2000}};
+    const std::pair<QLineEdit*, int> limits[] = {{edAdressbezeichnung, 200},
+                                                 {edStrasse, 200},
+                                                 {edHausnummer, 30},
+                                                 {edZusatz, 200},
+                                                 {edLand, 100},
+                                                 {edPLZ, 20},
+                                                 {edOrt, 200},
+                                                 {edPostfach_PLZ, 20},
+                                                 {edPostfach, 50},
+                                                 {edTelefon1, 50},
+                                                 {edTelefon2, 50},
+                                                 {edFax, 50},
+                                                 {edMobiltelefon, 50},
+                                                 {edEMail1, 200},
+                                                 {edURL, 250},
+                                                 {edAnsprechpartner, 200},
+                                                 {edZusatzinformationen, 2000}};
     for (const auto& [e, n] : limits)
         e->setMaxLength(n);
     top->addWidget(grpMandant_);
@@ -163,7 +175,8 @@ void Tfrm_EditAddress::btnSpeichernClick() {
         accept();
     } catch (const Exception& e) {
         platform::dialogs().message(QStringLiteral("Fehler beim Speichern der Adressinformationen.\r\n"
-                                                   "Systemmeldung: ") + e.message(),
+                                                   "Systemmeldung: ") +
+                                        e.message(),
                                     platform::MsgIcon::Error, platform::MsgButtons::Ok, this);
     }
 }

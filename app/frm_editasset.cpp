@@ -46,7 +46,9 @@ void say(const QString& text, MsgIcon icon, QWidget* parent, MsgButtons buttons 
     platform::dialogs().message(text, icon, buttons, parent);
 }
 
-QString flag(bool ticked) { return ticked ? QStringLiteral("1") : QStringLiteral("0"); }
+QString flag(bool ticked) {
+    return ticked ? QStringLiteral("1") : QStringLiteral("0");
+}
 
 } // namespace
 
@@ -120,8 +122,8 @@ Tfrm_EditAsset::Tfrm_EditAsset(QWidget* parent) : QDialog(parent) {
     lbOrgAHK->setObjectName(QStringLiteral("lbOrgAHK"));
     left->addRow(originalRow(QStringLiteral("Originalwert der Anschaffungs-/Herstellungskosten: "), lbOrgAHK));
 
-    auto valueRow = [&](const QString& label, QLineEdit*& ed, const char* name, QPushButton** btn, const QString& btnText,
-                        const char* btnName) {
+    auto valueRow = [&](const QString& label, QLineEdit*& ed, const char* name, QPushButton** btn,
+                        const QString& btnText, const char* btnName) {
         auto* h = new QHBoxLayout;
         ed = line(name);
         ed->setAlignment(Qt::AlignRight);
@@ -253,9 +255,8 @@ Tfrm_EditAsset::Tfrm_EditAsset(QWidget* parent) : QDialog(parent) {
     connect(btnVersWert, &QPushButton::clicked, this, &Tfrm_EditAsset::CalcVersWertClick);
     connect(btnZeitwert, &QPushButton::clicked, this, &Tfrm_EditAsset::CalcZeitWertClick);
     connect(cbxFeste_Taxe, &QCheckBox::clicked, this, &Tfrm_EditAsset::FesteTaxeClick);
-    connect(cbbxNotes, qOverload<int>(&QComboBox::activated), this, [this](int i) {
-        memNotiztext->setPlainText(cbbxNotes->itemData(i).toString());
-    });
+    connect(cbbxNotes, qOverload<int>(&QComboBox::activated), this,
+            [this](int i) { memNotiztext->setPlainText(cbbxNotes->itemData(i).toString()); });
     connect(btnLoeschmarkierung, &QPushButton::clicked, this, &Tfrm_EditAsset::LoeschmarkierungClick);
     connect(btnBildAuswaehlen, &QPushButton::clicked, this, &Tfrm_EditAsset::SelectImage);
     connect(btnBildEntfernen, &QPushButton::clicked, this, &Tfrm_EditAsset::RemoveImage);
@@ -364,11 +365,16 @@ void Tfrm_EditAsset::LoadAsset() {
         edNutzungsdauer->setText(QString::number(r.nutzungsdauer));
         edAbgangsjahr->setText(QString::number(r.abgangsjahr));
         memNotiztext->setPlainText(r.notiztext.trimmed());
-        const std::pair<QCheckBox*, const QString*> flags[] = {
-            {cbxElektronik_Vers, &r.elektronik_vers}, {cbxMaschinen_Vers, &r.maschinen_vers},
-            {cbxLagerung_Aussen, &r.lagerung_aussen}, {cbxBearbeitung, &r.bearbeitung}, {cbxGebaeude, &r.gebaeude},
-            {cbxSoftware, &r.software}, {cbxLeasing, &r.leasing}, {cbxGemietet, &r.gemietet},
-            {cbxFeste_Taxe, &r.feste_taxe}, {cbxGeloescht, &r.geloescht}};
+        const std::pair<QCheckBox*, const QString*> flags[] = {{cbxElektronik_Vers, &r.elektronik_vers},
+                                                               {cbxMaschinen_Vers, &r.maschinen_vers},
+                                                               {cbxLagerung_Aussen, &r.lagerung_aussen},
+                                                               {cbxBearbeitung, &r.bearbeitung},
+                                                               {cbxGebaeude, &r.gebaeude},
+                                                               {cbxSoftware, &r.software},
+                                                               {cbxLeasing, &r.leasing},
+                                                               {cbxGemietet, &r.gemietet},
+                                                               {cbxFeste_Taxe, &r.feste_taxe},
+                                                               {cbxGeloescht, &r.geloescht}};
         for (const auto& [box, value] : flags)
             box->setChecked(*value == QLatin1String("1"));
         edVersWert->setEnabled(!cbxFeste_Taxe->isChecked());
@@ -415,8 +421,9 @@ void Tfrm_EditAsset::IndexCheck(bool withMessage) {
         }
         lbIndexbezeichnung->clear();
         if (withMessage)
-            say(QStringLiteral("Bitte prüfen Sie den eingegebenen Index. \r\nEs wurden keine gültigen Indexwerte zu dem "
-                               "Anschaffungsdatum \r\noder dem aktuellen Jahr gefunden."),
+            say(QStringLiteral(
+                    "Bitte prüfen Sie den eingegebenen Index. \r\nEs wurden keine gültigen Indexwerte zu dem "
+                    "Anschaffungsdatum \r\noder dem aktuellen Jahr gefunden."),
                 MsgIcon::Information, this);
     } catch (const Exception&) {
         lbIndexbezeichnung->clear();
@@ -485,12 +492,13 @@ void Tfrm_EditAsset::CalcZeitWertClick() {
         return;
     }
     try {
-        const double zw = CalcZeitWert(edNutzungsdauer->text().trimmed().toInt(), edKategorieNr->text().trimmed().toInt(),
-                                       TextToFloat(edVersWert->text()), date);
+        const double zw = CalcZeitWert(edNutzungsdauer->text().trimmed().toInt(),
+                                       edKategorieNr->text().trimmed().toInt(), TextToFloat(edVersWert->text()), date);
         edZeitwert->setText(FormatAmount(zw));
     } catch (const EBrvCalcZWError& e) {
         edZeitwert->setFocus();
-        say(QStringLiteral("Fehler bei der Zeitwertermittlung.\r\nFehlermeldung: ") + e.message(), MsgIcon::Warning, this);
+        say(QStringLiteral("Fehler bei der Zeitwertermittlung.\r\nFehlermeldung: ") + e.message(), MsgIcon::Warning,
+            this);
     } catch (const Exception& e) {
         say(QStringLiteral("Systemfehler bei der Ermittlung des Zeitwertes.\r\nFehlermeldung: ") + e.message(),
             MsgIcon::Error, this);
@@ -534,7 +542,8 @@ bool Tfrm_EditAsset::SaveAsset() {
         if (r.konto_nr.isEmpty())
             throw CheckFailure{QStringLiteral("Das Feld Kontonummer enthaelt keinen gueltigen Wert."), edKonto_nr};
         if (edAnlagebezeichnung->text().trimmed().isEmpty())
-            throw CheckFailure{QStringLiteral("Die Anlagebezeichnung ist nicht korrekt eingegeben."), edAnlagebezeichnung};
+            throw CheckFailure{QStringLiteral("Die Anlagebezeichnung ist nicht korrekt eingegeben."),
+                               edAnlagebezeichnung};
         r.anlagebezeichnung = edAnlagebezeichnung->text();
         edAnschaffungsdatum->setText(edAnschaffungsdatum->text().replace(QLatin1Char('/'), QLatin1Char('.')));
         try {
@@ -544,17 +553,20 @@ bool Tfrm_EditAsset::SaveAsset() {
                                edAnschaffungsdatum};
         }
         if (!IsFloat(edAHK->text()))
-            throw CheckFailure{QStringLiteral("Die Anschaffungs- /Herstellungskosten weisen keinen korrekten Betrag auf."),
-                               edAHK};
+            throw CheckFailure{
+                QStringLiteral("Die Anschaffungs- /Herstellungskosten weisen keinen korrekten Betrag auf."), edAHK};
         r.ahk = TextToFloat(edAHK->text());
         if (cbxFeste_Taxe->isChecked()) {
             if (!IsFloat(edAHK->text()))
-                throw CheckFailure{QStringLiteral("Der Wert Anschaffungskosten enthaelt keinen korrekt Betrag."), edAHK};
+                throw CheckFailure{QStringLiteral("Der Wert Anschaffungskosten enthaelt keinen korrekt Betrag."),
+                                   edAHK};
             r.versicherungswert = r.ahk;
         } else {
-            r.versicherungswert = number(edVersWert, QStringLiteral("Der Versicherungswert enthaelt keinen korrekt Betrag."));
+            r.versicherungswert =
+                number(edVersWert, QStringLiteral("Der Versicherungswert enthaelt keinen korrekt Betrag."));
         }
-        r.gemeiner_wert = number(edGemeiner_Wert, QStringLiteral("Das Feld <Gemeiner Wert> enthaelt keinen korrekten Wert."));
+        r.gemeiner_wert =
+            number(edGemeiner_Wert, QStringLiteral("Das Feld <Gemeiner Wert> enthaelt keinen korrekten Wert."));
         r.zeitwert = number(edZeitwert, QStringLiteral("Das Feld Zeitwert enthaelt keinen korrekten Betrag."));
         r.nutzungsdauer = integer(edNutzungsdauer, QStringLiteral("Die angebenen Nutzungsdauer ist nicht gueltig."));
         r.gruppe = cbbxGruppe->currentText();
@@ -581,7 +593,8 @@ bool Tfrm_EditAsset::SaveAsset() {
         r.abgangsjahr = integer(edAbgangsjahr, QStringLiteral("Das angegebene Abgangsjahr ist nicht gueltig."));
     } catch (const CheckFailure& f) {
         f.field->setFocus();
-        say(QStringLiteral("Es trat ein Fehler beim Überprüfen der eingegebenen Werte auf:\r\nFehlermeldung: ") + f.text,
+        say(QStringLiteral("Es trat ein Fehler beim Überprüfen der eingegebenen Werte auf:\r\nFehlermeldung: ") +
+                f.text,
             MsgIcon::Warning, this, MsgButtons::Cancel);
         return false;
     } catch (const std::exception& e) {
@@ -681,10 +694,11 @@ void Tfrm_EditAsset::VorigerClick() {
 
 void Tfrm_EditAsset::LoeschmarkierungClick() {
     if (platform::dialogs().message(
-            QStringLiteral("Bitte bestätigen Sie die Aktivieren/ Reaktivieren der gewählten Anlage.\r\n\r\nDie Änderungen "
-                           "werden erst durch das Speichern dieser Anlage wirksam.\r\nDer Speichervorgang wird durch die "
-                           "Funktion <Speichern> als auch durch die \r\nFunktionen <Nächster>/<Voriger Datensatz> "
-                           "ausgelöst."),
+            QStringLiteral(
+                "Bitte bestätigen Sie die Aktivieren/ Reaktivieren der gewählten Anlage.\r\n\r\nDie Änderungen "
+                "werden erst durch das Speichern dieser Anlage wirksam.\r\nDer Speichervorgang wird durch die "
+                "Funktion <Speichern> als auch durch die \r\nFunktionen <Nächster>/<Voriger Datensatz> "
+                "ausgelöst."),
             MsgIcon::Question, MsgButtons::OkCancel, this) != MsgResult::Ok)
         return;
     cbxGeloescht->setChecked(!cbxGeloescht->isChecked());
@@ -703,17 +717,20 @@ QString Tfrm_EditAsset::GetMandantImageFolder() {
             // The one authoritative configuration file decides, as for the client's other files.
             flag = workspace::UseBackupFolderDbFlag();
         } catch (const Exception& e) {
-            say(QStringLiteral("Die Brenvik-Konfiguration konnte nicht gelesen werden.\r\nSystemnachricht: ") + e.message(),
+            say(QStringLiteral("Die Brenvik-Konfiguration konnte nicht gelesen werden.\r\nSystemnachricht: ") +
+                    e.message(),
                 MsgIcon::None, this);
         }
         const QString folder = workspace::ClientStorageFolder(iClientID, flag);
         if (QDir(folder).exists())
             return folder;
-        say(QStringLiteral("Fehler beim Laden der Bilddatei: Verzeichnis \"") + folder + QStringLiteral("\" existiert nicht."),
+        say(QStringLiteral("Fehler beim Laden der Bilddatei: Verzeichnis \"") + folder +
+                QStringLiteral("\" existiert nicht."),
             MsgIcon::None, this);
         return {};
     } catch (const Exception& e) {
-        say(QStringLiteral("GetMandantImageFolder - Fehler beim Laden der Bilddatei: ") + e.message(), MsgIcon::None, this);
+        say(QStringLiteral("GetMandantImageFolder - Fehler beim Laden der Bilddatei: ") + e.message(), MsgIcon::None,
+            this);
         return {};
     }
 }
@@ -740,7 +757,8 @@ void Tfrm_EditAsset::LoadImage() {
 void Tfrm_EditAsset::SelectImage() {
     const QString source = platform::dialogs().openFile(
         QStringLiteral("Bild auswählen"), {},
-        QStringLiteral("Alle (*.jpg *.jpeg *.bmp);;JPEG-Grafikdatei (*.jpg);;JPEG-Grafikdatei (*.jpeg);;Bitmaps (*.bmp)"),
+        QStringLiteral(
+            "Alle (*.jpg *.jpeg *.bmp);;JPEG-Grafikdatei (*.jpg);;JPEG-Grafikdatei (*.jpeg);;Bitmaps (*.bmp)"),
         this);
     if (source.isEmpty())
         return;
@@ -774,7 +792,8 @@ void Tfrm_EditAsset::ShowOriginalSize() {
         return;
     const QSize room = size() - QSize(20, 20);
     const bool tooLarge = picture_.width() > room.width() || picture_.height() > room.height();
-    imgOriginal_->setPixmap(tooLarge ? picture_.scaled(room, Qt::IgnoreAspectRatio, Qt::SmoothTransformation) : picture_);
+    imgOriginal_->setPixmap(tooLarge ? picture_.scaled(room, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                     : picture_);
     pnlOriginal_->setGeometry(rect());
     pnlOriginal_->raise();
     pnlOriginal_->show();

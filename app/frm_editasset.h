@@ -69,8 +69,8 @@ private:
     QLabel *lbIndexbezeichnung, *lbOrgBezeichnung, *lbOrgDatum, *lbOrgAHK;
     QComboBox *cbbxGruppe, *cbbxNotes, *cbbxAdresse, *cbxAnlagentyp;
     QPlainTextEdit* memNotiztext = nullptr;
-    QCheckBox *cbxElektronik_Vers, *cbxMaschinen_Vers, *cbxLagerung_Aussen, *cbxBearbeitung, *cbxGebaeude,
-        *cbxSoftware, *cbxLeasing, *cbxGemietet, *cbxFeste_Taxe, *cbxGeloescht;
+    QCheckBox *cbxElektronik_Vers, *cbxMaschinen_Vers, *cbxLagerung_Aussen, *cbxBearbeitung, *cbxGebaeude, *cbxSoftware,
+        *cbxLeasing, *cbxGemietet, *cbxFeste_Taxe, *cbxGeloescht;
     QPushButton *btnVersWert, *btnZeitwert, *btnLoeschmarkierung, *btnVoriger, *btnNaechster;
     QLabel* imgAsset = nullptr;
     QPixmap picture_;

@@ -39,11 +39,11 @@ Tfrm_EditMeasures::Tfrm_EditMeasures(QWidget* parent) : QDialog(parent) {
         inner->addWidget(g);
     };
     group(QStringLiteral("Werte lt. Bilanz"), {{"Fertige Erzeugnisse in EUR", &edFertige_Erz_Bilanz},
-                                                {"Unfertige Erzeugnisse in EUR", &edUnfertige_Erz_Bilanz},
-                                                {"Lager Betriebsstoffe in EUR", &edLager_Bstoffe_Bilanz}});
+                                               {"Unfertige Erzeugnisse in EUR", &edUnfertige_Erz_Bilanz},
+                                               {"Lager Betriebsstoffe in EUR", &edLager_Bstoffe_Bilanz}});
     group(QStringLiteral("Maximale Werte"), {{"Fertige Erzeugnisse in EUR", &edFertige_Erz_Max},
-                                              {"Unfertige Erzeugnisse in EUR", &edUnfertige_Erz_Max},
-                                              {"Lager Betriebsstoffe in EUR", &edLager_Bstoffe_Max}});
+                                             {"Unfertige Erzeugnisse in EUR", &edUnfertige_Erz_Max},
+                                             {"Lager Betriebsstoffe in EUR", &edLager_Bstoffe_Max}});
     edFertige_Erz_Bilanz->setObjectName(QStringLiteral("edFertige_Erz_Bilanz"));
     edUnfertige_Erz_Bilanz->setObjectName(QStringLiteral("edUnfertige_Erz_Bilanz"));
     edLager_Bstoffe_Bilanz->setObjectName(QStringLiteral("edLager_Bstoffe_Bilanz"));
@@ -146,11 +146,14 @@ void Tfrm_EditMeasures::btnSpeichernClick() {
                                                          "Sie ein Jahr zwischen 1900 und %1 an.")
                                               .arg(nextYear));
         }
-        const std::pair<const char*, QLineEdit*> values[] = {
-            {"Fertige_Erzeugnisse_Bilanz", edFertige_Erz_Bilanz}, {"Unfertige_Erzeugnisse_Bilanz", edUnfertige_Erz_Bilanz},
-            {"Lager_Betriebsstoffe_Bilanz", edLager_Bstoffe_Bilanz}, {"Fertige_Erzeugnisse_Max", edFertige_Erz_Max},
-            {"Unfertige_Erzeugnisse_Max", edUnfertige_Erz_Max},     {"Lager_Betriebsstoffe_Max", edLager_Bstoffe_Max},
-            {"Vorsorgesumme", edVorsorgesumme},                     {"Endwertgrenze", edEndwertgrenze}};
+        const std::pair<const char*, QLineEdit*> values[] = {{"Fertige_Erzeugnisse_Bilanz", edFertige_Erz_Bilanz},
+                                                             {"Unfertige_Erzeugnisse_Bilanz", edUnfertige_Erz_Bilanz},
+                                                             {"Lager_Betriebsstoffe_Bilanz", edLager_Bstoffe_Bilanz},
+                                                             {"Fertige_Erzeugnisse_Max", edFertige_Erz_Max},
+                                                             {"Unfertige_Erzeugnisse_Max", edUnfertige_Erz_Max},
+                                                             {"Lager_Betriebsstoffe_Max", edLager_Bstoffe_Max},
+                                                             {"Vorsorgesumme", edVorsorgesumme},
+                                                             {"Endwertgrenze", edEndwertgrenze}};
         double* targets[] = {&k.fertige_erz_bilanz, &k.unfertige_erz_bilanz, &k.lager_bstoffe_bilanz,
                              &k.fertige_erz_max,    &k.unfertige_erz_max,    &k.lager_bstoffe_max,
                              &k.vorsorgesumme,      &k.endwertgrenze};
@@ -176,12 +179,14 @@ void Tfrm_EditMeasures::btnSpeichernClick() {
         }
     } catch (const EBrvTypeConversionError& e) {
         platform::dialogs().message(QStringLiteral("Es trat ein Fehler beim Überprüfen der eingegebenen Werte "
-                                                   "auf:\r\nFehlermeldung: ") + e.message(),
+                                                   "auf:\r\nFehlermeldung: ") +
+                                        e.message(),
                                     platform::MsgIcon::Warning, platform::MsgButtons::Ok, this);
         return;
     } catch (const std::exception& e) {
         platform::dialogs().message(QStringLiteral("Während der Plausibilitätsprüfung trat ein schwerer Fehler "
-                                                   "auf.\r\nSystemmeldung: ") + QString::fromUtf8(e.what()),
+                                                   "auf.\r\nSystemmeldung: ") +
+                                        QString::fromUtf8(e.what()),
                                     platform::MsgIcon::Error, platform::MsgButtons::Ok, this);
         return;
     }

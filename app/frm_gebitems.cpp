@@ -431,7 +431,8 @@ bool GebLineList::confirmRemove(const QString& caption) {
 
 namespace {
 // Opens a detail dialog on a line; on cancel the line gets back what it had.
-template <typename Dialog, typename Line> bool editLine(QWidget* parent, Line& line, bool isNew) {
+template <typename Dialog, typename Line>
+bool editLine(QWidget* parent, Line& line, bool isNew) {
     const Line spare = line;
     Dialog d(parent);
     d.Initialize(&line, isNew);
@@ -444,8 +445,8 @@ template <typename Dialog, typename Line> bool editLine(QWidget* parent, Line& l
 
 TFrmBuildingDimension::TFrmBuildingDimension(QWidget* parent)
     : GebLineList(QStringLiteral("Gebäudemaße"), "lvDimensions",
-                  {QStringLiteral("Bezeichnung"), QStringLiteral("Länge"), QStringLiteral("Breite"), QStringLiteral("Höhe"),
-                   QStringLiteral("m³ umbauter Raum")},
+                  {QStringLiteral("Bezeichnung"), QStringLiteral("Länge"), QStringLiteral("Breite"),
+                   QStringLiteral("Höhe"), QStringLiteral("m³ umbauter Raum")},
                   parent) {
     setObjectName(QStringLiteral("FrmBuildingDimension"));
 }
@@ -454,7 +455,7 @@ void TFrmBuildingDimension::Initialize(const QString& buildingPid, const QString
     m_buildingPid = buildingPid;
     m_unit = dimIdentifier;
     lvItems->headerItem()->setText(4, m_unit == QStringLiteral("m²") ? QStringLiteral("Fläche")
-                                                                      : QStringLiteral("m³ umbauter Raum"));
+                                                                     : QStringLiteral("m³ umbauter Raum"));
     fill();
 }
 
@@ -519,8 +520,8 @@ void TFrmMeasure::fill() {
     lvItems->clear();
     m_lines = GetGebMeasures(m_buildingPid);
     for (const TGebMeasure& m : m_lines)
-        lvItems->addTopLevelItem(new QTreeWidgetItem({m.Caption, PlainNumber(m.MeasureCount), m.Einheit,
-                                                      PlainNumber(m.Richtpreis), PlainNumber(m.MeasureSum)}));
+        lvItems->addTopLevelItem(new QTreeWidgetItem(
+            {m.Caption, PlainNumber(m.MeasureCount), m.Einheit, PlainNumber(m.Richtpreis), PlainNumber(m.MeasureSum)}));
 }
 
 double TFrmMeasure::GetMeasureSum() const {
@@ -554,8 +555,8 @@ void TFrmMeasure::btnDeleteClick() {
 }
 
 TFrmGebAufzug::TFrmGebAufzug(QWidget* parent)
-    : GebLineList(QStringLiteral("Aufzugsanlagen"), "lvAufzuege", {QStringLiteral("Bezeichnung"), QStringLiteral("Summe")},
-                  parent) {
+    : GebLineList(QStringLiteral("Aufzugsanlagen"), "lvAufzuege",
+                  {QStringLiteral("Bezeichnung"), QStringLiteral("Summe")}, parent) {
     setObjectName(QStringLiteral("FrmGebAufzug"));
 }
 

@@ -93,8 +93,9 @@ TFrameBuilding::TFrameBuilding(QWidget* parent) : QDialog(parent) {
     edit(QStringLiteral("Grundbuch"), txtGrundbuch, "txtGrundbuch", 50);
     edit(QStringLiteral("Gemarkung"), txtGemarkung, "txtGemarkung", 50);
     edit(QStringLiteral("Flur"), txtFlur, "txtFlur", 50);
-    cbUstPflicht = new QCheckBox(QStringLiteral("nicht zum Vorsteuerabzug nach §4 UStG o.ä. berechtigt / Die Berechnung "
-                                                "erfolgt auf Bruttobasis"));
+    cbUstPflicht =
+        new QCheckBox(QStringLiteral("nicht zum Vorsteuerabzug nach §4 UStG o.ä. berechtigt / Die Berechnung "
+                                     "erfolgt auf Bruttobasis"));
     cbUstPflicht->setObjectName(QStringLiteral("cbUstPflicht"));
     f->addRow(cbUstPflicht);
     edIndVstVal = UiLineEdit("edIndVstVal");
@@ -197,7 +198,9 @@ void TFrameBuilding::showEvent(QShowEvent* e) {
     FormShow();
 }
 
-void TFrameBuilding::FormShow() { PageControl->setCurrentIndex(0); }
+void TFrameBuilding::FormShow() {
+    PageControl->setCurrentIndex(0);
+}
 
 void TFrameBuilding::FillBuildingList() {
     lvBuildings->clear();
@@ -241,8 +244,9 @@ TFrameBuilding::VatSituation TFrameBuilding::readVatSituation() {
             if (!rate || *rate < 0)
                 throw EBrvTypeConversionError(edIndVstVal->text());
             if (*rate == 0) {
-                message(this, QStringLiteral("Bitte beachten Sie, dass im Falle des Wertes 0 die Berechnung auf "
-                                             "Bruttobasis erfolgt."),
+                message(this,
+                        QStringLiteral("Bitte beachten Sie, dass im Falle des Wertes 0 die Berechnung auf "
+                                       "Bruttobasis erfolgt."),
                         MsgIcon::Information);
                 v.ustPflicht = true;
             }
@@ -323,7 +327,9 @@ void TFrameBuilding::btnOKClick() {
     accept();
 }
 
-void TFrameBuilding::btnCancelClick() { reject(); }
+void TFrameBuilding::btnCancelClick() {
+    reject();
+}
 
 int TFrameBuilding::selectedBuilding() const {
     QTreeWidgetItem* item = lvBuildings->currentItem();
@@ -400,27 +406,32 @@ void TFrameBuilding::btnAddFileClick() {
     try {
         if (QFileInfo::exists(target))
             message(this,
-                    QStringLiteral("Datei \"") + name + QStringLiteral("\" ist im Zielverzeichnis bereits vorhanden. ") +
-                        QStringLiteral("\r\n") + QStringLiteral("Benennen Sie die zu kopierende Datei zunächst um."),
+                    QStringLiteral("Datei \"") + name +
+                        QStringLiteral("\" ist im Zielverzeichnis bereits vorhanden. ") + QStringLiteral("\r\n") +
+                        QStringLiteral("Benennen Sie die zu kopierende Datei zunächst um."),
                     MsgIcon::Warning);
         // Never over an existing file: after the warning the copy simply does not happen.
         if (QFile::copy(chosen, target)) {
             try {
                 InsertGebFile(NewGuidText(), FGebObjekt->PID, name);
             } catch (const Exception& e) {
-                message(this, QStringLiteral("Fehler beim Speichern der Dateiinformationen in der Datenbank:\r\n") + e.message(),
+                message(this,
+                        QStringLiteral("Fehler beim Speichern der Dateiinformationen in der Datenbank:\r\n") +
+                            e.message(),
                         MsgIcon::Error);
                 if (!QFile::remove(target))
                     message(this,
-                            QStringLiteral("Datei \"") + name + QStringLiteral("\" konnte nicht wieder entfernt werden: ") +
-                                QStringLiteral("\r\n") + QStringLiteral("Löschen fehlgeschlagen"),
+                            QStringLiteral("Datei \"") + name +
+                                QStringLiteral("\" konnte nicht wieder entfernt werden: ") + QStringLiteral("\r\n") +
+                                QStringLiteral("Löschen fehlgeschlagen"),
                             MsgIcon::Error);
             }
         }
         FillAttachmentList();
     } catch (const Exception& e) {
-        message(this, QStringLiteral("Fehler beim Kopieren der Datei \"") + name + QStringLiteral("\": ") +
-                          QStringLiteral("\r\n") + e.message(),
+        message(this,
+                QStringLiteral("Fehler beim Kopieren der Datei \"") + name + QStringLiteral("\": ") +
+                    QStringLiteral("\r\n") + e.message(),
                 MsgIcon::Error);
     }
 }
@@ -446,7 +457,8 @@ void TFrameBuilding::btnDeleteFileClick() {
         try {
             DeleteGebFile(file.PID);
         } catch (const Exception& e) {
-            message(this, QStringLiteral("Fehler beim Entfernen der Dateiinformationen in der Datenbank:\r\n") + e.message(),
+            message(this,
+                    QStringLiteral("Fehler beim Entfernen der Dateiinformationen in der Datenbank:\r\n") + e.message(),
                     MsgIcon::Error);
         }
         const QString path = FFileFolder + file.GebFilename;

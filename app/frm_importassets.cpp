@@ -61,7 +61,8 @@ Tfrm_ImportAssets::Tfrm_ImportAssets(QWidget* parent) : QDialog(parent) {
     auto* form = new QFormLayout;
     cbbxFiletype = new QComboBox;
     cbbxFiletype->setObjectName(QStringLiteral("cbbxFiletype"));
-    cbbxFiletype->addItems({QStringLiteral("Excel-Format  (*.xls; *.xlsx)"), QStringLiteral("Textdateien (*.txt; *.csv)"),
+    cbbxFiletype->addItems({QStringLiteral("Excel-Format  (*.xls; *.xlsx)"),
+                            QStringLiteral("Textdateien (*.txt; *.csv)"),
                             QStringLiteral("Excel-Format, DATEV 2021 (*.xlsx)")});
     cbbxFiletype->setCurrentIndex(-1);
     form->addRow(QStringLiteral("Dateiformat:"), cbbxFiletype);
@@ -88,8 +89,9 @@ Tfrm_ImportAssets::Tfrm_ImportAssets(QWidget* parent) : QDialog(parent) {
                             QStringLiteral("Gruppendefinition aus Datei lesen (Spalte 20)"));
     cbxImportZusatz = check("cbxImportZusatz", QStringLiteral("Zusatzdaten importieren"),
                             QStringLiteral("Zusatzdaten aus Datei lesen (Spalte 21)"));
-    cbxImportKategorie = check("cbxImportKategorie", QStringLiteral("Index aus Datei ermitteln"),
-                               QStringLiteral("Es wird versucht, den Index aus der Importdatei zu ermitteln (Spalte 22)"));
+    cbxImportKategorie =
+        check("cbxImportKategorie", QStringLiteral("Index aus Datei ermitteln"),
+              QStringLiteral("Es wird versucht, den Index aus der Importdatei zu ermitteln (Spalte 22)"));
     auto* options = new QHBoxLayout;
     for (QCheckBox* c : {cbxImportGruppe, cbxImportZusatz, cbxImportKategorie})
         options->addWidget(c);
@@ -256,8 +258,8 @@ void Tfrm_ImportAssets::PruefenClick() {
     lbImportSumme->setText(r.summaryText());
     QList<QTreeWidgetItem*> failures;
     for (const ImportFailure& f : r.failures)
-        failures.append(new QTreeWidgetItem(
-            {f.line > 0 ? QString::number(f.line) : QString(), f.reason, f.konto, f.description}));
+        failures.append(
+            new QTreeWidgetItem({f.line > 0 ? QString::number(f.line) : QString(), f.reason, f.konto, f.description}));
     lvImportFehler->addTopLevelItems(failures);
     QList<QTreeWidgetItem*> items;
     items.reserve(r.preview.size());
@@ -315,8 +317,9 @@ TFrmImportInfo::TFrmImportInfo(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Information Import"));
     resize(640, 400);
     auto* top = new QVBoxLayout(this);
-    auto* text = new QLabel(QStringLiteral("Die Bezeichnung der folgenden Datensätze sind zu lang und werden beim Import "
-                                           "automatisch auf 100 Zeichen gekürzt: "));
+    auto* text =
+        new QLabel(QStringLiteral("Die Bezeichnung der folgenden Datensätze sind zu lang und werden beim Import "
+                                  "automatisch auf 100 Zeichen gekürzt: "));
     text->setWordWrap(true);
     top->addWidget(text);
     memInfo_ = new QPlainTextEdit;
@@ -338,7 +341,9 @@ TFrmImportInfo::TFrmImportInfo(QWidget* parent) : QDialog(parent) {
     connect(save, &QPushButton::clicked, this, &TFrmImportInfo::SaveClick);
 }
 
-void TFrmImportInfo::setLines(const QStringList& lines) { memInfo_->setPlainText(lines.join(QLatin1Char('\n'))); }
+void TFrmImportInfo::setLines(const QStringList& lines) {
+    memInfo_->setPlainText(lines.join(QLatin1Char('\n')));
+}
 
 void TFrmImportInfo::SaveClick() {
     const QString proposal = fileName + ShortDateText(DateToTDateTime(QDate::currentDate())) + QStringLiteral(".txt");

@@ -133,8 +133,8 @@ void Tfrm_SelectIdxCategory::Fill() {
         lbIdxAnzahl->setText(QStringLiteral("Anzahl: ") + QString::number(rows->size()));
         QList<QTreeWidgetItem*> items;
         for (const TBrenvikIndexBeschr& b : *rows)
-            items.append(new QTreeWidgetItem({QString::number(b.kategorie_nr), QString::number(b.index_nr),
-                                              b.gp_systematik, b.index_text}));
+            items.append(new QTreeWidgetItem(
+                {QString::number(b.kategorie_nr), QString::number(b.index_nr), b.gp_systematik, b.index_text}));
         lvIndizes->addTopLevelItems(items);
     } catch (const Exception& e) {
         ShowApplicationError(e.message(), this);

@@ -28,7 +28,9 @@ const QString kNone = QStringLiteral("./.");
 void say(const QString& text, MsgIcon icon, QWidget* parent) {
     platform::dialogs().message(text, icon, MsgButtons::Ok, parent);
 }
-bool isFile(const QLabel* l) { return QFileInfo(l->text()).isFile(); }
+bool isFile(const QLabel* l) {
+    return QFileInfo(l->text()).isFile();
+}
 } // namespace
 
 Tfrm_Indexaktualisierung::Tfrm_Indexaktualisierung(QWidget* parent) : QDialog(parent) {
@@ -96,7 +98,8 @@ Tfrm_Indexaktualisierung::Tfrm_Indexaktualisierung(QWidget* parent) : QDialog(pa
 }
 
 void Tfrm_Indexaktualisierung::FolderClick() {
-    const QString folder = platform::dialogs().folder(QStringLiteral("Speicherort festlegen"), platform::appFolder(), this);
+    const QString folder =
+        platform::dialogs().folder(QStringLiteral("Speicherort festlegen"), platform::appFolder(), this);
     if (folder.isEmpty())
         return;
     edFoldername->setText(folder);
@@ -143,8 +146,8 @@ void Tfrm_Indexaktualisierung::importIndex() {
             edFoldername->text(),
             [this](const QString& question) {
                 QApplication::restoreOverrideCursor();
-                const bool yes = platform::dialogs().message(question, MsgIcon::Question, MsgButtons::YesNo, this) ==
-                                 MsgResult::Yes;
+                const bool yes =
+                    platform::dialogs().message(question, MsgIcon::Question, MsgButtons::YesNo, this) == MsgResult::Yes;
                 QApplication::setOverrideCursor(Qt::WaitCursor);
                 return yes;
             },
@@ -170,8 +173,8 @@ void Tfrm_Indexaktualisierung::updateBuildingData() {
         QString report = TGebDataImport().ImportUpdateData(edFoldername->text());
         report.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         lbStatus->setText(lbStatus->text() + QStringLiteral("\n") + report.trimmed());
-        say(QStringLiteral("Die Aktualisierung der Gebäude-Daten wurde erfolgreich abgeschlossen. "), MsgIcon::Information,
-            this);
+        say(QStringLiteral("Die Aktualisierung der Gebäude-Daten wurde erfolgreich abgeschlossen. "),
+            MsgIcon::Information, this);
     } catch (const Exception& e) {
         say(QStringLiteral("Bei der Aktualisierung der Gebäude-Daten ist ein Fehler aufgetreten: \r\n") + e.message(),
             MsgIcon::Error, this);
@@ -191,9 +194,12 @@ void Tfrm_Indexaktualisierung::ExportClick() {
         if (!ok)
             throw Exception(QStringLiteral("Exportfehler #1"));
         const IndexExportResult r = ExportIndexFiles(edFoldername->text(), year);
-        say(QStringLiteral("Es werden %1 Beschreibungstexte exportiert.").arg(r.descriptions), MsgIcon::Information, this);
+        say(QStringLiteral("Es werden %1 Beschreibungstexte exportiert.").arg(r.descriptions), MsgIcon::Information,
+            this);
         say(QStringLiteral("Export erfolgreich beendet.\r\nEs wurden %1 Datensätze der Indexwerte \r\nfür das Jahr %2 "
-                           "exportiert.").arg(r.values).arg(year),
+                           "exportiert.")
+                .arg(r.values)
+                .arg(year),
             MsgIcon::Information, this);
     } catch (const Exception&) {
         say(QStringLiteral("Exportfehler #1"), MsgIcon::Error, this);

@@ -35,7 +35,9 @@
 using platform::MsgButtons;
 using platform::MsgIcon;
 
-QString ReportFileName(const QString& caption) { return QString(caption).replace(QLatin1Char('/'), QLatin1Char('_')); }
+QString ReportFileName(const QString& caption) {
+    return QString(caption).replace(QLatin1Char('/'), QLatin1Char('_'));
+}
 
 // ---- Output options ----
 
@@ -96,7 +98,8 @@ Tfrm_RaveCustomSetup::Tfrm_RaveCustomSetup(int pageCount, QWidget* parent) : QDi
     rbPages = new QRadioButton(QStringLiteral("Seiten"));
     rbPages->setObjectName(QStringLiteral("rbPages"));
     edSelection = UiLineEdit("edSelection");
-    edSelection->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9,-]*")), edSelection));
+    edSelection->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9,-]*")), edSelection));
     edFrom = UiLineEdit("edFrom");
     edFrom->setValidator(new QRegularExpressionValidator(digits, edFrom));
     edTo = UiLineEdit("edTo");
@@ -148,8 +151,12 @@ void Tfrm_RaveCustomSetup::rangeChanged() {
     edTo->setEnabled(!rbAll->isChecked());
 }
 
-bool Tfrm_RaveCustomSetup::toPrinter() const { return rbPrinter->isChecked() && m_hasPrinter; }
-int Tfrm_RaveCustomSetup::copies() const { return std::max(1, edCopies->text().toInt()); }
+bool Tfrm_RaveCustomSetup::toPrinter() const {
+    return rbPrinter->isChecked() && m_hasPrinter;
+}
+int Tfrm_RaveCustomSetup::copies() const {
+    return std::max(1, edCopies->text().toInt());
+}
 
 int Tfrm_RaveCustomSetup::firstPage() const {
     if (rbPages->isChecked())
@@ -245,8 +252,12 @@ Tfrm_RaveCustomPreview::~Tfrm_RaveCustomPreview() {
     delete m_printer;
 }
 
-int Tfrm_RaveCustomPreview::pageCount() const { return preview->pageCount(); }
-int Tfrm_RaveCustomPreview::currentPage() const { return preview->currentPage(); }
+int Tfrm_RaveCustomPreview::pageCount() const {
+    return preview->pageCount();
+}
+int Tfrm_RaveCustomPreview::currentPage() const {
+    return preview->currentPage();
+}
 
 void Tfrm_RaveCustomPreview::goToPage(int page) {
     preview->setCurrentPage(page);
@@ -384,7 +395,8 @@ QString Tfrm_Reports::GetMandantImageFolder() {
             flag = workspace::UseBackupFolderDbFlag();
         } catch (const Exception& e) {
             platform::dialogs().message(QStringLiteral("Die Brenvik-Konfiguration konnte nicht gelesen werden.\r\n"
-                                                       "Systemnachricht: ") + e.message(),
+                                                       "Systemnachricht: ") +
+                                            e.message(),
                                         MsgIcon::None, MsgButtons::Ok, this);
         }
         const QString f = workspace::ClientStorageFolder(iClientID, flag);
@@ -394,7 +406,8 @@ QString Tfrm_Reports::GetMandantImageFolder() {
                                         QStringLiteral("\" existiert nicht."),
                                     MsgIcon::None, MsgButtons::Ok, this);
     } catch (const Exception& e) {
-        platform::dialogs().message(QStringLiteral("GetMandantImageFolder - Fehler beim Laden der Bilddatei: ") + e.message(),
+        platform::dialogs().message(QStringLiteral("GetMandantImageFolder - Fehler beim Laden der Bilddatei: ") +
+                                        e.message(),
                                     MsgIcon::None, MsgButtons::Ok, this);
     }
     return {};
@@ -436,7 +449,8 @@ void Tfrm_Reports::RunReport(const QString& name, const QString& caption) {
         const ReportProject project = LoadReportProject(projectFile);
         const ReportLayout* layout = project.find(name);
         if (!layout)
-            throw EBrvUnknownReport(QStringLiteral("Bericht ist nicht bekannt. Bitte informieren Sie den Softwarehersteller."));
+            throw EBrvUnknownReport(
+                QStringLiteral("Bericht ist nicht bekannt. Bitte informieren Sie den Softwarehersteller."));
         std::unique_ptr<ReportOutput> report;
         if (st.buildingReport) {
             TFrmGebChoice choice(this);

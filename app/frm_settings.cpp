@@ -17,7 +17,8 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString kReadError = QStringLiteral("Die Brenvik-Konfiguration konnte nicht gelesen werden.\r\nSystemnachricht: ");
+const QString kReadError =
+    QStringLiteral("Die Brenvik-Konfiguration konnte nicht gelesen werden.\r\nSystemnachricht: ");
 }
 
 Tfrm_Settings::Tfrm_Settings(QWidget* parent) : QDialog(parent, Qt::Tool) {
@@ -77,7 +78,9 @@ Tfrm_Settings::Tfrm_Settings(QWidget* parent) : QDialog(parent, Qt::Tool) {
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-QString Tfrm_Settings::iniPath() const { return sCommonFilesPath + brenvik::kIniFileName; }
+QString Tfrm_Settings::iniPath() const {
+    return sCommonFilesPath + brenvik::kIniFileName;
+}
 
 void Tfrm_Settings::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
@@ -89,7 +92,8 @@ void Tfrm_Settings::FormShow() {
         platform::IniProfile ini(iniPath());
         const QString& db = brenvik::kSectionDb;
         edDatenbank->setText(ini.readString(db, QStringLiteral("DATABASE"), QStringLiteral("[FEHLER!!]")));
-        cbDBTyp->setCurrentIndex(cbDBTyp->findText(ini.readString(db, QStringLiteral("DBTYPE"), brenvik::kDefaultDbType)));
+        cbDBTyp->setCurrentIndex(
+            cbDBTyp->findText(ini.readString(db, QStringLiteral("DBTYPE"), brenvik::kDefaultDbType)));
         edDBUser->setText(ini.readString(db, QStringLiteral("DBU"), brenvik::kDefaultDbUser));
         edDBPass->setText(ini.readString(db, QStringLiteral("DBP"), brenvik::kDefaultDbPassword));
         cbxSpeicherort_DB->setChecked(ini.readString(brenvik::kSectionParameter, QStringLiteral("USE_BACKUP_FOLDER_DB"),
@@ -100,8 +104,7 @@ void Tfrm_Settings::FormShow() {
             edDBSpeicherort->clear();
         }
     } catch (const Exception& e) {
-        platform::dialogs().message(kReadError + e.message(), platform::MsgIcon::Error, platform::MsgButtons::Ok,
-                                    this);
+        platform::dialogs().message(kReadError + e.message(), platform::MsgIcon::Error, platform::MsgButtons::Ok, this);
     }
 }
 
@@ -121,7 +124,8 @@ void Tfrm_Settings::btnSpeichernClick() {
         platform::IniProfile ini(iniPath());
         const QString& db = brenvik::kSectionDb;
         ini.writeString(db, QStringLiteral("DATABASE"), edDatenbank->text());
-        ini.writeString(db, QStringLiteral("DBTYPE"), cbDBTyp->currentIndex() >= 0 ? cbDBTyp->currentText() : QString());
+        ini.writeString(db, QStringLiteral("DBTYPE"),
+                        cbDBTyp->currentIndex() >= 0 ? cbDBTyp->currentText() : QString());
         ini.writeString(db, QStringLiteral("DBU"), edDBUser->text());
         ini.writeString(db, QStringLiteral("DBP"), edDBPass->text());
         ini.writeString(brenvik::kSectionParameter, QStringLiteral("BACKUP_FOLDER"), edDBSpeicherort->text());
@@ -140,7 +144,8 @@ void Tfrm_Settings::btnSpeichernClick() {
         accept();
     } catch (const Exception& e) {
         platform::dialogs().message(QStringLiteral("Fehler beim Speichern der Brenvik-Konfiguration.\r\n"
-                                                   "Systemnachricht: ") + e.message(),
+                                                   "Systemnachricht: ") +
+                                        e.message(),
                                     platform::MsgIcon::Error, platform::MsgButtons::Ok, this);
     }
 }

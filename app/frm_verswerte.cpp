@@ -34,14 +34,23 @@ using platform::MsgResult;
 
 namespace {
 
-const char* const kHeaders[12] = {"AnlageNr", "SNr",     "KontoNr", "Anlagebezeichnung", "Ans.-Datum", "AHK",
+const char* const kHeaders[12] = {"AnlageNr",   "SNr",     "KontoNr", "Anlagebezeichnung", "Ans.-Datum", "AHK",
                                   "Vers.-Wert", "E.-Vers", "M.-Vers", "IndexNr",           "Gelöscht",   "Bearbeitung"};
 // Wide enough for German amounts and dates in the system font.
 const int kWidths[12] = {70, 40, 75, 260, 85, 105, 105, 60, 65, 65, 65, 85};
 // The sort field of a header click; nullptr keeps the current order.
-const char* const kSortFields[12] = {"", "", "KONTO_NR", "ANLAGEBEZEICHNUNG", "ANSCHAFFUNGSDATUM", "AHK",
-                                     "VERSICHERUNGSWERT", "ELEKTRONIK_VERS", "MASCHINEN_VERS", "KATEGORIE_NR",
-                                     "GELOESCHT", nullptr};
+const char* const kSortFields[12] = {"",
+                                     "",
+                                     "KONTO_NR",
+                                     "ANLAGEBEZEICHNUNG",
+                                     "ANSCHAFFUNGSDATUM",
+                                     "AHK",
+                                     "VERSICHERUNGSWERT",
+                                     "ELEKTRONIK_VERS",
+                                     "MASCHINEN_VERS",
+                                     "KATEGORIE_NR",
+                                     "GELOESCHT",
+                                     nullptr};
 
 void say(const QString& text, MsgIcon icon, QWidget* parent, MsgButtons buttons = MsgButtons::Ok) {
     platform::dialogs().message(text, icon, buttons, parent);
@@ -66,23 +75,38 @@ int VersWerteModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : std::max<int>(1, int(rows_.size()));
 }
 
-int VersWerteModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 12; }
+int VersWerteModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 12;
+}
 
 QString VersWerteModel::cellText(const TBrenvikVersWerte& r, int column) {
     switch (column) {
-    case 0: return QString::number(r.anlage_nr);
-    case 1: return QString::number(r.anlage_sub_nr);
-    case 2: return r.konto_nr;
-    case 3: return r.anlagebezeichnung;
-    case 4: return ShortDateText(r.anschaffungsdatum);
-    case 5: return FormatCurrency(r.ahk);
-    case 6: return FormatCurrency(r.versicherungswert);
-    case 7: return r.elektronik_vers;
-    case 8: return r.maschinen_vers;
-    case 9: return QString::number(r.kategorie_nr);
-    case 10: return r.geloescht;
-    case 11: return r.bearbeitung;
-    default: return {};
+    case 0:
+        return QString::number(r.anlage_nr);
+    case 1:
+        return QString::number(r.anlage_sub_nr);
+    case 2:
+        return r.konto_nr;
+    case 3:
+        return r.anlagebezeichnung;
+    case 4:
+        return ShortDateText(r.anschaffungsdatum);
+    case 5:
+        return FormatCurrency(r.ahk);
+    case 6:
+        return FormatCurrency(r.versicherungswert);
+    case 7:
+        return r.elektronik_vers;
+    case 8:
+        return r.maschinen_vers;
+    case 9:
+        return QString::number(r.kategorie_nr);
+    case 10:
+        return r.geloescht;
+    case 11:
+        return r.bearbeitung;
+    default:
+        return {};
     }
 }
 
@@ -95,7 +119,7 @@ QVariant VersWerteModel::data(const QModelIndex& index, int role) const {
         return cellText(r, index.column());
     case Qt::TextAlignmentRole:
         return index.column() == 5 || index.column() == 6 ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
-                                                           : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+                                                          : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::BackgroundRole:
         if (r.geloescht == QLatin1String("1"))
             return QColor(255, 113, 113);
@@ -231,7 +255,8 @@ Tfrm_VersWerte::Tfrm_VersWerte(QWidget* parent) : QDialog(parent) {
         l->hide();
         return l;
     };
-    sttHintBearbeitung = hint("sttHintBearbeitung", QStringLiteral(" Diese Anlage ist zur Bearbeitung  gekennzeichnet."));
+    sttHintBearbeitung =
+        hint("sttHintBearbeitung", QStringLiteral(" Diese Anlage ist zur Bearbeitung  gekennzeichnet."));
     sstGeloescht = hint("sstGeloescht", QStringLiteral(" Die Anlage ist als gelöscht  markiert."));
 
     auto* buttons = new QHBoxLayout;
@@ -283,10 +308,10 @@ void Tfrm_VersWerte::LoadList() {
         const bool filtered = cbxAHK1EUR->isChecked() || cbxToDoAnlagen->isChecked() || cbxOhneVWert->isChecked() ||
                               !konto.isEmpty() || !desc.isEmpty();
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        const auto list = filtered ? GetVersWerteFiltered(iClientID, cbxAHK1EUR->isChecked(), cbxOhneVWert->isChecked(),
-                                                          sortField_, cbxFindWord->isChecked(), desc, konto,
-                                                          cbxToDoAnlagen->isChecked())
-                                   : GetVersWerteList(iClientID, sortField_);
+        const auto list =
+            filtered ? GetVersWerteFiltered(iClientID, cbxAHK1EUR->isChecked(), cbxOhneVWert->isChecked(), sortField_,
+                                            cbxFindWord->isChecked(), desc, konto, cbxToDoAnlagen->isChecked())
+                     : GetVersWerteList(iClientID, sortField_);
         BrvCommit();
         QApplication::restoreOverrideCursor();
         model_->setRows(list.value_or(QList<TBrenvikVersWerte>()));
@@ -381,19 +406,22 @@ bool Tfrm_VersWerte::eventFilter(QObject* watched, QEvent* event) {
         }
         if (me->button() == Qt::LeftButton) {
             // The hint follows the press, after the view has moved the current row.
-            QMetaObject::invokeMethod(this, [this, pos] {
-                const int r = currentRow();
-                if (r < 0)
-                    return;
-                QLabel* hint = model_->at(r).bearbeitung == QLatin1String("1")  ? sttHintBearbeitung
-                               : model_->at(r).geloescht == QLatin1String("1") ? sstGeloescht
-                                                                                : nullptr;
-                if (hint) {
-                    hint->move(pos.x() + 10, pos.y());
-                    hint->raise();
-                    hint->show();
-                }
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [this, pos] {
+                    const int r = currentRow();
+                    if (r < 0)
+                        return;
+                    QLabel* hint = model_->at(r).bearbeitung == QLatin1String("1") ? sttHintBearbeitung
+                                   : model_->at(r).geloescht == QLatin1String("1") ? sstGeloescht
+                                                                                   : nullptr;
+                    if (hint) {
+                        hint->move(pos.x() + 10, pos.y());
+                        hint->raise();
+                        hint->show();
+                    }
+                },
+                Qt::QueuedConnection);
         }
     }
     return QDialog::eventFilter(watched, event);
@@ -545,11 +573,12 @@ void Tfrm_VersWerte::DeleteClick() {
         GetVersWert(iClientID, model_->at(row).anlage_nr, model_->at(row).anlage_sub_nr, r);
         const bool manual = r.quelle == QLatin1String("MANUELL");
         const QString ask =
-            manual ? QStringLiteral("Es besteht die Möglichkeit, die Anlage vollständig aus der Datenbank zu entfernen "
-                                    "\r\nbzw. lediglich eine Löschmarkierung zu setzen.\r\nBitte beachten Sie, daß "
-                                    "verbundene Anlagen ebenfalls entsprechend bearbeitet werden.\r\n\r\nWollen Sie mit "
-                                    "dem Setzen einer Löschmarkierung fortfahren? ")
-                   : QStringLiteral("Wollen Sie mit dem Setzen einer Löschmarkierung fortfahren? ");
+            manual
+                ? QStringLiteral("Es besteht die Möglichkeit, die Anlage vollständig aus der Datenbank zu entfernen "
+                                 "\r\nbzw. lediglich eine Löschmarkierung zu setzen.\r\nBitte beachten Sie, daß "
+                                 "verbundene Anlagen ebenfalls entsprechend bearbeitet werden.\r\n\r\nWollen Sie mit "
+                                 "dem Setzen einer Löschmarkierung fortfahren? ")
+                : QStringLiteral("Wollen Sie mit dem Setzen einer Löschmarkierung fortfahren? ");
         if (platform::dialogs().message(ask, MsgIcon::Question, MsgButtons::YesNo, this) == MsgResult::Yes) {
             try {
                 SetLoeschmarkierung(iClientID, r.anlage_nr, r.anlage_sub_nr, true);
@@ -568,9 +597,12 @@ void Tfrm_VersWerte::DeleteClick() {
         if (!manual)
             return;
         if (platform::dialogs().message(
-                QStringLiteral("Bitte bestätigen Sie das vollständige Entfernen der gewählten Anlage aus der Datenbank: "
-                               "\r\n(") + QString::number(r.anlage_nr) + QStringLiteral(") ") + r.anlagebezeichnung +
-                    QStringLiteral("\r\nAchtung, eine Reaktivierung dieser Anlage ist anschliessend nicht mehr möglich!"),
+                QStringLiteral(
+                    "Bitte bestätigen Sie das vollständige Entfernen der gewählten Anlage aus der Datenbank: "
+                    "\r\n(") +
+                    QString::number(r.anlage_nr) + QStringLiteral(") ") + r.anlagebezeichnung +
+                    QStringLiteral(
+                        "\r\nAchtung, eine Reaktivierung dieser Anlage ist anschliessend nicht mehr möglich!"),
                 MsgIcon::Question, MsgButtons::OkCancel, this) != MsgResult::Ok)
             return;
         try {
@@ -591,7 +623,8 @@ void Tfrm_VersWerte::DeleteClick() {
     } catch (const Exception& e) {
         say(QStringLiteral("Fehler beim Verarbeiten der Löschanforderung. \r\nSollte der Fehler nach wiederholten "
                            "Anforderungen weiterhin bestehen, \r\ninformieren Sie bitte den Softwarehersteller.\r\n\r\n"
-                           "Systemmeldung: ") + e.message(),
+                           "Systemmeldung: ") +
+                e.message(),
             MsgIcon::Error, this);
     }
 }
@@ -648,14 +681,16 @@ void Tfrm_VersWerte::RelatedClick() {
     }
     const TBrenvikVersWerte& main = model_->at(row);
     if (main.geloescht == QLatin1String("1")) {
-        say(QStringLiteral("Die gewählte Anlage ist bereits als gelöscht markiert. \r\nEs kann keine verbundene Anlage zu "
-                           "einer gelöschten Anlage angelegt werden."),
+        say(QStringLiteral(
+                "Die gewählte Anlage ist bereits als gelöscht markiert. \r\nEs kann keine verbundene Anlage zu "
+                "einer gelöschten Anlage angelegt werden."),
             MsgIcon::Information, this);
         return;
     }
     if (main.anlage_sub_nr != 0) {
-        say(QStringLiteral("Sie haben eine verbunde Anlage ausgewählt.\r\nBitte wählen Sie die übergeordnete Anlage, um "
-                           "eine verbundene Anlage zu erfassen."),
+        say(QStringLiteral(
+                "Sie haben eine verbunde Anlage ausgewählt.\r\nBitte wählen Sie die übergeordnete Anlage, um "
+                "eine verbundene Anlage zu erfassen."),
             MsgIcon::Warning, this, MsgButtons::Cancel);
         return;
     }

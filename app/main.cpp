@@ -17,9 +17,10 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
 #ifndef Q_OS_WIN
-        std::fprintf(stderr, "Brenvik braucht eine grafische Oberfläche, aber es ist keine Anzeige vorhanden "
-                             "(DISPLAY ist nicht gesetzt).\nStarten Sie das Programm in einer Desktop-Sitzung oder "
-                             "mit einem virtuellen Bildschirm, zum Beispiel: xvfb-run -a %s\n",
+        std::fprintf(stderr,
+                     "Brenvik braucht eine grafische Oberfläche, aber es ist keine Anzeige vorhanden "
+                     "(DISPLAY ist nicht gesetzt).\nStarten Sie das Programm in einer Desktop-Sitzung oder "
+                     "mit einem virtuellen Bildschirm, zum Beispiel: xvfb-run -a %s\n",
                      argv[0]);
         return 2;
 #endif
@@ -43,8 +44,8 @@ int main(int argc, char** argv) {
         QCoreApplication::exit(0);
     });
     // The end of the desktop session closes like "Programm beenden".
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &w, [&w](QSessionManager&) { w.close(); },
-                     Qt::DirectConnection);
+    QObject::connect(
+        &app, &QGuiApplication::commitDataRequest, &w, [&w](QSessionManager&) { w.close(); }, Qt::DirectConnection);
     w.StartUp();
     w.show();
     const int rc = QApplication::exec();

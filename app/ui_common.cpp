@@ -19,12 +19,13 @@ void ShowApplicationError(const QString& message, QWidget* parent) {
     platform::dialogs().message(message, platform::MsgIcon::Error, platform::MsgButtons::Ok, parent);
 }
 
-
 #ifndef BRENVIK_VERSION
 #define BRENVIK_VERSION "2.5.6.0"
 #endif
 
-QString ProgramVersion() { return QStringLiteral(BRENVIK_VERSION); }
+QString ProgramVersion() {
+    return QStringLiteral(BRENVIK_VERSION);
+}
 
 QPushButton* AddSaveCancelButtons(QDialog* dialog, QBoxLayout* layout) {
     auto* buttons = new QDialogButtonBox;
@@ -88,10 +89,16 @@ QLocale plainLocale() {
 }
 } // namespace
 
-QString PlainNumber(double v) { return plainLocale().toString(v, 'f', QLocale::FloatingPointShortest); }
-QString TwoDecimals(double v) { return plainLocale().toString(v, 'f', 2); }
+QString PlainNumber(double v) {
+    return plainLocale().toString(v, 'f', QLocale::FloatingPointShortest);
+}
+QString TwoDecimals(double v) {
+    return plainLocale().toString(v, 'f', 2);
+}
 
-std::optional<double> ReadNumber(const QString& text) { return ParseNumber(text); }
+std::optional<double> ReadNumber(const QString& text) {
+    return ParseNumber(text);
+}
 
 bool HandlePickerEnter(QKeyEvent* e, QLineEdit* search, const std::function<void()>& take) {
     if (e->key() != Qt::Key_Return && e->key() != Qt::Key_Enter)
@@ -152,7 +159,9 @@ QString FieldCaption(QWidget* field) {
     return c;
 }
 
-double NumberOfEntry(QLineEdit* field) { return NumberOfField(field->text(), FieldCaption(field)); }
+double NumberOfEntry(QLineEdit* field) {
+    return NumberOfField(field->text(), FieldCaption(field));
+}
 
 QHBoxLayout* UiOkCancelRow(QPushButton*& ok, QPushButton*& cancel, const QString& cancelCaption) {
     auto* row = new QHBoxLayout;

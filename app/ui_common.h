@@ -13,7 +13,6 @@ class QWidget;
 // The application's general error display: a failure that no window handled itself.
 void ShowApplicationError(const QString& message, QWidget* parent = nullptr);
 
-
 class QBoxLayout;
 class QDialog;
 class QPushButton;
@@ -37,7 +36,8 @@ QLineEdit* UiLineEdit(const char* name);
 // A button that is no default button of its dialog.
 QPushButton* UiButton(const QString& caption, const char* name);
 // The foot row of a dialog: a stretch, then "OK" (btnOK) and the cancel button (btnCancel).
-QHBoxLayout* UiOkCancelRow(QPushButton*& ok, QPushButton*& cancel, const QString& cancelCaption = QStringLiteral("Abbrechen"));
+QHBoxLayout* UiOkCancelRow(QPushButton*& ok, QPushButton*& cancel,
+                           const QString& cancelCaption = QStringLiteral("Abbrechen"));
 // A report list: whole rows selected, no editing, no tree decoration.
 QTreeWidget* UiListView(const char* name, const QStringList& headers);
 

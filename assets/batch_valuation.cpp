@@ -9,7 +9,9 @@
 #include <QHash>
 
 namespace {
-qint64 rowKey(int nr, int sub) { return (qint64(nr) << 32) | quint32(sub); }
+qint64 rowKey(int nr, int sub) {
+    return (qint64(nr) << 32) | quint32(sub);
+}
 } // namespace
 
 QList<BatchRow> AllAssetRows(int mandantNr) {
@@ -29,7 +31,8 @@ BatchResult RunBatchValuation(const QList<BatchRow>& rows, const BatchOptions& o
     try {
         bezugsdatum = Bezugsdatum(GetMaxIndexjahr());
     } catch (const Exception&) {
-        throw EBrvErrorOnGetMaxIndexYear(QStringLiteral("Das aktuelle/ maximale Indexjahr konnte nicht ermittelt werden."));
+        throw EBrvErrorOnGetMaxIndexYear(
+            QStringLiteral("Das aktuelle/ maximale Indexjahr konnte nicht ermittelt werden."));
     }
     // Index values, useful lives and rates are read once for the run, and the client's rows in one statement.
     CachedIndexSource index;

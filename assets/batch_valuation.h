@@ -34,7 +34,7 @@ struct BatchResult {
     int withoutValue = 0; // valued rows whose insured or current value could not be computed (stored as 0)
     bool cancelled = false;
     bool stopped = false;
-    int stopIndex = -1;  // the row the run stopped at
+    int stopIndex = -1; // the row the run stopped at
     int stopAnlageNr = 0;
     QString stopMessage;
 };

@@ -57,7 +57,9 @@ public:
     int replacedFields = 0;
 };
 
-QString flag(const QString& f) { return f == QLatin1String("1") ? QStringLiteral("x") : QString(); }
+QString flag(const QString& f) {
+    return f == QLatin1String("1") ? QStringLiteral("x") : QString();
+}
 
 QString line(const TBrenvikVersWerte& r, const QList<TBrenvikAdresse>& addresses, TextField& text) {
     QString address;

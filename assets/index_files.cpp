@@ -16,8 +16,12 @@ namespace {
 const int kValueSize = 16;
 const int kDescriptionSize = 784;
 
-void putInt(char* p, qint32 v) { PutInt32(p, v); }
-qint32 getInt(const char* p) { return Int32At(p); }
+void putInt(char* p, qint32 v) {
+    PutInt32(p, v);
+}
+qint32 getInt(const char* p) {
+    return Int32At(p);
+}
 
 QByteArray readWhole(const QString& path) {
     QFile f(path);
@@ -29,7 +33,9 @@ QByteArray readWhole(const QString& path) {
 void checkSize(const QByteArray& bytes, int recordSize, const QString& source) {
     if (bytes.size() % recordSize != 0)
         throw Exception(QStringLiteral("Die Datei %1 ist unvollständig (%2 Bytes sind kein Vielfaches von %3).")
-                            .arg(source).arg(bytes.size()).arg(recordSize));
+                            .arg(source)
+                            .arg(bytes.size())
+                            .arg(recordSize));
 }
 
 // The whole file or none: a failure leaves a file of that name as it was.
@@ -60,7 +66,9 @@ QByteArray EncodeIndexDescription(const IndexDescriptionRecord& r) {
     return out;
 }
 
-QList<IndexValueRecord> ReadIndexValueFile(const QString& path) { return DecodeIndexValues(readWhole(path), path); }
+QList<IndexValueRecord> ReadIndexValueFile(const QString& path) {
+    return DecodeIndexValues(readWhole(path), path);
+}
 
 QList<IndexDescriptionRecord> ReadIndexDescriptionFile(const QString& path) {
     return DecodeIndexDescriptions(readWhole(path), path);
@@ -93,7 +101,8 @@ IndexImportResult ImportIndexFiles(const QString& folder, const std::function<bo
                                    const std::function<void(int, int)>& progress) {
     IndexImportResult res;
     const QDir dir(folder);
-    const QList<IndexDescriptionRecord> descriptions = ReadIndexDescriptionFile(dir.filePath(QStringLiteral("idxb_ex.dat")));
+    const QList<IndexDescriptionRecord> descriptions =
+        ReadIndexDescriptionFile(dir.filePath(QStringLiteral("idxb_ex.dat")));
     const QList<IndexValueRecord> values = ReadIndexValueFile(dir.filePath(QStringLiteral("idx_ex.dat")));
     if (values.isEmpty() || descriptions.isEmpty())
         return res;
@@ -126,9 +135,10 @@ IndexImportResult ImportIndexFiles(const QString& folder, const std::function<bo
         BrvExec(QStringLiteral("DELETE FROM INDEXBESCHREIBUNGEN"));
         const SqlTs now{BrvNow()};
         {
-            fb::Query q(BrvRequireDb(), QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, INSERT_TS, "
-                                                       "KATEGORIE_NR, INDEX_NR, INDEX_SUBNR, GP_SYSTEMATIK, SICHTBAR, "
-                                                       "INDEX_TEXT, NUTZUNGSDAUER) VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?)"));
+            fb::Query q(BrvRequireDb(),
+                        QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, INSERT_TS, "
+                                       "KATEGORIE_NR, INDEX_NR, INDEX_SUBNR, GP_SYSTEMATIK, SICHTBAR, "
+                                       "INDEX_TEXT, NUTZUNGSDAUER) VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?)"));
             for (const IndexDescriptionRecord& d : descriptions) {
                 bindAll(*q, now, d.kategorie, d.indexNr, d.indexSubNr, d.gpSystematik.trimmed(), d.sichtbar,
                         d.text.trimmed(), d.nutzungsdauer);
@@ -137,17 +147,17 @@ IndexImportResult ImportIndexFiles(const QString& folder, const std::function<bo
                     progress(res.descriptions, 0);
             }
             res.descriptions = int(descriptions.size());
-    }
-    fb::Query q(BrvRequireDb(), QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, INSERT_TS, UPDATE_TS, "
-                                               "KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, ?, ?, ?, ?, ?)"));
-    for (const IndexValueRecord& v : values) {
-        bindAll(*q, now, now, v.kategorie, int(qint16(v.jahr & 0xFFFF)), v.wert);
-        q->execute(BrvActiveTrans());
-        if (progress && ++res.values % 2000 == 0)
-            progress(res.descriptions, res.values);
-    }
-    res.values = int(values.size());
-    work.commit();
+        }
+        fb::Query q(BrvRequireDb(), QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, INSERT_TS, UPDATE_TS, "
+                                                   "KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, ?, ?, ?, ?, ?)"));
+        for (const IndexValueRecord& v : values) {
+            bindAll(*q, now, now, v.kategorie, int(qint16(v.jahr & 0xFFFF)), v.wert);
+            q->execute(BrvActiveTrans());
+            if (progress && ++res.values % 2000 == 0)
+                progress(res.descriptions, res.values);
+        }
+        res.values = int(values.size());
+        work.commit();
     }
     if (progress)
         progress(res.descriptions, res.values);
@@ -164,8 +174,8 @@ IndexExportResult ExportIndexFiles(const QString& folder, int year) {
         BrvSql q(QStringLiteral("SELECT KATEGORIE_NR, INDEX_NR, INDEX_SUBNR, INDEX_TEXT, GP_SYSTEMATIK, SICHTBAR, "
                                 "NUTZUNGSDAUER FROM INDEXBESCHREIBUNGEN ORDER BY KATEGORIE_NR"));
         while (q.next()) {
-            descriptions += EncodeIndexDescription({q->asInt(0), q->asInt(1), q->asInt(2), q->asText(3), q->asText(4),
-                                                    q->asText(5), q->asInt(6)});
+            descriptions += EncodeIndexDescription(
+                {q->asInt(0), q->asInt(1), q->asInt(2), q->asText(3), q->asText(4), q->asText(5), q->asInt(6)});
             ++res.descriptions;
         }
     }

@@ -22,7 +22,6 @@ struct IndexDescriptionRecord {
     qint32 nutzungsdauer = 0;
 };
 
-
 QByteArray EncodeIndexValue(const IndexValueRecord& r);
 QByteArray EncodeIndexDescription(const IndexDescriptionRecord& r);
 // Raise Exception with a German message when the file is missing or its size is no multiple of the record size.

@@ -21,7 +21,8 @@ InventoryResult CalcInventory(const InventoryInputs& in) {
     InventoryResult r;
     const qint64 z = RoundHalfEven(in.anlagen) - RoundHalfEven(in.kfz + in.finanzanlagen);
     if (z < 0)
-        throw Exception(QStringLiteral("Die Summe der angegebenen Werte zur Ermittlung de Versicherungswertes ist negativ."));
+        throw Exception(
+            QStringLiteral("Die Summe der angegebenen Werte zur Ermittlung de Versicherungswertes ist negativ."));
     r.zwischensumme = double(z);
     r.inventar = double(z) + in.vorraete + in.vorsorge;
     r.aufgerundet = qint64(std::ceil(r.inventar / 1000.0) * 1000.0);
@@ -39,7 +40,8 @@ InventoryInputs LoadInventoryInputs(int mandantNr, int adressNr, QStringList& pr
         }
     };
     sum(GetSumVersWertAnlagen, in.anlagen, QStringLiteral(" - Die Anlagensumme konnte nicht ermittelt werden."));
-    sum(GetSumVersWertKfz, in.kfz, QStringLiteral(" - Die Anlagensumme für die Gruppe KFZ konnte nicht ermittelt werden."));
+    sum(GetSumVersWertKfz, in.kfz,
+        QStringLiteral(" - Die Anlagensumme für die Gruppe KFZ konnte nicht ermittelt werden."));
     sum(GetSumVersWertFinanzanlagen, in.finanzanlagen,
         QStringLiteral(" - Die Anlagensumme für Gruppe FINANZANLAGEN konnte nicht ermittelt werden."));
     try {
@@ -67,8 +69,8 @@ QStringList InventoryRowTexts() {
 
 namespace {
 QList<double> values(const InventoryInputs& in, const InventoryResult& r) {
-    return {in.anlagen, in.kfz, in.finanzanlagen, r.zwischensumme, in.vorraete, in.vorsorge, r.inventar,
-            double(r.aufgerundet)};
+    return {in.anlagen,  in.kfz,      in.finanzanlagen, r.zwischensumme,
+            in.vorraete, in.vorsorge, r.inventar,       double(r.aufgerundet)};
 }
 } // namespace
 
@@ -89,9 +91,11 @@ QString InventoryBlockHtml(const InventoryInputs& in, const InventoryResult& r) 
         "text-align:right; }</style></head><body><table>\n<tr><td></td><td class=\"n\">Betrag/ EUR</td></tr>\n");
     for (int i = 1; i < 9; ++i) {
         const bool bold = i >= 7;
-        const QString open = bold ? QStringLiteral("<b>") : QString(), close = bold ? QStringLiteral("</b>") : QString();
-        html += QStringLiteral("<tr><td>%1%2%3</td><td class=\"n\" x:num=\"%4\">%1%5%3</td></tr>\n")
-                    .arg(open, texts[i].toHtmlEscaped(), close, QString::number(v[i - 1], 'f', 2), FormatAmount(v[i - 1]));
+        const QString open = bold ? QStringLiteral("<b>") : QString(),
+                      close = bold ? QStringLiteral("</b>") : QString();
+        html +=
+            QStringLiteral("<tr><td>%1%2%3</td><td class=\"n\" x:num=\"%4\">%1%5%3</td></tr>\n")
+                .arg(open, texts[i].toHtmlEscaped(), close, QString::number(v[i - 1], 'f', 2), FormatAmount(v[i - 1]));
     }
     html += QStringLiteral("</table></body></html>");
     return html;

@@ -68,7 +68,9 @@ QImage DecodeJpeg(const QString& path) {
     return image;
 }
 
-QString AssetPictureName(int anlageNr) { return QStringLiteral("pic_%1.bmp").arg(anlageNr); }
+QString AssetPictureName(int anlageNr) {
+    return QStringLiteral("pic_%1.bmp").arg(anlageNr);
+}
 
 void StoreAssetPicture(const QString& source, const QString& target) {
     const QString suffix = QFileInfo(source).suffix().toUpper();

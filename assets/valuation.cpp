@@ -10,11 +10,17 @@
 #include <cmath>
 
 namespace {
-qint64 key(int kategorieNr, int year) { return (qint64(kategorieNr) << 20) | (year & 0xFFFFF); }
+qint64 key(int kategorieNr, int year) {
+    return (qint64(kategorieNr) << 20) | (year & 0xFFFFF);
+}
 } // namespace
 
-double DbIndexSource::indexwert(int kategorieNr, int year) { return GetIndexwert(kategorieNr, EncodeDate(year, 1, 1)); }
-int DbIndexSource::nutzungsdauer(int kategorieNr) { return GetNutzungsdauer(kategorieNr); }
+double DbIndexSource::indexwert(int kategorieNr, int year) {
+    return GetIndexwert(kategorieNr, EncodeDate(year, 1, 1));
+}
+int DbIndexSource::nutzungsdauer(int kategorieNr) {
+    return GetNutzungsdauer(kategorieNr);
+}
 
 CachedIndexSource::CachedIndexSource() {
     {
@@ -27,8 +33,12 @@ CachedIndexSource::CachedIndexSource() {
         lives_.insert(q->asInt(0), q->asInt(1));
 }
 
-double CachedIndexSource::indexwert(int kategorieNr, int year) { return values_.value(key(kategorieNr, year), 0.0); }
-int CachedIndexSource::nutzungsdauer(int kategorieNr) { return lives_.value(kategorieNr, 0); }
+double CachedIndexSource::indexwert(int kategorieNr, int year) {
+    return values_.value(key(kategorieNr, year), 0.0);
+}
+int CachedIndexSource::nutzungsdauer(int kategorieNr) {
+    return lives_.value(kategorieNr, 0);
+}
 
 VatRates::VatRates() {
     try {
@@ -58,7 +68,9 @@ double VatRates::faktor(TDateTime anschaffungsdatum, TDateTime stichtag) const {
     return (rR / 100 + 1) / (rA / 100 + 1);
 }
 
-ValuationDay ValuationDay::current() { return {QDate::currentDate().year(), BrvNow()}; }
+ValuationDay ValuationDay::current() {
+    return {QDate::currentDate().year(), BrvNow()};
+}
 
 double CalcVersWert(IndexSource& src, int mandantNr, int kategorieNr, double ahk, TDateTime anschaffungsdatum,
                     TDateTime bezugsdatum, double faktor) {
@@ -126,7 +138,9 @@ double CalcZeitWert(int nutzungsdauer, int kategorieNr, double versicherungswert
     return CalcZeitWert(src, nutzungsdauer, kategorieNr, versicherungswert, anschaffungsdatum);
 }
 
-TDateTime Bezugsdatum(int maxIndexjahr) { return EncodeDate(maxIndexjahr > 0 ? maxIndexjahr : 1, 1, 1); }
+TDateTime Bezugsdatum(int maxIndexjahr) {
+    return EncodeDate(maxIndexjahr > 0 ? maxIndexjahr : 1, 1, 1);
+}
 
 RowValuation ValueStoredRow(TBrenvikVersWerte& r, bool bVAT, TDateTime bezugsdatum, IndexSource& src,
                             const VatRates& rates, const ValuationDay& today) {
@@ -140,14 +154,15 @@ RowValuation ValueStoredRow(TBrenvikVersWerte& r, bool bVAT, TDateTime bezugsdat
     }
     const double faktor = bVAT ? 1.0 : rates.faktor(r.anschaffungsdatum, today.now);
     try {
-        r.versicherungswert = CalcVersWert(src, today, r.mandant_nr, r.kategorie_nr, r.ahk, r.anschaffungsdatum, bezugsdatum,
-                                           faktor);
+        r.versicherungswert =
+            CalcVersWert(src, today, r.mandant_nr, r.kategorie_nr, r.ahk, r.anschaffungsdatum, bezugsdatum, faktor);
     } catch (const EBrvCalcVWError&) {
         r.versicherungswert = 0;
         v.vwFailed = true;
     }
     try {
-        r.zeitwert = CalcZeitWert(src, today, r.nutzungsdauer, r.kategorie_nr, r.versicherungswert, r.anschaffungsdatum);
+        r.zeitwert =
+            CalcZeitWert(src, today, r.nutzungsdauer, r.kategorie_nr, r.versicherungswert, r.anschaffungsdatum);
     } catch (const EBrvCalcZWError&) {
         r.zeitwert = 0;
         v.zwFailed = true;

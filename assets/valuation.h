@@ -77,7 +77,7 @@ double CalcZeitWert(IndexSource& src, const ValuationDay& today, int nutzungsdau
 TDateTime Bezugsdatum(int maxIndexjahr);
 
 struct RowValuation {
-    bool valued = false;  // false: the row is marked deleted (or the mark is unknown) and stays as it is
+    bool valued = false;   // false: the row is marked deleted (or the mark is unknown) and stays as it is
     bool vwFailed = false; // the insured value could not be computed and is 0
     bool zwFailed = false;
 };

@@ -25,7 +25,9 @@ namespace {
 
 const char* kTpb = "\x03\x09\x0f\x11\x06";
 
-double ms(QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
+double ms(QElapsedTimer& t) {
+    return double(t.nsecsElapsed()) / 1e6;
+}
 
 void populate(int n) {
     const int y = QDate::currentDate().year();
@@ -35,22 +37,27 @@ void populate(int n) {
                                    "(1, ?, ?, ?)"),
                     kat, year, 50.0 + kat + (year - (y - 40)) * 1.5);
     for (int kat = 1; kat <= 40; ++kat)
-        BrvExec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT, NUTZUNGSDAUER) "
-                               "VALUES (1, ?, ?, ?)"),
-                kat, QStringLiteral("Reihe %1").arg(kat), 5 + kat % 10);
+        BrvExec(
+            QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT, NUTZUNGSDAUER) "
+                           "VALUES (1, ?, ?, ?)"),
+            kat, QStringLiteral("Reihe %1").arg(kat), 5 + kat % 10);
     for (int m : {1, 2, 3})
-        BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, MWST_PFLICHT) VALUES (1, ?, 'Bench', '0')"), m);
+        BrvExec(
+            QStringLiteral(
+                "INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, MWST_PFLICHT) VALUES (1, ?, 'Bench', '0')"),
+            m);
     for (int m : {1, 2, 3})
-    for (int i = 0; i < n; ++i)
-        BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, INSERT_TS, ANLAGE_NR, "
-                               "ANLAGE_SUB_NR, KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, ANSCHAFFUNGSJAHR, AHK, "
-                               "NUTZUNGSDAUER, KATEGORIE_NR, GELOESCHT, FESTE_TAXE, QUELLE, UPDATE_CHECK, GEBAEUDE, "
-                               "LEASING, GEMIETET) VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '0', '0', 'IMPORT', '1', "
-                               "'0', '0', '0')"),
-                m, SqlTs{BrvNow()}, i / 4 + 1, i % 4, QStringLiteral("0%1").arg(400 + i % 90),
-                QStringLiteral("Anlage %1 Maschine mit längerer Bezeichnung").arg(i),
-                SqlTs{EncodeDate(y - 1 - i % 35, 1 + i % 12, 1 + i % 28)}, y - 1 - i % 35, 100.0 + i % 5000,
-                i % 3 == 0 ? 0 : 8, 1 + i % 40);
+        for (int i = 0; i < n; ++i)
+            BrvExec(QStringLiteral(
+                        "INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, INSERT_TS, ANLAGE_NR, "
+                        "ANLAGE_SUB_NR, KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, ANSCHAFFUNGSJAHR, AHK, "
+                        "NUTZUNGSDAUER, KATEGORIE_NR, GELOESCHT, FESTE_TAXE, QUELLE, UPDATE_CHECK, GEBAEUDE, "
+                        "LEASING, GEMIETET) VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '0', '0', 'IMPORT', '1', "
+                        "'0', '0', '0')"),
+                    m, SqlTs{BrvNow()}, i / 4 + 1, i % 4, QStringLiteral("0%1").arg(400 + i % 90),
+                    QStringLiteral("Anlage %1 Maschine mit längerer Bezeichnung").arg(i),
+                    SqlTs{EncodeDate(y - 1 - i % 35, 1 + i % 12, 1 + i % 28)}, y - 1 - i % 35, 100.0 + i % 5000,
+                    i % 3 == 0 ? 0 : 8, 1 + i % 40);
     BrvCommit();
 }
 
@@ -71,45 +78,46 @@ int main(int argc, char** argv) {
 
     const QByteArray select = (QStringLiteral("SELECT ") + kVersWerteCols +
                                QStringLiteral(" FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = 1 ORDER BY MANDANT_NR, "
-                                              "ANLAGE_NR, ANLAGE_SUB_NR")).toUtf8();
+                                              "ANLAGE_NR, ANLAGE_SUB_NR"))
+                                  .toUtf8();
     QElapsedTimer t;
 
     // Raw: read all rows, update each by key.
     isc_tr_handle rawTr = 0;
     ISC_STATUS_ARRAY st{};
     auto rawReadUpdate = [&]() {
-    t.start();
-    isc_start_transaction(st, &rawTr, 1, db.handle(), 5, kTpb);
-    rawCheck(st);
-    {
-        RawStmt sel(db.handle(), &rawTr, select.constData(), 0);
-        RawStmt upd(db.handle(), &rawTr,
-                    "UPDATE VERSICHERUNGSWERTE SET UPDATE_TS = CURRENT_TIMESTAMP, VERSICHERUNGSWERT = ?, ZEITWERT = ? "
-                    "WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?",
-                    5);
-        sel.execute();
-        std::vector<std::pair<qint32, qint32>> keys;
-        keys.reserve(n);
-        while (sel.fetch())
-            keys.emplace_back(sel.intAt(4), sel.intAt(5));
-        double vw = 0, zw = 0;
-        qint32 m = 1, nr = 0, sub = 0;
-        upd.param(0, SQL_DOUBLE, &vw, 8);
-        upd.param(1, SQL_DOUBLE, &zw, 8);
-        upd.param(2, SQL_LONG, &m, 4);
-        upd.param(3, SQL_LONG, &nr, 4);
-        upd.param(4, SQL_LONG, &sub, 4);
-        for (const auto& [a, b] : keys) {
-            nr = a;
-            sub = b;
-            vw = a * 1.5;
-            zw = a * 0.5;
-            upd.execute();
+        t.start();
+        isc_start_transaction(st, &rawTr, 1, db.handle(), 5, kTpb);
+        rawCheck(st);
+        {
+            RawStmt sel(db.handle(), &rawTr, select.constData(), 0);
+            RawStmt upd(
+                db.handle(), &rawTr,
+                "UPDATE VERSICHERUNGSWERTE SET UPDATE_TS = CURRENT_TIMESTAMP, VERSICHERUNGSWERT = ?, ZEITWERT = ? "
+                "WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?",
+                5);
+            sel.execute();
+            std::vector<std::pair<qint32, qint32>> keys;
+            keys.reserve(n);
+            while (sel.fetch())
+                keys.emplace_back(sel.intAt(4), sel.intAt(5));
+            double vw = 0, zw = 0;
+            qint32 m = 1, nr = 0, sub = 0;
+            upd.param(0, SQL_DOUBLE, &vw, 8);
+            upd.param(1, SQL_DOUBLE, &zw, 8);
+            upd.param(2, SQL_LONG, &m, 4);
+            upd.param(3, SQL_LONG, &nr, 4);
+            upd.param(4, SQL_LONG, &sub, 4);
+            for (const auto& [a, b] : keys) {
+                nr = a;
+                sub = b;
+                vw = a * 1.5;
+                zw = a * 0.5;
+                upd.execute();
+            }
         }
-    }
-    isc_commit_transaction(st, &rawTr);
-    return ms(t);
-
+        isc_commit_transaction(st, &rawTr);
+        return ms(t);
     };
     BatchOptions o;
     BatchResult br;

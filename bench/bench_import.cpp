@@ -31,7 +31,9 @@
 
 namespace {
 
-double ms(QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
+double ms(QElapsedTimer& t) {
+    return double(t.nsecsElapsed()) / 1e6;
+}
 const char* kTpb = "\x03\x09\x0f\x11\x06";
 
 void writeWorkbook(const QString& file, int n) {
@@ -161,7 +163,8 @@ int main(int argc, char** argv) {
     SetBrvConnection(&db, &tr);
     CheckDatabaseStructure();
     BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'Bench')"));
-    BrvExec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 443, 2024, 100)"));
+    BrvExec(QStringLiteral(
+        "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 443, 2024, 100)"));
     BrvCommit();
 
     QElapsedTimer t;
@@ -172,13 +175,14 @@ int main(int argc, char** argv) {
     double openpyxl = -1;
     {
         QProcess py;
-        py.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral("-c"),
-                  QStringLiteral("import sys,time\ntry:\n import openpyxl\nexcept ImportError:\n print(-1); sys.exit()\n"
-                                 "t=time.perf_counter()\nwb=openpyxl.load_workbook(sys.argv[1],read_only=True)\n"
-                                 "n=0\nfor row in wb.worksheets[0].iter_rows(values_only=True):\n n+=len(row)\n"
-                                 "print((time.perf_counter()-t)*1000)"),
-                  book});
+        py.start(
+            QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import sys,time\ntry:\n import openpyxl\nexcept ImportError:\n print(-1); sys.exit()\n"
+                            "t=time.perf_counter()\nwb=openpyxl.load_workbook(sys.argv[1],read_only=True)\n"
+                            "n=0\nfor row in wb.worksheets[0].iter_rows(values_only=True):\n n+=len(row)\n"
+                            "print((time.perf_counter()-t)*1000)"),
+             book});
         if (py.waitForFinished(600000))
             openpyxl = QString::fromUtf8(py.readAllStandardOutput()).trimmed().toDouble();
     }
@@ -230,7 +234,8 @@ int main(int argc, char** argv) {
         t.restart();
         const IndexImportResult r = ImportIndexFiles(dir.path(), {});
         indexImport = ms(t);
-        std::printf("index update     %8.1f ms   (%d descriptions, %d values)\n", indexImport, r.descriptions, r.values);
+        std::printf("index update     %8.1f ms   (%d descriptions, %d values)\n", indexImport, r.descriptions,
+                    r.values);
     }
 
     std::printf("rows: %d (staged %d; new %d; confirmed %d)\n", n, staged.staged, first.added, second.confirmed);

@@ -29,12 +29,14 @@ int main(int argc, char** argv) {
     BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'Bench')"));
     const int y = QDate::currentDate().year();
     for (int i = 0; i < n; ++i)
-        BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
-                               "KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, ANSCHAFFUNGSJAHR, AHK, VERSICHERUNGSWERT, "
-                               "GELOESCHT) VALUES (1, 1, ?, 0, ?, ?, ?, ?, ?, ?, '0')"),
-                i + 1, QStringLiteral("0%1").arg(400 + i % 90), QStringLiteral("Anlage %1 Maschine mit längerer Bezeichnung").arg(i),
-                SqlTs{EncodeDate(y - 1 - i % 35, 1 + i % 12, 1 + i % 28)}, y - 1 - i % 35, 100.0 + i % 5000,
-                130.0 + i % 5000);
+        BrvExec(
+            QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
+                           "KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, ANSCHAFFUNGSJAHR, AHK, VERSICHERUNGSWERT, "
+                           "GELOESCHT) VALUES (1, 1, ?, 0, ?, ?, ?, ?, ?, ?, '0')"),
+            i + 1, QStringLiteral("0%1").arg(400 + i % 90),
+            QStringLiteral("Anlage %1 Maschine mit längerer Bezeichnung").arg(i),
+            SqlTs{EncodeDate(y - 1 - i % 35, 1 + i % 12, 1 + i % 28)}, y - 1 - i % 35, 100.0 + i % 5000,
+            130.0 + i % 5000);
     BrvCommit();
 
     const ReportProject project = LoadReportProject(ReportProjectPath());
@@ -55,7 +57,7 @@ int main(int argc, char** argv) {
     QPdfWriter probe(bench.path(QStringLiteral("probe.pdf")));
     probe.setResolution(300);
     SetReportPage(&probe, report.landscape);
-    std::printf("rows %d: fetch %.0f ms, table %.0f ms, PDF %.0f ms (%d pages, %lld KB)\n", int(rows.rows.size()), fetch,
-                build, write, report.pageCount(&probe), QFileInfo(pdf).size() / 1024);
+    std::printf("rows %d: fetch %.0f ms, table %.0f ms, PDF %.0f ms (%d pages, %lld KB)\n", int(rows.rows.size()),
+                fetch, build, write, report.pageCount(&probe), QFileInfo(pdf).size() / 1024);
     return 0;
 }

@@ -69,4 +69,3 @@ struct RawStmt {
     void close() { isc_dsql_free_statement(st, &h, DSQL_close); }
     qint32 intAt(int i) const { return *reinterpret_cast<const qint32*>(data[i].data()); }
 };
-

@@ -23,7 +23,8 @@ QList<QVariantList> RunGebReportSql(const GebReportSql& s, QStringList* columns 
 
 class TGebBerichtSQL {
 public:
-    TGebBerichtSQL(int clientId, const QString& gebAusf, const QString& gebArt, const QString& objId, const QString& gebId);
+    TGebBerichtSQL(int clientId, const QString& gebAusf, const QString& gebArt, const QString& objId,
+                   const QString& gebId);
 
     GebReportSql GEB_Dim_SQL() const;
     GebReportSql GEB_PRODUKT_SQL() const;

@@ -33,8 +33,9 @@ void insertRow(const char* table, const QList<Col>& cols) {
         names << QString::fromLatin1(c.name);
         marks << QStringLiteral("?");
     }
-    fb::Query q(BrvRequireDb(), QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                    .arg(QLatin1String(table), names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
+    fb::Query q(BrvRequireDb(),
+                QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                    .arg(QLatin1String(table), names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
     bindCols(*q, cols);
     q->execute(BrvActiveTrans());
 }
@@ -43,15 +44,17 @@ void updateRow(const char* table, const QList<Col>& cols, const QString& pid) {
     QStringList sets;
     for (const Col& c : cols)
         sets << QString::fromLatin1(c.name) + QStringLiteral(" = ?");
-    fb::Query q(BrvRequireDb(),
-                QStringLiteral("UPDATE %1 SET %2 WHERE PID = ?").arg(QLatin1String(table), sets.join(QStringLiteral(", "))));
+    fb::Query q(
+        BrvRequireDb(),
+        QStringLiteral("UPDATE %1 SET %2 WHERE PID = ?").arg(QLatin1String(table), sets.join(QStringLiteral(", "))));
     bindCols(*q, cols);
     bindOne(*q, int(cols.size()), pid);
     q->execute(BrvActiveTrans());
 }
 
 // Reads a list; a failing read is reported instead of looking like an empty list.
-template <typename T> QList<T> readList(const QString& sql, const QString& key, const std::function<T(fb::Statement&)>& row) {
+template <typename T>
+QList<T> readList(const QString& sql, const QString& key, const std::function<T(fb::Statement&)>& row) {
     try {
         QList<T> out;
         BrvSql q(sql, key);
@@ -65,8 +68,12 @@ template <typename T> QList<T> readList(const QString& sql, const QString& key, 
     }
 }
 
-int wholeYears(double v) { return int(std::nearbyint(v)); }
-QString todayText() { return QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")); }
+int wholeYears(double v) {
+    return int(std::nearbyint(v));
+}
+QString todayText() {
+    return QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
+}
 
 const char* const kObjektColumns =
     "PID, Owner_ID, VersNehmer, Auftraggeber, Caption, Strasse, Ort, Grundbuch, Gemarkung, Flur, CreateDate, "
@@ -258,15 +265,27 @@ void deleteBuildingRows(const QString& pid) {
 }
 
 QList<Col> dimensionColumns(const TGebDimension& d) {
-    return {{"DimCaption", d.DimCaption}, {"DimL", d.DimL},           {"DimB", d.DimB},         {"DimH", d.DimH},
-            {"DimFlaeche", d.DimFlaeche}, {"DimEinheit", d.DimEinheit}, {"DimPos", d.DimPos}};
+    return {{"DimCaption", d.DimCaption},
+            {"DimL", d.DimL},
+            {"DimB", d.DimB},
+            {"DimH", d.DimH},
+            {"DimFlaeche", d.DimFlaeche},
+            {"DimEinheit", d.DimEinheit},
+            {"DimPos", d.DimPos}};
 }
 
 QList<Col> measureColumns(const TGebMeasure& m) {
-    return {{"Caption", m.Caption},           {"Zusatz", m.Zusatz},         {"MeasureX", m.MeasureX},
-            {"MeasureY", m.MeasureY},         {"MeasureZ", m.MeasureZ},     {"Einheit", m.Einheit},
-            {"MeasureCount", m.MeasureCount}, {"MeasureCanCount", m.MeasureCanCount},
-            {"Richtpreis", m.Richtpreis},     {"MeasureSum", m.MeasureSum}, {"PosNr", m.PosNr}};
+    return {{"Caption", m.Caption},
+            {"Zusatz", m.Zusatz},
+            {"MeasureX", m.MeasureX},
+            {"MeasureY", m.MeasureY},
+            {"MeasureZ", m.MeasureZ},
+            {"Einheit", m.Einheit},
+            {"MeasureCount", m.MeasureCount},
+            {"MeasureCanCount", m.MeasureCanCount},
+            {"Richtpreis", m.Richtpreis},
+            {"MeasureSum", m.MeasureSum},
+            {"PosNr", m.PosNr}};
 }
 
 QList<Col> aufzugColumns(const TGebAufzugBestand& a) {
@@ -287,9 +306,9 @@ QList<Col> aufzugColumns(const TGebAufzugBestand& a) {
 // ---- Objects ----
 
 QList<TGebObjekt> GetGebObjekte(const QString& ownerId) {
-    return readList<TGebObjekt>(
-        QStringLiteral("SELECT %1 FROM TABGEBOBJEKT WHERE OWNER_ID = ? ORDER BY CAPTION").arg(QLatin1String(kObjektColumns)),
-        ownerId, [&](fb::Statement& s) { return objektFrom(s, s.asText("PID"), ownerId); });
+    return readList<TGebObjekt>(QStringLiteral("SELECT %1 FROM TABGEBOBJEKT WHERE OWNER_ID = ? ORDER BY CAPTION")
+                                    .arg(QLatin1String(kObjektColumns)),
+                                ownerId, [&](fb::Statement& s) { return objektFrom(s, s.asText("PID"), ownerId); });
 }
 
 TGebObjekt GetGebObjekt(const QString& pid) {
@@ -393,9 +412,9 @@ QList<TGebBuilding> GetGebBuildings(const QString& objektPid) {
 }
 
 std::optional<TGebBuilding> GetGebBuilding(const QString& pid) {
-    const QList<TGebBuilding> found = readList<TGebBuilding>(
-        QLatin1String(kBuildingSelect) + QStringLiteral("PID = ?"), pid,
-        [](fb::Statement& s) { return buildingFrom(s, s.asText("GEBOBJ_ID")); });
+    const QList<TGebBuilding> found =
+        readList<TGebBuilding>(QLatin1String(kBuildingSelect) + QStringLiteral("PID = ?"), pid,
+                               [](fb::Statement& s) { return buildingFrom(s, s.asText("GEBOBJ_ID")); });
     if (found.isEmpty())
         return std::nullopt;
     return found.first();
@@ -407,9 +426,9 @@ void InsertGebBuilding(const TGebBuilding& b) {
     // Key, owner, position and creation date stand where the table has them.
     cols.insert(0, {"GebObj_ID", b.GebObj_ID});
     cols.insert(0, {"PID", b.PID});
-    const qsizetype zeitwert = std::find_if(cols.cbegin(), cols.cend(), [](const Col& c) {
-                                   return qstrcmp(c.name, "Zeitwert") == 0;
-                               }) - cols.cbegin();
+    const qsizetype zeitwert =
+        std::find_if(cols.cbegin(), cols.cend(), [](const Col& c) { return qstrcmp(c.name, "Zeitwert") == 0; }) -
+        cols.cbegin();
     cols.insert(zeitwert + 1, Col{"CreateDate", b.CreateDate});
     cols.insert(zeitwert + 1, Col{"BuildingPos", 0});
     insertRow("TABGEBBUILDINGA", cols);
@@ -575,8 +594,8 @@ void DeleteGebAufzugBestandOfBuilding(const QString& buildingPid) {
 // ---- Attachments ----
 
 QList<TGebFile> GetGebFiles(const QString& ownerId) {
-    return readList<TGebFile>(QStringLiteral("SELECT * FROM TABGEBFILE WHERE Owner_ID = ? ORDER BY GebFilename"), ownerId,
-                              [](fb::Statement& s) {
+    return readList<TGebFile>(QStringLiteral("SELECT * FROM TABGEBFILE WHERE Owner_ID = ? ORDER BY GebFilename"),
+                              ownerId, [](fb::Statement& s) {
                                   TGebFile f;
                                   f.PID = s.asText("PID");
                                   f.Owner_ID = s.asText("OWNER_ID");

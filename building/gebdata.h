@@ -15,8 +15,8 @@ QList<TGebObjektGeb> GetGebObjektGebList(const QString& ownerId);
 // Commits; returns the new identifier. Ort is postcode, one blank, town.
 QString InsertGebObjekt(const QString& caption, const QString& ownerId, const QString& postcode, const QString& town,
                         const QString& street);
-void UpdateGebObjekt(const TGebObjekt& o);  // commits
-void DeleteGebObjekt(const QString& pid);   // with its buildings and their lines; commits
+void UpdateGebObjekt(const TGebObjekt& o); // commits
+void DeleteGebObjekt(const QString& pid);  // with its buildings and their lines; commits
 
 QList<TGebBuilding> GetGebBuildings(const QString& objektPid);
 std::optional<TGebBuilding> GetGebBuilding(const QString& pid);

@@ -19,4 +19,6 @@ QStringList TGlobalBuildingHelper::GetAllZustandTypes() const {
             QStringLiteral("Sorgfältige Instandhaltung"), QStringLiteral("Sehr sorgfältige Instandhaltung")};
 }
 
-bool TGlobalBuildingHelper::ExecuteProgramm(const QString& fileName) const { return platform::shellOpen(fileName); }
+bool TGlobalBuildingHelper::ExecuteProgramm(const QString& fileName) const {
+    return platform::shellOpen(fileName);
+}

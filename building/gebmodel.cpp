@@ -12,7 +12,9 @@
 
 namespace {
 
-QString todayText() { return QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")); }
+QString todayText() {
+    return QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
+}
 
 // Division as the valuation expects it: a zero divisor is a failure, not an infinity.
 double divide(double a, double b) {
@@ -60,7 +62,9 @@ double GebRoundUpDigits(double v, int d) {
     return d >= 0 ? std::ceil(v * f) / f : std::ceil(v / f) * f;
 }
 
-QString GebFmt(double v) { return QLocale().toString(v, 'f', 2); }
+QString GebFmt(double v) {
+    return QLocale().toString(v, 'f', 2);
+}
 
 QString GebPercentText(double v) {
     QLocale l;
@@ -68,7 +72,8 @@ QString GebPercentText(double v) {
     return l.toString(v, 'f', 2) + QStringLiteral(" %");
 }
 
-TGebObjekt::TGebObjekt(const QString& pid, const QString& ownerId) : CreateDate(todayText()), PID(pid), OwnerID(ownerId) {}
+TGebObjekt::TGebObjekt(const QString& pid, const QString& ownerId)
+    : CreateDate(todayText()), PID(pid), OwnerID(ownerId) {}
 
 TGebBuilding::TGebBuilding(const QString& objektPid)
     : PID(NewGuidText()), GebObj_ID(objektPid), CreateDate(todayText()), DimCaption(QStringLiteral("Fläche")) {}

@@ -34,9 +34,9 @@ public:
 
 // The inputs a calculation needs besides the building's own fields.
 struct TGebCalcParams {
-    QString pEinheit;            // currency of the type's guide prices: "EUR" or "MK"
-    double pIdxVal1970 = 0;      // the type's building-price index for the year 2000
-    double pIdxValActYear = 0;   // ... for the current index year
+    QString pEinheit;             // currency of the type's guide prices: "EUR" or "MK"
+    double pIdxVal1970 = 0;       // the type's building-price index for the year 2000
+    double pIdxValActYear = 0;    // ... for the current index year
     double pIdxVal900ActYear = 0; // Mark 1914 to today's EUR
     bool pUstPflicht = false;
     double pCurVAT = 0; // 1 + rate / 100

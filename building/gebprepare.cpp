@@ -29,7 +29,9 @@ double GebDimensionQuantity(const TGebDimension& d) {
     return d.DimEinheit == QStringLiteral("m²") ? d.DimL * d.DimB : d.DimL * d.DimB * d.DimH;
 }
 
-double GebMeasureSum(const TGebMeasure& m) { return m.MeasureCount * m.Richtpreis; }
+double GebMeasureSum(const TGebMeasure& m) {
+    return m.MeasureCount * m.Richtpreis;
+}
 
 double GebAufzugSumme(const TGebAufzugBestand& a) {
     return a.Anzahl * a.Richtpreis + a.ExtraHaltestelleCount * a.RichtpreisExtra;
@@ -111,9 +113,9 @@ TGebPreparation PrepareGebCalculation(TGebBuilding& b, const TGebObjekt& o, cons
     return p;
 }
 
-bool CalculateGebBuilding(TGebBuilding& b, const TGebObjekt& o, const TGebType* type,
-                          const QList<TGebDimension>& dims, const QList<TGebMeasure>& measures,
-                          const QList<TGebAufzugBestand>& aufzuege, TGebPreparation* prepared) {
+bool CalculateGebBuilding(TGebBuilding& b, const TGebObjekt& o, const TGebType* type, const QList<TGebDimension>& dims,
+                          const QList<TGebMeasure>& measures, const QList<TGebAufzugBestand>& aufzuege,
+                          TGebPreparation* prepared) {
     const TGebPreparation p = PrepareGebCalculation(b, o, type, dims, measures, aufzuege);
     if (prepared)
         *prepared = p;

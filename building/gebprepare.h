@@ -43,9 +43,9 @@ TGebPreparation PrepareGebCalculation(TGebBuilding& b, const TGebObjekt& o, cons
 
 // The one valuation of a building, used by the building editor, the object window and brenvik-cli alike:
 // PrepareGebCalculation, then Calculate with its parameters. False when it cannot run (no VAT factor) or fails.
-bool CalculateGebBuilding(TGebBuilding& b, const TGebObjekt& o, const TGebType* type,
-                          const QList<TGebDimension>& dims, const QList<TGebMeasure>& measures,
-                          const QList<TGebAufzugBestand>& aufzuege, TGebPreparation* prepared = nullptr);
+bool CalculateGebBuilding(TGebBuilding& b, const TGebObjekt& o, const TGebType* type, const QList<TGebDimension>& dims,
+                          const QList<TGebMeasure>& measures, const QList<TGebAufzugBestand>& aufzuege,
+                          TGebPreparation* prepared = nullptr);
 // The same with the building's line items as stored.
 bool CalculateStoredGebBuilding(TGebBuilding& b, const TGebObjekt& o, const TGebType* type,
                                 TGebPreparation* prepared = nullptr);

@@ -54,7 +54,8 @@ void InsertGebType(const TGebType& t, bool commit) {
 
 namespace {
 // The records of one reference file, read and checked whole.
-template <typename T> struct CatalogueFile {
+template <typename T>
+struct CatalogueFile {
     QString path;
     QList<T> records;
 };
@@ -68,10 +69,12 @@ std::optional<CatalogueFile<T>> readCatalogue(const QString& folder, const char*
     if (!f.exists())
         return std::nullopt;
     if (!f.open(QIODevice::ReadOnly))
-        throw EBrvCommonException(QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2").arg(path, f.errorString()));
+        throw EBrvCommonException(
+            QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2").arg(path, f.errorString()));
     const QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError)
-        throw EBrvCommonException(QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2").arg(path, f.errorString()));
+        throw EBrvCommonException(
+            QStringLiteral("Die Datei %1 kann nicht gelesen werden: %2").arg(path, f.errorString()));
     return CatalogueFile<T>{path, DecodeCatalogueRecords(bytes, recordSize, decode, path)};
 }
 
@@ -89,19 +92,26 @@ QString replaceCatalogue(const CatalogueFile<T>& file, const char* table, void (
         }
         work.commit();
     } catch (const Exception& e) {
-        throw EBrvCommonException(QStringLiteral("Die Datei %1 konnte nicht übernommen werden: Datensatz %2 wurde von der "
-                                                 "Datenbank abgewiesen.\r\nDie bisherigen Daten bleiben unverändert.\r\n"
-                                                 "Systemmeldung: %3")
-                                      .arg(file.path)
-                                      .arg(count + 1)
-                                      .arg(e.message()));
+        throw EBrvCommonException(
+            QStringLiteral("Die Datei %1 konnte nicht übernommen werden: Datensatz %2 wurde von der "
+                           "Datenbank abgewiesen.\r\nDie bisherigen Daten bleiben unverändert.\r\n"
+                           "Systemmeldung: %3")
+                .arg(file.path)
+                .arg(count + 1)
+                .arg(e.message()));
     }
     return QStringLiteral("Es wurden %1 Datensätze in %2 importiert.").arg(count).arg(QString::fromUtf8(what));
 }
 
-void insertGebTypeRow(const TGebType& t) { InsertGebType(t, false); }
-void insertGebBauteilRow(const TGebBauteil& b) { InsertGebBauteil(b, false); }
-void insertGebAufzugRow(const TGebAufzug& a) { InsertGebAufzug(a, false); }
+void insertGebTypeRow(const TGebType& t) {
+    InsertGebType(t, false);
+}
+void insertGebBauteilRow(const TGebBauteil& b) {
+    InsertGebBauteil(b, false);
+}
+void insertGebAufzugRow(const TGebAufzug& a) {
+    InsertGebAufzug(a, false);
+}
 
 auto readGebTypes(const QString& folder) {
     return readCatalogue<TGebType>(folder, "DataGebTypes.dat", kGebTypeRecordSize, DecodeGebTypeRecord);
@@ -149,9 +159,9 @@ QString TGebDataImport::ImportUpdateData(const QString& folderName) {
     const auto aufzuege = readAufzuege(folderName);
     const auto typen = readGebTypes(folderName);
     QString report;
-    for (const QString& part : {bauteile ? replaceBauteile(*bauteile) : QString(),
-                                aufzuege ? replaceAufzuege(*aufzuege) : QString(),
-                                typen ? replaceGebTypes(*typen) : QString()})
+    for (const QString& part :
+         {bauteile ? replaceBauteile(*bauteile) : QString(), aufzuege ? replaceAufzuege(*aufzuege) : QString(),
+          typen ? replaceGebTypes(*typen) : QString()})
         if (!part.isEmpty())
             report += part + QStringLiteral("\r\n");
     return report.isEmpty() ? QStringLiteral("Keine Daten importiert") : report;
@@ -238,17 +248,19 @@ void DeleteAllGebBauteile() {
 }
 
 void InsertGebBauteil(const TGebBauteil& b, bool commit) {
-    BrvExec(QStringLiteral("INSERT INTO TABGEBBAUTEILE (PID, Caption, Minrichtpreis, Maxrichtpreis, Einheit, POS, Sonst) "
-                           "VALUES (?, ?, ?, ?, ?, ?, ?)"),
-            b.PID, b.Caption, b.Minpreis, b.Maxpreis, b.Einheit, b.Pos, b.Sonst);
+    BrvExec(
+        QStringLiteral("INSERT INTO TABGEBBAUTEILE (PID, Caption, Minrichtpreis, Maxrichtpreis, Einheit, POS, Sonst) "
+                       "VALUES (?, ?, ?, ?, ?, ?, ?)"),
+        b.PID, b.Caption, b.Minpreis, b.Maxpreis, b.Einheit, b.Pos, b.Sonst);
     if (commit)
         BrvCommit();
 }
 
 QList<TGebBauteil> GetGebBauteile() {
     QList<TGebBauteil> list;
-    BrvSql q(QStringLiteral("SELECT PID, Caption, Minrichtpreis, Maxrichtpreis, Einheit, POS, Sonst FROM TABGEBBAUTEILE "
-                            "ORDER BY POS"));
+    BrvSql q(
+        QStringLiteral("SELECT PID, Caption, Minrichtpreis, Maxrichtpreis, Einheit, POS, Sonst FROM TABGEBBAUTEILE "
+                       "ORDER BY POS"));
     while (q.next()) {
         TGebBauteil b;
         b.PID = q->asText(0);
@@ -269,8 +281,9 @@ void DeleteAllGebAufzuege() {
 }
 
 void InsertGebAufzug(const TGebAufzug& a, bool commit) {
-    BrvExec(QStringLiteral("INSERT INTO TABGEBAUFZUG (PID, AufzugCaption, Nutzlast, Haltestellen, MinRichtpreis, "
-                           "MaxRichtpreis, ExtraHaltestelleMin, ExtraHaltestelleMax, Einheit) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+    BrvExec(QStringLiteral(
+                "INSERT INTO TABGEBAUFZUG (PID, AufzugCaption, Nutzlast, Haltestellen, MinRichtpreis, "
+                "MaxRichtpreis, ExtraHaltestelleMin, ExtraHaltestelleMax, Einheit) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
             a.PID, a.AufzugCaption, a.Nutzlast, a.Haltestellen, a.Minpreis, a.Maxpreis, a.ExtrahaltestelleMin,
             a.ExtrahaltestelleMax, a.Einheit);
     if (commit)
@@ -279,8 +292,9 @@ void InsertGebAufzug(const TGebAufzug& a, bool commit) {
 
 QList<TGebAufzug> GetGebAufzuege() {
     QList<TGebAufzug> list;
-    BrvSql q(QStringLiteral("SELECT PID, AufzugCaption, Nutzlast, Haltestellen, MinRichtpreis, MaxRichtpreis, "
-                            "ExtraHaltestelleMin, ExtraHaltestelleMax, Einheit FROM TABGEBAUFZUG ORDER BY PID, AufzugCaption"));
+    BrvSql q(QStringLiteral(
+        "SELECT PID, AufzugCaption, Nutzlast, Haltestellen, MinRichtpreis, MaxRichtpreis, "
+        "ExtraHaltestelleMin, ExtraHaltestelleMax, Einheit FROM TABGEBAUFZUG ORDER BY PID, AufzugCaption"));
     while (q.next()) {
         TGebAufzug a;
         a.PID = q->asText(0);

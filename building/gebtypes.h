@@ -44,14 +44,16 @@ TGebType DecodeGebTypeRecord(const char* record);
 // Every record of a reference file held in memory; raises EBrvCommonException naming the file (source) and the
 // record that is incomplete when the size is no multiple of the record size.
 template <typename T>
-QList<T> DecodeCatalogueRecords(const QByteArray& bytes, int recordSize, T (*decode)(const char*), const QString& source) {
+QList<T> DecodeCatalogueRecords(const QByteArray& bytes, int recordSize, T (*decode)(const char*),
+                                const QString& source) {
     if (bytes.size() % recordSize != 0)
-        throw EBrvCommonException(QStringLiteral("Die Datei %1 ist unvollständig: Datensatz %2 hat nur %3 von %4 Bytes.\r\n"
-                                                 "Die bisherigen Daten bleiben unverändert.")
-                                      .arg(source)
-                                      .arg(bytes.size() / recordSize + 1)
-                                      .arg(bytes.size() % recordSize)
-                                      .arg(recordSize));
+        throw EBrvCommonException(
+            QStringLiteral("Die Datei %1 ist unvollständig: Datensatz %2 hat nur %3 von %4 Bytes.\r\n"
+                           "Die bisherigen Daten bleiben unverändert.")
+                .arg(source)
+                .arg(bytes.size() / recordSize + 1)
+                .arg(bytes.size() % recordSize)
+                .arg(recordSize));
     QList<T> out;
     out.reserve(bytes.size() / recordSize);
     for (qsizetype at = 0; at < bytes.size(); at += recordSize)

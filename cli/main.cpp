@@ -33,36 +33,41 @@
 
 namespace {
 
-void out(const QString& s) { std::fprintf(stdout, "%s\n", QString(s).replace(QLatin1String("\r\n"), QLatin1String("\n")).toUtf8().constData()); }
-void err(const QString& s) { std::fprintf(stderr, "%s\n", QString(s).replace(QLatin1String("\r\n"), QLatin1String("\n")).toUtf8().constData()); }
+void out(const QString& s) {
+    std::fprintf(stdout, "%s\n", QString(s).replace(QLatin1String("\r\n"), QLatin1String("\n")).toUtf8().constData());
+}
+void err(const QString& s) {
+    std::fprintf(stderr, "%s\n", QString(s).replace(QLatin1String("\r\n"), QLatin1String("\n")).toUtf8().constData());
+}
 
 int usage() {
-    err(QStringLiteral("Aufruf:\n"
-                       "  brenvik-cli init-db PFAD            legt eine neue Datenbank an\n"
-                       "  brenvik-cli check-db                prüft und ergänzt die konfigurierte Datenbank\n"
-                       "  brenvik-cli prepare-installation    richtet bei Bedarf Datenordner, brenvik.ini und "
-                       "Datenbank ein\n"
-                       "  brenvik-cli new-client FIRMA        legt einen Mandanten mit der nächsten freien Nummer an\n"
-                       "  brenvik-cli value --client N [--stop-on-error]\n"
-                       "                                      bewertet alle Anlagen des Mandanten N\n"
-                       "  brenvik-cli export-csv --client N --out DATEI\n"
-                       "                                      schreibt das Anlagenverzeichnis wie \"Anlagenexport\"\n"
-                       "  brenvik-cli import --client N --file DATEI [--layout excel|text|datev2021] [--index K]\n"
-                       "                     [--groups] [--extras] [--index-from-file] [--stage-only]\n"
-                       "                     [--allow-disposals]\n"
-                       "                                      liest, prüft und übernimmt eine Importdatei\n"
-                       "  brenvik-cli inventory --client N [--address A]\n"
-                       "                                      gibt den Block der Inventarsummen aus\n"
-                       "  brenvik-cli index-import ORDNER     übernimmt idxb_ex.dat und idx_ex.dat des Ordners\n"
-                       "  brenvik-cli index-export ORDNER JAHR\n"
-                       "                                      schreibt die Indexdateien eines Jahres\n"
-                       "  brenvik-cli building-calc --pid PID bewertet ein gespeichertes Gebäude und speichert es\n"
-                       "  brenvik-cli migrate DATEI.mdb       übernimmt die Daten des Vorgängerprogramms in eine leere "
-                       "Datenbank\n"
-                       "  brenvik-cli unlock --client N       hebt die Sperre eines Mandanten auf, dessen Sitzung nicht "
-                       "mehr besteht\n"
-                       "  brenvik-cli backup DATEI            sichert die konfigurierte Datenbank in DATEI\n"
-                       "  brenvik-cli restore DATEI           stellt die konfigurierte Datenbank aus DATEI wieder her"));
+    err(QStringLiteral(
+        "Aufruf:\n"
+        "  brenvik-cli init-db PFAD            legt eine neue Datenbank an\n"
+        "  brenvik-cli check-db                prüft und ergänzt die konfigurierte Datenbank\n"
+        "  brenvik-cli prepare-installation    richtet bei Bedarf Datenordner, brenvik.ini und "
+        "Datenbank ein\n"
+        "  brenvik-cli new-client FIRMA        legt einen Mandanten mit der nächsten freien Nummer an\n"
+        "  brenvik-cli value --client N [--stop-on-error]\n"
+        "                                      bewertet alle Anlagen des Mandanten N\n"
+        "  brenvik-cli export-csv --client N --out DATEI\n"
+        "                                      schreibt das Anlagenverzeichnis wie \"Anlagenexport\"\n"
+        "  brenvik-cli import --client N --file DATEI [--layout excel|text|datev2021] [--index K]\n"
+        "                     [--groups] [--extras] [--index-from-file] [--stage-only]\n"
+        "                     [--allow-disposals]\n"
+        "                                      liest, prüft und übernimmt eine Importdatei\n"
+        "  brenvik-cli inventory --client N [--address A]\n"
+        "                                      gibt den Block der Inventarsummen aus\n"
+        "  brenvik-cli index-import ORDNER     übernimmt idxb_ex.dat und idx_ex.dat des Ordners\n"
+        "  brenvik-cli index-export ORDNER JAHR\n"
+        "                                      schreibt die Indexdateien eines Jahres\n"
+        "  brenvik-cli building-calc --pid PID bewertet ein gespeichertes Gebäude und speichert es\n"
+        "  brenvik-cli migrate DATEI.mdb       übernimmt die Daten des Vorgängerprogramms in eine leere "
+        "Datenbank\n"
+        "  brenvik-cli unlock --client N       hebt die Sperre eines Mandanten auf, dessen Sitzung nicht "
+        "mehr besteht\n"
+        "  brenvik-cli backup DATEI            sichert die konfigurierte Datenbank in DATEI\n"
+        "  brenvik-cli restore DATEI           stellt die konfigurierte Datenbank aus DATEI wieder her"));
     return 2;
 }
 
@@ -118,7 +123,8 @@ public:
     // False (after the German message) when the database cannot be opened.
     bool open() {
         try {
-            brenvik::OpenConfiguredDatabase(db_, brenvik::ReadDbConfig(platform::commonFilesPath() + brenvik::kIniFileName));
+            brenvik::OpenConfiguredDatabase(db_,
+                                            brenvik::ReadDbConfig(platform::commonFilesPath() + brenvik::kIniFileName));
         } catch (const Exception& e) {
             err(QStringLiteral("Fehler beim Öffnen der Datenbank.\r\nSystemmeldung: ") + e.message());
             return false;
@@ -154,7 +160,8 @@ bool lockForRun(int client, bool& took, int& userNr) {
         userNr = user.benutzer_nr;
     } catch (const Exception& e) {
         err(QStringLiteral("Benutzerinformationen konnten nicht in die Datenbank eingetragen werden.\r\n"
-                           "Fehlermeldung: ") + e.message());
+                           "Fehlermeldung: ") +
+            e.message());
         return false;
     }
     QString holder;
@@ -199,7 +206,8 @@ bool openClientRun(ConfiguredConnection& conn, int client, TBrenvikMandant& m, b
 int value(const QStringList& args) {
     const int client = clientArgument(args);
     for (const QString& a : args)
-        if (a.startsWith(QLatin1String("--")) && a != QLatin1String("--client") && a != QLatin1String("--stop-on-error"))
+        if (a.startsWith(QLatin1String("--")) && a != QLatin1String("--client") &&
+            a != QLatin1String("--stop-on-error"))
             return usage();
     if (client <= 0)
         return usage();
@@ -332,16 +340,19 @@ int importFile(const QStringList& args) {
     int code = r.staged > 0 && !r.lossy() ? 0 : 1;
     if (!args.contains(QStringLiteral("--stage-only")) && r.staged > 0) {
         const bool allow = args.contains(QStringLiteral("--allow-disposals"));
-        const TakeoverResult t = TakeOverStaged(client, index.toInt(), &r, [allow](const TakeoverPlan& plan) {
-            out(QStringLiteral("Plan: ") + plan.text());
-            if (!allow)
-                err(plan.question().section(QStringLiteral("\r\n\r\n"), 0, 0) +
-                    QStringLiteral("\r\nDie Übernahme wird nur mit --allow-disposals ausgeführt."));
-            return allow;
-        }, [&stopped](int) {
-            if (platform::terminationRequested())
-                throw Exception(stopped);
-        });
+        const TakeoverResult t = TakeOverStaged(
+            client, index.toInt(), &r,
+            [allow](const TakeoverPlan& plan) {
+                out(QStringLiteral("Plan: ") + plan.text());
+                if (!allow)
+                    err(plan.question().section(QStringLiteral("\r\n\r\n"), 0, 0) +
+                        QStringLiteral("\r\nDie Übernahme wird nur mit --allow-disposals ausgeführt."));
+                return allow;
+            },
+            [&stopped](int) {
+                if (platform::terminationRequested())
+                    throw Exception(stopped);
+            });
         if (platform::terminationRequested()) {
             err(stopped + QStringLiteral(" Es wurde nichts übernommen."));
             return 1;
@@ -391,9 +402,12 @@ int inventory(const QStringList& args) {
         QStringList problems;
         const InventoryInputs in = LoadInventoryInputs(client, address, problems);
         if (!problems.isEmpty())
-            err(QStringLiteral("Folgende Probleme traten bei der Summenermittlung auf: \r") + problems.join(QStringLiteral("\r")));
+            err(QStringLiteral("Folgende Probleme traten bei der Summenermittlung auf: \r") +
+                problems.join(QStringLiteral("\r")));
         const InventoryResult r = CalcInventory(in);
-        std::fprintf(stdout, "%s", InventoryBlockText(in, r).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).toUtf8().constData());
+        std::fprintf(
+            stdout, "%s",
+            InventoryBlockText(in, r).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).toUtf8().constData());
         return 0;
     } catch (const EBrvException_NODATA&) {
         err(QStringLiteral("Der Mandant %1 ist nicht vorhanden.").arg(client));
@@ -408,7 +422,8 @@ int indexImport(const QStringList& args) {
         return usage();
     const QDir dir(args[0]);
     const bool index = dir.exists(QStringLiteral("idx_ex.dat")) && dir.exists(QStringLiteral("idxb_ex.dat"));
-    const bool building = dir.exists(QStringLiteral("DataGebTypes.dat")) || dir.exists(QStringLiteral("DataBauteile.dat")) ||
+    const bool building = dir.exists(QStringLiteral("DataGebTypes.dat")) ||
+                          dir.exists(QStringLiteral("DataBauteile.dat")) ||
                           dir.exists(QStringLiteral("DataAufzug.dat"));
     if (!index && !building) {
         err(QStringLiteral("keine Indexdaten vorhanden..."));
@@ -428,7 +443,8 @@ int indexImport(const QStringList& args) {
             out(QStringLiteral("Die Indexaktualisierung wurde erfolgreich abgeschlossen. "));
         } catch (const Exception& e) {
             err(QStringLiteral("Fehler während der Aktualisierung der Datenbank. \r\nBitte infomieren Sie den "
-                               "Software-Hersteller.\r\n") + e.message());
+                               "Software-Hersteller.\r\n") +
+                e.message());
             code = 1;
         }
     }
@@ -437,7 +453,8 @@ int indexImport(const QStringList& args) {
             out(TGebDataImport().ImportUpdateData(args[0]).trimmed());
             out(QStringLiteral("Die Aktualisierung der Gebäude-Daten wurde erfolgreich abgeschlossen. "));
         } catch (const Exception& e) {
-            err(QStringLiteral("Bei der Aktualisierung der Gebäude-Daten ist ein Fehler aufgetreten: \r\n") + e.message());
+            err(QStringLiteral("Bei der Aktualisierung der Gebäude-Daten ist ein Fehler aufgetreten: \r\n") +
+                e.message());
             code = 1;
         }
     }
@@ -457,7 +474,9 @@ int migrate(const QStringList& args) {
         return 1;
     }
     MigrationCallbacks cb;
-    cb.log = [](const QString& line) { out(QString(line).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).trimmed()); };
+    cb.log = [](const QString& line) {
+        out(QString(line).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).trimmed());
+    };
     const MigrationRun run = MigrateLegacyFile(args[0], platform::commonFilesPath(), cb);
     if (!run.opened)
         err(run.error);
@@ -480,7 +499,9 @@ int indexExport(const QStringList& args) {
         const IndexExportResult r = ExportIndexFiles(args[0], year);
         out(QStringLiteral("Es werden %1 Beschreibungstexte exportiert.").arg(r.descriptions));
         out(QStringLiteral("Export erfolgreich beendet.\r\nEs wurden %1 Datensätze der Indexwerte \r\nfür das Jahr %2 "
-                           "exportiert.").arg(r.values).arg(year));
+                           "exportiert.")
+                .arg(r.values)
+                .arg(year));
         return 0;
     } catch (const Exception& e) {
         err(QStringLiteral("Exportfehler #1\r\n") + e.message());
@@ -496,7 +517,8 @@ bool configuredTarget(backup::Target& t) {
         gCommonFilesPath = platform::commonFilesPath();
         return true;
     } catch (const Exception& e) {
-        err(QStringLiteral("Die Brenvik-Konfiguration konnte nicht gelesen werden.\r\nSystemnachricht: ") + e.message());
+        err(QStringLiteral("Die Brenvik-Konfiguration konnte nicht gelesen werden.\r\nSystemnachricht: ") +
+            e.message());
         return false;
     }
 }
@@ -613,10 +635,12 @@ int buildingCalc(const QStringList& args) {
         // The building is the client's data: the run holds the client's lock like the building editor.
         RunLock lock;
         lock.client = o.OwnerID.toInt();
-        if (lock.client > 0 && GetMandantLockInfo(lock.client).exists && !lockForRun(lock.client, lock.took, lock.userNr))
+        if (lock.client > 0 && GetMandantLockInfo(lock.client).exists &&
+            !lockForRun(lock.client, lock.took, lock.userNr))
             return 1;
         const QList<TGebType> types = GetGebTypes();
-        const auto type = std::find_if(types.cbegin(), types.cend(), [&](const TGebType& t) { return t.GEBCAPTION == b->Art; });
+        const auto type =
+            std::find_if(types.cbegin(), types.cend(), [&](const TGebType& t) { return t.GEBCAPTION == b->Art; });
         if (type == types.cend()) {
             err(QStringLiteral("Der Gebäudetyp \"%1\" ist nicht im Katalog vorhanden.").arg(b->Art));
             return 1;

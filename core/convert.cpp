@@ -12,7 +12,9 @@ namespace {
 const QDate kEpoch(1899, 12, 30);
 }
 
-TDateTime DateToTDateTime(const QDate& d) { return d.isValid() ? double(kEpoch.daysTo(d)) : 0.0; }
+TDateTime DateToTDateTime(const QDate& d) {
+    return d.isValid() ? double(kEpoch.daysTo(d)) : 0.0;
+}
 
 TDateTime DateTimeToTDateTime(const QDateTime& dt) {
     if (!dt.isValid())
@@ -22,7 +24,9 @@ TDateTime DateTimeToTDateTime(const QDateTime& dt) {
 
 namespace {
 // Day counts beyond the years 1 to 9999 (and NaN) are no date: converting them would overflow.
-bool dayCountInRange(TDateTime dt) { return std::isfinite(dt) && dt > -693594.0 && dt < 2958466.0; }
+bool dayCountInRange(TDateTime dt) {
+    return std::isfinite(dt) && dt > -693594.0 && dt < 2958466.0;
+}
 } // namespace
 
 QDate TDateTimeToDate(TDateTime dt) {
@@ -44,9 +48,13 @@ QDateTime TDateTimeToDateTime(TDateTime dt) {
     return QDateTime(d, QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
 }
 
-TDateTime EncodeDate(int year, int month, int day) { return DateToTDateTime(QDate(year, month, day)); }
+TDateTime EncodeDate(int year, int month, int day) {
+    return DateToTDateTime(QDate(year, month, day));
+}
 
-int YearOf(TDateTime dt) { return TDateTimeToDate(dt).year(); }
+int YearOf(TDateTime dt) {
+    return TDateTimeToDate(dt).year();
+}
 
 bool IsInteger(const QString& text) {
     bool ok = false;
@@ -66,7 +74,8 @@ std::optional<double> ParseNumber(const QString& text) {
     if (key != lastKey) {
         const QString eg = QRegularExpression::escape(g), ed = QRegularExpression::escape(d),
                       em = QRegularExpression::escape(minus);
-        re = QRegularExpression(QStringLiteral("^(?:[+-]|%3)?(?:\\d{1,3}(?:%1\\d{3})+|\\d+)?(?:%2\\d+)?$").arg(eg, ed, em));
+        re = QRegularExpression(
+            QStringLiteral("^(?:[+-]|%3)?(?:\\d{1,3}(?:%1\\d{3})+|\\d+)?(?:%2\\d+)?$").arg(eg, ed, em));
         lastKey = key;
     }
     QString t = text.trimmed();
@@ -227,8 +236,12 @@ QString FormatDateTimeLocal(const QString& pattern, TDateTime value) {
 }
 
 QString NewGuidText() {
-    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper().remove(QLatin1Char('{')).remove(
-        QLatin1Char('}')).remove(QLatin1Char('-'));
+    return QUuid::createUuid()
+        .toString(QUuid::WithBraces)
+        .toUpper()
+        .remove(QLatin1Char('{'))
+        .remove(QLatin1Char('}'))
+        .remove(QLatin1Char('-'));
 }
 
 QString ShortDateText(TDateTime dt) {
@@ -238,7 +251,9 @@ QString ShortDateText(TDateTime dt) {
     return QLocale().toString(TDateTimeToDate(dt), fmt);
 }
 
-QString FormatAmount(double value) { return QLocale().toString(value, 'f', 2); }
+QString FormatAmount(double value) {
+    return QLocale().toString(value, 'f', 2);
+}
 
 QString FormatCurrency(double value) {
     // The system's currency format, with the plain blank the exports have always had before the sign.

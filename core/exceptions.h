@@ -20,10 +20,10 @@ private:
     QByteArray utf8_;
 };
 
-#define BRV_EXCEPTION(Name)                                                                                     \
-    class Name : public Exception {                                                                             \
-    public:                                                                                                     \
-        using Exception::Exception;                                                                             \
+#define BRV_EXCEPTION(Name)                                                                                            \
+    class Name : public Exception {                                                                                    \
+    public:                                                                                                            \
+        using Exception::Exception;                                                                                    \
     }
 
 BRV_EXCEPTION(EBrvCommonException);

@@ -46,13 +46,15 @@ public:
     explicit Service(const Target& db) : threadsBefore_(threadCount()) {
         QString host;
         onServer(db.database, &host);
-        const QByteArray name = host.isEmpty() ? QByteArray("service_mgr") : (host + QStringLiteral(":service_mgr")).toUtf8();
+        const QByteArray name =
+            host.isEmpty() ? QByteArray("service_mgr") : (host + QStringLiteral(":service_mgr")).toUtf8();
         std::vector<char> spb{char(isc_spb_version), char(isc_spb_current_version)};
         addText(spb, isc_spb_user_name, db.user.toUtf8(), false);
         addText(spb, isc_spb_password, db.password.toUtf8(), false);
         ISC_STATUS_ARRAY st;
         if (isc_service_attach(st, 0, name.constData(), &handle_, static_cast<unsigned short>(spb.size()), spb.data()))
-            throw Exception(QStringLiteral("Der Sicherungsdienst der Datenbank ist nicht erreichbar.\r\n") + errorText(st));
+            throw Exception(QStringLiteral("Der Sicherungsdienst der Datenbank ist nicht erreichbar.\r\n") +
+                            errorText(st));
     }
     ~Service() {
         if (handle_) {
@@ -236,8 +238,9 @@ RestoreResult Restore(const Target& db, const QString& file, const RestoreHooks&
     }
     // Never under another seat's feet. A damaged or missing database cannot be opened: restoring is the remedy.
     if (OtherAttachments(db) > hooks.ownAttachments) {
-        res.message = QStringLiteral("Die Datenbank wird von einem anderen Arbeitsplatz verwendet.\r\nBitte beenden Sie "
-                                     "Brenvik an allen Arbeitsplätzen und wiederholen Sie die Datenrücksicherung.");
+        res.message =
+            QStringLiteral("Die Datenbank wird von einem anderen Arbeitsplatz verwendet.\r\nBitte beenden Sie "
+                           "Brenvik an allen Arbeitsplätzen und wiederholen Sie die Datenrücksicherung.");
         return res;
     }
     const QString copyPath = path + QStringLiteral(".ruecksicherung");
@@ -285,17 +288,19 @@ RestoreResult Restore(const Target& db, const QString& file, const RestoreHooks&
     }
     if (!checked) {
         dropDatabase(db, copy);
-        res.message = QStringLiteral("Die zurückgelesene Sicherung hat die Prüfung der Datenbankstruktur nicht bestanden. "
-                                     "Die Datenbank bleibt unverändert.") +
-                      (checkFailure.isEmpty() ? QString() : QStringLiteral("\r\n") + checkFailure);
+        res.message =
+            QStringLiteral("Die zurückgelesene Sicherung hat die Prüfung der Datenbankstruktur nicht bestanden. "
+                           "Die Datenbank bleibt unverändert.") +
+            (checkFailure.isEmpty() ? QString() : QStringLiteral("\r\n") + checkFailure);
         return res;
     }
     if (hooks.detach)
         hooks.detach();
     if (OtherAttachments(db) > 0) {
         dropDatabase(db, copy);
-        res.message = QStringLiteral("Die Datenbank wird von einem anderen Arbeitsplatz verwendet. Die Datenbank bleibt "
-                                     "unverändert.");
+        res.message =
+            QStringLiteral("Die Datenbank wird von einem anderen Arbeitsplatz verwendet. Die Datenbank bleibt "
+                           "unverändert.");
         return res;
     }
     if (server) {

@@ -41,10 +41,18 @@ QString DecodeWideText(const char* p) {
     return s;
 }
 
-void PutInt32(char* p, qint32 v) { qToLittleEndian(v, p); }
-qint32 Int32At(const char* p) { return qFromLittleEndian<qint32>(p); }
-void PutDouble(char* p, double v) { qToLittleEndian(v, p); }
-double DoubleAt(const char* p) { return qFromLittleEndian<double>(p); }
+void PutInt32(char* p, qint32 v) {
+    qToLittleEndian(v, p);
+}
+qint32 Int32At(const char* p) {
+    return qFromLittleEndian<qint32>(p);
+}
+void PutDouble(char* p, double v) {
+    qToLittleEndian(v, p);
+}
+double DoubleAt(const char* p) {
+    return qFromLittleEndian<double>(p);
+}
 
 void PutBytes(QByteArray& record, int offset, const QByteArray& field) {
     Q_ASSERT(offset + field.size() <= record.size());

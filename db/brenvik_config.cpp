@@ -214,9 +214,10 @@ bool UnlockAbandonedMandant(int clientNr, MandantLockInfo& info) {
                                  clientNr, info.userNr);
     BrvCommit();
     if (n == 1)
-        BrvLog(QStringLiteral("BRV000301"), QStringLiteral("Die Sperre des Mandanten %1 (Benutzer <%2>) wurde aufgehoben.")
-                                                .arg(clientNr)
-                                                .arg(info.login));
+        BrvLog(QStringLiteral("BRV000301"),
+               QStringLiteral("Die Sperre des Mandanten %1 (Benutzer <%2>) wurde aufgehoben.")
+                   .arg(clientNr)
+                   .arg(info.login));
     return n == 1;
 }
 

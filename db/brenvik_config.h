@@ -23,7 +23,7 @@ int MandantLock(bool lock, int userNr, int clientNr, QString& holderLogin);
 
 // The lock of a client as stored.
 struct MandantLockInfo {
-    bool exists = false;     // the client exists
+    bool exists = false; // the client exists
     bool locked = false;
     int userNr = 0;
     QString login;           // of the holder

@@ -58,8 +58,8 @@ struct TBrenvikAnlagentyp {
 struct TBrenvikAdresse {
     int brv_mandant_nr = 0, mandant_nr = 0, adress_nr = 0;
     TDateTime insert_ts = 0, update_ts = 0;
-    QString adressbezeichnung, strasse, hausnummer, zusatz, plz, ort, land, postfach, postfach_plz, telefon1,
-        telefon2, fax, mobil, email1, email2, url, ansprechpartner;
+    QString adressbezeichnung, strasse, hausnummer, zusatz, plz, ort, land, postfach, postfach_plz, telefon1, telefon2,
+        fax, mobil, email1, email2, url, ansprechpartner;
     qint16 standorttyp_nr = 0;
     QString zusatzinformation;
 };
@@ -125,8 +125,7 @@ struct TBrenvikNotes {
 
 // The key of the row a list or combo-box entry stands for; fields not needed stay 0.
 struct TBrenvikKeys {
-    int brv_mandant_nr = 0, mandant_nr = 0, adress_nr = 0, standorttyp_nr = 0, anlage_nr = 0, anlage_sub_nr = 0,
-        id = 0;
+    int brv_mandant_nr = 0, mandant_nr = 0, adress_nr = 0, standorttyp_nr = 0, anlage_nr = 0, anlage_sub_nr = 0, id = 0;
 };
 
 struct TBrenvikNotiz {

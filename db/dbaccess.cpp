@@ -14,7 +14,9 @@ void SetBrvConnection(fb::Database* db, fb::Transaction* tr) {
     gBrvTrans = tr;
 }
 
-bool BrvConnected() { return gBrvDB && gBrvTrans && gBrvDB->isOpen(); }
+bool BrvConnected() {
+    return gBrvDB && gBrvTrans && gBrvDB->isOpen();
+}
 
 static const QString kNotConnected = QStringLiteral("Keine Verbindung zur Datenbank.");
 
@@ -32,12 +34,16 @@ fb::Transaction& BrvActiveTrans() {
 }
 
 namespace {
-int gUnitDepth = 0;        // open units of work on the shared transaction
-bool gUnitDoomed = false;  // a BrvRollback() inside a unit: the outermost unit must not commit
+int gUnitDepth = 0;       // open units of work on the shared transaction
+bool gUnitDoomed = false; // a BrvRollback() inside a unit: the outermost unit must not commit
 
-QString savepointName(int level) { return QStringLiteral("BRV_UOW_%1").arg(level); }
+QString savepointName(int level) {
+    return QStringLiteral("BRV_UOW_%1").arg(level);
+}
 
-void savepointStatement(const QString& sql) { fb::executeImmediate(BrvRequireDb(), BrvActiveTrans(), sql); }
+void savepointStatement(const QString& sql) {
+    fb::executeImmediate(BrvRequireDb(), BrvActiveTrans(), sql);
+}
 
 const QString kDoomed = QStringLiteral("Die Änderung wurde nicht gespeichert, weil ein Teil davon fehlgeschlagen ist.");
 } // namespace
@@ -84,13 +90,16 @@ BrvUnitOfWork::~BrvUnitOfWork() {
         undo();
 }
 
-bool BrvUnitOfWork::open() { return gUnitDepth > 0; }
+bool BrvUnitOfWork::open() {
+    return gUnitDepth > 0;
+}
 
 void BrvUnitOfWork::commit() {
     if (level_ <= 0)
         return;
     if (level_ != gUnitDepth)
-        throw EBrvException_DBERROR(QStringLiteral("Interner Fehler: verschachtelte Änderungen in falscher Reihenfolge."));
+        throw EBrvException_DBERROR(
+            QStringLiteral("Interner Fehler: verschachtelte Änderungen in falscher Reihenfolge."));
     if (gUnitDoomed) {
         undo();
         throw EBrvException_DBERROR(kDoomed);
@@ -153,7 +162,9 @@ BrvLogSink& logSink() {
 }
 } // namespace
 
-void SetBrvLogSink(BrvLogSink sink) { logSink() = std::move(sink); }
+void SetBrvLogSink(BrvLogSink sink) {
+    logSink() = std::move(sink);
+}
 
 void BrvLog(const QString& code, const QString& text) {
     if (logSink())
@@ -165,7 +176,13 @@ void BrvLog(const QString& code, const QString& text) {
 namespace {
 int gUserNr = 0;
 }
-void SetBrvUserNr(int userNr) { gUserNr = userNr; }
-int BrvUserNr() { return gUserNr; }
+void SetBrvUserNr(int userNr) {
+    gUserNr = userNr;
+}
+int BrvUserNr() {
+    return gUserNr;
+}
 
-TDateTime BrvNow() { return DateTimeToTDateTime(QDateTime::currentDateTime()); }
+TDateTime BrvNow() {
+    return DateTimeToTDateTime(QDateTime::currentDateTime());
+}

@@ -36,23 +36,43 @@ struct SqlBlob {
 };
 struct SqlNull {};
 
-inline void bindOne(fb::Statement& s, int i, int v) { s.bindInt(i, v); }
-inline void bindOne(fb::Statement& s, int i, qint16 v) { s.bindSmallInt(i, v); }
-inline void bindOne(fb::Statement& s, int i, qint64 v) { s.bindBigInt(i, v); }
-inline void bindOne(fb::Statement& s, int i, double v) { s.bindDouble(i, v); }
-inline void bindOne(fb::Statement& s, int i, const QString& v) { s.bindText(i, v); }
-inline void bindOne(fb::Statement& s, int i, const char* v) { s.bindText(i, QString::fromUtf8(v)); }
-inline void bindOne(fb::Statement& s, int i, SqlTs v) { s.bindDateTime(i, v.v); }
-inline void bindOne(fb::Statement& s, int i, const SqlBlob& v) { s.bindBlobText(i, v.v); }
-inline void bindOne(fb::Statement& s, int i, SqlNull) { s.bindNull(i); }
-template <typename T> void bindOne(fb::Statement& s, int i, const std::optional<T>& v) {
+inline void bindOne(fb::Statement& s, int i, int v) {
+    s.bindInt(i, v);
+}
+inline void bindOne(fb::Statement& s, int i, qint16 v) {
+    s.bindSmallInt(i, v);
+}
+inline void bindOne(fb::Statement& s, int i, qint64 v) {
+    s.bindBigInt(i, v);
+}
+inline void bindOne(fb::Statement& s, int i, double v) {
+    s.bindDouble(i, v);
+}
+inline void bindOne(fb::Statement& s, int i, const QString& v) {
+    s.bindText(i, v);
+}
+inline void bindOne(fb::Statement& s, int i, const char* v) {
+    s.bindText(i, QString::fromUtf8(v));
+}
+inline void bindOne(fb::Statement& s, int i, SqlTs v) {
+    s.bindDateTime(i, v.v);
+}
+inline void bindOne(fb::Statement& s, int i, const SqlBlob& v) {
+    s.bindBlobText(i, v.v);
+}
+inline void bindOne(fb::Statement& s, int i, SqlNull) {
+    s.bindNull(i);
+}
+template <typename T>
+void bindOne(fb::Statement& s, int i, const std::optional<T>& v) {
     if (v)
         bindOne(s, i, *v);
     else
         s.bindNull(i);
 }
 
-template <typename... A> void bindAll(fb::Statement& s, const A&... a) {
+template <typename... A>
+void bindAll(fb::Statement& s, const A&... a) {
     int i = 0;
     (bindOne(s, i++, a), ...);
 }
@@ -61,7 +81,8 @@ template <typename... A> void bindAll(fb::Statement& s, const A&... a) {
 // transaction (started when needed). The caller fetches and commits.
 class BrvSql {
 public:
-    template <typename... A> explicit BrvSql(const QString& sql, const A&... a) : q_(BrvRequireDb(), sql) {
+    template <typename... A>
+    explicit BrvSql(const QString& sql, const A&... a) : q_(BrvRequireDb(), sql) {
         bindAll(*q_, a...);
         q_->execute(BrvActiveTrans());
     }
@@ -74,14 +95,16 @@ private:
 };
 
 // Runs a writing statement and returns the number of rows it changed; no commit.
-template <typename... A> long BrvExec(const QString& sql, const A&... a) {
+template <typename... A>
+long BrvExec(const QString& sql, const A&... a) {
     BrvSql q(sql, a...);
     return q->rowsAffected();
 }
 
 // The first step of every insert-or-update: whether the read finds the row. No data means insert; any other
 // failure of the read becomes EBrvException_DBERROR with its message.
-template <typename Read> bool BrvRowExists(Read read) {
+template <typename Read>
+bool BrvRowExists(Read read) {
     try {
         read();
         return true;

@@ -18,8 +18,12 @@ constexpr int kDialect = SQL_DIALECT_V6;
 std::atomic<int> gOpenCursors{0};
 int gLockTimeout = 3;
 
-XSQLDA* da(std::vector<char>& storage) { return reinterpret_cast<XSQLDA*>(storage.data()); }
-const XSQLDA* da(const std::vector<char>& storage) { return reinterpret_cast<const XSQLDA*>(storage.data()); }
+XSQLDA* da(std::vector<char>& storage) {
+    return reinterpret_cast<XSQLDA*>(storage.data());
+}
+const XSQLDA* da(const std::vector<char>& storage) {
+    return reinterpret_cast<const XSQLDA*>(storage.data());
+}
 
 void allocDa(std::vector<char>& storage, int n) {
     n = std::max(n, 1);
@@ -85,15 +89,18 @@ Q_LOGGING_CATEGORY(lcDb, "brenvik.db")
         QStringList numbers;
         for (ISC_STATUS c : codes)
             numbers << QString::number(c);
-        qCWarning(lcDb).noquote() << what << "fehlgeschlagen, SQLCODE" << sqlcode << "Codes" << numbers.join(QLatin1Char(','))
-                                  << "|" << QString(msg).replace(QLatin1Char('\n'), QLatin1Char(' ')) << "| SQL:" << *sql;
+        qCWarning(lcDb).noquote() << what << "fehlgeschlagen, SQLCODE" << sqlcode << "Codes"
+                                  << numbers.join(QLatin1Char(',')) << "|"
+                                  << QString(msg).replace(QLatin1Char('\n'), QLatin1Char(' ')) << "| SQL:" << *sql;
     }
     throw Error(msg, sqlcode, status[1], std::move(codes));
 }
 
 } // namespace
 
-bool Error::hasCode(ISC_STATUS code) const { return std::find(codes_.begin(), codes_.end(), code) != codes_.end(); }
+bool Error::hasCode(ISC_STATUS code) const {
+    return std::find(codes_.begin(), codes_.end(), code) != codes_.end();
+}
 
 bool Error::isUpdateConflict() const {
     return hasCode(isc_update_conflict) || hasCode(isc_deadlock) || hasCode(isc_lock_conflict) ||
@@ -143,17 +150,20 @@ void Database::open(const QString& name, const QString& user, const QString& pas
         Transaction tr(*this);
         tr.start();
         {
-            Statement q(*this, QStringLiteral(
-                "SELECT FIRST 1 COALESCE(F.RDB$CHARACTER_SET_ID, 0) FROM RDB$RELATION_FIELDS RF JOIN RDB$FIELDS F "
-                "ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE JOIN RDB$RELATIONS R ON R.RDB$RELATION_NAME = "
-                "RF.RDB$RELATION_NAME WHERE COALESCE(R.RDB$SYSTEM_FLAG, 0) = 0 AND F.RDB$FIELD_TYPE IN (14, 37) "
-                "ORDER BY R.RDB$RELATION_ID, RF.RDB$FIELD_POSITION"));
+            Statement q(
+                *this,
+                QStringLiteral(
+                    "SELECT FIRST 1 COALESCE(F.RDB$CHARACTER_SET_ID, 0) FROM RDB$RELATION_FIELDS RF JOIN RDB$FIELDS F "
+                    "ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE JOIN RDB$RELATIONS R ON R.RDB$RELATION_NAME = "
+                    "RF.RDB$RELATION_NAME WHERE COALESCE(R.RDB$SYSTEM_FLAG, 0) = 0 AND F.RDB$FIELD_TYPE IN (14, 37) "
+                    "ORDER BY R.RDB$RELATION_ID, RF.RDB$FIELD_POSITION"));
             q.execute(tr);
             if (q.fetch()) {
                 legacy = q.asInt(0) == 0;
                 q.closeCursor();
             } else {
-                Statement d(*this, QStringLiteral("SELECT COALESCE(TRIM(RDB$CHARACTER_SET_NAME), 'NONE') FROM RDB$DATABASE"));
+                Statement d(*this,
+                            QStringLiteral("SELECT COALESCE(TRIM(RDB$CHARACTER_SET_NAME), 'NONE') FROM RDB$DATABASE"));
                 d.execute(tr);
                 legacy = d.fetch() && d.asText(0) == QLatin1String("NONE");
                 d.closeCursor();
@@ -229,7 +239,9 @@ void Database::close() {
 }
 
 void Database::create(const QString& path, const QString& user, const QString& password, const char* charset) {
-    auto quoted = [](QString s) { return QLatin1Char('\'') + s.replace('\'', QLatin1String("''")) + QLatin1Char('\''); };
+    auto quoted = [](QString s) {
+        return QLatin1Char('\'') + s.replace('\'', QLatin1String("''")) + QLatin1Char('\'');
+    };
     const QString sql = QStringLiteral("CREATE DATABASE %1 USER %2 PASSWORD %3 PAGE_SIZE 16384 "
                                        "DEFAULT CHARACTER SET %4")
                             .arg(quoted(path), quoted(user), quoted(password), QString::fromLatin1(charset));
@@ -254,7 +266,9 @@ std::shared_ptr<Statement> Database::cachedStatement(const QString& sql) {
     return st;
 }
 
-void Database::dropStatementCache() { cache_.clear(); }
+void Database::dropStatementCache() {
+    cache_.clear();
+}
 
 // ---------------------------------------------------------------- Transaction
 
@@ -265,10 +279,16 @@ Transaction::~Transaction() {
     }
 }
 
-int Transaction::lockTimeoutSeconds() { return gLockTimeout; }
-void Transaction::setLockTimeoutSeconds(int seconds) { gLockTimeout = std::max(1, seconds); }
+int Transaction::lockTimeoutSeconds() {
+    return gLockTimeout;
+}
+void Transaction::setLockTimeoutSeconds(int seconds) {
+    gLockTimeout = std::max(1, seconds);
+}
 
-int openCursorCount() { return gOpenCursors; }
+int openCursorCount() {
+    return gOpenCursors;
+}
 
 void Transaction::start() {
     if (handle_)
@@ -323,8 +343,12 @@ Statement::~Statement() {
     }
 }
 
-int Statement::paramCount() const { return inDa_.empty() ? 0 : da(inDa_)->sqld; }
-int Statement::columnCount() const { return outDa_.empty() ? 0 : da(outDa_)->sqld; }
+int Statement::paramCount() const {
+    return inDa_.empty() ? 0 : da(inDa_)->sqld;
+}
+int Statement::columnCount() const {
+    return outDa_.empty() ? 0 : da(outDa_)->sqld;
+}
 
 QString Statement::columnName(int c) const {
     const XSQLVAR& v = outVar(c);
@@ -333,7 +357,9 @@ QString Statement::columnName(int c) const {
     return QString::fromUtf8(v.sqlname, v.sqlname_length);
 }
 
-int Statement::columnIndex(const QString& name) const { return colIndex_.value(name.toUpper(), -1); }
+int Statement::columnIndex(const QString& name) const {
+    return colIndex_.value(name.toUpper(), -1);
+}
 
 int Statement::col(const QString& name) const {
     int i = columnIndex(name);
@@ -364,13 +390,14 @@ void Statement::checkTextFits(const Param& p, const XSQLVAR& described, int i) c
     QString head = p.blobText.left(40);
     if (p.blobText.size() > 40)
         head += QStringLiteral("…");
-    throw Error(QStringLiteral("Der Text ist zu lang für das Datenbankfeld (Wert %1): %2 Zeichen, erlaubt sind höchstens "
-                               "%3 Zeichen. Textanfang: \"%4\"")
-                    .arg(i + 1)
-                    .arg(chars)
-                    .arg(limit)
-                    .arg(head),
-                -802, isc_arith_except, {isc_arith_except, isc_string_truncation});
+    throw Error(
+        QStringLiteral("Der Text ist zu lang für das Datenbankfeld (Wert %1): %2 Zeichen, erlaubt sind höchstens "
+                       "%3 Zeichen. Textanfang: \"%4\"")
+            .arg(i + 1)
+            .arg(chars)
+            .arg(limit)
+            .arg(head),
+        -802, isc_arith_except, {isc_arith_except, isc_string_truncation});
 }
 
 void Statement::setParam(int i, short type, const void* data, int len) {
@@ -389,10 +416,18 @@ void Statement::bindNull(int i) {
     setParam(i, SQL_NULL, nullptr, 0);
     params_[i].ind = -1;
 }
-void Statement::bindInt(int i, qint32 v) { setParam(i, SQL_LONG, &v, sizeof v); }
-void Statement::bindSmallInt(int i, qint16 v) { setParam(i, SQL_SHORT, &v, sizeof v); }
-void Statement::bindBigInt(int i, qint64 v) { setParam(i, SQL_INT64, &v, sizeof v); }
-void Statement::bindDouble(int i, double v) { setParam(i, SQL_DOUBLE, &v, sizeof v); }
+void Statement::bindInt(int i, qint32 v) {
+    setParam(i, SQL_LONG, &v, sizeof v);
+}
+void Statement::bindSmallInt(int i, qint16 v) {
+    setParam(i, SQL_SHORT, &v, sizeof v);
+}
+void Statement::bindBigInt(int i, qint64 v) {
+    setParam(i, SQL_INT64, &v, sizeof v);
+}
+void Statement::bindDouble(int i, double v) {
+    setParam(i, SQL_DOUBLE, &v, sizeof v);
+}
 void Statement::bindText(int i, const QString& v) {
     const QByteArray u = db_.encode(v);
     setParam(i, SQL_TEXT, u.constData(), int(u.size()));
@@ -411,7 +446,9 @@ void Statement::bindBlobText(int i, const QString& v) {
     params_[i].isBlob = true;
     params_[i].blobText = v;
 }
-void Statement::clearBinds() { params_.clear(); }
+void Statement::clearBinds() {
+    params_.clear();
+}
 
 void Statement::describeOutput() {
     XSQLDA* o = da(outDa_);
@@ -714,7 +751,9 @@ qint64 Statement::asBigInt(int c) const {
     return static_cast<qint64>(std::llround(asDouble(c)));
 }
 
-qint32 Statement::asInt(int c) const { return static_cast<qint32>(asBigInt(c)); }
+qint32 Statement::asInt(int c) const {
+    return static_cast<qint32>(asBigInt(c));
+}
 
 TDateTime Statement::asDateTime(int c) const {
     const XSQLVAR& v = outVar(c);
@@ -859,5 +898,7 @@ void executeImmediate(Database& db, Transaction& tr, const QString& sql) {
 } // namespace fb
 
 namespace fb {
-void shutdownClient() { fb_shutdown(5000, fb_shutrsn_app_stopped); }
+void shutdownClient() {
+    fb_shutdown(5000, fb_shutrsn_app_stopped);
+}
 } // namespace fb

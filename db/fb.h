@@ -136,10 +136,10 @@ public:
     long rowsAffected();
 
     bool isNull(int col) const;
-    qint32 asInt(int col) const;   // NULL gives 0
+    qint32 asInt(int col) const; // NULL gives 0
     qint64 asBigInt(int col) const;
     double asDouble(int col) const;
-    QString asText(int col) const; // NULL gives empty; CHAR columns lose their padding
+    QString asText(int col) const;       // NULL gives empty; CHAR columns lose their padding
     TDateTime asDateTime(int col) const; // NULL gives 0
     QVariant value(int col) const;
 

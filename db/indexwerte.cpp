@@ -11,8 +11,8 @@ const QString kBeschrCols = QStringLiteral("BRV_MANDANT_NR, INSERT_TS, UPDATE_TS
                                            "GP_SYSTEMATIK, SICHTBAR, INDEX_TEXT, NUTZUNGSDAUER");
 
 TBrenvikIndexBeschr readBeschr(const fb::Statement& s) {
-    return {s.asInt(0), s.asDateTime(1), s.asDateTime(2), s.asInt(3), s.asInt(4), s.asInt(5),
-            s.asText(6), s.asText(7), s.asText(8), s.asInt(9)};
+    return {s.asInt(0), s.asDateTime(1), s.asDateTime(2), s.asInt(3),  s.asInt(4),
+            s.asInt(5), s.asText(6),     s.asText(7),     s.asText(8), s.asInt(9)};
 }
 
 QString lowerPattern(const QString& text) {
@@ -31,9 +31,9 @@ std::optional<QList<TBrenvikIndexBeschr>> SearchIndexBeschreibungen(const QStrin
     QList<TBrenvikIndexBeschr> list;
     const QString sql = QStringLiteral("SELECT ") + kBeschrCols + QStringLiteral(" FROM INDEXBESCHREIBUNGEN");
     const QString order = QStringLiteral(" ORDER BY KATEGORIE_NR");
-    BrvSql q = text.isEmpty()
-                   ? BrvSql(sql + order)
-                   : BrvSql(sql + QStringLiteral(" WHERE LOWER(INDEX_TEXT) LIKE ? ESCAPE '\\'") + order, lowerPattern(text));
+    BrvSql q = text.isEmpty() ? BrvSql(sql + order)
+                              : BrvSql(sql + QStringLiteral(" WHERE LOWER(INDEX_TEXT) LIKE ? ESCAPE '\\'") + order,
+                                       lowerPattern(text));
     while (q.next())
         list.append(readBeschr(q.st()));
     return list;
@@ -80,7 +80,8 @@ std::optional<QList<TBrenvikIndexBeschr>> SearchIndexBeschreibungenMitWerten(con
 void GetIndexBeschreibung(int kategorieNr, TBrenvikIndexBeschr& rec) {
     if (!BrvConnected() || kategorieNr == 0)
         return;
-    BrvSql q(QStringLiteral("SELECT ") + kBeschrCols + QStringLiteral(" FROM INDEXBESCHREIBUNGEN WHERE KATEGORIE_NR = ?"),
+    BrvSql q(QStringLiteral("SELECT ") + kBeschrCols +
+                 QStringLiteral(" FROM INDEXBESCHREIBUNGEN WHERE KATEGORIE_NR = ?"),
              kategorieNr);
     if (q.next()) {
         rec = readBeschr(q.st());
@@ -177,14 +178,15 @@ void DeleteDatenimporte(int mandantNr) {
 }
 
 void InsertDatenimport(TBrenvikDatenimport r, bool commit) {
-    BrvExec(QStringLiteral(
-                "INSERT INTO DATENIMPORTE (BRV_MANDANT_NR, MANDANT_NR, INSERT_TS, ZEILE_NR, KONTO_NR, "
-                "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, GRUPPE, ZUSAETZE, KATEGORIE_NR, LAGERUNG_AUSSEN, "
-                "ELEKTRONIK_VERS, MASCHINEN_VERS, LEASING, GEMIETET, GEBAEUDE, GELOESCHT, ADRESS_NR, FESTE_TAXE, "
-                "BEARBEITUNG, ANLAGENTYP_ID) VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-            r.mandant_nr, SqlTs{BrvNow()}, r.zeile_nr, r.konto_nr, r.anlagebezeichnung, SqlTs{r.anschaffungsdatum},
-            r.ahk, r.gruppe, r.zusaetze, r.kategorie_nr, r.lagerung_aussen, r.elektronik_vers, r.maschinen_vers,
-            r.leasing, r.gemietet, r.gebaeude, r.geloescht, r.adress_nr, r.feste_taxe, r.bearbeitung, r.anlagentyp_id);
+    BrvExec(
+        QStringLiteral(
+            "INSERT INTO DATENIMPORTE (BRV_MANDANT_NR, MANDANT_NR, INSERT_TS, ZEILE_NR, KONTO_NR, "
+            "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, GRUPPE, ZUSAETZE, KATEGORIE_NR, LAGERUNG_AUSSEN, "
+            "ELEKTRONIK_VERS, MASCHINEN_VERS, LEASING, GEMIETET, GEBAEUDE, GELOESCHT, ADRESS_NR, FESTE_TAXE, "
+            "BEARBEITUNG, ANLAGENTYP_ID) VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        r.mandant_nr, SqlTs{BrvNow()}, r.zeile_nr, r.konto_nr, r.anlagebezeichnung, SqlTs{r.anschaffungsdatum}, r.ahk,
+        r.gruppe, r.zusaetze, r.kategorie_nr, r.lagerung_aussen, r.elektronik_vers, r.maschinen_vers, r.leasing,
+        r.gemietet, r.gebaeude, r.geloescht, r.adress_nr, r.feste_taxe, r.bearbeitung, r.anlagentyp_id);
     if (commit)
         BrvCommit();
 }
@@ -192,11 +194,12 @@ void InsertDatenimport(TBrenvikDatenimport r, bool commit) {
 void GetDatenimport(int mandantNr, int zeileNr, TBrenvikDatenimport& rec) {
     if (!BrvConnected())
         return;
-    BrvSql q(QStringLiteral("SELECT BRV_MANDANT_NR, MANDANT_NR, INSERT_TS, ZEILE_NR, KONTO_NR, ANLAGEBEZEICHNUNG, "
-                            "ANSCHAFFUNGSDATUM, AHK, GRUPPE, ZUSAETZE, KATEGORIE_NR, LAGERUNG_AUSSEN, ELEKTRONIK_VERS, "
-                            "MASCHINEN_VERS, LEASING, GEMIETET, GEBAEUDE, GELOESCHT, ADRESS_NR, FESTE_TAXE, BEARBEITUNG, "
-                            "ANLAGENTYP_ID FROM DATENIMPORTE WHERE MANDANT_NR = ? AND ZEILE_NR = ?"),
-             mandantNr, zeileNr);
+    BrvSql q(
+        QStringLiteral("SELECT BRV_MANDANT_NR, MANDANT_NR, INSERT_TS, ZEILE_NR, KONTO_NR, ANLAGEBEZEICHNUNG, "
+                       "ANSCHAFFUNGSDATUM, AHK, GRUPPE, ZUSAETZE, KATEGORIE_NR, LAGERUNG_AUSSEN, ELEKTRONIK_VERS, "
+                       "MASCHINEN_VERS, LEASING, GEMIETET, GEBAEUDE, GELOESCHT, ADRESS_NR, FESTE_TAXE, BEARBEITUNG, "
+                       "ANLAGENTYP_ID FROM DATENIMPORTE WHERE MANDANT_NR = ? AND ZEILE_NR = ?"),
+        mandantNr, zeileNr);
     if (!q.next())
         throw EBrvException_NODATA(QStringLiteral("Keine Daten verfuegbar"));
     const fb::Statement& s = q.st();
@@ -228,8 +231,9 @@ void GetDatenimport(int mandantNr, int zeileNr, TBrenvikDatenimport& rec) {
 
 QStringList GetDoppelteKontoNr(int mandantNr) {
     QStringList list;
-    BrvSql q(QStringLiteral("SELECT KONTO_NR FROM DATENIMPORTE WHERE MANDANT_NR = ? GROUP BY KONTO_NR HAVING COUNT(*) > 1"),
-             mandantNr);
+    BrvSql q(
+        QStringLiteral("SELECT KONTO_NR FROM DATENIMPORTE WHERE MANDANT_NR = ? GROUP BY KONTO_NR HAVING COUNT(*) > 1"),
+        mandantNr);
     while (q.next())
         list << q->asText(0);
     BrvCommit();

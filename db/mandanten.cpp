@@ -30,10 +30,10 @@ TBrenvikAdresse readAdresse(fb::Statement& s) {
     a.adress_nr = s.asInt(2);
     a.insert_ts = s.asDateTime(3);
     a.update_ts = s.asDateTime(4);
-    QString* texts[] = {&a.adressbezeichnung, &a.strasse,   &a.hausnummer, &a.zusatz,   &a.plz,
-                        &a.ort,               &a.land,      &a.postfach,   &a.postfach_plz, &a.telefon1,
-                        &a.telefon2,          &a.fax,       &a.mobil,      &a.email1,   &a.email2,
-                        &a.url,               &a.ansprechpartner};
+    QString* texts[] = {
+        &a.adressbezeichnung, &a.strasse,  &a.hausnummer, &a.zusatz, &a.plz,   &a.ort,    &a.land,   &a.postfach,
+        &a.postfach_plz,      &a.telefon1, &a.telefon2,   &a.fax,    &a.mobil, &a.email1, &a.email2, &a.url,
+        &a.ansprechpartner};
     int col = 5;
     for (QString* t : texts)
         *t = s.asText(col++);
@@ -47,9 +47,8 @@ void readKennzahlen(fb::Statement& s, TBrenvikKennzahlenHist& k) {
     k.bilanzjahr = static_cast<qint16>(s.asInt(2));
     k.insert_ts = s.asDateTime(3);
     k.update_ts = s.asDateTime(4);
-    double* values[] = {&k.fertige_erz_bilanz, &k.unfertige_erz_bilanz, &k.lager_bstoffe_bilanz,
-                        &k.fertige_erz_max,    &k.unfertige_erz_max,    &k.lager_bstoffe_max,
-                        &k.vorsorgesumme,      &k.endwertgrenze};
+    double* values[] = {&k.fertige_erz_bilanz, &k.unfertige_erz_bilanz, &k.lager_bstoffe_bilanz, &k.fertige_erz_max,
+                        &k.unfertige_erz_max,  &k.lager_bstoffe_max,    &k.vorsorgesumme,        &k.endwertgrenze};
     int col = 5;
     for (double* v : values)
         *v = s.asDouble(col++);
@@ -89,8 +88,9 @@ QList<TBrenvikMandant> GetMandantenTreeList() {
 void GetMandant(int mandantNr, TBrenvikMandant& rec) {
     if (!BrvConnected())
         return;
-    const QString sql = QStringLiteral("SELECT FIRST 1 ") + kMandantCols + QStringLiteral(" FROM MANDANTEN") +
-                        (mandantNr != 0 ? QStringLiteral(" WHERE MANDANT_NR = ?") : QStringLiteral(" ORDER BY MANDANT_NR"));
+    const QString sql =
+        QStringLiteral("SELECT FIRST 1 ") + kMandantCols + QStringLiteral(" FROM MANDANTEN") +
+        (mandantNr != 0 ? QStringLiteral(" WHERE MANDANT_NR = ?") : QStringLiteral(" ORDER BY MANDANT_NR"));
     BrvSql q = mandantNr != 0 ? BrvSql(sql, mandantNr) : BrvSql(sql);
     if (!q.next())
         throw EBrvException_NODATA(QStringLiteral("No data found"));
@@ -147,8 +147,8 @@ int SaveMandant(TBrenvikMandant r, bool isNew) {
                                    "NAME2 = ?, MANDANT_NR_PARENT = ?, MANDANT_SB = ?, MANDANT_SB_DATUM = ?, "
                                    "SICHERUNGSPFAD = ?, ENDWERTGRENZE = 0, BETRIEBSART_NR = ?, MWST_PFLICHT = ? "
                                    "WHERE BRV_MANDANT_NR = 1 AND MANDANT_NR = ?"),
-                    SqlTs{now}, r.firma, r.name1, r.name2, r.mandant_nr_parent, r.mandant_sb,
-                    SqlTs{r.mandant_sb_datum}, r.sicherungspfad, r.betriebsart_nr, r.mwst_pflicht, r.mandant_nr);
+                    SqlTs{now}, r.firma, r.name1, r.name2, r.mandant_nr_parent, r.mandant_sb, SqlTs{r.mandant_sb_datum},
+                    r.sicherungspfad, r.betriebsart_nr, r.mwst_pflicht, r.mandant_nr);
         } else {
             BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, INSERT_TS, FIRMA, NAME1, "
                                    "NAME2, MANDANT_NR_PARENT, MANDANT_SB, MANDANT_SB_DATUM, SICHERUNGSPFAD, "
@@ -159,9 +159,10 @@ int SaveMandant(TBrenvikMandant r, bool isNew) {
             // A new client is its creator's from the first moment: addresses and key figures can follow at once,
             // and no other seat can take it before the creator has finished.
             if (BrvUserNr() > 0)
-                BrvExec(QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = ?, LOCK_ATTACHMENT = CURRENT_CONNECTION, "
-                                       "LOCK_DBUSER = CURRENT_USER WHERE BRV_MANDANT_NR = 1 AND MANDANT_NR = ?"),
-                        BrvUserNr(), r.mandant_nr);
+                BrvExec(
+                    QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = ?, LOCK_ATTACHMENT = CURRENT_CONNECTION, "
+                                   "LOCK_DBUSER = CURRENT_USER WHERE BRV_MANDANT_NR = 1 AND MANDANT_NR = ?"),
+                    BrvUserNr(), r.mandant_nr);
         }
         work.commit();
         return r.mandant_nr;
@@ -181,8 +182,8 @@ void DeleteMandant(int mandantNr) {
     const QString byBuilding[][2] = {{QStringLiteral("TABGEBDIM"), QStringLiteral("DIMGEB_FK")},
                                      {QStringLiteral("TABGEBPRODUKT"), QStringLiteral("GEBBUILDING_ID")},
                                      {QStringLiteral("TABGEBAUFZUGBESTAND"), QStringLiteral("OWNERID")}};
-    static const char* const byClient[] = {"DATENIMPORTE", "KENNZAHLEN_STANDORT", "VERSICHERUNGSWERTE",
-                                           "KENNZAHLEN_HIST", "ADRESSEN", "MANDANTEN"};
+    static const char* const byClient[] = {
+        "DATENIMPORTE", "KENNZAHLEN_STANDORT", "VERSICHERUNGSWERTE", "KENNZAHLEN_HIST", "ADRESSEN", "MANDANTEN"};
     // A table the schema check has not created yet holds nothing of the client.
     const auto run = [](const QString& sql, const QString& key, std::optional<int> nr) {
         try {
@@ -202,7 +203,8 @@ void DeleteMandant(int mandantNr) {
         run(QStringLiteral("DELETE FROM TABGEBBUILDINGA WHERE GEBOBJ_ID IN (SELECT PID FROM TABGEBOBJEKT WHERE "
                            "OWNER_ID = ?)"),
             owner, {});
-        run(QStringLiteral("DELETE FROM TABGEBFILE WHERE OWNER_ID IN (SELECT PID FROM TABGEBOBJEKT WHERE OWNER_ID = ?)"),
+        run(QStringLiteral(
+                "DELETE FROM TABGEBFILE WHERE OWNER_ID IN (SELECT PID FROM TABGEBOBJEKT WHERE OWNER_ID = ?)"),
             owner, {});
         run(QStringLiteral("DELETE FROM TABGEBOBJEKT WHERE OWNER_ID = ?"), owner, {});
         for (const char* t : byClient)
@@ -220,8 +222,8 @@ std::optional<QList<TBrenvikAdresse>> GetAdressen(int mandantNr) {
     QList<TBrenvikAdresse> list;
     const QString sql = QStringLiteral("SELECT ") + kAdresseCols + QStringLiteral(" FROM ADRESSEN");
     const QString order = QStringLiteral(" ORDER BY MANDANT_NR, ADRESS_NR");
-    BrvSql q = mandantNr != 0 ? BrvSql(sql + QStringLiteral(" WHERE MANDANT_NR = ?") + order, mandantNr)
-                              : BrvSql(sql + order);
+    BrvSql q =
+        mandantNr != 0 ? BrvSql(sql + QStringLiteral(" WHERE MANDANT_NR = ?") + order, mandantNr) : BrvSql(sql + order);
     while (q.next())
         list.append(readAdresse(q.st()));
     return list;
@@ -255,15 +257,15 @@ void SaveAdresse(TBrenvikAdresse r) {
                     QStringLiteral("STANDORTTYP_NR = ?, ZUSATZINFORMATION = ? "
                                    "WHERE BRV_MANDANT_NR = 1 AND MANDANT_NR = ? AND ADRESS_NR = ?"),
                 SqlTs{now}, r.adressbezeichnung, r.strasse, r.hausnummer, r.zusatz, r.plz, r.ort, r.land, r.postfach,
-                r.postfach_plz, r.telefon1, r.telefon2, r.fax, r.mobil, r.email1, r.email2, r.url,
-                r.ansprechpartner, r.standorttyp_nr, r.zusatzinformation, r.mandant_nr, r.adress_nr);
+                r.postfach_plz, r.telefon1, r.telefon2, r.fax, r.mobil, r.email1, r.email2, r.url, r.ansprechpartner,
+                r.standorttyp_nr, r.zusatzinformation, r.mandant_nr, r.adress_nr);
     } else {
         BrvExec(QStringLiteral("INSERT INTO ADRESSEN (BRV_MANDANT_NR, MANDANT_NR, ADRESS_NR, INSERT_TS, ") + texts +
                     QStringLiteral(", STANDORTTYP_NR, ZUSATZINFORMATION) VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
                                    "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                r.mandant_nr, r.adress_nr, SqlTs{now}, r.adressbezeichnung, r.strasse, r.hausnummer, r.zusatz,
-                r.plz, r.ort, r.land, r.postfach, r.postfach_plz, r.telefon1, r.telefon2, r.fax, r.mobil, r.email1,
-                r.email2, r.url, r.ansprechpartner, r.standorttyp_nr, r.zusatzinformation);
+                r.mandant_nr, r.adress_nr, SqlTs{now}, r.adressbezeichnung, r.strasse, r.hausnummer, r.zusatz, r.plz,
+                r.ort, r.land, r.postfach, r.postfach_plz, r.telefon1, r.telefon2, r.fax, r.mobil, r.email1, r.email2,
+                r.url, r.ansprechpartner, r.standorttyp_nr, r.zusatzinformation);
     }
     // The dialog reports the address as saved, so it must survive a crash right after.
     BrvCommit();
@@ -285,8 +287,8 @@ std::optional<QList<TBrenvikKennzahlenHist>> GetKennzahlenHistList(int mandantNr
     QList<TBrenvikKennzahlenHist> list;
     const QString sql = QStringLiteral("SELECT ") + kKennzahlenCols + QStringLiteral(" FROM KENNZAHLEN_HIST");
     const QString order = QStringLiteral(" ORDER BY MANDANT_NR, BILANZJAHR");
-    BrvSql q = mandantNr != 0 ? BrvSql(sql + QStringLiteral(" WHERE MANDANT_NR = ?") + order, mandantNr)
-                              : BrvSql(sql + order);
+    BrvSql q =
+        mandantNr != 0 ? BrvSql(sql + QStringLiteral(" WHERE MANDANT_NR = ?") + order, mandantNr) : BrvSql(sql + order);
     while (q.next()) {
         TBrenvikKennzahlenHist k;
         k.brv_mandant_nr = q->asInt(0);
@@ -325,9 +327,9 @@ void SaveKennzahlenHist(TBrenvikKennzahlenHist r) {
     else
         BrvExec(QStringLiteral("INSERT INTO KENNZAHLEN_HIST (") + kKennzahlenCols +
                     QStringLiteral(") VALUES (1, ?, ?, ?, NULL, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                r.mandant_nr, static_cast<int>(r.bilanzjahr), SqlTs{now}, r.fertige_erz_bilanz,
-                r.unfertige_erz_bilanz, r.lager_bstoffe_bilanz, r.fertige_erz_max, r.unfertige_erz_max,
-                r.lager_bstoffe_max, r.vorsorgesumme, r.endwertgrenze);
+                r.mandant_nr, static_cast<int>(r.bilanzjahr), SqlTs{now}, r.fertige_erz_bilanz, r.unfertige_erz_bilanz,
+                r.lager_bstoffe_bilanz, r.fertige_erz_max, r.unfertige_erz_max, r.lager_bstoffe_max, r.vorsorgesumme,
+                r.endwertgrenze);
     BrvCommit();
 }
 
@@ -376,4 +378,3 @@ void SaveKennzahlenStandort(TBrenvikKennzahlenStandort r) {
                                     e.message());
     }
 }
-

@@ -34,4 +34,3 @@ int GetMaxBilanzjahr(int mandantNr);
 
 void GetKennzahlenStandort(int mandantNr, int adressNr, TBrenvikKennzahlenStandort& rec);
 void SaveKennzahlenStandort(TBrenvikKennzahlenStandort r);
-

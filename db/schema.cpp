@@ -18,7 +18,9 @@ std::function<void(const QString&)>& gebTypesImport() {
 }
 } // namespace
 
-void SetGebTypesImport(std::function<void(const QString& folder)> import) { gebTypesImport() = std::move(import); }
+void SetGebTypesImport(std::function<void(const QString& folder)> import) {
+    gebTypesImport() = std::move(import);
+}
 
 namespace {
 
@@ -55,7 +57,9 @@ int declaredSize(const QString& table, const QString& column) {
     return n;
 }
 
-void run(const QString& sql) { BrvExecDdl(sql); }
+void run(const QString& sql) {
+    BrvExecDdl(sql);
+}
 
 void runAll(const QStringList& statements) {
     for (const QString& s : statements)
@@ -77,13 +81,24 @@ struct AddedColumn {
     const char* name;
     const char* type;
 };
-const AddedColumn kBuildingA45[] = {
-    {"UMRECHNUNGSART", "VARCHAR(100)"}, {"SUMMENK", "VARCHAR(15)"},      {"SUMMEBAU", "VARCHAR(15)"},
-    {"SUMMEBAUROUND", "VARCHAR(15)"},   {"WM1", "VARCHAR(10)"},          {"WM2", "VARCHAR(10)"},
-    {"WM3", "VARCHAR(10)"},             {"WM4", "VARCHAR(10)"},          {"WMSELECTED", "VARCHAR(100)"},
-    {"CAPTIONCUR", "VARCHAR(20)"},      {"ZEITWERTPERCENT", "VARCHAR(15)"}, {"RNDPRODUKT", "VARCHAR(15)"},
-    {"RNDPRODUKTIDX", "VARCHAR(15)"},   {"RNDKOSTEN", "VARCHAR(15)"},    {"RNDKOSTENIDX", "VARCHAR(15)"},
-    {"RNDAUFZUG", "VARCHAR(15)"},       {"RNDAUFZUGIDX", "VARCHAR(15)"}, {"RNDZEITWERT", "VARCHAR(15)"}};
+const AddedColumn kBuildingA45[] = {{"UMRECHNUNGSART", "VARCHAR(100)"},
+                                    {"SUMMENK", "VARCHAR(15)"},
+                                    {"SUMMEBAU", "VARCHAR(15)"},
+                                    {"SUMMEBAUROUND", "VARCHAR(15)"},
+                                    {"WM1", "VARCHAR(10)"},
+                                    {"WM2", "VARCHAR(10)"},
+                                    {"WM3", "VARCHAR(10)"},
+                                    {"WM4", "VARCHAR(10)"},
+                                    {"WMSELECTED", "VARCHAR(100)"},
+                                    {"CAPTIONCUR", "VARCHAR(20)"},
+                                    {"ZEITWERTPERCENT", "VARCHAR(15)"},
+                                    {"RNDPRODUKT", "VARCHAR(15)"},
+                                    {"RNDPRODUKTIDX", "VARCHAR(15)"},
+                                    {"RNDKOSTEN", "VARCHAR(15)"},
+                                    {"RNDKOSTENIDX", "VARCHAR(15)"},
+                                    {"RNDAUFZUG", "VARCHAR(15)"},
+                                    {"RNDAUFZUGIDX", "VARCHAR(15)"},
+                                    {"RNDZEITWERT", "VARCHAR(15)"}};
 const AddedColumn kBuildingA52[] = {{"CURRICHTPREIS", "VARCHAR(6)"}, {"CURPRODUKT", "VARCHAR(6)"},
                                     {"CURPRODUKTIDX", "VARCHAR(6)"}, {"CURKOSTENIDX", "VARCHAR(6)"},
                                     {"CURAUFZUGIDX", "VARCHAR(6)"},  {"CURBAUPREISE", "VARCHAR(6)"},
@@ -91,7 +106,8 @@ const AddedColumn kBuildingA52[] = {{"CURRICHTPREIS", "VARCHAR(6)"}, {"CURPRODUK
 const AddedColumn kBuildingA55[] = {
     {"RNDKOSTENIDXSUM", "VARCHAR(15)"}, {"RNDPRODUKTIDXSUM", "VARCHAR(15)"}, {"RNDAUFZUGIDXSUM", "VARCHAR(15)"}};
 
-template <size_t N> void addColumns(const AddedColumn (&cols)[N]) {
+template <size_t N>
+void addColumns(const AddedColumn (&cols)[N]) {
     for (const auto& c : cols)
         run(QStringLiteral("ALTER TABLE TABGEBBUILDINGA ADD %1 %2;").arg(QLatin1String(c.name), QLatin1String(c.type)));
 }
@@ -107,30 +123,18 @@ struct RateRow {
 };
 // The history of the German rates. The standard and the reduced rate were cut for the second half of 2020.
 const RateRow kRates[] = {
-    {"REGELSATZ", {1968, 1, 1}, {1968, 6, 30}, 10},
-    {"REGELSATZ", {1968, 7, 1}, {1977, 12, 31}, 11},
-    {"REGELSATZ", {1978, 1, 1}, {1979, 6, 30}, 12},
-    {"REGELSATZ", {1979, 7, 1}, {1983, 6, 30}, 13},
-    {"REGELSATZ", {1983, 7, 1}, {1992, 12, 31}, 14},
-    {"REGELSATZ", {1993, 1, 1}, {1998, 3, 31}, 15},
-    {"REGELSATZ", {1998, 4, 1}, {2006, 12, 31}, 16},
-    {"REGELSATZ", {2007, 1, 1}, {2020, 6, 30}, 19},
-    {"REGELSATZ", {2020, 7, 1}, {2020, 12, 31}, 16},
-    {"REGELSATZ", {2021, 1, 1}, {9999, 12, 31}, 19},
-    {"ERMAESSIGTER_SATZ", {1968, 1, 1}, {1968, 6, 30}, 5},
-    {"ERMAESSIGTER_SATZ", {1968, 7, 1}, {1977, 12, 31}, 5.5},
-    {"ERMAESSIGTER_SATZ", {1978, 1, 1}, {1979, 6, 30}, 6},
-    {"ERMAESSIGTER_SATZ", {1979, 7, 1}, {1983, 6, 30}, 6.5},
-    {"ERMAESSIGTER_SATZ", {1983, 7, 1}, {2020, 6, 30}, 7},
-    {"ERMAESSIGTER_SATZ", {2020, 7, 1}, {2020, 12, 31}, 5},
-    {"ERMAESSIGTER_SATZ", {2021, 1, 1}, {9999, 12, 31}, 7},
-    {"VERSICHERUNGSSATZ", {1937, 1, 1}, {1988, 12, 31}, 5},
-    {"VERSICHERUNGSSATZ", {1989, 1, 1}, {1991, 6, 30}, 7},
-    {"VERSICHERUNGSSATZ", {1991, 7, 1}, {1993, 6, 30}, 10},
-    {"VERSICHERUNGSSATZ", {1993, 7, 1}, {1994, 12, 31}, 12},
-    {"VERSICHERUNGSSATZ", {1995, 1, 1}, {2001, 12, 31}, 15},
-    {"VERSICHERUNGSSATZ", {2002, 1, 1}, {2006, 12, 31}, 16},
-    {"VERSICHERUNGSSATZ", {2007, 1, 1}, {9999, 12, 31}, 19},
+    {"REGELSATZ", {1968, 1, 1}, {1968, 6, 30}, 10},          {"REGELSATZ", {1968, 7, 1}, {1977, 12, 31}, 11},
+    {"REGELSATZ", {1978, 1, 1}, {1979, 6, 30}, 12},          {"REGELSATZ", {1979, 7, 1}, {1983, 6, 30}, 13},
+    {"REGELSATZ", {1983, 7, 1}, {1992, 12, 31}, 14},         {"REGELSATZ", {1993, 1, 1}, {1998, 3, 31}, 15},
+    {"REGELSATZ", {1998, 4, 1}, {2006, 12, 31}, 16},         {"REGELSATZ", {2007, 1, 1}, {2020, 6, 30}, 19},
+    {"REGELSATZ", {2020, 7, 1}, {2020, 12, 31}, 16},         {"REGELSATZ", {2021, 1, 1}, {9999, 12, 31}, 19},
+    {"ERMAESSIGTER_SATZ", {1968, 1, 1}, {1968, 6, 30}, 5},   {"ERMAESSIGTER_SATZ", {1968, 7, 1}, {1977, 12, 31}, 5.5},
+    {"ERMAESSIGTER_SATZ", {1978, 1, 1}, {1979, 6, 30}, 6},   {"ERMAESSIGTER_SATZ", {1979, 7, 1}, {1983, 6, 30}, 6.5},
+    {"ERMAESSIGTER_SATZ", {1983, 7, 1}, {2020, 6, 30}, 7},   {"ERMAESSIGTER_SATZ", {2020, 7, 1}, {2020, 12, 31}, 5},
+    {"ERMAESSIGTER_SATZ", {2021, 1, 1}, {9999, 12, 31}, 7},  {"VERSICHERUNGSSATZ", {1937, 1, 1}, {1988, 12, 31}, 5},
+    {"VERSICHERUNGSSATZ", {1989, 1, 1}, {1991, 6, 30}, 7},   {"VERSICHERUNGSSATZ", {1991, 7, 1}, {1993, 6, 30}, 10},
+    {"VERSICHERUNGSSATZ", {1993, 7, 1}, {1994, 12, 31}, 12}, {"VERSICHERUNGSSATZ", {1995, 1, 1}, {2001, 12, 31}, 15},
+    {"VERSICHERUNGSSATZ", {2002, 1, 1}, {2006, 12, 31}, 16}, {"VERSICHERUNGSSATZ", {2007, 1, 1}, {9999, 12, 31}, 19},
 };
 
 void insertRate(const QString& art, TDateTime von, TDateTime bis, double rate, TDateTime stamp) {
@@ -332,13 +336,14 @@ int CheckDatabaseStructure() {
         handled([&] {
             if (!tableExists(QStringLiteral("TABGEBBUILDINGA")))
                 return;
-            for (const char* c : {"SUMMENK", "SUMMEBAU", "SUMMEBAUROUND", "ZEITWERTPERCENT", "RNDPRODUKT",
-                                  "RNDPRODUKTIDX", "RNDKOSTEN", "RNDKOSTENIDX", "RNDAUFZUG", "RNDAUFZUGIDX",
-                                  "RNDZEITWERT", "RNDKOSTENIDXSUM", "RNDPRODUKTIDXSUM", "RNDAUFZUGIDXSUM",
-                                  "RNDWIEDERKOST"}) {
+            for (const char* c :
+                 {"SUMMENK", "SUMMEBAU", "SUMMEBAUROUND", "ZEITWERTPERCENT", "RNDPRODUKT", "RNDPRODUKTIDX", "RNDKOSTEN",
+                  "RNDKOSTENIDX", "RNDAUFZUG", "RNDAUFZUGIDX", "RNDZEITWERT", "RNDKOSTENIDXSUM", "RNDPRODUKTIDXSUM",
+                  "RNDAUFZUGIDXSUM", "RNDWIEDERKOST"}) {
                 const int size = declaredSize(QStringLiteral("TABGEBBUILDINGA"), QString::fromLatin1(c));
                 if (size > 0 && size < 30)
-                    run(QStringLiteral("ALTER TABLE TABGEBBUILDINGA ALTER COLUMN %1 TYPE VARCHAR(30);").arg(QLatin1String(c)));
+                    run(QStringLiteral("ALTER TABLE TABGEBBUILDINGA ALTER COLUMN %1 TYPE VARCHAR(30);")
+                            .arg(QLatin1String(c)));
             }
         });
         // 8.-12. Line items, attachments and the two catalogues.
@@ -499,8 +504,7 @@ int CheckDatabaseStructure() {
         platform::dialogs().message(e.message(), platform::MsgIcon::Warning, platform::MsgButtons::Ok);
         result = 100;
     } catch (const std::exception& e) {
-        platform::dialogs().message(QString::fromUtf8(e.what()), platform::MsgIcon::Warning,
-                                    platform::MsgButtons::Ok);
+        platform::dialogs().message(QString::fromUtf8(e.what()), platform::MsgIcon::Warning, platform::MsgButtons::Ok);
         result = 100;
     }
     return result;
@@ -579,9 +583,16 @@ const char* const kBaseTables[] = {
     "CREATE INDEX IX_MANDANTEN_LOCK ON MANDANTEN (BENUTZER_NR_LOCK)",
 };
 
-const char* const kStandorttypen[] = {"Hauptsitz / Verwaltung", "Produktion / Fertigung", "Lager",
-                                      "Vertrieb / Verkaufsstelle", "Niederlassung / Filiale", "Werkstatt",
-                                      "Büro", "Außenlager", "Baustelle", "Sonstiger Standort"};
+const char* const kStandorttypen[] = {"Hauptsitz / Verwaltung",
+                                      "Produktion / Fertigung",
+                                      "Lager",
+                                      "Vertrieb / Verkaufsstelle",
+                                      "Niederlassung / Filiale",
+                                      "Werkstatt",
+                                      "Büro",
+                                      "Außenlager",
+                                      "Baustelle",
+                                      "Sonstiger Standort"};
 
 } // namespace
 
@@ -603,8 +614,8 @@ void CreateBaseTables() {
 
 void CreateNewDatabase(const QString& path, const QString& user, const QString& password) {
     if (QFileInfo::exists(path))
-        throw EBrvCommonException(QStringLiteral("Die Datei %1 ist bereits vorhanden und wird nicht überschrieben.")
-                                      .arg(path));
+        throw EBrvCommonException(
+            QStringLiteral("Die Datei %1 ist bereits vorhanden und wird nicht überschrieben.").arg(path));
     fb::Database db;
     fb::Transaction tr(db);
     fb::Database* oldDb = gBrvDB;

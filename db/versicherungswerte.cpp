@@ -25,9 +25,9 @@ namespace {
 const QString kNoData = QStringLiteral("Keine Daten verfuegbar");
 
 // The three filter conditions of the asset window, as they are appended to a WHERE clause.
-const QString kUsedAsset = QStringLiteral(
-    " AND (AHK <= 1 OR (    upper(anlagebezeichnung) like '%GEBR.%'  or upper(anlagebezeichnung) like "
-    "'%GEBRAUCHT%'  or upper(anlagebezeichnung) like '%GEB.%'))");
+const QString kUsedAsset =
+    QStringLiteral(" AND (AHK <= 1 OR (    upper(anlagebezeichnung) like '%GEBR.%'  or upper(anlagebezeichnung) like "
+                   "'%GEBRAUCHT%'  or upper(anlagebezeichnung) like '%GEB.%'))");
 const QString kWithoutValue = QStringLiteral(" AND ((VERSICHERUNGSWERT = 0) OR (VERSICHERUNGSWERT IS NULL))");
 const QString kTodo = QStringLiteral(" AND BEARBEITUNG = '1'");
 
@@ -142,7 +142,8 @@ double twoDecimals(double v) {
 }
 
 // Runs a bulk update with its fixed failure text and commits.
-template <typename... A> long bulkUpdate(const QString& failure, const QString& sql, const A&... a) {
+template <typename... A>
+long bulkUpdate(const QString& failure, const QString& sql, const A&... a) {
     try {
         const long n = BrvExec(sql, a...);
         BrvCommit();
@@ -192,8 +193,8 @@ std::optional<QList<TBrenvikVersWerte>> GetVersWerteFiltered(int mandantNr, bool
             args << likeEscaped(description.trimmed());
         }
     }
-    fb::Query q(BrvRequireDb(), QStringLiteral("SELECT ") + kVersWerteCols + QStringLiteral(" FROM VERSICHERUNGSWERTE") +
-                                    where + orderBy(sortField));
+    fb::Query q(BrvRequireDb(), QStringLiteral("SELECT ") + kVersWerteCols +
+                                    QStringLiteral(" FROM VERSICHERUNGSWERTE") + where + orderBy(sortField));
     for (int i = 0; i < args.size(); ++i) {
         if (const int* v = std::get_if<int>(&args[i]))
             q->bindInt(i, *v);
@@ -210,9 +211,10 @@ std::optional<QList<TBrenvikVersWerte>> GetVersWerteFiltered(int mandantNr, bool
 void GetVersWert(int mandantNr, int anlageNr, int anlageSubNr, TBrenvikVersWerte& rec) {
     if (!BrvConnected())
         return;
-    BrvSql q(QStringLiteral("SELECT ") + kVersWerteColsAll +
-                 QStringLiteral(" FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"),
-             mandantNr, anlageNr, anlageSubNr);
+    BrvSql q(
+        QStringLiteral("SELECT ") + kVersWerteColsAll +
+            QStringLiteral(" FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"),
+        mandantNr, anlageNr, anlageSubNr);
     if (!q.next())
         throw EBrvException_NODATA(kNoData);
     rec = readRow(q.st(), true);
@@ -235,8 +237,9 @@ void FindVersWert(int mandantNr, const QString& kontoNr, const QString& descript
 
 QStringList GetGruppen(int mandantNr) {
     QStringList list;
-    BrvSql q(QStringLiteral("SELECT DISTINCT GRUPPE FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? AND GRUPPE IS NOT NULL"),
-             mandantNr);
+    BrvSql q(
+        QStringLiteral("SELECT DISTINCT GRUPPE FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? AND GRUPPE IS NOT NULL"),
+        mandantNr);
     while (q.next())
         list << q->asText(0);
     BrvCommit();
@@ -270,8 +273,10 @@ int GetMinAnlageNrFiltered(int mandantNr, bool usedOnly, bool withoutValueOnly, 
 
 int GetNeighbourAnlageNr(int mandantNr, int anlageNr, bool next, bool usedOnly, bool withoutValueOnly, bool todoOnly) {
     try {
-        BrvSql q((next ? QStringLiteral("SELECT MIN(ANLAGE_NR) FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? AND ANLAGE_NR > ?")
-                       : QStringLiteral("SELECT MAX(ANLAGE_NR) FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? AND ANLAGE_NR < ?")) +
+        BrvSql q((next ? QStringLiteral(
+                             "SELECT MIN(ANLAGE_NR) FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? AND ANLAGE_NR > ?")
+                       : QStringLiteral(
+                             "SELECT MAX(ANLAGE_NR) FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? AND ANLAGE_NR < ?")) +
                      flagSuffix(usedOnly, withoutValueOnly, todoOnly),
                  mandantNr, anlageNr);
         return scalarInt(q);
@@ -316,17 +321,19 @@ double GetSumVersWertAnlagen(int mandantNr, int adressNr) {
 }
 
 double GetSumVersWertKfz(int mandantNr, int adressNr) {
-    return sumQuery(QStringLiteral("Fehler bei der Query (Anlagen - KFZ): \r"),
-                    QStringLiteral("SELECT SUM(VERSICHERUNGSWERT) FROM VERSICHERUNGSWERTE  WHERE MANDANT_NR = ? AND "
-                                   "GELOESCHT = '0' AND (ABGANGSJAHR IS NULL OR ABGANGSJAHR = 0) AND ANLAGENTYP_ID = 1"),
-                    mandantNr, adressNr);
+    return sumQuery(
+        QStringLiteral("Fehler bei der Query (Anlagen - KFZ): \r"),
+        QStringLiteral("SELECT SUM(VERSICHERUNGSWERT) FROM VERSICHERUNGSWERTE  WHERE MANDANT_NR = ? AND "
+                       "GELOESCHT = '0' AND (ABGANGSJAHR IS NULL OR ABGANGSJAHR = 0) AND ANLAGENTYP_ID = 1"),
+        mandantNr, adressNr);
 }
 
 double GetSumVersWertFinanzanlagen(int mandantNr, int adressNr) {
-    return sumQuery(QStringLiteral("Fehler bei der Query (Anlagen - Finance): \r"),
-                    QStringLiteral("SELECT SUM(VERSICHERUNGSWERT) FROM VERSICHERUNGSWERTE  WHERE MANDANT_NR = ? AND "
-                                   "GELOESCHT = '0' AND (ABGANGSJAHR IS NULL OR ABGANGSJAHR = 0) AND ANLAGENTYP_ID = 2"),
-                    mandantNr, adressNr);
+    return sumQuery(
+        QStringLiteral("Fehler bei der Query (Anlagen - Finance): \r"),
+        QStringLiteral("SELECT SUM(VERSICHERUNGSWERT) FROM VERSICHERUNGSWERTE  WHERE MANDANT_NR = ? AND "
+                       "GELOESCHT = '0' AND (ABGANGSJAHR IS NULL OR ABGANGSJAHR = 0) AND ANLAGENTYP_ID = 2"),
+        mandantNr, adressNr);
 }
 
 namespace {
@@ -383,7 +390,8 @@ QList<TBrenvikNotes> GetNotizen(int mandantNr) {
 void DeleteVersWert(int mandantNr, int anlageNr, int anlageSubNr) {
     RequireMandantLock(mandantNr);
     try {
-        BrvExec(QStringLiteral("DELETE FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"),
+        BrvExec(QStringLiteral(
+                    "DELETE FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"),
                 mandantNr, anlageNr, anlageSubNr);
         // The window reports the asset as deleted: make it so at once.
         BrvCommit();
@@ -446,15 +454,16 @@ void SaveVersWert(TBrenvikVersWerte r) {
 }
 
 struct VersWertInserter::Impl {
-    fb::Query q{BrvRequireDb(),
-                QStringLiteral(
-                    "INSERT INTO VERSICHERUNGSWERTE ( BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, INSERT_TS, "
-                    "KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, ANSCHAFFUNGSJAHR, AHK, LISTENPREIS, "
-                    "VERSICHERUNGSWERT, GEMEINER_WERT, ZEITWERT, NUTZUNGSDAUER, ELEKTRONIK_VERS, MASCHINEN_VERS, "
-                    "LAGERUNG_AUSSEN, KATEGORIE_NR, KATEGORIE_NR_UMBASIERT, ADRESS_NR, GELOESCHT, BEARBEITUNG, GEBAEUDE, "
-                    "SOFTWARE, LEASING, GEMIETET, FESTE_TAXE, ABGANGSJAHR, GRUPPE, NOTIZTEXT, QUELLE, UPDATE_CHECK, "
-                    "ANLAGEBEZEICHNUNG_ORG, ANSCHAFFUNGSDATUM_ORG, AHK_ORG, ANLAGENTYP_ID ) VALUES ( ?, ?, ?, ?, ?, ?, "
-                    "?, ?, ?, ?, ?, ?, 0, 0, 0, ?, ?, ?, ?, 0, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?, '1', ?, ?, ?, ? )")};
+    fb::Query q{
+        BrvRequireDb(),
+        QStringLiteral(
+            "INSERT INTO VERSICHERUNGSWERTE ( BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, INSERT_TS, "
+            "KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, ANSCHAFFUNGSJAHR, AHK, LISTENPREIS, "
+            "VERSICHERUNGSWERT, GEMEINER_WERT, ZEITWERT, NUTZUNGSDAUER, ELEKTRONIK_VERS, MASCHINEN_VERS, "
+            "LAGERUNG_AUSSEN, KATEGORIE_NR, KATEGORIE_NR_UMBASIERT, ADRESS_NR, GELOESCHT, BEARBEITUNG, GEBAEUDE, "
+            "SOFTWARE, LEASING, GEMIETET, FESTE_TAXE, ABGANGSJAHR, GRUPPE, NOTIZTEXT, QUELLE, UPDATE_CHECK, "
+            "ANLAGEBEZEICHNUNG_ORG, ANSCHAFFUNGSDATUM_ORG, AHK_ORG, ANLAGENTYP_ID ) VALUES ( ?, ?, ?, ?, ?, ?, "
+            "?, ?, ?, ?, ?, ?, 0, 0, 0, ?, ?, ?, ?, 0, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?, '1', ?, ?, ?, ? )")};
 };
 
 VersWertInserter::VersWertInserter() : d_(std::make_unique<Impl>()) {}
@@ -471,7 +480,9 @@ void VersWertInserter::insert(const TBrenvikVersWerte& r) {
     d_->q->execute(BrvActiveTrans());
 }
 
-void InsertVersWert(TBrenvikVersWerte r) { VersWertInserter().insert(r); }
+void InsertVersWert(TBrenvikVersWerte r) {
+    VersWertInserter().insert(r);
+}
 
 void SetLoeschmarkierung(int mandantNr, int anlageNr, int /*anlageSubNr*/, bool mark) {
     // Every sub number of the asset number: related assets share the mark of their main asset.
@@ -486,14 +497,16 @@ void ResetUpdateCheck(int mandantNr) {
 }
 
 int MarkAbgaenge(int mandantNr, int abgangsjahr) {
-    return bulkUpdate(QStringLiteral("Fehler waehrend der Ermittlung von Anlagenabgaengen in der Datenbank."),
-               QStringLiteral("UPDATE VERSICHERUNGSWERTE SET ABGANGSJAHR = ?, GELOESCHT = '1' WHERE MANDANT_NR = ? AND "
-                              "UPDATE_CHECK = '0' AND QUELLE = 'IMPORT' AND GEMIETET = '0' AND LEASING = '0'"),
-               abgangsjahr, mandantNr);
+    return bulkUpdate(
+        QStringLiteral("Fehler waehrend der Ermittlung von Anlagenabgaengen in der Datenbank."),
+        QStringLiteral("UPDATE VERSICHERUNGSWERTE SET ABGANGSJAHR = ?, GELOESCHT = '1' WHERE MANDANT_NR = ? AND "
+                       "UPDATE_CHECK = '0' AND QUELLE = 'IMPORT' AND GEMIETET = '0' AND LEASING = '0'"),
+        abgangsjahr, mandantNr);
 }
 
 void ExchangeKategorie(int mandantNr, int alteKategorie, int neueKategorie) {
-    bulkUpdate(QStringLiteral("Datenbankfehler waehrend der Operation (Update) zur Anpassung der Indizes im Bestand."),
-               QStringLiteral("UPDATE VERSICHERUNGSWERTE SET KATEGORIE_NR = ? WHERE MANDANT_NR = ? AND KATEGORIE_NR = ?"),
-               neueKategorie, mandantNr, alteKategorie);
+    bulkUpdate(
+        QStringLiteral("Datenbankfehler waehrend der Operation (Update) zur Anpassung der Indizes im Bestand."),
+        QStringLiteral("UPDATE VERSICHERUNGSWERTE SET KATEGORIE_NR = ? WHERE MANDANT_NR = ? AND KATEGORIE_NR = ?"),
+        neueKategorie, mandantNr, alteKategorie);
 }

@@ -12,13 +12,24 @@
 
 using platform::MsgIcon;
 
-const QStringList kImportPreviewHeaders = {
-    QStringLiteral("ZeilenNr"),       QStringLiteral("KontoNr"),         QStringLiteral("Anlagebezeichnung"),
-    QStringLiteral("Ansch.-Datum"),   QStringLiteral("AHK"),             QStringLiteral("Anlagegruppe"),
-    QStringLiteral("Notiz"),          QStringLiteral("Index"),           QStringLiteral("LagerungAussen"),
-    QStringLiteral("Elektronik-Vers"), QStringLiteral("Maschinen-Vers"), QStringLiteral("Leasing"),
-    QStringLiteral("Miete"),          QStringLiteral("Gebaeude"),        QStringLiteral("geloescht"),
-    QStringLiteral("AdressNr"),       QStringLiteral("Feste Taxe"),      QStringLiteral("Anlagentyp_ID")};
+const QStringList kImportPreviewHeaders = {QStringLiteral("ZeilenNr"),
+                                           QStringLiteral("KontoNr"),
+                                           QStringLiteral("Anlagebezeichnung"),
+                                           QStringLiteral("Ansch.-Datum"),
+                                           QStringLiteral("AHK"),
+                                           QStringLiteral("Anlagegruppe"),
+                                           QStringLiteral("Notiz"),
+                                           QStringLiteral("Index"),
+                                           QStringLiteral("LagerungAussen"),
+                                           QStringLiteral("Elektronik-Vers"),
+                                           QStringLiteral("Maschinen-Vers"),
+                                           QStringLiteral("Leasing"),
+                                           QStringLiteral("Miete"),
+                                           QStringLiteral("Gebaeude"),
+                                           QStringLiteral("geloescht"),
+                                           QStringLiteral("AdressNr"),
+                                           QStringLiteral("Feste Taxe"),
+                                           QStringLiteral("Anlagentyp_ID")};
 
 QString ImportResult::countText() const {
     return QStringLiteral("Anzahl: %1 von %2").arg(preview.size()).arg(records);
@@ -52,13 +63,17 @@ const QString kReadFailed = QStringLiteral(
     "Fehler beim Laden der Excel-Daten.\r\nBitte prüfen Sie, ob die angegene Datei dem korrekten Format entspricht. "
     "\r\nDer Import wurde in Zeile %1 der Excel-Datei abgebrochen.");
 
-QString flagOf(const QString& cell) { return cell.trimmed().isEmpty() ? QStringLiteral("0") : QStringLiteral("1"); }
+QString flagOf(const QString& cell) {
+    return cell.trimmed().isEmpty() ? QStringLiteral("0") : QStringLiteral("1");
+}
 int intOf(const QString& cell) {
     bool ok = false;
     const int v = cell.trimmed().toInt(&ok);
     return ok ? v : 0;
 }
-bool isNumber(const QString& t) { return IsFloat(t); }
+bool isNumber(const QString& t) {
+    return IsFloat(t);
+}
 
 void fail(ImportResult& res, int line, const QString& reason, const QString& konto, const QString& desc) {
     ++res.failed;
@@ -94,8 +109,8 @@ public:
         res_.preview.append({QString::number(r.zeile_nr), r.konto_nr, r.anlagebezeichnung,
                              ShortDateText(r.anschaffungsdatum), FormatAmount(r.ahk), r.gruppe, r.zusaetze,
                              QString::number(r.kategorie_nr), r.lagerung_aussen, r.elektronik_vers, r.maschinen_vers,
-                             r.leasing, r.gemietet, r.gebaeude, r.geloescht, QString::number(r.adress_nr),
-                             r.feste_taxe, QString::number(r.anlagentyp_id)});
+                             r.leasing, r.gemietet, r.gebaeude, r.geloescht, QString::number(r.adress_nr), r.feste_taxe,
+                             QString::number(r.anlagentyp_id)});
     }
 
 private:
@@ -234,7 +249,8 @@ void readStandard(const Worksheet& ws, const ImportOptions& o, Stager& st, Impor
         bool dated = false;
         for (int c = marker - 1; c >= 3 && !dated; --c)
             dated = dateAt(ws, r, c, rec.anschaffungsdatum);
-        applyExtras(rec, o, [&](int c) { return ws.cell(r, c); }, 50);
+        applyExtras(
+            rec, o, [&](int c) { return ws.cell(r, c); }, 50);
         if (!dated) {
             // The wrong date stays visible: the asset is marked to be worked on, with a note saying why.
             rec.anschaffungsdatum = EncodeDate(1900, 1, 1);
@@ -294,7 +310,8 @@ void readColumnHL(const Worksheet& ws, const ImportOptions& o, Stager& st, Impor
             rec.ahk = amount;
             if (!dateAt(ws, w, 9, rec.anschaffungsdatum) && !dateAt(ws, w, 6, rec.anschaffungsdatum))
                 rec.anschaffungsdatum = EncodeDate(1900, 1, 1);
-            applyExtras(rec, o, [&](int col) { return ws.cell(w, col); }, 0);
+            applyExtras(
+                rec, o, [&](int col) { return ws.cell(w, col); }, 0);
             if (res.records <= 250)
                 st.preview(rec);
             st.stage(rec, w);
@@ -343,11 +360,13 @@ void readDatev(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportRe
         if (!isMarker(ws, row, 4)) {
             if (++withoutRecord > 100) {
                 if (res.records == 0)
-                    res.messages.append({QStringLiteral("Fehler beim Verarbeiten der Excel-Daten (Schwellwert von 100 "
-                                                        "Datensätzen erreicht).\r\nBitte prüfen Sie, ob die angegebene "
-                                                        "Datei dem korrekten Format entspricht. \r\nDer Import wurde in "
-                                                        "Zeile %1 der Excel-Datei abgebrochen.").arg(row),
-                                         MsgIcon::Error});
+                    res.messages.append(
+                        {QStringLiteral("Fehler beim Verarbeiten der Excel-Daten (Schwellwert von 100 "
+                                        "Datensätzen erreicht).\r\nBitte prüfen Sie, ob die angegebene "
+                                        "Datei dem korrekten Format entspricht. \r\nDer Import wurde in "
+                                        "Zeile %1 der Excel-Datei abgebrochen.")
+                             .arg(row),
+                         MsgIcon::Error});
                 break;
             }
             continue;
@@ -392,7 +411,8 @@ void readDatev(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportRe
             rec.konto_nr = a.left(blank);
             rec.anlagebezeichnung = a.mid(blank + 1).left(kMaxImportDescription);
         }
-        applyExtras(rec, o, [&](int col) { return ws.cell(row, col); }, 0);
+        applyExtras(
+            rec, o, [&](int col) { return ws.cell(row, col); }, 0);
         rec.zeile_nr = ++res.records;
         if (st.stage(rec, row))
             withoutRecord = 0;
@@ -445,16 +465,17 @@ void readText(const QByteArray& bytes, const ImportOptions& o, Stager& st, Impor
         rec.konto_nr = f[0];
         // Cut like the workbook layouts: the register keeps the imported description at this length.
         rec.anlagebezeichnung = cutDescription(f[0], f[1], res);
-        applyExtras(rec, o, [&](int col) { return field(col - 1); }, 0);
+        applyExtras(
+            rec, o, [&](int col) { return field(col - 1); }, 0);
         st.stage(rec, lineNr);
     }
     const int counted = res.failed;
-    res.messages.append(counted > 0 ? ImportMessage{QStringLiteral("Der Import ist abgeschlossen.\r\nEs konnten nicht alle "
-                                                                   "Zeilen in die Datenbank übernommen werden. \r\nBitte "
-                                                                   "überprüfen Sie den Import auf Vollständigkeit."),
-                                                    MsgIcon::Warning}
-                                    : ImportMessage{QStringLiteral("Der Import wurde erfolgreich abgeschlossen."),
-                                                    MsgIcon::Warning});
+    res.messages.append(
+        counted > 0 ? ImportMessage{QStringLiteral("Der Import ist abgeschlossen.\r\nEs konnten nicht alle "
+                                                   "Zeilen in die Datenbank übernommen werden. \r\nBitte "
+                                                   "überprüfen Sie den Import auf Vollständigkeit."),
+                                    MsgIcon::Warning}
+                    : ImportMessage{QStringLiteral("Der Import wurde erfolgreich abgeschlossen."), MsgIcon::Warning});
 }
 
 } // namespace
@@ -517,10 +538,11 @@ bool ParseImportData(const QByteArray& bytes, ImportLayout layout, const ImportO
         return false;
     } catch (const Exception& e) {
         stopEarly(res, res.records, e.message());
-        res.messages.append({layout == ImportLayout::Text
-                                 ? QStringLiteral("Die Datei kann nicht gelesen werden.\r\nSystemmeldung: ") + e.message()
-                                 : kReadFailed.arg(res.records),
-                             MsgIcon::Error});
+        res.messages.append(
+            {layout == ImportLayout::Text
+                 ? QStringLiteral("Die Datei kann nicht gelesen werden.\r\nSystemmeldung: ") + e.message()
+                 : kReadFailed.arg(res.records),
+             MsgIcon::Error});
     }
     return true;
 }
@@ -531,8 +553,9 @@ ImportResult ReadImportFile(int mandantNr, const QString& path, ImportLayout lay
     try {
         DeleteDatenimporte(mandantNr);
     } catch (const Exception& e) {
-        res.messages.append({QStringLiteral("Fehler beim Zugriff auf die Datenbank.\r\nFehlernachricht: ") + e.message(),
-                             MsgIcon::Error});
+        res.messages.append(
+            {QStringLiteral("Fehler beim Zugriff auf die Datenbank.\r\nFehlernachricht: ") + e.message(),
+             MsgIcon::Error});
         return res;
     }
     QFile f(path);
@@ -564,8 +587,9 @@ ImportResult ReadImportFile(int mandantNr, const QString& path, ImportLayout lay
         BrvCommit();
     } catch (const Exception& e) {
         stopEarly(res, 0, e.message());
-        res.messages.append({QStringLiteral("Fehler beim Zugriff auf die Datenbank.\r\nFehlernachricht: ") + e.message(),
-                             MsgIcon::Error});
+        res.messages.append(
+            {QStringLiteral("Fehler beim Zugriff auf die Datenbank.\r\nFehlernachricht: ") + e.message(),
+             MsgIcon::Error});
     }
     if (!readable)
         return res; // the file was no workbook: its message says all
@@ -583,9 +607,10 @@ ImportResult ReadImportFile(int mandantNr, const QString& path, ImportLayout lay
                                      QStringLiteral("\r\n\r\n\r\nBitte korrigieren Sie zunächst die Importdatei. \r\n"),
                                  MsgIcon::Warning});
     } else {
-        res.messages.append({QStringLiteral("Es wurden keine gültigen Datensätze im Anlagenverzeichnis gefunden.\r\nBitte "
-                                            "überprüfen Sie ggf. die Datenstrukturen/ Inhalte der zu importierenden Datei."),
-                             MsgIcon::Information});
+        res.messages.append(
+            {QStringLiteral("Es wurden keine gültigen Datensätze im Anlagenverzeichnis gefunden.\r\nBitte "
+                            "überprüfen Sie ggf. die Datenstrukturen/ Inhalte der zu importierenden Datei."),
+             MsgIcon::Information});
     }
     return res;
 }

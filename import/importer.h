@@ -33,15 +33,15 @@ struct ImportFailure {
 };
 
 struct ImportResult {
-    QString layout;            // "standard", "H/L", "datev2021", "text" or empty when nothing could be read
-    int records = 0;           // records found in the file, failed ones included (text layout: lines read)
-    int staged = 0;            // staging rows written
-    int failed = 0;            // lines or rows that could not be staged
+    QString layout;  // "standard", "H/L", "datev2021", "text" or empty when nothing could be read
+    int records = 0; // records found in the file, failed ones included (text layout: lines read)
+    int staged = 0;  // staging rows written
+    int failed = 0;  // lines or rows that could not be staged
     // False when reading stopped before the end of the file: the staged rows are then not the whole register.
     bool complete = true;
     QList<ImportFailure> failures; // every row read but not staged, and why reading stopped early
-    QList<QStringList> preview; // "ZeilenNr" ... "Anlagentyp_ID"
-    QStringList longDescriptions; // account number padded to 10 + the full description
+    QList<QStringList> preview;    // "ZeilenNr" ... "Anlagentyp_ID"
+    QStringList longDescriptions;  // account number padded to 10 + the full description
     QList<ImportMessage> messages; // in the order the window shows them
     QString countText() const;     // "Anzahl: <preview rows> von <records>"
     QString summaryText() const;   // "Gelesen: n, bereitgestellt: n, fehlgeschlagen: n"

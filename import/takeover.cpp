@@ -47,11 +47,12 @@ struct Stored {
 
 QList<TBrenvikDatenimport> stagedRows(int mandantNr) {
     QList<TBrenvikDatenimport> rows;
-    BrvSql q(QStringLiteral("SELECT ZEILE_NR, KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, GRUPPE, ZUSAETZE, "
-                            "KATEGORIE_NR, LAGERUNG_AUSSEN, ELEKTRONIK_VERS, MASCHINEN_VERS, LEASING, GEMIETET, GEBAEUDE, "
-                            "GELOESCHT, ADRESS_NR, FESTE_TAXE, BEARBEITUNG, ANLAGENTYP_ID FROM DATENIMPORTE "
-                            "WHERE MANDANT_NR = ? ORDER BY ZEILE_NR"),
-             mandantNr);
+    BrvSql q(
+        QStringLiteral("SELECT ZEILE_NR, KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, GRUPPE, ZUSAETZE, "
+                       "KATEGORIE_NR, LAGERUNG_AUSSEN, ELEKTRONIK_VERS, MASCHINEN_VERS, LEASING, GEMIETET, GEBAEUDE, "
+                       "GELOESCHT, ADRESS_NR, FESTE_TAXE, BEARBEITUNG, ANLAGENTYP_ID FROM DATENIMPORTE "
+                       "WHERE MANDANT_NR = ? ORDER BY ZEILE_NR"),
+        mandantNr);
     while (q.next()) {
         const fb::Statement& s = q.st();
         TBrenvikDatenimport r;
@@ -91,8 +92,8 @@ bool TakeoverPlan::needsConfirmation() const {
 }
 
 QString TakeoverPlan::question() const {
-    QString q = QStringLiteral("Die Datenübernahme wird folgende Änderungen vornehmen:\r\n") + text() +
-                QStringLiteral(".\r\n");
+    QString q =
+        QStringLiteral("Die Datenübernahme wird folgende Änderungen vornehmen:\r\n") + text() + QStringLiteral(".\r\n");
     if (readIncomplete)
         q += QStringLiteral("\r\nDie Importdatei wurde nicht vollständig gelesen.");
     if (failedReadRows > 0)
@@ -102,13 +103,14 @@ QString TakeoverPlan::question() const {
                             "markiert.")
                  .arg(protectedAssets);
     if (toDispose > 0 && toDispose * 5 > importedAssets)
-        q += QStringLiteral("\r\n%1 von %2 importierten Anlagen werden als Abgang markiert.").arg(toDispose)
+        q += QStringLiteral("\r\n%1 von %2 importierten Anlagen werden als Abgang markiert.")
+                 .arg(toDispose)
                  .arg(importedAssets);
     return q + QStringLiteral("\r\n\r\nSollen die Daten trotzdem übernommen werden?");
 }
 
-TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResult* read, const ConfirmTakeover& confirm,
-                              const std::function<void(int n)>& progress) {
+TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResult* read,
+                              const ConfirmTakeover& confirm, const std::function<void(int n)>& progress) {
     TakeoverResult res;
     const TDateTime start = BrvNow();
     const auto dbFailure = [&res](const QString& message) {
@@ -195,9 +197,10 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
     res.plan.toDispose = int(disposals.size());
     if (res.plan.needsConfirmation() && !(confirm && confirm(res.plan))) {
         res.refused = true;
-        res.messages.append({QStringLiteral("Die Datenübernahme wurde nicht ausgeführt; der Bestand ist unverändert.\r\n") +
-                                 QStringLiteral("Geplant waren: ") + res.plan.text() + QLatin1Char('.'),
-                             MsgIcon::Information});
+        res.messages.append(
+            {QStringLiteral("Die Datenübernahme wurde nicht ausgeführt; der Bestand ist unverändert.\r\n") +
+                 QStringLiteral("Geplant waren: ") + res.plan.text() + QLatin1Char('.'),
+             MsgIcon::Information});
         return res;
     }
 
@@ -206,11 +209,12 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
     try {
         BrvUnitOfWork work;
         VersWertInserter inserter;
-        fb::Query confirmRow(BrvRequireDb(),
-                             QStringLiteral("UPDATE VERSICHERUNGSWERTE SET UPDATE_TS = ?, UPDATE_CHECK = '1', "
-                                            "QUELLE = 'IMPORT', ANSCHAFFUNGSJAHR = EXTRACT(YEAR FROM ANSCHAFFUNGSDATUM), "
-                                            "BEARBEITUNG = CASE WHEN AHK <= 1 THEN '1' ELSE BEARBEITUNG END "
-                                            "WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"));
+        fb::Query confirmRow(
+            BrvRequireDb(),
+            QStringLiteral("UPDATE VERSICHERUNGSWERTE SET UPDATE_TS = ?, UPDATE_CHECK = '1', "
+                           "QUELLE = 'IMPORT', ANSCHAFFUNGSJAHR = EXTRACT(YEAR FROM ANSCHAFFUNGSDATUM), "
+                           "BEARBEITUNG = CASE WHEN AHK <= 1 THEN '1' ELSE BEARBEITUNG END "
+                           "WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"));
         for (const TBrenvikDatenimport& d : staged) {
             try {
                 const auto it = known.constFind(key(d.konto_nr, d.anlagebezeichnung));
@@ -264,8 +268,9 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
         }
         // Every asset the run neither confirmed nor added counts as not seen by this import. Setting this after the
         // rows, not before them, writes each row once.
-        BrvExec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET UPDATE_CHECK = '0' WHERE MANDANT_NR = ? AND ANLAGE_NR <= ? "
-                               "AND (UPDATE_TS IS NULL OR UPDATE_TS <> ?) AND (UPDATE_CHECK IS NULL OR UPDATE_CHECK <> '0')"),
+        BrvExec(QStringLiteral(
+                    "UPDATE VERSICHERUNGSWERTE SET UPDATE_CHECK = '0' WHERE MANDANT_NR = ? AND ANLAGE_NR <= ? "
+                    "AND (UPDATE_TS IS NULL OR UPDATE_TS <> ?) AND (UPDATE_CHECK IS NULL OR UPDATE_CHECK <> '0')"),
                 mandantNr, maxBefore, SqlTs{start});
         // A disposal that cannot be marked leaves its asset in the register: reported, never a reason to lose the
         // confirmations and new assets of this run.
@@ -306,23 +311,25 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
         return res;
     }
     const bool failed = res.failedRows > 0 || res.disposalFailed;
-    res.messages.append({(failed ? QStringLiteral("Die Datenübernahme wurde beendet.\r\nEs konnten nicht alle Datensätze "
-                                                  "korrekt übernommen werden. Bitte prüfen Sie den Bestand und \r\n"
-                                                  "führen die Importfunktion ggf. erneut aus.")
-                                 : QStringLiteral("Die Datenübernahme wurde erfolgreich beendet.")) +
-                             QStringLiteral("\r\n\r\n%1 neu, %2 bestätigt, %3 als Abgang markiert.")
-                                 .arg(res.added)
-                                 .arg(res.confirmed)
-                                 .arg(res.disposed),
-                         MsgIcon::Information});
+    res.messages.append(
+        {(failed ? QStringLiteral("Die Datenübernahme wurde beendet.\r\nEs konnten nicht alle Datensätze "
+                                  "korrekt übernommen werden. Bitte prüfen Sie den Bestand und \r\n"
+                                  "führen die Importfunktion ggf. erneut aus.")
+                 : QStringLiteral("Die Datenübernahme wurde erfolgreich beendet.")) +
+             QStringLiteral("\r\n\r\n%1 neu, %2 bestätigt, %3 als Abgang markiert.")
+                 .arg(res.added)
+                 .arg(res.confirmed)
+                 .arg(res.disposed),
+         MsgIcon::Information});
     return res;
 }
 
 ArchiveResult ArchiveImportFile(int mandantNr, const QString& file, const QString& sBAKFLD,
                                 const QString& useBackupFolderDb) {
     ArchiveResult res;
-    const QString failure = QStringLiteral("Fehler beim Kopieren der Importdatei. Bitte sichern Sie die Datei manuell\r\n"
-                                           "Systemmeldung: ");
+    const QString failure =
+        QStringLiteral("Fehler beim Kopieren der Importdatei. Bitte sichern Sie die Datei manuell\r\n"
+                       "Systemmeldung: ");
     try {
         TBrenvikMandant m;
         GetMandant(mandantNr, m);
@@ -330,9 +337,10 @@ ArchiveResult ArchiveImportFile(int mandantNr, const QString& file, const QStrin
         const QString folder =
             platform::resolveClientFolder(m.sicherungspfad, useBackupFolderDb == QLatin1String("1"), sBAKFLD);
         if (noFolder || !QDir(folder).exists()) {
-            res.message = {QStringLiteral("Das zur Sicherung von Importdateien angegebene Verzeichnis existiert nicht.\r\n"
-                                          "Bitte sichern Sie die Datei manuell."),
-                           MsgIcon::Warning};
+            res.message = {
+                QStringLiteral("Das zur Sicherung von Importdateien angegebene Verzeichnis existiert nicht.\r\n"
+                               "Bitte sichern Sie die Datei manuell."),
+                MsgIcon::Warning};
             return res;
         }
         res.target = folder + FormatDateTimeLocal(QStringLiteral("YYYYMMDD_HHmmss"), BrvNow()) + QLatin1Char('_') +

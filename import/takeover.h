@@ -29,8 +29,8 @@ struct TakeoverPlan {
 using ConfirmTakeover = std::function<bool(const TakeoverPlan&)>;
 
 struct TakeoverResult {
-    bool refused = false;  // nothing staged, or a plan not confirmed: nothing changed
-    bool aborted = false;  // the database failed: nothing changed
+    bool refused = false; // nothing staged, or a plan not confirmed: nothing changed
+    bool aborted = false; // the database failed: nothing changed
     TakeoverPlan plan;
     int confirmed = 0;
     int added = 0;

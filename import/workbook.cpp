@@ -86,8 +86,8 @@ const Worksheet::Cell* Worksheet::at(int row, int column) const {
     const Row* r = findRow(row);
     if (!r)
         return nullptr;
-    const auto it = std::lower_bound(r->cells.begin(), r->cells.end(), column,
-                                     [](const Entry& e, int c) { return e.column < c; });
+    const auto it =
+        std::lower_bound(r->cells.begin(), r->cells.end(), column, [](const Entry& e, int c) { return e.column < c; });
     return it != r->cells.end() && it->column == column ? &it->cell : nullptr;
 }
 
@@ -103,12 +103,17 @@ QString Worksheet::cell(int row, int column) const {
     if (!c)
         return {};
     switch (c->kind) {
-    case Kind::Empty: return {};
+    case Kind::Empty:
+        return {};
     case Kind::Text:
-    case Kind::Error: return c->text;
-    case Kind::Number: return NumberCellText(c->number);
-    case Kind::Date: return dateCellText(c->number);
-    case Kind::Bool: return c->number != 0 ? QStringLiteral("WAHR") : QStringLiteral("FALSCH");
+    case Kind::Error:
+        return c->text;
+    case Kind::Number:
+        return NumberCellText(c->number);
+    case Kind::Date:
+        return dateCellText(c->number);
+    case Kind::Bool:
+        return c->number != 0 ? QStringLiteral("WAHR") : QStringLiteral("FALSCH");
     }
     return {};
 }
@@ -121,7 +126,8 @@ void Worksheet::set(int row, int column, Cell c) {
         cells.append(Entry{column, std::move(c)});
         return;
     }
-    auto it = std::lower_bound(cells.begin(), cells.end(), column, [](const Entry& e, int col) { return e.column < col; });
+    auto it =
+        std::lower_bound(cells.begin(), cells.end(), column, [](const Entry& e, int col) { return e.column < col; });
     if (it != cells.end() && it->column == column)
         it->cell = std::move(c);
     else
@@ -195,10 +201,11 @@ private:
 };
 
 void parse(pugi::xml_document& doc, std::vector<char>& bytes, const QString& name) {
-    const pugi::xml_parse_result r = doc.load_buffer_inplace(bytes.data(), bytes.size(), pugi::parse_default,
-                                                             pugi::encoding_utf8);
+    const pugi::xml_parse_result r =
+        doc.load_buffer_inplace(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_utf8);
     if (!r)
-        xlsxFails(QStringLiteral("Der Bestandteil %1 ist kein gültiges XML (%2).").arg(name, QString::fromUtf8(r.description())));
+        xlsxFails(QStringLiteral("Der Bestandteil %1 ist kein gültiges XML (%2).")
+                      .arg(name, QString::fromUtf8(r.description())));
 }
 
 // Element name without namespace prefix.
@@ -355,7 +362,8 @@ public:
     }
 
     // Calls f(name, value) for every attribute of the tag (values raw, without quotes).
-    template <typename F> static void attributes(const Tag& t, F f) {
+    template <typename F>
+    static void attributes(const Tag& t, F f) {
         const char* q = t.attrBegin;
         while (q < t.attrEnd) {
             while (q < t.attrEnd && isSpace(*q))
@@ -519,9 +527,8 @@ Worksheet ReadXlsxBytes(const QByteArray& bytes) {
         // Cells normally come in ascending columns; a file that does not keep that order is put in order here.
         if (!std::is_sorted(cells.begin(), cells.end(),
                             [](const Worksheet::Entry& a, const Worksheet::Entry& b) { return a.column < b.column; })) {
-            std::stable_sort(cells.begin(), cells.end(), [](const Worksheet::Entry& a, const Worksheet::Entry& b) {
-                return a.column < b.column;
-            });
+            std::stable_sort(cells.begin(), cells.end(),
+                             [](const Worksheet::Entry& a, const Worksheet::Entry& b) { return a.column < b.column; });
             // A column given twice: the later cell counts, as it would overwrite the earlier one.
             QVector<Worksheet::Entry> unique;
             for (Worksheet::Entry& e : cells) {
@@ -631,8 +638,8 @@ Worksheet ReadXlsxBytes(const QByteArray& bytes) {
                 auto [ptr, ec] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), num);
                 const bool numeric = t != "d" && ec == std::errc() && ptr == trimmed.data() + trimmed.size();
                 if (numeric) {
-                    const bool isDate = style >= 0 && style < dateStyle.size() && dateStyle[style] &&
-                                        SerialIsDate(num, date1904);
+                    const bool isDate =
+                        style >= 0 && style < dateStyle.size() && dateStyle[style] && SerialIsDate(num, date1904);
                     cell.kind = isDate ? Worksheet::Kind::Date : Worksheet::Kind::Number;
                     // The 1900 system counts the 29th of February 1900 that never was.
                     cell.number = isDate ? (date1904 ? num + dayShift : (num < 61 ? num + 1 : num)) : num;

@@ -24,7 +24,9 @@ namespace {
     throw EBrvWorkbookError(QStringLiteral("Die Datei ist keine lesbare Excel-Arbeitsmappe (.xls).\r\n") + why);
 }
 
-[[noreturn]] void damaged() { xlsFails(QStringLiteral("Die Arbeitsmappe ist beschädigt (ein Datensatz reicht über ihr Ende).")); }
+[[noreturn]] void damaged() {
+    xlsFails(QStringLiteral("Die Arbeitsmappe ist beschädigt (ein Datensatz reicht über ihr Ende)."));
+}
 
 // Record types of BIFF8.
 enum : quint16 {
@@ -48,8 +50,12 @@ enum : quint16 {
     kString = 0x0207,
 };
 
-quint16 u16(const quint8* p) { return quint16(p[0] | (p[1] << 8)); }
-quint32 u32(const quint8* p) { return quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24); }
+quint16 u16(const quint8* p) {
+    return quint16(p[0] | (p[1] << 8));
+}
+quint32 u32(const quint8* p) {
+    return quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24);
+}
 double f64(const quint8* p) {
     quint64 bits = 0;
     for (int i = 7; i >= 0; --i)
@@ -72,14 +78,22 @@ double rkValue(quint32 rk) {
 
 QString errorText(quint8 code) {
     switch (code) {
-    case 0x00: return QStringLiteral("#NULL!");
-    case 0x07: return QStringLiteral("#DIV/0!");
-    case 0x0F: return QStringLiteral("#VALUE!");
-    case 0x17: return QStringLiteral("#REF!");
-    case 0x1D: return QStringLiteral("#NAME?");
-    case 0x24: return QStringLiteral("#NUM!");
-    case 0x2A: return QStringLiteral("#N/A");
-    default: return QStringLiteral("#FEHLER");
+    case 0x00:
+        return QStringLiteral("#NULL!");
+    case 0x07:
+        return QStringLiteral("#DIV/0!");
+    case 0x0F:
+        return QStringLiteral("#VALUE!");
+    case 0x17:
+        return QStringLiteral("#REF!");
+    case 0x1D:
+        return QStringLiteral("#NAME?");
+    case 0x24:
+        return QStringLiteral("#NUM!");
+    case 0x2A:
+        return QStringLiteral("#N/A");
+    default:
+        return QStringLiteral("#FEHLER");
     }
 }
 
@@ -92,8 +106,8 @@ struct Record {
 // The records of the stream from a position on, each checked to lie within the stream.
 class Records {
 public:
-    Records(const QByteArray& stream, qsizetype pos) : s_(reinterpret_cast<const quint8*>(stream.constData())),
-                                                       size_(stream.size()), pos_(pos) {}
+    Records(const QByteArray& stream, qsizetype pos)
+        : s_(reinterpret_cast<const quint8*>(stream.constData())), size_(stream.size()), pos_(pos) {}
     bool next(Record& r) {
         if (pos_ < 0 || pos_ + 4 > size_)
             return false;
@@ -239,7 +253,8 @@ void ensureGsf() {
     std::call_once(once, [] { gsf_init(); });
 }
 
-template <typename T> struct GObjectPtr {
+template <typename T>
+struct GObjectPtr {
     T* p = nullptr;
     ~GObjectPtr() {
         if (p)
@@ -250,7 +265,8 @@ template <typename T> struct GObjectPtr {
 // The "Workbook" stream of the container.
 QByteArray workbookStream(const QByteArray& bytes) {
     ensureGsf();
-    GObjectPtr<GsfInput> mem{gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()), bytes.size(), FALSE)};
+    GObjectPtr<GsfInput> mem{
+        gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()), bytes.size(), FALSE)};
     if (!mem.p)
         xlsFails(QStringLiteral("Die Datei kann nicht gelesen werden."));
     GError* err = nullptr;
@@ -289,9 +305,10 @@ Worksheet ReadXlsBytes(const QByteArray& bytes) {
     if (!rec.next(r) || r.type != kBof || r.len < 4)
         xlsFails(QStringLiteral("Der Anfang der Arbeitsmappe fehlt."));
     if (u16(r.data) != 0x0600)
-        throw EBrvWorkbookError(QStringLiteral(
-            "Die Arbeitsmappe ist im Format von Excel 5.0/95 gespeichert, das nicht gelesen werden kann.\r\nBitte speichern "
-            "Sie sie als Excel-Arbeitsmappe (.xlsx) oder als Excel 97-2003-Arbeitsmappe (.xls) und lesen Sie sie erneut ein."));
+        throw EBrvWorkbookError(QStringLiteral("Die Arbeitsmappe ist im Format von Excel 5.0/95 gespeichert, das nicht "
+                                               "gelesen werden kann.\r\nBitte speichern "
+                                               "Sie sie als Excel-Arbeitsmappe (.xlsx) oder als Excel "
+                                               "97-2003-Arbeitsmappe (.xls) und lesen Sie sie erneut ein."));
 
     // Workbook globals: date system, sheets, shared strings, number formats and cell formats.
     bool date1904 = false;
@@ -466,4 +483,3 @@ Worksheet ReadXlsBytes(const QByteArray& bytes) {
     }
     return ws;
 }
-

@@ -22,7 +22,7 @@ namespace {
 QString flag(const QString& v) {
     const QString t = v.trimmed().toLower();
     return t == QLatin1String("1") || t == QLatin1String("true") || t == QLatin1String("-1") ? QStringLiteral("1")
-                                                                                              : QStringLiteral("0");
+                                                                                             : QStringLiteral("0");
 }
 
 double number(const QString& v) {
@@ -35,7 +35,9 @@ double number(const QString& v) {
     return d;
 }
 
-int whole(const QString& v) { return int(number(v)); }
+int whole(const QString& v) {
+    return int(number(v));
+}
 
 TDateTime dateTime(const QString& v) {
     if (v.trimmed().isEmpty())
@@ -61,7 +63,8 @@ QString MigrationStartRefusal() {
                                   "Datenbank geschrieben worden!");
         return {};
     } catch (const Exception& e) {
-        return QStringLiteral("Datenbankfehler: Ein Start der Migration ist nicht möglich.\rSystemmeldung: ") + e.message();
+        return QStringLiteral("Datenbankfehler: Ein Start der Migration ist nicht möglich.\rSystemmeldung: ") +
+               e.message();
     }
 }
 
@@ -79,12 +82,14 @@ bool RunMigration(LegacySource& source, const QString& dataFolder, const Migrati
                 }
         }
     } migrated;
-    const Section sections[] = {
-        {"MANDANTEN", "Mandantenstammdaten erfolgreich migriert. ", "Fehler bei der Migration der Mandantenstammdaten. "},
-        {"ADRESSEN", "Adressen zu Mandantenstammdaten erfolgreich migriert. ", "Fehler bei der Migration der Adressdaten. "},
-        {"VORRAETE", "Kennzahlen zu Mandantenstammdaten erfolgreich migriert. ",
-         "Fehler bei der Migration der Kennzahlen zu Mandanten. "},
-        {"TEC_DATENIMPORT", "Versicherungswerte erfolgreich migriert. ", "Fehler bei der Migration der Versicherungswerte. "}};
+    const Section sections[] = {{"MANDANTEN", "Mandantenstammdaten erfolgreich migriert. ",
+                                 "Fehler bei der Migration der Mandantenstammdaten. "},
+                                {"ADRESSEN", "Adressen zu Mandantenstammdaten erfolgreich migriert. ",
+                                 "Fehler bei der Migration der Adressdaten. "},
+                                {"VORRAETE", "Kennzahlen zu Mandantenstammdaten erfolgreich migriert. ",
+                                 "Fehler bei der Migration der Kennzahlen zu Mandanten. "},
+                                {"TEC_DATENIMPORT", "Versicherungswerte erfolgreich migriert. ",
+                                 "Fehler bei der Migration der Versicherungswerte. "}};
     for (int s = 0; s < 4; ++s) {
         int count = 0;
         // The legacy keys are unique in a sound file; a repeated one would silently replace the row before it.
@@ -110,19 +115,22 @@ bool RunMigration(LegacySource& source, const QString& dataFolder, const Migrati
                     m.sicherungspfad = base + LegacyRelativePath(t.value(r, QStringLiteral("MANDANT_DIR")));
                     m.mandant_sb_datum = EncodeDate(1900, 1, 1);
                     if (SaveMandant(m, true) == 0)
-                        throw Exception(QStringLiteral("Der Mandant %1 konnte nicht gespeichert werden.").arg(m.mandant_nr));
+                        throw Exception(
+                            QStringLiteral("Der Mandant %1 konnte nicht gespeichert werden.").arg(m.mandant_nr));
                     QString holder;
                     if (MandantLock(true, BrvUserNr(), m.mandant_nr, holder) != kLockDone)
-                        throw Exception(QStringLiteral("Der Mandant %1 konnte nicht gesperrt werden.").arg(m.mandant_nr));
+                        throw Exception(
+                            QStringLiteral("Der Mandant %1 konnte nicht gesperrt werden.").arg(m.mandant_nr));
                     migrated.numbers << m.mandant_nr;
                     BrvExec(QStringLiteral("UPDATE MANDANTEN SET UPDATE_TS = ? WHERE MANDANT_NR = ?"), SqlTs{now},
                             m.mandant_nr);
                 } else if (s == 1) {
                     TBrenvikAdresse a;
                     a.mandant_nr = whole(t.value(r, QStringLiteral("MANDANT_LFD")));
-                    a.adress_nr = whole(t.value(r, QStringLiteral("ADRESS_NR"))) + 1; // the legacy numbering starts at 0
-                    a.adressbezeichnung =
-                        t.value(r, QStringLiteral("NAME_1")) + QStringLiteral(", ") + t.value(r, QStringLiteral("NAME_2"));
+                    a.adress_nr =
+                        whole(t.value(r, QStringLiteral("ADRESS_NR"))) + 1; // the legacy numbering starts at 0
+                    a.adressbezeichnung = t.value(r, QStringLiteral("NAME_1")) + QStringLiteral(", ") +
+                                          t.value(r, QStringLiteral("NAME_2"));
                     a.strasse = t.value(r, QStringLiteral("STRASSE"));
                     a.zusatz = t.value(r, QStringLiteral("ADRESSZUSATZ"));
                     a.plz = t.value(r, QStringLiteral("PLZ_ADR"));
@@ -136,10 +144,11 @@ bool RunMigration(LegacySource& source, const QString& dataFolder, const Migrati
                     once(QStringLiteral("%1/%2").arg(a.mandant_nr).arg(a.adress_nr - 1));
                     SaveAdresse(a);
                     const TDateTime inserted = dateTime(t.value(r, QStringLiteral("INSERT_TS")));
-                    BrvExec(QStringLiteral("UPDATE ADRESSEN SET INSERT_TS = COALESCE(?, INSERT_TS), UPDATE_TS = ? WHERE "
-                                           "MANDANT_NR = ? AND ADRESS_NR = ?"),
-                            inserted != 0 ? std::optional<SqlTs>(SqlTs{inserted}) : std::nullopt, SqlTs{now}, a.mandant_nr,
-                            a.adress_nr);
+                    BrvExec(
+                        QStringLiteral("UPDATE ADRESSEN SET INSERT_TS = COALESCE(?, INSERT_TS), UPDATE_TS = ? WHERE "
+                                       "MANDANT_NR = ? AND ADRESS_NR = ?"),
+                        inserted != 0 ? std::optional<SqlTs>(SqlTs{inserted}) : std::nullopt, SqlTs{now}, a.mandant_nr,
+                        a.adress_nr);
                 } else if (s == 2) {
                     TBrenvikKennzahlenHist k;
                     k.mandant_nr = whole(t.value(r, QStringLiteral("VORRÄTE-LFD")));
@@ -152,7 +161,8 @@ bool RunMigration(LegacySource& source, const QString& dataFolder, const Migrati
                     k.lager_bstoffe_max = number(t.value(r, QStringLiteral("VORRÄTE-LAGER-M")));
                     once(QStringLiteral("%1/%2").arg(k.mandant_nr).arg(k.bilanzjahr));
                     SaveKennzahlenHist(k);
-                    BrvExec(QStringLiteral("UPDATE KENNZAHLEN_HIST SET UPDATE_TS = ? WHERE MANDANT_NR = ? AND BILANZJAHR = ?"),
+                    BrvExec(QStringLiteral(
+                                "UPDATE KENNZAHLEN_HIST SET UPDATE_TS = ? WHERE MANDANT_NR = ? AND BILANZJAHR = ?"),
                             SqlTs{now}, k.mandant_nr, int(k.bilanzjahr));
                 } else {
                     TBrenvikVersWerte v;
@@ -179,7 +189,7 @@ bool RunMigration(LegacySource& source, const QString& dataFolder, const Migrati
                     v.bearbeitung = flag(t.value(r, QStringLiteral("BEARBEITUNG")));
                     // Older files have no building column.
                     v.gebaeude = t.has(QStringLiteral("GEBÄUDE")) ? flag(t.value(r, QStringLiteral("GEBÄUDE")))
-                                                                   : QStringLiteral("0");
+                                                                  : QStringLiteral("0");
                     v.software = v.leasing = v.gemietet = v.update_check = v.feste_taxe = QStringLiteral("0");
                     v.abgangsjahr = whole(t.value(r, QStringLiteral("ABGANG_JAHR")));
                     v.gruppe = t.value(r, QStringLiteral("GRUPPE"));
@@ -188,10 +198,11 @@ bool RunMigration(LegacySource& source, const QString& dataFolder, const Migrati
                     once(QStringLiteral("%1/%2/%3").arg(v.mandant_nr).arg(v.anlage_nr).arg(v.anlage_sub_nr));
                     SaveVersWert(v);
                     const TDateTime inserted = dateTime(t.value(r, QStringLiteral("INSERT_TS")));
-                    BrvExec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET INSERT_TS = COALESCE(?, INSERT_TS), UPDATE_TS = ? "
-                                           "WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"),
-                            inserted != 0 ? std::optional<SqlTs>(SqlTs{inserted}) : std::nullopt, SqlTs{now}, v.mandant_nr,
-                            v.anlage_nr, v.anlage_sub_nr);
+                    BrvExec(QStringLiteral(
+                                "UPDATE VERSICHERUNGSWERTE SET INSERT_TS = COALESCE(?, INSERT_TS), UPDATE_TS = ? "
+                                "WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"),
+                            inserted != 0 ? std::optional<SqlTs>(SqlTs{inserted}) : std::nullopt, SqlTs{now},
+                            v.mandant_nr, v.anlage_nr, v.anlage_sub_nr);
                 }
                 record.commit();
                 ++count;
@@ -199,7 +210,8 @@ bool RunMigration(LegacySource& source, const QString& dataFolder, const Migrati
                     cb.progress(count, total);
             }
             if (cb.log)
-                cb.log(QString::fromUtf8(sections[s].success) + QString::number(count) + QStringLiteral(" Datensaetze"));
+                cb.log(QString::fromUtf8(sections[s].success) + QString::number(count) +
+                       QStringLiteral(" Datensaetze"));
         } catch (const Exception& e) {
             try {
                 BrvCommit();
@@ -225,7 +237,8 @@ bool CopyLegacyFolder(const QString& legacyFile, const QString& dataFolder) {
     const QDir source = QFileInfo(legacyFile).absoluteDir();
     const QDir target(dataFolder);
     bool ok = true;
-    QDirIterator it(source.absolutePath(), QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(source.absolutePath(), QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString file = it.next();
         const QString dest = target.filePath(source.relativeFilePath(file));
@@ -258,8 +271,9 @@ MigrationRun MigrateLegacyFile(const QString& legacyFile, const QString& dataFol
         return run;
     log(QStringLiteral("Verbindung zur Datenbank beendet."));
     run.copied = CopyLegacyFolder(legacyFile, dataFolder);
-    log(run.copied ? QStringLiteral("Sicherung der Dateien/ Ordner aus der bisherigen Umgebung erfolgreich beendet.")
-                   : QStringLiteral("Fehler während des Kopierens der Dateien aus der bisherigen Umgebung. Bitte kopieren "
-                                    "Sie die Dateien und Ordner manuell in das akt. Installationsverzeichnis."));
+    log(run.copied
+            ? QStringLiteral("Sicherung der Dateien/ Ordner aus der bisherigen Umgebung erfolgreich beendet.")
+            : QStringLiteral("Fehler während des Kopierens der Dateien aus der bisherigen Umgebung. Bitte kopieren "
+                             "Sie die Dateien und Ordner manuell in das akt. Installationsverzeichnis."));
     return run;
 }

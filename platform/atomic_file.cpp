@@ -17,13 +17,15 @@ namespace platform {
 namespace {
 
 QString notWritten(const QString& path, const QString& why) {
-    return QStringLiteral("Die Datei %1 konnte nicht geschrieben werden: %2\r\nEine bisherige Datei dieses Namens bleibt "
-                          "unverändert.")
+    return QStringLiteral(
+               "Die Datei %1 konnte nicht geschrieben werden: %2\r\nEine bisherige Datei dieses Namens bleibt "
+               "unverändert.")
         .arg(QDir::toNativeSeparators(path), why);
 }
 
 QString readOnly(const QString& path) {
-    return QStringLiteral("Die Datei %1 ist schreibgeschützt und wurde nicht ersetzt.").arg(QDir::toNativeSeparators(path));
+    return QStringLiteral("Die Datei %1 ist schreibgeschützt und wurde nicht ersetzt.")
+        .arg(QDir::toNativeSeparators(path));
 }
 
 } // namespace

@@ -13,7 +13,8 @@ QString WriteFileAtomically(const QString& path, const QByteArray& bytes);
 
 // For writers that need a file name of their own (the PDF writer): a free temporary name in the target's folder,
 // and the rename of the finished temporary file over the target. ReplaceFile returns the German reason when the
-// temporary file is missing (or empty where content is required) or cannot replace the target, and removes the temporary file in every case.
+// temporary file is missing (or empty where content is required) or cannot replace the target, and removes the
+// temporary file in every case.
 QString TemporarySibling(const QString& path);
 QString ReplaceFile(const QString& temporary, const QString& path, bool mustHaveContent = true);
 

@@ -13,7 +13,9 @@ void setClipboardBlock(const QString& text, const QString& html) {
     QGuiApplication::clipboard()->setMimeData(data);
 }
 
-QString clipboardText() { return QGuiApplication::clipboard()->text(); }
+QString clipboardText() {
+    return QGuiApplication::clipboard()->text();
+}
 
 QString clipboardHtml() {
     const QMimeData* d = QGuiApplication::clipboard()->mimeData();

@@ -65,18 +65,24 @@ Dialogs& dialogs() {
     return gCurrent ? *gCurrent : qt;
 }
 
-void setDialogs(Dialogs* d) { gCurrent = d; }
+void setDialogs(Dialogs* d) {
+    gCurrent = d;
+}
 
-ScopedDialogs::ScopedDialogs(Dialogs& d) : previous_(gCurrent) { gCurrent = &d; }
-ScopedDialogs::~ScopedDialogs() { gCurrent = previous_; }
+ScopedDialogs::ScopedDialogs(Dialogs& d) : previous_(gCurrent) {
+    gCurrent = &d;
+}
+ScopedDialogs::~ScopedDialogs() {
+    gCurrent = previous_;
+}
 
 MsgResult QtDialogs::message(const QString& text, MsgIcon icon, MsgButtons buttons, QWidget* parent,
                              const QString& caption) {
     // Message texts carry Windows line breaks; Qt wants plain ones.
     QString t = text;
     t.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox box(qtIcon(icon), caption.isEmpty() ? QApplication::applicationName() : caption, t,
-                    qtButtons(buttons), parent ? parent : QApplication::activeWindow());
+    QMessageBox box(qtIcon(icon), caption.isEmpty() ? QApplication::applicationName() : caption, t, qtButtons(buttons),
+                    parent ? parent : QApplication::activeWindow());
     switch (box.exec()) {
     case QMessageBox::Yes:
         return MsgResult::Yes;
@@ -120,8 +126,7 @@ MsgResult ConsoleDialogs::message(const QString& text, MsgIcon, MsgButtons butto
     }
 }
 
-MsgResult ScriptedDialogs::message(const QString& text, MsgIcon icon, MsgButtons buttons, QWidget*,
-                                   const QString&) {
+MsgResult ScriptedDialogs::message(const QString& text, MsgIcon icon, MsgButtons buttons, QWidget*, const QString&) {
     calls.append({QStringLiteral("message"), text, icon, buttons});
     return answers.isEmpty() ? defaultAnswer(buttons) : answers.takeFirst();
 }

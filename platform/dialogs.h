@@ -30,8 +30,7 @@ public:
                              QWidget* parent = nullptr) = 0;
     virtual QString folder(const QString& caption, const QString& dir, QWidget* parent = nullptr) = 0;
     // False when cancelled; value holds the default on entry and the answer on return.
-    virtual bool inputBox(const QString& caption, const QString& prompt, QString& value,
-                          QWidget* parent = nullptr) = 0;
+    virtual bool inputBox(const QString& caption, const QString& prompt, QString& value, QWidget* parent = nullptr) = 0;
 };
 
 Dialogs& dialogs();

@@ -33,7 +33,7 @@ QString decode(const char* s) {
 } // namespace
 
 IniProfile::IniProfile(const QString& path) : d_(std::make_unique<Impl>()), path_(path) {
-    d_->ini.SetQuotes(true); // as Windows: a value in quotes loses them
+    d_->ini.SetQuotes(true);  // as Windows: a value in quotes loses them
     d_->ini.SetSpaces(false); // and "KEY=value" without blanks, as Windows writes it
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))

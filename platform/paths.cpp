@@ -23,7 +23,9 @@ QString withTrailingSeparator(const QString& path) {
     return path + sep;
 }
 
-QString appFolder() { return withTrailingSeparator(QDir::toNativeSeparators(QCoreApplication::applicationDirPath())); }
+QString appFolder() {
+    return withTrailingSeparator(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
+}
 
 QString commonAppDataFolder() {
 #ifdef Q_OS_WIN
@@ -114,7 +116,9 @@ void blockTerminationSignals() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
-bool terminationRequested() { return gTerminationRequested.load(); }
+bool terminationRequested() {
+    return gTerminationRequested.load();
+}
 
 void onTerminationSignal(std::function<void()> onSignal) {
     if (gSignalFd[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalFd) != 0)
@@ -146,7 +150,9 @@ void onTerminationSignal(std::function<void()> onSignal) {
 #else
 namespace platform {
 void blockTerminationSignals() {}
-bool terminationRequested() { return false; }
+bool terminationRequested() {
+    return false;
+}
 void onTerminationSignal(std::function<void()>) {}
 } // namespace platform
 #endif
@@ -160,9 +166,10 @@ QString platform::resolveClientFolder(const QString& stored, bool relativeToBack
     const QString path = stored.trimmed();
     if (!path.isEmpty() && QDir::isAbsolutePath(path))
         return withTrailingSeparator(QDir::cleanPath(path));
-    QString base = relativeToBackupFolder && !backupFolder.trimmed().isEmpty() && QDir::isAbsolutePath(backupFolder.trimmed())
-                       ? backupFolder.trimmed()
-                       : commonFilesPath();
+    QString base =
+        relativeToBackupFolder && !backupFolder.trimmed().isEmpty() && QDir::isAbsolutePath(backupFolder.trimmed())
+            ? backupFolder.trimmed()
+            : commonFilesPath();
     base = withTrailingSeparator(QDir::cleanPath(base));
     return path.isEmpty() ? base : withTrailingSeparator(QDir::cleanPath(base + path));
 }

@@ -26,9 +26,9 @@ const QString kIndexJoins = QStringLiteral(
     "(v.kategorie_nr = iAkt.kategorie_nr and iAkt.indexjahr = #AKTIDXJAHR#) inner join INDEXBESCHREIBUNGEN bAkt on "
     "iAkt.kategorie_nr = bAkt.kategorie_nr");
 const QString kActive = QStringLiteral("v.geloescht <> '1' and (v.abgangsjahr is null or v.abgangsjahr = 0)");
-const QString kUsed = QStringLiteral(
-    "(upper(v.anlagebezeichnung) like '%GEBR.%' or upper(v.anlagebezeichnung) like '%GEBRAUCHT%' or "
-    "upper(v.anlagebezeichnung) like '%GEB.%' )");
+const QString kUsed =
+    QStringLiteral("(upper(v.anlagebezeichnung) like '%GEBR.%' or upper(v.anlagebezeichnung) like '%GEBRAUCHT%' or "
+                   "upper(v.anlagebezeichnung) like '%GEB.%' )");
 
 QString plus(std::initializer_list<QString> parts) {
     QStringList l;
@@ -38,12 +38,12 @@ QString plus(std::initializer_list<QString> parts) {
 }
 
 QString indexFamily(const QString& extra, bool addressJoin, const QString& conditions, const QString& order) {
-    QString s = QStringLiteral("select ") + kBase + QStringLiteral(", ") + extra + QStringLiteral(", ") + kIndexColumns +
-                QLatin1Char(' ') + kAssetJoin;
+    QString s = QStringLiteral("select ") + kBase + QStringLiteral(", ") + extra + QStringLiteral(", ") +
+                kIndexColumns + QLatin1Char(' ') + kAssetJoin;
     if (addressJoin)
         s += QLatin1Char(' ') + kAddressJoin;
-    return s + QLatin1Char(' ') + kIndexJoins + QStringLiteral(" #WHERE# ") + conditions + QStringLiteral(" order by ") +
-           order;
+    return s + QLatin1Char(' ') + kIndexJoins + QStringLiteral(" #WHERE# ") + conditions +
+           QStringLiteral(" order by ") + order;
 }
 
 QString simpleFamily(const QString& extra, const QString& conditions) {
@@ -51,8 +51,8 @@ QString simpleFamily(const QString& extra, const QString& conditions) {
            QStringLiteral(" #WHERE# ") + conditions + QStringLiteral(" order by m.mandant_nr, v.konto_nr");
 }
 
-const QString kKennzahlenJoin = QStringLiteral(
-    " left join KENNZAHLEN_HIST k on (k.mandant_nr = m.mandant_nr and k.bilanzjahr = #AKTIDXJAHR#)");
+const QString kKennzahlenJoin =
+    QStringLiteral(" left join KENNZAHLEN_HIST k on (k.mandant_nr = m.mandant_nr and k.bilanzjahr = #AKTIDXJAHR#)");
 
 // The report statements, with their placeholders.
 const QMap<QString, QString>& catalogue() {
@@ -62,8 +62,8 @@ const QMap<QString, QString>& catalogue() {
         const QString note = QStringLiteral("v.notiztext");
         const QString byAddress = QStringLiteral("m.mandant_nr, a.adress_nr, konto_nr");
         const QString byAccount = QStringLiteral("m.mandant_nr, v.konto_nr");
-        m[QStringLiteral("REPORT_10_POSITION_I_GEBAEUDE")] =
-            indexFamily(addr, true, plus({QStringLiteral("and v.gebaeude = '1' and v.ahk > 0 and"), kActive}), byAddress);
+        m[QStringLiteral("REPORT_10_POSITION_I_GEBAEUDE")] = indexFamily(
+            addr, true, plus({QStringLiteral("and v.gebaeude = '1' and v.ahk > 0 and"), kActive}), byAddress);
         m[QStringLiteral("REPORT_20_POSITION_II_OHNE_GRUPPIERUNG")] =
             indexFamily(note, false, plus({QStringLiteral("and v.gebaeude <> '1' and v.ahk > 0 and"), kActive}),
                         QStringLiteral("m.mandant_nr, konto_nr"));
@@ -71,13 +71,15 @@ const QMap<QString, QString>& catalogue() {
             indexFamily(QStringLiteral("v.notiztext, v.gruppe"), false,
                         plus({QStringLiteral("and v.gebaeude <> '1' and v.ahk > 0 and"), kActive}),
                         QStringLiteral("m.mandant_nr, v.gruppe, konto_nr"));
-        m[QStringLiteral("REPORT_22_POSITION_II_STANDORTGRUPPIERUNG")] =
-            indexFamily(addr, true, plus({QStringLiteral("and v.ahk > 0 and v.gebaeude <> '1' and"), kActive}), byAddress);
+        m[QStringLiteral("REPORT_22_POSITION_II_STANDORTGRUPPIERUNG")] = indexFamily(
+            addr, true, plus({QStringLiteral("and v.ahk > 0 and v.gebaeude <> '1' and"), kActive}), byAddress);
         m[QStringLiteral("REPORT_23_BEARBEITETE_POSITIONEN")] =
             indexFamily(addr, true, QStringLiteral("and v.ahk >= 0 and v.bearbeitung = '1'"), byAddress);
         const std::pair<const char*, const char*> flagged[] = {
-            {"REPORT_50_ELEKTRONIKVERSICHERUNG", "v.elektronik_vers"}, {"REPORT_51_MASCHINENVERSICHERUNG", "v.maschinen_vers"},
-            {"REPORT_52_LAGERUNG_IM_FREIEN", "v.lagerung_aussen"},     {"REPORT_54_MIETE", "v.gemietet"},
+            {"REPORT_50_ELEKTRONIKVERSICHERUNG", "v.elektronik_vers"},
+            {"REPORT_51_MASCHINENVERSICHERUNG", "v.maschinen_vers"},
+            {"REPORT_52_LAGERUNG_IM_FREIEN", "v.lagerung_aussen"},
+            {"REPORT_54_MIETE", "v.gemietet"},
             {"REPORT_55_FESTETAXE", "v.feste_taxe"}};
         for (const auto& [key, flag] : flagged)
             m[QString::fromLatin1(key)] =
@@ -85,21 +87,22 @@ const QMap<QString, QString>& catalogue() {
                             plus({QStringLiteral("and"), kActive,
                                   QStringLiteral("and %1 = '1' and v.ahk > 0").arg(QLatin1String(flag))}),
                             byAccount);
-        m[QStringLiteral("REPORT_53_LEASING")] =
-            indexFamily(note, false, QStringLiteral("and v.geloescht <> '1' and v.leasing = '1' and v.ahk > 0"), byAccount);
+        m[QStringLiteral("REPORT_53_LEASING")] = indexFamily(
+            note, false, QStringLiteral("and v.geloescht <> '1' and v.leasing = '1' and v.ahk > 0"), byAccount);
 
         const QString mverse = QStringLiteral("v.maschinen_vers, v.elektronik_vers");
         const QString soft = QStringLiteral("v.zeitwert, v.software, v.leasing");
-        m[QStringLiteral("REPORT_24_GEBRAUCHTE_ANLAGEN_1EUR")] = simpleFamily(
-            QStringLiteral("v.notiztext, v.maschinen_vers, v.elektronik_vers"),
-            plus({QStringLiteral("and (v.abgangsjahr = 0 or v.abgangsjahr is null) and"), kActive,
-                  QStringLiteral("and (v.ahk <= 1 or"), kUsed, QStringLiteral(")")}));
+        m[QStringLiteral("REPORT_24_GEBRAUCHTE_ANLAGEN_1EUR")] =
+            simpleFamily(QStringLiteral("v.notiztext, v.maschinen_vers, v.elektronik_vers"),
+                         plus({QStringLiteral("and (v.abgangsjahr = 0 or v.abgangsjahr is null) and"), kActive,
+                               QStringLiteral("and (v.ahk <= 1 or"), kUsed, QStringLiteral(")")}));
         m[QStringLiteral("REPORT_28_AKTIVE_ANLAGEN")] = simpleFamily(mverse, plus({QStringLiteral("and"), kActive}));
-        m[QStringLiteral("REPORT_29_AKTIVE_ANLAGEN_MVERS_EVERS")] = simpleFamily(
-            mverse, plus({QStringLiteral("and"), kActive,
-                          QStringLiteral("and (v.maschinen_vers = '1' or v.elektronik_vers = '1')")}));
+        m[QStringLiteral("REPORT_29_AKTIVE_ANLAGEN_MVERS_EVERS")] =
+            simpleFamily(mverse, plus({QStringLiteral("and"), kActive,
+                                       QStringLiteral("and (v.maschinen_vers = '1' or v.elektronik_vers = '1')")}));
         m[QStringLiteral("REPORT_30_AKTIVE_ANLAGEN_OHNE_INDEX")] = simpleFamily(
-            mverse, plus({QStringLiteral("and"), kActive, QStringLiteral("and (kategorie_nr = 0 or kategorie_nr is null)")}));
+            mverse,
+            plus({QStringLiteral("and"), kActive, QStringLiteral("and (kategorie_nr = 0 or kategorie_nr is null)")}));
         m[QStringLiteral("REPORT_31_AKTIVE_GEBRAUCHTE_ANLAGEN")] =
             simpleFamily(mverse, plus({QStringLiteral("and"), kActive, QStringLiteral("and"), kUsed}));
         m[QStringLiteral("REPORT_45_AKTIVE_ANLAGEN_SOFTWARE")] =
@@ -113,23 +116,28 @@ const QMap<QString, QString>& catalogue() {
             "#WHERE# and v.geloescht <> '1' and (v.abgangsjahr is null or v.abgangsjahr = 0) order by m.mandant_nr, "
             "v.konto_nr");
         m[QStringLiteral("ANLAGEVERZEICHNIS_INDEXZUORDNUNG")] = QStringLiteral(
-            "select m.mandant_nr, m.firma, v.konto_nr, v.anlagebezeichnung, v.anschaffungsdatum, v.ahk, i.kategorie_nr, "
+            "select m.mandant_nr, m.firma, v.konto_nr, v.anlagebezeichnung, v.anschaffungsdatum, v.ahk, "
+            "i.kategorie_nr, "
             "i.indexwert, b.index_text from ((MANDANTEN m left join VERSICHERUNGSWERTE v on m.mandant_nr = "
             "v.mandant_nr) left join INDEXWERTE i on (v.kategorie_nr = i.kategorie_nr and v.anschaffungsjahr = "
             "i.indexjahr)) left join INDEXBESCHREIBUNGEN b on i.kategorie_nr = b.kategorie_nr and v.geloescht <> '1' "
             "and (v.abgangsjahr is null or v.abgangsjahr = 0) #WHERE# order by m.mandant_nr, v.konto_nr");
-        m[QStringLiteral("REPORT_27_ZEITWERT")] = QStringLiteral(
-            "select m.mandant_nr, m.firma, v.konto_nr, v.anlagebezeichnung, v.anschaffungsdatum, v.ahk, "
-            "v.versicherungswert, v.zeitwert, v.notiztext, iAns.kategorie_nr, iAns.indexwert, bAns.index_nr, "
-            "bAns.gp_systematik , bAns.index_text, iAkt.kategorie_nr as kategorie_nr_akt, iAkt.indexwert as "
-            "indexwert_akt, bAkt.index_text as index_text_akt, v.zeitwert as endwert from (MANDANTEN m left join "
-            "VERSICHERUNGSWERTE v on m.mandant_nr = v.mandant_nr) left join INDEXWERTE iAns on (v.kategorie_nr = "
-            "iAns.kategorie_nr and v.anschaffungsjahr = iAns.indexjahr) left join INDEXBESCHREIBUNGEN bAns on "
-            "iAns.kategorie_nr = bAns.kategorie_nr left join INDEXWERTE iAkt on (v.kategorie_nr = iAkt.kategorie_nr and "
-            "iAkt.indexjahr = #AKTIDXJAHR#) inner join INDEXBESCHREIBUNGEN bAkt on iAkt.kategorie_nr = "
-            "bAkt.kategorie_nr") + kKennzahlenJoin + QStringLiteral(
-            " #WHERE# and v.ahk > 0 and v.zeitwert > 0 and v.gebaeude <> '1' and v.geloescht <> '1' and "
-            "(v.abgangsjahr is null or v.abgangsjahr = 0) and v.zeitwert > 0 order by m.mandant_nr, v.konto_nr");
+        m[QStringLiteral("REPORT_27_ZEITWERT")] =
+            QStringLiteral(
+                "select m.mandant_nr, m.firma, v.konto_nr, v.anlagebezeichnung, v.anschaffungsdatum, v.ahk, "
+                "v.versicherungswert, v.zeitwert, v.notiztext, iAns.kategorie_nr, iAns.indexwert, bAns.index_nr, "
+                "bAns.gp_systematik , bAns.index_text, iAkt.kategorie_nr as kategorie_nr_akt, iAkt.indexwert as "
+                "indexwert_akt, bAkt.index_text as index_text_akt, v.zeitwert as endwert from (MANDANTEN m left join "
+                "VERSICHERUNGSWERTE v on m.mandant_nr = v.mandant_nr) left join INDEXWERTE iAns on (v.kategorie_nr = "
+                "iAns.kategorie_nr and v.anschaffungsjahr = iAns.indexjahr) left join INDEXBESCHREIBUNGEN bAns on "
+                "iAns.kategorie_nr = bAns.kategorie_nr left join INDEXWERTE iAkt on (v.kategorie_nr = "
+                "iAkt.kategorie_nr and "
+                "iAkt.indexjahr = #AKTIDXJAHR#) inner join INDEXBESCHREIBUNGEN bAkt on iAkt.kategorie_nr = "
+                "bAkt.kategorie_nr") +
+            kKennzahlenJoin +
+            QStringLiteral(
+                " #WHERE# and v.ahk > 0 and v.zeitwert > 0 and v.gebaeude <> '1' and v.geloescht <> '1' and "
+                "(v.abgangsjahr is null or v.abgangsjahr = 0) and v.zeitwert > 0 order by m.mandant_nr, v.konto_nr");
         m[QStringLiteral("REPORT_32_AKTIVE_ABGEGANGENE_GEL_ANLAGEN")] = QStringLiteral(
             "select m.mandant_nr, m.firma, v.konto_nr, v.anlagebezeichnung, v.anschaffungsdatum, v.ahk "
             ",v.versicherungswert, v.abgangsjahr, v.geloescht, v1.GRP from (MANDANTEN m left join VERSICHERUNGSWERTE v "
@@ -137,7 +145,8 @@ const QMap<QString, QString>& catalogue() {
             "FROM VERSICHERUNGSWERTE vSUB WHERE vSUB.GELOESCHT = '1' OR (vSUB.ABGANGSJAHR is not null and "
             "vSUB.ABGANGSJAHR > 0) UNION ALL SELECT MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, 'AKTIV' as GRP FROM "
             "VERSICHERUNGSWERTE vSUB WHERE vSUB.GELOESCHT = '0' AND (vSUB.ABGANGSJAHR is null or vSUB.ABGANGSJAHR = 0) "
-            ") v1 on v.mandant_nr = v1.mandant_nr and v.anlage_nr = v1.anlage_nr and v.anlage_sub_nr = v1.anlage_sub_nr "
+            ") v1 on v.mandant_nr = v1.mandant_nr and v.anlage_nr = v1.anlage_nr and v.anlage_sub_nr = "
+            "v1.anlage_sub_nr "
             "#WHERE# order by m.mandant_nr, v1.GRP, v.anlage_nr, v.anlage_sub_nr");
         m[QStringLiteral("REPORT_40_VORSORGEABRECHNUNG")] = QStringLiteral(
             "select m.mandant_nr, m.firma, v.konto_nr, v.anlagebezeichnung, v.anschaffungsdatum, v.abgangsjahr, v.ahk, "
@@ -223,9 +232,10 @@ QStringList ReportKeys() {
 bool IsReportListed(const QString& name) {
     if (name.toUpper() == QLatin1String("REPORT_IMAGES"))
         return false;
-    static const QStringList hidden = {QStringLiteral("Report_45_Aktive_Anlagen_Software"), QStringLiteral("Anlageverzeichnis"),
-                                       QStringLiteral("Anlageverzeichnis_Indexzuordnung"), QStringLiteral("Report_41_Vorsorgesumme"),
-                                       QStringLiteral("Report_46_Aktive_Anlagen_Leasing")};
+    static const QStringList hidden = {
+        QStringLiteral("Report_45_Aktive_Anlagen_Software"), QStringLiteral("Anlageverzeichnis"),
+        QStringLiteral("Anlageverzeichnis_Indexzuordnung"), QStringLiteral("Report_41_Vorsorgesumme"),
+        QStringLiteral("Report_46_Aktive_Anlagen_Leasing")};
     return !hidden.contains(name);
 }
 
@@ -238,7 +248,8 @@ ReportStatements PrepareReportStatements(const QString& reportName, int clientId
     }
     const auto it = catalogue().constFind(r.key);
     if (it == catalogue().cend())
-        throw EBrvUnknownReport(QStringLiteral("Bericht ist nicht bekannt. Bitte informieren Sie den Softwarehersteller."));
+        throw EBrvUnknownReport(
+            QStringLiteral("Bericht ist nicht bekannt. Bitte informieren Sie den Softwarehersteller."));
     r.rows = bind(*it, clientId, newestIndexYear);
     if (r.key == QLatin1String("REPORT_40_VORSORGEABRECHNUNG"))
         r.keyFigures = bind(kKeyFigures, clientId, newestIndexYear);

@@ -16,10 +16,10 @@ struct ReportSql {
 };
 
 struct ReportStatements {
-    QString key;        // the report key the name matched
-    ReportSql rows;     // the report's rows
-    ReportSql pictures; // the picture attachment; empty for reports without one
-    ReportSql keyFigures; // REPORT_40_VORSORGEABRECHNUNG only
+    QString key;                 // the report key the name matched
+    ReportSql rows;              // the report's rows
+    ReportSql pictures;          // the picture attachment; empty for reports without one
+    ReportSql keyFigures;        // REPORT_40_VORSORGEABRECHNUNG only
     bool buildingReport = false; // REPORT_11_GEBAEUDEWERT: its statements come from the building report builder
 };
 

@@ -33,7 +33,8 @@ const ReportLayout* ReportProject::find(const QString& name) const {
 ReportProject LoadReportProject(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        throw Exception(QStringLiteral("Die Berichtsdatei %1 kann nicht gelesen werden: %2").arg(path, f.errorString()));
+        throw Exception(
+            QStringLiteral("Die Berichtsdatei %1 kann nicht gelesen werden: %2").arg(path, f.errorString()));
     ReportProject p;
     QXmlStreamReader x(&f);
     while (!x.atEnd()) {
@@ -65,7 +66,8 @@ ReportProject LoadReportProject(const QString& path) {
 }
 
 QString ReportProjectPath() {
-    const QString installed = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("reports/brenvik_reports.rav"));
+    const QString installed =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("reports/brenvik_reports.rav"));
     if (QFileInfo::exists(installed))
         return installed;
     return QStringLiteral(BRENVIK_SOURCE_DIR "/reports/brenvik_reports.rav");
@@ -105,19 +107,23 @@ QStringList sumCells(const ReportLayout& l, const QList<double>& sums, const QSt
     return cells;
 }
 
-QString esc(const QString& s) { return s.toHtmlEscaped(); }
+QString esc(const QString& s) {
+    return s.toHtmlEscaped();
+}
 
 QString header(const QString& title, const QString& clientName, const QMap<QString, QString>& params) {
     QString h = QStringLiteral("<table width=\"100%\"><tr><td><h2>%1</h2><p>Mandant: %2<br/>Stand: %3</p></td>")
                     .arg(esc(title), esc(clientName), QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")));
     const QString logo = params.value(QStringLiteral("pLogo"));
     if (!logo.isEmpty() && QFileInfo::exists(logo))
-        h += QStringLiteral("<td align=\"right\"><img src=\"%1\" height=\"48\"/></td>").arg(esc(QUrl::fromLocalFile(logo).toString()));
+        h += QStringLiteral("<td align=\"right\"><img src=\"%1\" height=\"48\"/></td>")
+                 .arg(esc(QUrl::fromLocalFile(logo).toString()));
     return h + QStringLiteral("</tr></table>");
 }
 
 QString footer(const QMap<QString, QString>& params) {
-    return QStringLiteral("<p style=\"font-size:7pt; color:#555555\">%1</p>").arg(esc(params.value(QStringLiteral("pFootnoteVersion"))));
+    return QStringLiteral("<p style=\"font-size:7pt; color:#555555\">%1</p>")
+        .arg(esc(params.value(QStringLiteral("pFootnoteVersion"))));
 }
 
 } // namespace
@@ -169,7 +175,8 @@ ReportTable BuildReportTable(const ReportLayout& layout, const ReportRows& data)
 
 TableReportOutput::TableReportOutput(ReportLayout layout, ReportTable table, QMap<QString, QString> params,
                                      QString clientName)
-    : m_layout(std::move(layout)), m_table(std::move(table)), m_params(std::move(params)), m_client(std::move(clientName)) {
+    : m_layout(std::move(layout)), m_table(std::move(table)), m_params(std::move(params)),
+      m_client(std::move(clientName)) {
     landscape = m_layout.landscape;
 }
 
@@ -259,7 +266,8 @@ void TableReportOutput::print(QPagedPaintDevice* device) {
             const ReportTableLine& line = m_table.lines[i];
             p.setFont(line.kind == QLatin1Char('R') ? g.font : g.bold);
             if (line.kind == QLatin1Char('G')) {
-                p.drawText(QRectF(2, y, g.page.width() - 4, g.line), Qt::AlignLeft | Qt::AlignVCenter, line.cells.value(0));
+                p.drawText(QRectF(2, y, g.page.width() - 4, g.line), Qt::AlignLeft | Qt::AlignVCenter,
+                           line.cells.value(0));
                 continue;
             }
             if (line.kind != QLatin1Char('R'))
@@ -287,7 +295,8 @@ void TableReportOutput::print(QPagedPaintDevice* device) {
             p.drawText(QRectF(2, std::min(y + g.line, g.bodyBottom - g.line), g.page.width(), g.line),
                        Qt::AlignLeft | Qt::AlignVCenter,
                        QStringLiteral("Saldo Zugänge/Abgänge des Vorjahres: %1    Neue Vorsorgesumme: %2")
-                           .arg(m_params.value(QStringLiteral("pVorsorgeDiff")), m_params.value(QStringLiteral("pVorsorgeSumNeu"))));
+                           .arg(m_params.value(QStringLiteral("pVorsorgeDiff")),
+                                m_params.value(QStringLiteral("pVorsorgeSumNeu"))));
         }
         p.setFont(g.font);
         const QRectF foot(0, g.page.height() - g.line, g.page.width(), g.line);
@@ -297,7 +306,9 @@ void TableReportOutput::print(QPagedPaintDevice* device) {
 }
 
 DocumentReportOutput::DocumentReportOutput() : m_doc(new QTextDocument) {}
-DocumentReportOutput::~DocumentReportOutput() { delete m_doc; }
+DocumentReportOutput::~DocumentReportOutput() {
+    delete m_doc;
+}
 
 void DocumentReportOutput::print(QPagedPaintDevice* device) {
     SetReportPage(device, landscape);
@@ -324,9 +335,11 @@ void FillImagesDocument(QTextDocument& doc, const ReportRows& pictures, const QS
             html += QStringLiteral("<tr><td></td><td></td><td></td></tr>");
             continue;
         }
-        html += QStringLiteral("<tr><td valign=\"top\">%1</td><td valign=\"top\">%2</td><td><img src=\"%3\" width=\"240\"/></td></tr>")
-                    .arg(esc(row.value(konto).toString()), esc(row.value(caption).toString()),
-                         esc(QUrl::fromLocalFile(file).toString()));
+        html +=
+            QStringLiteral(
+                "<tr><td valign=\"top\">%1</td><td valign=\"top\">%2</td><td><img src=\"%3\" width=\"240\"/></td></tr>")
+                .arg(esc(row.value(konto).toString()), esc(row.value(caption).toString()),
+                     esc(QUrl::fromLocalFile(file).toString()));
     }
     html += QStringLiteral("</table>") + footer(params);
     doc.setHtml(html);
@@ -359,14 +372,26 @@ void FillBuildingDocument(QTextDocument& doc, const TGebBerichtSQL& sql, const Q
     } else {
         const ReportRows cur = fetchGeb(sql.GEB_Cur_SQL());
         const std::pair<const char*, const char*> lines[] = {
-            {"Bezeichnung", "BCAPTION"},       {"Gebäudetyp", "TCAPTION"},         {"Baujahr", "BBAUJAHR"},
-            {"Dachart", "BDACHART"},           {"Zustand", "BZUSTAND"},            {"Lebensdauer", "BLEBENSDAUER"},
-            {"Alter", "BGEBALTER"},            {"Ausführung", "BAUSFUEHRUNG"},    {"Begründung", "BAUSFGRUND"},
-            {"Produkt (Baukosten)", "BRNDPRODUKT"}, {"Umgerechnet", "BRNDPRODUKTIDX"},
-            {"Besonders zu veranschlagende Kosten", "BRNDKOSTEN"}, {"Aufzugsanlagen", "BRNDAUFZUG"},
-            {"Wiederbeschaffungspreis ohne Nebenkosten", "BRNDWIEDERKOST"}, {"Nebenkosten", "BSUMMENK"},
-            {"Summe", "BSUMMEBAU"},            {"Gerundet", "BSUMMEBAUROUND"},    {"Wertminderung", "BWMSELECTED"},
-            {"Zeitwert", "BRNDZEITWERT"},      {"Zeitwert in %", "BZEITWERTPERCENT"}};
+            {"Bezeichnung", "BCAPTION"},
+            {"Gebäudetyp", "TCAPTION"},
+            {"Baujahr", "BBAUJAHR"},
+            {"Dachart", "BDACHART"},
+            {"Zustand", "BZUSTAND"},
+            {"Lebensdauer", "BLEBENSDAUER"},
+            {"Alter", "BGEBALTER"},
+            {"Ausführung", "BAUSFUEHRUNG"},
+            {"Begründung", "BAUSFGRUND"},
+            {"Produkt (Baukosten)", "BRNDPRODUKT"},
+            {"Umgerechnet", "BRNDPRODUKTIDX"},
+            {"Besonders zu veranschlagende Kosten", "BRNDKOSTEN"},
+            {"Aufzugsanlagen", "BRNDAUFZUG"},
+            {"Wiederbeschaffungspreis ohne Nebenkosten", "BRNDWIEDERKOST"},
+            {"Nebenkosten", "BSUMMENK"},
+            {"Summe", "BSUMMEBAU"},
+            {"Gerundet", "BSUMMEBAUROUND"},
+            {"Wertminderung", "BWMSELECTED"},
+            {"Zeitwert", "BRNDZEITWERT"},
+            {"Zeitwert in %", "BZEITWERTPERCENT"}};
         html += QStringLiteral("<p><b>%1</b></p><table cellpadding=\"2\">").arg(esc(field(cur, "BVERSARTSTR")));
         for (const auto& [label, name] : lines)
             html += QStringLiteral("<tr><td>%1</td><td align=\"right\">%2</td></tr>")
@@ -379,7 +404,8 @@ void FillBuildingDocument(QTextDocument& doc, const TGebBerichtSQL& sql, const Q
         for (int i = 0; i < dims.rows.size(); ++i)
             html += QStringLiteral("<tr><td>%1</td><td align=\"right\">%2</td></tr>")
                         .arg(esc(field(dims, "DIMCAPTION", i)),
-                             QLocale().toString(dims.rows[i][dims.column(QStringLiteral("DIMFLAECHE"))].toDouble(), 'f', 2));
+                             QLocale().toString(dims.rows[i][dims.column(QStringLiteral("DIMFLAECHE"))].toDouble(), 'f',
+                                                2));
         html += QStringLiteral("</table>");
     }
     const ReportRows desc = fetchGeb(sql.GEB_Description());

@@ -14,7 +14,7 @@ class QTextDocument;
 class TGebBerichtSQL;
 
 struct ReportColumn {
-    QString field;  // column name of the statement (upper case)
+    QString field; // column name of the statement (upper case)
     QString header;
     int width = 10; // characters
     QString format; // "text", "date", "amount", "number", "flag", "image"

@@ -66,8 +66,9 @@ int main(int argc, char** argv) {
         const QString workbook = QDir(target).filePath(QStringLiteral("Beispielanlagen.xlsx"));
         writeSampleWorkbook(ReadSampleAssets(sources), workbook);
         out << workbook << '\n';
-        out << data.descriptions.size() << " Indexreihen, " << data.values.size() << " Indexwerte, " << data.types.size()
-            << " Gebäudetypen, " << data.components.size() << " Bauteile, " << data.elevators.size() << " Aufzüge\n";
+        out << data.descriptions.size() << " Indexreihen, " << data.values.size() << " Indexwerte, "
+            << data.types.size() << " Gebäudetypen, " << data.components.size() << " Bauteile, "
+            << data.elevators.size() << " Aufzüge\n";
         return 0;
     } catch (const Exception& e) {
         QTextStream(stderr) << e.message() << '\n';

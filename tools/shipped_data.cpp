@@ -17,7 +17,8 @@ public:
     SourceTable(const QString& folder, const QString& name) : m_name(name) {
         QFile f(QDir(folder).filePath(name));
         if (!f.open(QIODevice::ReadOnly))
-            throw Exception(QStringLiteral("Die Quelltabelle %1 kann nicht gelesen werden: %2").arg(f.fileName(), f.errorString()));
+            throw Exception(
+                QStringLiteral("Die Quelltabelle %1 kann nicht gelesen werden: %2").arg(f.fileName(), f.errorString()));
         int lineNo = 0;
         for (const QByteArray& raw : f.readAll().split('\n')) {
             ++lineNo;
@@ -32,7 +33,10 @@ public:
             }
             if (fields.size() != m_columns.size())
                 throw Exception(QStringLiteral("%1, Zeile %2: %3 statt %4 Felder.")
-                                    .arg(name).arg(lineNo).arg(fields.size()).arg(m_columns.size()));
+                                    .arg(name)
+                                    .arg(lineNo)
+                                    .arg(fields.size())
+                                    .arg(m_columns.size()));
             m_rows.append({lineNo, fields});
         }
     }
@@ -61,7 +65,9 @@ public:
 private:
     [[noreturn]] void fail(int row, const QString& column) const {
         throw Exception(QStringLiteral("%1, Zeile %2: \"%3\" in %4 ist keine Zahl.")
-                            .arg(m_name).arg(m_rows[row].line).arg(text(row, column), column));
+                            .arg(m_name)
+                            .arg(m_rows[row].line)
+                            .arg(text(row, column), column));
     }
     struct Row {
         int line;
@@ -132,7 +138,9 @@ ShippedData ReadShippedDataSources(const QString& folder) {
             refYear = reihen.integer(i, QStringLiteral("BEZUG_JAHR"));
             refValue = reihen.number(i, QStringLiteral("BEZUG_WERT"));
             if (!series.contains(refYear))
-                throw Exception(QStringLiteral("indexreihen.csv: Das Bezugsjahr %1 liegt außerhalb von %2.").arg(refYear).arg(name));
+                throw Exception(QStringLiteral("indexreihen.csv: Das Bezugsjahr %1 liegt außerhalb von %2.")
+                                    .arg(refYear)
+                                    .arg(name));
         }
         for (auto y = series.cbegin(); y != series.cend(); ++y) {
             double v;
@@ -149,13 +157,21 @@ ShippedData ReadShippedDataSources(const QString& folder) {
     const SourceTable typen(folder, QStringLiteral("gebaeudetypen.csv"));
     for (int i = 0; i < typen.size(); ++i) {
         TGebType t;
-        for (auto [field, column] : {std::pair{&t.PID, "PID"}, {&t.GEBCAPTION, "GEBCAPTION"},
-                                     {&t.RICHTPREISART, "RICHTPREISART"}, {&t.RICHTBASISEINH, "RICHTBASISEINH"},
-                                     {&t.UST, "UST"}, {&t.HERKUNFT, "HERKUNFT"}, {&t.RICHTPROH, "RICHTPROH"},
-                                     {&t.RICHTPEINFACH, "RICHTPEINFACH"}, {&t.RICHTPNORMAL, "RICHTPNORMAL"},
-                                     {&t.RICHTPGUT, "RICHTPGUT"}, {&t.DESCRIPTION, "DESCRIPTION"},
-                                     {&t.AUSFROHBAU, "AUSFROHBAU"}, {&t.AUSFEINFACH, "AUSFEINFACH"},
-                                     {&t.AUSFNORMAL, "AUSFNORMAL"}, {&t.AUSFGUT, "AUSFGUT"}})
+        for (auto [field, column] : {std::pair{&t.PID, "PID"},
+                                     {&t.GEBCAPTION, "GEBCAPTION"},
+                                     {&t.RICHTPREISART, "RICHTPREISART"},
+                                     {&t.RICHTBASISEINH, "RICHTBASISEINH"},
+                                     {&t.UST, "UST"},
+                                     {&t.HERKUNFT, "HERKUNFT"},
+                                     {&t.RICHTPROH, "RICHTPROH"},
+                                     {&t.RICHTPEINFACH, "RICHTPEINFACH"},
+                                     {&t.RICHTPNORMAL, "RICHTPNORMAL"},
+                                     {&t.RICHTPGUT, "RICHTPGUT"},
+                                     {&t.DESCRIPTION, "DESCRIPTION"},
+                                     {&t.AUSFROHBAU, "AUSFROHBAU"},
+                                     {&t.AUSFEINFACH, "AUSFEINFACH"},
+                                     {&t.AUSFNORMAL, "AUSFNORMAL"},
+                                     {&t.AUSFGUT, "AUSFGUT"}})
             *field = typen.text(i, QString::fromLatin1(column));
         t.LIFETIMEMIN = typen.integer(i, QStringLiteral("LIFETIMEMIN"));
         t.LIFETIMEMAX = typen.integer(i, QStringLiteral("LIFETIMEMAX"));
@@ -223,10 +239,11 @@ QStringList WriteShippedDataFiles(const ShippedData& d, const QString& outFolder
     for (const TGebAufzug& a : d.elevators)
         elevators += EncodeGebAufzugRecord(a);
     const QDir dir(outFolder);
-    const QList<std::pair<QString, const QByteArray*>> files = {
-        {QStringLiteral("idx_ex.dat"), &values},          {QStringLiteral("idxb_ex.dat"), &descriptions},
-        {QStringLiteral("DataGebTypes.dat"), &types},     {QStringLiteral("DataBauteile.dat"), &components},
-        {QStringLiteral("DataAufzug.dat"), &elevators}};
+    const QList<std::pair<QString, const QByteArray*>> files = {{QStringLiteral("idx_ex.dat"), &values},
+                                                                {QStringLiteral("idxb_ex.dat"), &descriptions},
+                                                                {QStringLiteral("DataGebTypes.dat"), &types},
+                                                                {QStringLiteral("DataBauteile.dat"), &components},
+                                                                {QStringLiteral("DataAufzug.dat"), &elevators}};
     QStringList names;
     for (const auto& [name, bytes] : files) {
         writeFile(dir.filePath(name), *bytes);

@@ -38,9 +38,12 @@ protected:
         SchemaDbTest::SetUp();
         for (int year = Y - 10; year < Y; ++year) {
             exec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES "
-                                "(1, 443, %1, %2)").arg(year).arg(100 + (year - (Y - 10)) * 5));
+                                "(1, 443, %1, %2)")
+                     .arg(year)
+                     .arg(100 + (year - (Y - 10)) * 5));
             exec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES "
-                                "(1, 612, %1, 100)").arg(year));
+                                "(1, 612, %1, 100)")
+                     .arg(year));
         }
         exec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_NR, INDEX_TEXT, "
                             "NUTZUNGSDAUER) VALUES (1, 443, 4430, 'Maschinen für die Metallbearbeitung', 10)"));
@@ -52,7 +55,8 @@ protected:
                const char* bearbeitung = "0", double ahk = 1000, int client = 1) {
         BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
                                "KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, KATEGORIE_NR, NUTZUNGSDAUER, "
-                               "GELOESCHT, BEARBEITUNG, FESTE_TAXE, QUELLE, ZEITWERT, LISTENPREIS, UPDATE_CHECK, GEMIETET, LEASING) VALUES "
+                               "GELOESCHT, BEARBEITUNG, FESTE_TAXE, QUELLE, ZEITWERT, LISTENPREIS, UPDATE_CHECK, "
+                               "GEMIETET, LEASING) VALUES "
                                "(1, ?, ?, ?, '0420', ?, ?, ?, 443, 10, ?, ?, '0', ?, 7, 99, '1', '0', '0')"),
                 client, nr, sub, desc, SqlTs{EncodeDate(Y - 5, 6, 1)}, ahk, QString::fromLatin1(geloescht),
                 QString::fromLatin1(bearbeitung), QString::fromLatin1(quelle));
@@ -60,11 +64,18 @@ protected:
     }
     double stored(int nr, int sub, const char* col) {
         return scalar(QStringLiteral("SELECT %1 FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = 1 AND ANLAGE_NR = %2 AND "
-                                     "ANLAGE_SUB_NR = %3").arg(QLatin1String(col)).arg(nr).arg(sub)).toDouble();
+                                     "ANLAGE_SUB_NR = %3")
+                          .arg(QLatin1String(col))
+                          .arg(nr)
+                          .arg(sub))
+            .toDouble();
     }
     QString storedText(int nr, int sub, const char* col) {
         return scalar(QStringLiteral("SELECT %1 FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = 1 AND ANLAGE_NR = %2 AND "
-                                     "ANLAGE_SUB_NR = %3").arg(QLatin1String(col)).arg(nr).arg(sub));
+                                     "ANLAGE_SUB_NR = %3")
+                          .arg(QLatin1String(col))
+                          .arg(nr)
+                          .arg(sub));
     }
     std::unique_ptr<Tfrm_VersWerte> open() {
         auto w = std::make_unique<Tfrm_VersWerte>();
@@ -184,9 +195,10 @@ TEST_F(AssetWindowTest, DeletionMarkAndCompleteRemoval) {
     w->DeleteClick();
     ASSERT_EQ(dialogs.calls.size(), 3);
     EXPECT_TRUE(dialogs.calls[0].text.startsWith(QStringLiteral("Es besteht die Möglichkeit, die Anlage vollständig")));
-    EXPECT_EQ(dialogs.calls[1].text, QStringLiteral("Bitte bestätigen Sie das vollständige Entfernen der gewählten Anlage "
-                                                    "aus der Datenbank: \r\n(5) Hand\r\nAchtung, eine Reaktivierung dieser "
-                                                    "Anlage ist anschliessend nicht mehr möglich!"));
+    EXPECT_EQ(dialogs.calls[1].text,
+              QStringLiteral("Bitte bestätigen Sie das vollständige Entfernen der gewählten Anlage "
+                             "aus der Datenbank: \r\n(5) Hand\r\nAchtung, eine Reaktivierung dieser "
+                             "Anlage ist anschliessend nicht mehr möglich!"));
     EXPECT_EQ(dialogs.calls[1].buttons, MsgButtons::OkCancel);
     EXPECT_EQ(dialogs.calls[2].text, QStringLiteral("Die Anlage wurde erfolgreich gelöscht."));
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM VERSICHERUNGSWERTE WHERE ANLAGE_NR = 5")), 0);
@@ -205,7 +217,8 @@ TEST_F(AssetWindowTest, BatchValuationAndReindexing) {
     dialogs.answers = {MsgResult::No};
     w->StartValuation();
     EXPECT_EQ(dialogs.calls[0].buttons, MsgButtons::YesNoCancel);
-    EXPECT_EQ(lastMessage(), QStringLiteral("Die Berechnung ist abgeschlossen.\r\nEs wurden keine Probleme festgestellt."));
+    EXPECT_EQ(lastMessage(),
+              QStringLiteral("Die Berechnung ist abgeschlossen.\r\nEs wurden keine Probleme festgestellt."));
     const double vw = (145.0 / 125.0) * 1000; // index of last year over the acquisition year's
     EXPECT_DOUBLE_EQ(stored(1, 0, "VERSICHERUNGSWERT"), vw);
     EXPECT_EQ(stored(2, 0, "VERSICHERUNGSWERT"), 0.0);
@@ -231,7 +244,8 @@ TEST_F(AssetWindowTest, BatchValuationAndReindexing) {
         });
         w->ReindexSelected();
         EXPECT_NE(stored(2, 0, "KATEGORIE_NR"), 0.0);
-        EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Es wurde kein Index ausgewählt. Die Anlagen bleiben unverändert."));
+        EXPECT_EQ(dialogs.calls.last().text,
+                  QStringLiteral("Es wurde kein Index ausgewählt. Die Anlagen bleiben unverändert."));
     }
     ScopedRunner pick612([](QDialog& d) {
         static_cast<Tfrm_SelectIdxCategory&>(d).iKategorieNr = 612;
@@ -291,7 +305,8 @@ TEST_F(AssetWindowTest, EditorChecksSavesAndKeepsTheImportMarks) {
     EXPECT_EQ(child<QLabel>(d, "lbOrgAHK")->text(), QStringLiteral("n.v."));
     EXPECT_TRUE(child<QPushButton>(d, "btnVoriger")->isEnabled());
     EXPECT_TRUE(child<QPushButton>(d, "btnNaechster")->isEnabled());
-    const QString lead = QStringLiteral("Es trat ein Fehler beim Überprüfen der eingegebenen Werte auf:\r\nFehlermeldung: ");
+    const QString lead =
+        QStringLiteral("Es trat ein Fehler beim Überprüfen der eingegebenen Werte auf:\r\nFehlermeldung: ");
     type(d, "edKonto_nr", QStringLiteral("  "));
     type(d, "edAnschaffungsdatum", QStringLiteral("kein Datum"));
     click(d, "btnSpeichern");
@@ -303,7 +318,8 @@ TEST_F(AssetWindowTest, EditorChecksSavesAndKeepsTheImportMarks) {
     type(d, "edAnschaffungsdatum", QStringLiteral("3/4/2019"));
     type(d, "edKategorieNr", QStringLiteral("5"));
     click(d, "btnSpeichern");
-    EXPECT_EQ(lastMessage(), lead + QStringLiteral("Der Index konnte nicht in der Referenz-Datenbank gefunden werden."));
+    EXPECT_EQ(lastMessage(),
+              lead + QStringLiteral("Der Index konnte nicht in der Referenz-Datenbank gefunden werden."));
     EXPECT_EQ(child<QLineEdit>(d, "edAnschaffungsdatum")->text(), QStringLiteral("3.4.2019"));
     type(d, "edKategorieNr", QStringLiteral("612"));
     type(d, "edAHK", QStringLiteral("2.500,5"));
@@ -339,8 +355,9 @@ TEST_F(AssetWindowTest, EditorValuesBrowsesAtBothEndsAndNumbersNewAssets) {
     EXPECT_EQ(child<QLineEdit>(d, "edZeitwert")->text(), FormatAmount((145.0 / 125.0) * 1000 * 0.5));
     type(d, "edKategorieNr", QStringLiteral("x"));
     click(d, "btnVersWert");
-    EXPECT_EQ(lastMessage(), QStringLiteral("Der Versicherungswert kann nicht errechnet werden.\r\nBitte prüfen Sie die "
-                                            "Anschaffungs-/ Herstellungskosten und den gewählten Index."));
+    EXPECT_EQ(lastMessage(),
+              QStringLiteral("Der Versicherungswert kann nicht errechnet werden.\r\nBitte prüfen Sie die "
+                             "Anschaffungs-/ Herstellungskosten und den gewählten Index."));
     type(d, "edKategorieNr", QStringLiteral("443"));
     d.NaechsterClick(); // disabled at the end: nothing happens
     EXPECT_EQ(d.iAnlageNr, 9);
@@ -417,8 +434,10 @@ TEST_F(AssetWindowTest, PictureOfAJpegIsStoredAsBitmap) {
 }
 
 TEST_F(AssetWindowTest, IndexPickerListsOnlyUsableSeriesUnlessAllAreWanted) {
-    exec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 900, 'Alt')"));
-    exec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 900, %1, 50)")
+    exec(QStringLiteral(
+        "INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 900, 'Alt')"));
+    exec(QStringLiteral(
+             "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 900, %1, 50)")
              .arg(Y - 1));
     Tfrm_SelectIdxCategory d;
     d.iIndexJahr = Y - 20; // no series has a value for that year
@@ -486,11 +505,13 @@ TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
     type(w, "edFileName", QStringLiteral("  ") + file + QStringLiteral("  "));
     type(w, "edKategorieNr", QStringLiteral("12x"));
     click(w, "btnPruefen");
-    EXPECT_TRUE(lastMessage().startsWith(lead + QStringLiteral("Der angegebene Index ist kein gültiger numerischer Wert")));
+    EXPECT_TRUE(
+        lastMessage().startsWith(lead + QStringLiteral("Der angegebene Index ist kein gültiger numerischer Wert")));
     type(w, "edKategorieNr", QStringLiteral("999"));
     EXPECT_EQ(child<QLabel>(w, "lbIndexbezeichnung")->text(), QStringLiteral("<unbekannt>"));
     click(w, "btnPruefen");
-    EXPECT_TRUE(lastMessage().startsWith(lead + QStringLiteral("Der angegebene Index wurde nicht in der Referenzliste")));
+    EXPECT_TRUE(
+        lastMessage().startsWith(lead + QStringLiteral("Der angegebene Index wurde nicht in der Referenzliste")));
     type(w, "edKategorieNr", QStringLiteral("612"));
     dialogs.calls.clear();
     click(w, "btnPruefen");
@@ -498,14 +519,16 @@ TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
     EXPECT_EQ(child<QTreeWidget>(w, "lvImportData")->topLevelItemCount(), 2);
     EXPECT_EQ(child<QLabel>(w, "lbListviewSum")->text(), QStringLiteral("Anzahl: 2 von 2"));
     EXPECT_EQ(lastMessage(), QStringLiteral("Der Import wurde erfolgreich abgeschlossen."));
-    EXPECT_EQ(child<QLabel>(w, "lbImportSumme")->text(), QStringLiteral("Gelesen: 2, bereitgestellt: 2, fehlgeschlagen: 0"));
+    EXPECT_EQ(child<QLabel>(w, "lbImportSumme")->text(),
+              QStringLiteral("Gelesen: 2, bereitgestellt: 2, fehlgeschlagen: 0"));
     EXPECT_EQ(child<QTreeWidget>(w, "lvImportFehler")->topLevelItemCount(), 0);
     // The standard index is checked again before anything is taken over.
     type(w, "edKategorieNr", QStringLiteral("abc"));
     dialogs.calls.clear();
     click(w, "btnUebernehmen");
     ASSERT_EQ(dialogs.calls.size(), 1);
-    EXPECT_TRUE(lastMessage().startsWith(lead + QStringLiteral("Der angegebene Index ist kein gültiger numerischer Wert")));
+    EXPECT_TRUE(
+        lastMessage().startsWith(lead + QStringLiteral("Der angegebene Index ist kein gültiger numerischer Wert")));
     EXPECT_EQ(dialogs.calls[0].icon, MsgIcon::Error);
     EXPECT_EQ(storedText(1, 0, "GELOESCHT"), QStringLiteral("0"));
     type(w, "edKategorieNr", QStringLiteral("612"));
@@ -515,10 +538,11 @@ TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
     click(w, "btnUebernehmen");
     ASSERT_EQ(dialogs.calls.size(), 2);
     EXPECT_EQ(dialogs.calls[0].icon, MsgIcon::Question);
-    EXPECT_EQ(dialogs.calls[0].text,
-              QStringLiteral("Die Datenübernahme wird folgende Änderungen vornehmen:\r\n2 neu, 0 bestätigt, 1 als Abgang "
-                             "markiert.\r\n\r\n1 von 1 importierten Anlagen werden als Abgang markiert.\r\n\r\nSollen die "
-                             "Daten trotzdem übernommen werden?"));
+    EXPECT_EQ(
+        dialogs.calls[0].text,
+        QStringLiteral("Die Datenübernahme wird folgende Änderungen vornehmen:\r\n2 neu, 0 bestätigt, 1 als Abgang "
+                       "markiert.\r\n\r\n1 von 1 importierten Anlagen werden als Abgang markiert.\r\n\r\nSollen die "
+                       "Daten trotzdem übernommen werden?"));
     EXPECT_TRUE(dialogs.calls[1].text.startsWith(QStringLiteral("Die Datenübernahme wurde nicht ausgeführt")));
     EXPECT_EQ(storedText(1, 0, "GELOESCHT"), QStringLiteral("0"));
     EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*_Anlagen.txt")}).size(), 0);
@@ -538,11 +562,12 @@ TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
 
     // A read with rows that cannot be staged lists them with their reasons.
     const QString faulty = writeFile(QStringLiteral("Fehler.txt"), "Kopf\r\n0420;A;;01.02.2003;;AHK;100\r\n"
-                                                                  "0421;Neu;;31.02.2005;;AHK;250,5\r\n0422;Kurz\r\n");
+                                                                   "0421;Neu;;31.02.2005;;AHK;250,5\r\n0422;Kurz\r\n");
     type(w, "edFileName", faulty);
     dialogs.calls.clear();
     click(w, "btnPruefen");
-    EXPECT_EQ(child<QLabel>(w, "lbImportSumme")->text(), QStringLiteral("Gelesen: 3, bereitgestellt: 1, fehlgeschlagen: 2"));
+    EXPECT_EQ(child<QLabel>(w, "lbImportSumme")->text(),
+              QStringLiteral("Gelesen: 3, bereitgestellt: 1, fehlgeschlagen: 2"));
     auto* failures = child<QTreeWidget>(w, "lvImportFehler");
     ASSERT_EQ(failures->topLevelItemCount(), 2);
     const QTreeWidgetItem* first = failures->topLevelItem(0);
@@ -558,7 +583,8 @@ TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
     dialogs.answers = {platform::MsgResult::No};
     click(w, "btnUebernehmen");
     ASSERT_FALSE(dialogs.calls.isEmpty());
-    EXPECT_TRUE(dialogs.calls[0].text.contains(QStringLiteral("2 Zeile(n) der Importdatei konnten nicht bereitgestellt werden.")));
+    EXPECT_TRUE(dialogs.calls[0].text.contains(
+        QStringLiteral("2 Zeile(n) der Importdatei konnten nicht bereitgestellt werden.")));
     EXPECT_EQ(storedText(3, 0, "GELOESCHT"), QStringLiteral("0"));
 }
 
@@ -596,7 +622,8 @@ TEST_F(AssetWindowTest, IndexUpdateWindowImportsAndExports) {
     dialogs.calls.clear();
     click(w, "btnUebernehmen"); // Yes to the question
     ASSERT_EQ(dialogs.calls.size(), 2);
-    EXPECT_EQ(dialogs.calls[0].text, QStringLiteral("Bitte bestätigen Sie den Import der Indexdaten für das Jahr %1.").arg(Y - 1));
+    EXPECT_EQ(dialogs.calls[0].text,
+              QStringLiteral("Bitte bestätigen Sie den Import der Indexdaten für das Jahr %1.").arg(Y - 1));
     EXPECT_EQ(dialogs.calls[1].text, QStringLiteral("Die Indexaktualisierung wurde erfolgreich abgeschlossen. "));
     EXPECT_EQ(child<QLabel>(w, "lbStatus")->text(), QStringLiteral("Anzahl Indizes: 1  / Anzahl Indexwerte: 1"));
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM INDEXBESCHREIBUNGEN")), 1); // all descriptions replaced
@@ -607,7 +634,8 @@ TEST_F(AssetWindowTest, IndexUpdateWindowImportsAndExports) {
     click(w, "btnExport");
     EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/idx_ex.dat%1").arg(Y - 1)));
     EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Export erfolgreich beendet.\r\nEs wurden 1 Datensätze der "
-                                                        "Indexwerte \r\nfür das Jahr %1 exportiert.").arg(Y - 1));
+                                                        "Indexwerte \r\nfür das Jahr %1 exportiert.")
+                                             .arg(Y - 1));
 }
 
 } // namespace

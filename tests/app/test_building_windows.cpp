@@ -32,10 +32,13 @@ protected:
     void SetUp() override {
         SchemaDbTest::SetUp();
         const int y = QDate::currentDate().year() - 1;
-        exec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 894, 'W')"));
+        exec(QStringLiteral(
+            "INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 894, 'W')"));
         for (auto [kat, jahr, wert] : {std::tuple{894, 2000, 100.0}, {894, y, 120.0}, {900, y, 6.5}})
-            BrvExec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, ?, ?, ?)"),
-                    kat, jahr, wert);
+            BrvExec(
+                QStringLiteral(
+                    "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, ?, ?, ?)"),
+                kat, jahr, wert);
         for (auto [caption, art, einh] : {std::tuple{"Wohnhaus", "EUR 2000", "m2"}, {"Halle", "MK 1914", "m3"}}) {
             TGebType t;
             t.PID = QString::fromLatin1(caption);
@@ -157,9 +160,10 @@ TEST_F(BuildingWindowTest, EditorInputRulesAndTheSaveChecks) {
     UpdateGebDimension(d);
     EXPECT_FALSE(w.SaveBuilding());
     ASSERT_FALSE(dialogs.calls.isEmpty());
-    EXPECT_EQ(dialogs.calls.last().text,
-              QStringLiteral("Bei \"Produkt\" sind Datensätze mit Höhen-Angaben \r\nhinterlegt, Gebäude-Einheit ist aber "
-                             "m².\r\n\r\nKorrigieren Sie die Höhen-Angaben auf \"0\" !"));
+    EXPECT_EQ(
+        dialogs.calls.last().text,
+        QStringLiteral("Bei \"Produkt\" sind Datensätze mit Höhen-Angaben \r\nhinterlegt, Gebäude-Einheit ist aber "
+                       "m².\r\n\r\nKorrigieren Sie die Höhen-Angaben auf \"0\" !"));
     d.DimH = 0;
     UpdateGebDimension(d);
     EXPECT_TRUE(w.SaveBuilding());
@@ -249,7 +253,9 @@ TEST_F(BuildingWindowTest, LineDetailsComputeTheirSums) {
         TFrmGebAufzugDetail w;
         w.Initialize(&a, true);
         EXPECT_EQ(child<QComboBox>(w, "cmbCaption")->currentIndex(), -1);
-        for (auto [name, v] : {std::pair{"txtAnzahl", "2"}, {"txtRichtChosen", "30000"}, {"txtAnzahlExtra", "3"},
+        for (auto [name, v] : {std::pair{"txtAnzahl", "2"},
+                               {"txtRichtChosen", "30000"},
+                               {"txtAnzahlExtra", "3"},
                                {"txtRichtExtraChosen", "1500"}}) {
             type(w, name, QString::fromLatin1(v));
             w.fieldExit(child<QLineEdit>(w, name));
@@ -399,8 +405,9 @@ TEST_F(BuildingWindowTest, ObjectWindowTaxRulesRecalculationAndAttachments) {
     EXPECT_FALSE(child<QLineEdit>(w, "edIndVstVal")->isHidden());
     type(w, "edIndVstVal", QStringLiteral("25"));
     w.edIndVstValExit();
-    EXPECT_EQ(dialogs.calls.last().text,
-              QStringLiteral("Der angegebene Steuersatz kann nicht höher als der aktuell gesetzlich festgelegte Wert sein."));
+    EXPECT_EQ(
+        dialogs.calls.last().text,
+        QStringLiteral("Der angegebene Steuersatz kann nicht höher als der aktuell gesetzlich festgelegte Wert sein."));
     EXPECT_TRUE(GetGebObjekt(objekt).UstPflicht);
     // The refused rate reaches nothing: not the object the buildings are valued with, not a building.
     EXPECT_TRUE(obj.UstPflicht);
@@ -430,7 +437,8 @@ TEST_F(BuildingWindowTest, ObjectWindowTaxRulesRecalculationAndAttachments) {
     EXPECT_FALSE(GetGebObjekt(objekt).UstPflicht);
     EXPECT_EQ(GetGebObjekt(objekt).IndVstVal, 7);
     // 126,500 / 1.16 × 1.07 plus 14 %
-    EXPECT_EQ(GetGebBuilding(b.PID)->VersWert, std::nearbyint(GebRoundCent(126500 / 1.16 * 1.07 * 0.14) + 126500 / 1.16 * 1.07));
+    EXPECT_EQ(GetGebBuilding(b.PID)->VersWert,
+              std::nearbyint(GebRoundCent(126500 / 1.16 * 1.07 * 0.14) + 126500 / 1.16 * 1.07));
 
     // Attachments: a name already in the folder is refused; a row whose file is gone is still removed.
     const QString source = writeFile(QStringLiteral("plan.pdf"), "pdf");
@@ -551,7 +559,10 @@ TEST_F(BuildingWindowTest, EditorObjectWindowAndCommandLineStoreTheSameFigures) 
     InsertGebMeasure(m);
     const auto stored = [&b] {
         const TGebBuilding s = *GetGebBuilding(b.PID);
-        return QStringLiteral("%1|%2|%3|%4").arg(s.VersWert, 0, 'f', 2).arg(s.Zeitwert, 0, 'f', 2).arg(s.SummeBau, s.SummeNK);
+        return QStringLiteral("%1|%2|%3|%4")
+            .arg(s.VersWert, 0, 'f', 2)
+            .arg(s.Zeitwert, 0, 'f', 2)
+            .arg(s.SummeBau, s.SummeNK);
     };
 
     TFrmBuilding editor;

@@ -64,7 +64,8 @@ TEST_F(StartupTest, FirstUseStartsRegistersAndLoadsTheTree) {
     {
         TfrmBrenvik w;
         w.StartUp();
-        EXPECT_TRUE(w.logText().contains(QStringLiteral("BRV000010: Datenbank erfolgreich geöffnet."))) << w.logText().toStdString();
+        EXPECT_TRUE(w.logText().contains(QStringLiteral("BRV000010: Datenbank erfolgreich geöffnet.")))
+            << w.logText().toStdString();
         EXPECT_FALSE(w.bServer);
         EXPECT_GT(w.iUserNr, 0);
         EXPECT_EQ(w.sBAKFLD, QStringLiteral("/srv/seat/")); // no database entry: the seat's ini value
@@ -141,7 +142,8 @@ TEST_F(StartupTest, FailedSchemaCheckAndTreeLoadAreReported) {
 
 TEST_F(StartupTest, UserRegistrationFailureStopsBeforeTheTree) {
     brenvik::PrepareFirstUse();
-    sql({QStringLiteral("DROP TABLE BENUTZER"), QStringLiteral("CREATE TABLE BENUTZER(BRV_MANDANT_NR INTEGER NOT NULL, INSERT_TS TIMESTAMP NOT NULL, "
+    sql({QStringLiteral("DROP TABLE BENUTZER"),
+         QStringLiteral("CREATE TABLE BENUTZER(BRV_MANDANT_NR INTEGER NOT NULL, INSERT_TS TIMESTAMP NOT NULL, "
                         "UPDATE_TS TIMESTAMP, BENUTZER_NR INTEGER NOT NULL, LOGIN VARCHAR(128) NOT NULL CHECK (LOGIN = "
                         "'-'), VORNAME VARCHAR(50), NACHNAME VARCHAR(50), ABTEILUNG VARCHAR(50), LETZTER_LOGIN "
                         "TIMESTAMP)")});

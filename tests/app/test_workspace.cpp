@@ -44,8 +44,9 @@ namespace {
 
 TEST(Workspace, StorageFolderProposal) {
     using workspace::ProposeStorageFolder;
-    EXPECT_EQ(ProposeStorageFolder(QStringLiteral("Müller & Söhne GmbH"), QStringLiteral("17"), QStringLiteral("1"), "/d/"),
-              QStringLiteral("mueller&_17"));
+    EXPECT_EQ(
+        ProposeStorageFolder(QStringLiteral("Müller & Söhne GmbH"), QStringLiteral("17"), QStringLiteral("1"), "/d/"),
+        QStringLiteral("mueller&_17"));
     EXPECT_EQ(ProposeStorageFolder(QStringLiteral("MÜNZ AG"), QStringLiteral("17"), QStringLiteral("1"), "/d/"),
               QStringLiteral("muenzag_17"));
     EXPECT_EQ(ProposeStorageFolder(QStringLiteral("  A/B:C*D\\E"), QStringLiteral("3"), QStringLiteral("0"), "/data/"),
@@ -79,7 +80,8 @@ TEST_F(WorkspaceDbTest, SaveChecksInOrderAndStoresTheStoragePath) {
     f.firma = QStringLiteral(" Müller & Söhne ");
     f.sicherungspfad = QStringLiteral("  ");
     EXPECT_EQ(save(f).focusField, QStringLiteral("edSicherungspfad"));
-    EXPECT_EQ(lastMessage(), lead + QStringLiteral("Es wurde keine Pfadangabe zur Sicherung der Importdateien angegeben."));
+    EXPECT_EQ(lastMessage(),
+              lead + QStringLiteral("Es wurde keine Pfadangabe zur Sicherung der Importdateien angegeben."));
 
     // Relative to the backup folder: the folder checked is below it, the path is stored as typed.
     const QString bak = tmp.path() + QStringLiteral("/archiv/");
@@ -88,9 +90,12 @@ TEST_F(WorkspaceDbTest, SaveChecksInOrderAndStoresTheStoragePath) {
     r = save(f, bak, QStringLiteral("1"));
     EXPECT_FALSE(r.saved);
     ASSERT_EQ(dialogs.calls.size(), 2);
-    EXPECT_EQ(dialogs.calls[0].text, QStringLiteral("Das zur Sicherung von Importdateien angegebene Verzeichnis existiert "
-                                                    "nicht:\r\n<") + bak + QStringLiteral("kunde_12/>\r\n\r\nSoll das "
-                                                    "Verzeichnis jetzt erstellt werden?"));
+    EXPECT_EQ(dialogs.calls[0].text,
+              QStringLiteral("Das zur Sicherung von Importdateien angegebene Verzeichnis existiert "
+                             "nicht:\r\n<") +
+                  bak +
+                  QStringLiteral("kunde_12/>\r\n\r\nSoll das "
+                                 "Verzeichnis jetzt erstellt werden?"));
     EXPECT_EQ(dialogs.calls[0].buttons, MsgButtons::YesNo);
     EXPECT_EQ(lastMessage(), lead + QStringLiteral("Bitte korrigieren Sie zunächst Ihre Pfadangabe."));
     EXPECT_FALSE(QDir(bak + "kunde_12").exists());
@@ -144,8 +149,9 @@ TEST_F(WorkspaceDbTest, NewClientOnATakenNumberTakesTheNextAndFailuresAreReporte
 
     f.mandantNr.clear();
     save(f);
-    EXPECT_EQ(lastMessage(), QStringLiteral("Bitte wählen Sie zunächst einen Mandanten zum Bearbeiten aus \r\noder legen "
-                                            "Sie einen neuen Mandanten an."));
+    EXPECT_EQ(lastMessage(),
+              QStringLiteral("Bitte wählen Sie zunächst einen Mandanten zum Bearbeiten aus \r\noder legen "
+                             "Sie einen neuen Mandanten an."));
 }
 
 TEST_F(WorkspaceDbTest, LockCheckOfTheClientFunctions) {
@@ -155,15 +161,17 @@ TEST_F(WorkspaceDbTest, LockCheckOfTheClientFunctions) {
                         "VALUES (1, 2, 'Gesperrt', 2)"));
     using workspace::ClientLockCheck;
     EXPECT_FALSE(ClientLockCheck(ClientFunction::Datenimport, {}, 1));
-    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Bitte wählen Sie zunächst einen Mandanten für die Verarbeitung aus."));
+    EXPECT_EQ(dialogs.calls.last().text,
+              QStringLiteral("Bitte wählen Sie zunächst einen Mandanten für die Verarbeitung aus."));
     EXPECT_EQ(dialogs.calls.last().icon, MsgIcon::Warning);
     EXPECT_FALSE(ClientLockCheck(ClientFunction::Berichte, {true, false, 0}, 1));
     EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Fehler bei der Ermittlung des aktuellen Mandanten.\r\nBitte "
                                                         "wählen Sie zunächst einen Mandanten aus."));
     EXPECT_EQ(dialogs.calls.last().icon, MsgIcon::Information);
     EXPECT_FALSE(ClientLockCheck(ClientFunction::MandantLoeschen, {true, true, 2}, 1));
-    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Der aktuell gewaehlt Mandant wird bereits von einem \r\nanderen "
-                                                        "Benutzer <mueller> bearbeitet."));
+    EXPECT_EQ(dialogs.calls.last().text,
+              QStringLiteral("Der aktuell gewaehlt Mandant wird bereits von einem \r\nanderen "
+                             "Benutzer <mueller> bearbeitet."));
     EXPECT_TRUE(ClientLockCheck(ClientFunction::Versicherungswertermittlung, {true, true, 1}, 1));
     // Held already by this user: the normal answer after a tree click.
     const int before = dialogs.calls.size();
@@ -188,7 +196,8 @@ TEST_F(WorkspaceDbTest, KeyFigureDialogChecksProposesAndAsksBeforeOverwriting) {
     EXPECT_EQ(dialogs.calls.last().text, yearRefused);
     EXPECT_EQ(dialogs.calls.last().icon, MsgIcon::Warning);
     // -1 would stand for "no selection" and could never be edited again; a year far off is no balance year.
-    for (const QString& year : {QStringLiteral("-1"), QStringLiteral("1899"), QString::number(QDate::currentDate().year() + 2)}) {
+    for (const QString& year :
+         {QStringLiteral("-1"), QStringLiteral("1899"), QString::number(QDate::currentDate().year() + 2)}) {
         type(d, "edBilanzjahr", year);
         click(d, "btnSpeichern");
         EXPECT_EQ(dialogs.calls.last().text, yearRefused) << year.toStdString();
@@ -206,7 +215,8 @@ TEST_F(WorkspaceDbTest, KeyFigureDialogChecksProposesAndAsksBeforeOverwriting) {
     type(d, "edUnfertige_Erz_Bilanz", QStringLiteral("12x"));
     type(d, "edVorsorgesumme", QStringLiteral("zz"));
     click(d, "btnSpeichern");
-    EXPECT_TRUE(dialogs.calls.last().text.endsWith(QStringLiteral("Die Kennzahl <Unfertige_Erzeugnisse_Bilanz> ist nicht korrekt.")));
+    EXPECT_TRUE(dialogs.calls.last().text.endsWith(
+        QStringLiteral("Die Kennzahl <Unfertige_Erzeugnisse_Bilanz> ist nicht korrekt.")));
     EXPECT_EQ(GetMaxBilanzjahr(1), 0); // nothing written before every input is valid
     type(d, "edUnfertige_Erz_Bilanz", QString());
     type(d, "edVorsorgesumme", QStringLiteral("250"));
@@ -227,9 +237,10 @@ TEST_F(WorkspaceDbTest, KeyFigureDialogChecksProposesAndAsksBeforeOverwriting) {
     type(again, "edVorsorgesumme", QStringLiteral("999"));
     dialogs.answers = {MsgResult::No};
     click(again, "btnSpeichern");
-    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Es sind bereits Kennzahlen zu diesem Bilanzjahr in der Datenbank "
-                                                        "gespeichert.\r\nWollen Sie die bereits existierenden Daten "
-                                                        "überschreiben?"));
+    EXPECT_EQ(dialogs.calls.last().text,
+              QStringLiteral("Es sind bereits Kennzahlen zu diesem Bilanzjahr in der Datenbank "
+                             "gespeichert.\r\nWollen Sie die bereits existierenden Daten "
+                             "überschreiben?"));
     EXPECT_NE(again.result(), QDialog::Accepted);
     GetKennzahlenHist(1, 2010, k);
     EXPECT_EQ(k.vorsorgesumme, 250.0);
@@ -305,7 +316,8 @@ TEST_F(WorkspaceDbTest, BusinessTypePicker) {
     // Nothing chosen: "Übernehmen" says so and keeps the dialog (the client's business type is not erased).
     click(d, "btnUebernehmen");
     EXPECT_NE(d.result(), QDialog::Accepted);
-    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Bitte wählen Sie zunächst eine Betriebsart aus der Liste aus."));
+    EXPECT_EQ(dialogs.calls.last().text,
+              QStringLiteral("Bitte wählen Sie zunächst eine Betriebsart aus der Liste aus."));
     EXPECT_TRUE(d.sBetriebsart_nr.isEmpty());
     // Enter in the search field searches and nothing else.
     auto* search = child<QLineEdit>(d, "edSearch");
@@ -343,8 +355,9 @@ TEST_F(WorkspaceDbTest, SettingsRoundTrip) {
         child<QCheckBox>(d, "cbxSpeicherort_DB")->setChecked(true);
         click(d, "btnSpeichern"); // Yes to the question, but an empty folder never reaches the database
         EXPECT_EQ(d.result(), QDialog::Accepted);
-        EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Die Einstellungen wurden erfolgreich gespeichert.\r\nBitte "
-                                                            "starten Sie die Anwendung neu, um die Änderungen zu aktivieren."));
+        EXPECT_EQ(dialogs.calls.last().text,
+                  QStringLiteral("Die Einstellungen wurden erfolgreich gespeichert.\r\nBitte "
+                                 "starten Sie die Anwendung neu, um die Änderungen zu aktivieren."));
     }
     platform::IniProfile back(ini);
     EXPECT_EQ(back.readString("BRENVIK-DB", "DATABASE", {}), QStringLiteral("C:\\Daten\\brenvik.fdb"));
@@ -424,8 +437,9 @@ TEST_F(WindowTest, TreeClicksTakeAndGiveBackLocksAndThePopupFollows) {
     sql(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, BETRIEBSART_NR, MWST_PFLICHT) VALUES "
                        "(1, 1, 'Alpha', '41', '0')"));
     sql(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 2, 'Beta')"));
-    sql(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, CURRENT_TIMESTAMP, "
-                       "99, 'mueller')"));
+    sql(QStringLiteral(
+        "INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, CURRENT_TIMESTAMP, "
+        "99, 'mueller')"));
     sql(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, BENUTZER_NR_LOCK) VALUES (1, 3, "
                        "'Gamma', 99)"));
     w->LoadClientTree();
@@ -448,9 +462,10 @@ TEST_F(WindowTest, TreeClicksTakeAndGiveBackLocksAndThePopupFollows) {
     EXPECT_EQ(lockOf(2), 0);
     EXPECT_EQ(lockOf(3), 99);
     ASSERT_EQ(dialogs.calls.size(), 1);
-    EXPECT_EQ(dialogs.calls[0].text, QStringLiteral("Der aktuell gewaehlt Mandant wird bereits von einem \r\nanderen "
-                                                    "Benutzer <mueller> bearbeitet.\r\n\r\nBitte beachten Sie, dass Ihre "
-                                                    "Eingaben nicht gespeichert werden koennen."));
+    EXPECT_EQ(dialogs.calls[0].text,
+              QStringLiteral("Der aktuell gewaehlt Mandant wird bereits von einem \r\nanderen "
+                             "Benutzer <mueller> bearbeitet.\r\n\r\nBitte beachten Sie, dass Ihre "
+                             "Eingaben nicht gespeichert werden koennen."));
     EXPECT_EQ(dialogs.calls[0].icon, MsgIcon::Warning);
     EXPECT_FALSE(child<QPushButton>(*w, "btnSpeichern")->isEnabled());
     EXPECT_FALSE(child<QPushButton>(*w, "btnZuruecksetzen")->isEnabled());
@@ -485,11 +500,13 @@ TEST_F(WindowTest, TreeClicksTakeAndGiveBackLocksAndThePopupFollows) {
     tree()->setCurrentItem(clientNode(3));
     w->PreparePopup();
     EXPECT_TRUE(visiblePopupItems().isEmpty());
-    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Der aktuell gewaehlt Mandant wird bereits von einem \r\nanderen "
-                                                        "Benutzer <mueller> bearbeitet."));
+    EXPECT_EQ(dialogs.calls.last().text,
+              QStringLiteral("Der aktuell gewaehlt Mandant wird bereits von einem \r\nanderen "
+                             "Benutzer <mueller> bearbeitet."));
     tree()->setCurrentItem(clientNode(1));
     w->PreparePopup();
-    EXPECT_EQ(visiblePopupItems(), (QStringList{"Mandanten löschen", "Datenimport", "Versicherungswertermittlung", "Berichte"}));
+    EXPECT_EQ(visiblePopupItems(),
+              (QStringList{"Mandanten löschen", "Datenimport", "Versicherungswertermittlung", "Berichte"}));
     tree()->setCurrentItem(clientsNode());
     w->PreparePopup();
     EXPECT_EQ(visiblePopupItems(), QStringList{"Mandanten hinzufügen"});
@@ -546,7 +563,8 @@ TEST_F(WindowTest, NewClientWithAddressAndKeyFiguresThenDeleted) {
     EXPECT_TRUE(QDir(tmp.path() + QStringLiteral("/mueller&_1")).exists());
     ASSERT_NE(clientNode(1), nullptr) << dialogs.messages().join('|').toStdString();
     EXPECT_EQ(clientNode(1)->text(0), QStringLiteral("Müller & Söhne GmbH (1)"));
-    EXPECT_TRUE(w->logText().contains(QStringLiteral("BRV001000: Die Daten des Mandanten (1) wurden erfolgreich gespeichert.")));
+    EXPECT_TRUE(w->logText().contains(
+        QStringLiteral("BRV001000: Die Daten des Mandanten (1) wurden erfolgreich gespeichert.")));
     EXPECT_EQ(w->tnSelNode, nullptr);
 
     // Rows through the dialogs, driven as a user would.
@@ -585,8 +603,9 @@ TEST_F(WindowTest, NewClientWithAddressAndKeyFiguresThenDeleted) {
     dialogs.calls.clear();
     w->DeleteMandantClick();
     ASSERT_EQ(dialogs.calls.size(), 2);
-    EXPECT_TRUE(dialogs.calls[0].text.startsWith(QStringLiteral("Diese Funktion löscht den ausgewählten Mandanten \r\n\r\n"
-                                                                "          Müller & Söhne GmbH (1)\r\n\r\nund alle")));
+    EXPECT_TRUE(
+        dialogs.calls[0].text.startsWith(QStringLiteral("Diese Funktion löscht den ausgewählten Mandanten \r\n\r\n"
+                                                        "          Müller & Söhne GmbH (1)\r\n\r\nund alle")));
     EXPECT_EQ(dialogs.calls[1].text, QStringLiteral("Der Mandant wurde erfolgreich vollständig gelöscht."));
     EXPECT_EQ(clientsNode()->childCount(), 0);
     EXPECT_EQ(tree()->currentItem(), clientsNode());
@@ -609,7 +628,8 @@ TEST_F(WindowTest, ServerClientIsNumberedAtSaveAndRowsWaitForIt) {
     w->NewMandant();
     EXPECT_EQ(child<QLineEdit>(*w, "edMandant_nr")->text(), QStringLiteral("0"));
     click(*w, "btnAdresseHinzufuegen");
-    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Bitte speichern Sie zunächst Ihre Eingaben zu dem neu angelegten Mandanten."));
+    EXPECT_EQ(dialogs.calls.last().text,
+              QStringLiteral("Bitte speichern Sie zunächst Ihre Eingaben zu dem neu angelegten Mandanten."));
     EXPECT_EQ(dialogs.calls.last().icon, MsgIcon::Information);
     type(*w, "edFirma", QStringLiteral("Server AG"));
     type(*w, "edBetriebsart", QStringLiteral("41"));
@@ -665,11 +685,12 @@ TEST_F(WindowTest, BuildingObjectsOfTheClientAreCreatedOpenedAndRemoved) {
 
 TEST_F(WindowTest, InventoryTabSumsComputesExportsAndStoresSiteValues) {
     sql(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'Alpha')"));
-    sql(QStringLiteral("INSERT INTO ADRESSEN (BRV_MANDANT_NR, MANDANT_NR, ADRESS_NR, ADRESSBEZEICHNUNG) VALUES (1, 1, 2, 'Werk')"));
-    const char* rows[] = {
-        "(1, 1, 1, 0, 100000.49, '0', '0', NULL, 0, 2)", "(1, 1, 2, 0, 20000.25, '0', '0', NULL, 1, 0)",
-        "(1, 1, 3, 0, 10000.25, '0', '0', NULL, 2, 0)",  "(1, 1, 4, 0, 999, '1', '0', NULL, 0, 0)",
-        "(1, 1, 5, 0, 888, '0', '0', 2020, 0, 0)"};
+    sql(QStringLiteral(
+        "INSERT INTO ADRESSEN (BRV_MANDANT_NR, MANDANT_NR, ADRESS_NR, ADRESSBEZEICHNUNG) VALUES (1, 1, 2, 'Werk')"));
+    const char* rows[] = {"(1, 1, 1, 0, 100000.49, '0', '0', NULL, 0, 2)",
+                          "(1, 1, 2, 0, 20000.25, '0', '0', NULL, 1, 0)",
+                          "(1, 1, 3, 0, 10000.25, '0', '0', NULL, 2, 0)", "(1, 1, 4, 0, 999, '1', '0', NULL, 0, 0)",
+                          "(1, 1, 5, 0, 888, '0', '0', 2020, 0, 0)"};
     for (const char* r : rows)
         sql(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
                            "VERSICHERUNGSWERT, GELOESCHT, GEBAEUDE, ABGANGSJAHR, ANLAGENTYP_ID, ADRESS_NR) VALUES ") +
@@ -696,8 +717,9 @@ TEST_F(WindowTest, InventoryTabSumsComputesExportsAndStoresSiteValues) {
     EXPECT_EQ(child<QLineEdit>(*w, "edSummeInventarRnd")->text(), QStringLiteral("72.000,00"));
     type(*w, "edSummeKFZ", QStringLiteral("200.000"));
     EXPECT_FALSE(w->CalcSumValues());
-    EXPECT_EQ(dialogs.calls.last().text, QStringLiteral("Fehler bei der Berechnung der Summenwerte.\rDie Summe der angegebenen "
-                                                        "Werte zur Ermittlung de Versicherungswertes ist negativ."));
+    EXPECT_EQ(dialogs.calls.last().text,
+              QStringLiteral("Fehler bei der Berechnung der Summenwerte.\rDie Summe der angegebenen "
+                             "Werte zur Ermittlung de Versicherungswertes ist negativ."));
     EXPECT_EQ(child<QLineEdit>(*w, "edZwischensumme")->text(), QStringLiteral("70.000,00")); // unchanged
     type(*w, "edSummeKFZ", QStringLiteral("20.000,25"));
 
@@ -762,8 +784,10 @@ TEST_F(WindowTest, BackupAndRestoreFromTheFileMenu) {
 
 namespace {
 TEST_F(WindowTest, ANewClientStartsEmptyOnEveryTabAndResetDiscardsIt) {
-    sql(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, MWST_PFLICHT) VALUES (1, 1, 'Alt', '0')"));
-    sql(QStringLiteral("INSERT INTO TABGEBOBJEKT (PID, OWNER_ID, CAPTION) VALUES ('O1', '1', 'Halle des alten Mandanten')"));
+    sql(QStringLiteral(
+        "INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, MWST_PFLICHT) VALUES (1, 1, 'Alt', '0')"));
+    sql(QStringLiteral(
+        "INSERT INTO TABGEBOBJEKT (PID, OWNER_ID, CAPTION) VALUES ('O1', '1', 'Halle des alten Mandanten')"));
     w->LoadClientTree();
     clickNode(clientNode(1));
     ASSERT_FALSE(child<QCheckBox>(*w, "cbxMwst_Pflicht")->isChecked());

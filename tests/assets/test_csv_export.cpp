@@ -25,19 +25,21 @@ TEST_F(ExportTest, RegisterFileByteForByte) {
     a.adressbezeichnung = QStringLiteral(" Werk; Süd\r\n ");
     SaveAdresse(a);
     BrvExec(QStringLiteral(
-        "INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, KONTO_NR, "
-        "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, VERSICHERUNGSWERT, GEMEINER_WERT, ZEITWERT, NUTZUNGSDAUER, "
-        "ELEKTRONIK_VERS, MASCHINEN_VERS, LAGERUNG_AUSSEN, KATEGORIE_NR, ADRESS_NR, GELOESCHT, BEARBEITUNG, GEBAEUDE, "
-        "SOFTWARE, LEASING, GEMIETET, FESTE_TAXE, ABGANGSJAHR, GRUPPE, NOTIZTEXT, ANLAGENTYP_ID) VALUES "
-        "(1, 1, 1, 0, '0420', 'Dreh;bank ä €', ?, 1234.5, 2000, 1234.5, 0, 10, '1', '0', '0', 443, 2, '0', '1', '0', "
-        "'0', '0', '1', '0', 0, 'G;1', ?, NULL)"),
-        SqlTs{EncodeDate(2015, 3, 15)}, QStringLiteral("a;b\r\nc"));
+                "INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, KONTO_NR, "
+                "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, VERSICHERUNGSWERT, GEMEINER_WERT, ZEITWERT, NUTZUNGSDAUER, "
+                "ELEKTRONIK_VERS, MASCHINEN_VERS, LAGERUNG_AUSSEN, KATEGORIE_NR, ADRESS_NR, GELOESCHT, BEARBEITUNG, "
+                "GEBAEUDE, "
+                "SOFTWARE, LEASING, GEMIETET, FESTE_TAXE, ABGANGSJAHR, GRUPPE, NOTIZTEXT, ANLAGENTYP_ID) VALUES "
+                "(1, 1, 1, 0, '0420', 'Dreh;bank ä €', ?, 1234.5, 2000, 1234.5, 0, 10, '1', '0', '0', 443, 2, '0', "
+                "'1', '0', "
+                "'0', '0', '1', '0', 0, 'G;1', ?, NULL)"),
+            SqlTs{EncodeDate(2015, 3, 15)}, QStringLiteral("a;b\r\nc"));
     BrvExec(QStringLiteral(
-        "INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, KONTO_NR, "
-        "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, VERSICHERUNGSWERT, GEMEINER_WERT, ZEITWERT, NUTZUNGSDAUER, "
-        "KATEGORIE_NR, ADRESS_NR, GELOESCHT, FESTE_TAXE, SOFTWARE, ABGANGSJAHR, ANLAGENTYP_ID) VALUES "
-        "(1, 1, 1, 1, '0421', 'Teil', ?, 0.5, 1000000, 0, 123456.789, 0, 0, 0, '1', '1', '1', 2024, 1)"),
-        SqlTs{EncodeDate(2001, 12, 1)});
+                "INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, KONTO_NR, "
+                "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, VERSICHERUNGSWERT, GEMEINER_WERT, ZEITWERT, NUTZUNGSDAUER, "
+                "KATEGORIE_NR, ADRESS_NR, GELOESCHT, FESTE_TAXE, SOFTWARE, ABGANGSJAHR, ANLAGENTYP_ID) VALUES "
+                "(1, 1, 1, 1, '0421', 'Teil', ?, 0.5, 1000000, 0, 123456.789, 0, 0, 0, '1', '1', '1', 2024, 1)"),
+            SqlTs{EncodeDate(2001, 12, 1)});
     BrvCommit();
 
     const QString file = path(QStringLiteral("export.csv"));
@@ -50,13 +52,15 @@ TEST_F(ExportTest, RegisterFileByteForByte) {
     const QByteArray header =
         "Kontonummer/ Inventarnummer;Anlagebezeichnung;(leere Spalte);Anschaffungs- datum;(leere Spalte);Kennung;"
         "Anschaffungs-/ Herstellungskosten;AHK - Betraege (Zugaenge, alternativ zu Spalte G);;;;;;;;;;;;;;;;;;;"
-        "Gruppierung der Anlagen;BEARBEITUNG_KENNUNG;Notizen - Zusatzdaten;Brenvik-Index;Au\xdf" "enbereich - Lagerung "
+        "Gruppierung der Anlagen;BEARBEITUNG_KENNUNG;Notizen - Zusatzdaten;Brenvik-Index;Au\xdf"
+        "enbereich - Lagerung "
         "im Freien (X);Elektronikversicherung (X);Maschinen-versicherung (X);Leasing (X);Miete (X);Geb\xe4ude (X);"
         "Gel\xf6schte Anlagen (X);Adress Nummer (num.);Feste Taxe (X);;;;;;ANLAGE_NR;ANLAGE_SUB_NR;VERSICHERUNGSWERT;"
         "GEMEINER_WERT;ZEITWERT;NUTZUNGSDAUER;SOFTWARE;ABGANGSJAHR;ADRESSBEZEICHNUNG;ANLAGENTYP_ID\r\n";
     const QByteArray eighteen(18, ';');
     const QByteArray line1 = "0420;Drehbank \xe4 \x80;;15.03.2015;;AHK;1.234,50 \x80;" + eighteen +
-                             ";G1;x;abc;443;;x;;;x;;;2;;;;;;;1;0;2.000,00 \x80;1234,50;0,00 \x80;10;0;0;Werk S\xfc" "d;0\r\n";
+                             ";G1;x;abc;443;;x;;;x;;;2;;;;;;;1;0;2.000,00 \x80;1234,50;0,00 \x80;10;0;0;Werk S\xfc"
+                             "d;0\r\n";
     const QByteArray line2 = "0421;Teil;;01.12.2001;;AHK;0,50 \x80;" + eighteen +
                              ";;;;0;;;;;;;x;0;x;;;;;;1;1;1.000.000,00 \x80;0,00;123.456,79 \x80;0;1;2024;;1\r\n";
     EXPECT_EQ(bytes, header + line1 + line2);
@@ -124,7 +128,8 @@ TEST_F(ExportTest, AFailedWriteLeavesTheOldFile) {
         ExportRegisterCsv(1, file);
         FAIL() << "a read-only file was replaced";
     } catch (const Exception& e) {
-        EXPECT_TRUE(e.message().contains(QStringLiteral("ist schreibgeschützt und wurde nicht ersetzt"))) << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains(QStringLiteral("ist schreibgeschützt und wurde nicht ersetzt")))
+            << e.message().toStdString();
     }
     QFile(file).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     // A disk that is full halfway (here: a file size limit of the process).
@@ -146,7 +151,8 @@ TEST_F(ExportTest, AFailedWriteLeavesTheOldFile) {
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("die alte Datei"));
-    EXPECT_TRUE(QDir(tmp.path()).entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden).isEmpty()); // none left
+    EXPECT_TRUE(
+        QDir(tmp.path()).entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden).isEmpty()); // none left
 }
 
 } // namespace

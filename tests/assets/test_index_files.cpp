@@ -27,13 +27,15 @@ TEST(IndexFiles, ShortTextsAndRecordsByteForByte) {
 
     const QByteArray v = EncodeIndexValue({443, 2024, 123.5});
     EXPECT_EQ(v, QByteArray::fromHex("bb010000e80700000000000000e05e40"));
-    const QByteArray d = EncodeIndexDescription({443, 4430, 1, QStringLiteral("Maschinen"), QStringLiteral("28.4"),
-                                                 QStringLiteral("1"), 10});
+    const QByteArray d = EncodeIndexDescription(
+        {443, 4430, 1, QStringLiteral("Maschinen"), QStringLiteral("28.4"), QStringLiteral("1"), 10});
     ASSERT_EQ(d.size(), 784);
     EXPECT_EQ(d.left(12), QByteArray::fromHex("bb0100004e11000001000000"));
     EXPECT_EQ(d.mid(12, 10), QByteArray("\x09Maschinen"));
-    EXPECT_EQ(d.mid(268, 5), QByteArray("\x04" "28.4"));
-    EXPECT_EQ(d.mid(524, 2), QByteArray("\x01" "1"));
+    EXPECT_EQ(d.mid(268, 5), QByteArray("\x04"
+                                        "28.4"));
+    EXPECT_EQ(d.mid(524, 2), QByteArray("\x01"
+                                        "1"));
     EXPECT_EQ(d.mid(780), QByteArray::fromHex("0a000000"));
 }
 
@@ -54,9 +56,12 @@ protected:
 };
 
 TEST_F(IndexFileDbTest, ImportReplacesOneYearAndAllDescriptionsOrNothing) {
-    exec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 1, 'Alt')"));
-    exec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 1, 2023, 90)"));
-    exec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 1, 2024, 91)"));
+    exec(QStringLiteral(
+        "INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 1, 'Alt')"));
+    exec(QStringLiteral(
+        "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 1, 2023, 90)"));
+    exec(QStringLiteral(
+        "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 1, 2024, 91)"));
     const QString dir = path(QStringLiteral("update"));
     writeFiles({{443, 4430, 0, QStringLiteral("  Maschinen ä "), QStringLiteral(" 28 "), QStringLiteral("1"), 10}},
                {{443, 2024, 101.5}}, dir); // one record each: imported
@@ -78,8 +83,7 @@ TEST_F(IndexFileDbTest, ImportReplacesOneYearAndAllDescriptionsOrNothing) {
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM INDEXWERTE WHERE INDEXJAHR = 2024")), 1);
 
     // A value file that breaks halfway (the same key twice) leaves everything as it was.
-    writeFiles({{7, 70, 0, QStringLiteral("Neu"), {}, QStringLiteral("1"), 5}},
-               {{7, 2024, 1.0}, {7, 2024, 2.0}}, dir);
+    writeFiles({{7, 70, 0, QStringLiteral("Neu"), {}, QStringLiteral("1"), 5}}, {{7, 2024, 1.0}, {7, 2024, 2.0}}, dir);
     EXPECT_THROW(ImportIndexFiles(dir, [](const QString&) { return true; }), Exception);
     EXPECT_EQ(scalar(QStringLiteral("SELECT INDEX_TEXT FROM INDEXBESCHREIBUNGEN")), QStringLiteral("Maschinen ä"));
     EXPECT_EQ(GetIndexwert(443, EncodeDate(2024, 1, 1)), 101.5);
@@ -118,14 +122,17 @@ TEST_F(IndexFileDbTest, AFileOfSeveralYearsReplacesEachOfThem) {
 }
 
 TEST_F(IndexFileDbTest, ExportOfOneYearReadsBack) {
-    exec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_NR, INDEX_TEXT, GP_SYSTEMATIK, "
-                        "SICHTBAR, NUTZUNGSDAUER) VALUES (1, 612, 6120, 'Büromöbel € ''Spezial''', 'GP', '1', 8)"));
+    exec(QStringLiteral(
+        "INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_NR, INDEX_TEXT, GP_SYSTEMATIK, "
+        "SICHTBAR, NUTZUNGSDAUER) VALUES (1, 612, 6120, 'Büromöbel € ''Spezial''', 'GP', '1', 8)"));
     BrvExec(QStringLiteral("UPDATE INDEXBESCHREIBUNGEN SET INDEX_TEXT = ? WHERE KATEGORIE_NR = 612"),
             QStringLiteral("Büromöbel € 'Spezial' ") + QString(300, QLatin1Char('x')));
     BrvCommit();
     for (int y : {2022, 2023})
-        exec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 612, %1, %2)")
-                 .arg(y).arg(y - 1900));
+        exec(QStringLiteral(
+                 "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 612, %1, %2)")
+                 .arg(y)
+                 .arg(y - 1900));
     const IndexExportResult r = ExportIndexFiles(tmp.path(), 2023);
     EXPECT_EQ(r.valueFile, tmp.path() + QStringLiteral("/idx_ex.dat2023"));
     EXPECT_EQ(r.descriptionFile, tmp.path() + QStringLiteral("/idxb_ex.dat2023"));

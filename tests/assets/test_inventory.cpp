@@ -33,7 +33,8 @@ TEST(Inventory, RoundingHalfToEvenAndThousandsCeiling) {
         calc(100, 60, 50);
         FAIL();
     } catch (const Exception& e) {
-        EXPECT_EQ(e.message(), QStringLiteral("Die Summe der angegebenen Werte zur Ermittlung de Versicherungswertes ist negativ."));
+        EXPECT_EQ(e.message(),
+                  QStringLiteral("Die Summe der angegebenen Werte zur Ermittlung de Versicherungswertes ist negativ."));
     }
 }
 
@@ -53,7 +54,8 @@ TEST(Inventory, BlockAsTextAndTable) {
     const QString html = InventoryBlockHtml(in, r);
     EXPECT_TRUE(html.contains(QStringLiteral("<tr><td><b>Inventarsumme aufgerundet</b></td><td class=\"n\" "
                                              "x:num=\"77000.00\"><b>77.000,00</b></td></tr>")));
-    EXPECT_TRUE(html.contains(QStringLiteral("<tr><td>zzgl. Vorräte</td><td class=\"n\" x:num=\"5000.00\">5.000,00</td></tr>")));
+    EXPECT_TRUE(html.contains(
+        QStringLiteral("<tr><td>zzgl. Vorräte</td><td class=\"n\" x:num=\"5000.00\">5.000,00</td></tr>")));
     EXPECT_TRUE(html.contains(QStringLiteral("text-align:right")));
     EXPECT_EQ(html.count(QStringLiteral("<tr>")), 9);
 }

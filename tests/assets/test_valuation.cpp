@@ -15,8 +15,12 @@ namespace {
 const int Y = QDate::currentDate().year();
 const QString kVwPrefix = QStringLiteral("Fehler bei der Ermittlung des Versicherungswertes.\r\nSystemmeldung: ");
 
-TDateTime jan(int year) { return EncodeDate(year, 1, 1); }
-TDateTime mid(int year) { return EncodeDate(year, 6, 15); }
+TDateTime jan(int year) {
+    return EncodeDate(year, 1, 1);
+}
+TDateTime mid(int year) {
+    return EncodeDate(year, 6, 15);
+}
 
 class ValuationTest : public SchemaDbTest {
 protected:
@@ -72,11 +76,11 @@ TEST_F(ValuationTest, InsuredValueFollowsTheIndexRatioAndTheFailureTexts) {
     EXPECT_THROW(CalcVersWert(0, 10, 100, mid(Y), ref, 1.0), EBrvCalcVWError);
     EXPECT_EQ(vwError(0, 100, mid(Y - 2)), kVwPrefix + QStringLiteral("Ungueltige Parameter (Indexnummer)"));
     const QString noIndex = kVwPrefix + QStringLiteral("Es konnten keine gueltigen Indexwerte ermittelt werden.");
-    EXPECT_EQ(vwError(11, 100, mid(Y - 5)), noIndex);     // series ends before the newest year
-    EXPECT_EQ(vwError(10, 100, mid(Y - 30)), noIndex);    // before the series
-    EXPECT_EQ(vwError(10, 100, mid(Y + 1)), noIndex);     // a future year has no value
-    EXPECT_EQ(vwError(77, 100, mid(Y - 5)), noIndex);     // no rows at all
-    value(10, Y + 1, 120); // ... unless it has one
+    EXPECT_EQ(vwError(11, 100, mid(Y - 5)), noIndex);  // series ends before the newest year
+    EXPECT_EQ(vwError(10, 100, mid(Y - 30)), noIndex); // before the series
+    EXPECT_EQ(vwError(10, 100, mid(Y + 1)), noIndex);  // a future year has no value
+    EXPECT_EQ(vwError(77, 100, mid(Y - 5)), noIndex);  // no rows at all
+    value(10, Y + 1, 120);                             // ... unless it has one
     EXPECT_DOUBLE_EQ(CalcVersWert(1, 10, 100, mid(Y + 1), jan(Y + 1), 1.0), 100);
 }
 
@@ -88,7 +92,7 @@ TEST_F(ValuationTest, CurrentValueCurveFloorAndUsefulLife) {
     EXPECT_NEAR(zw(10, 0, 5), 500, 1e-9);
     EXPECT_NEAR(zw(10, 0, 10), 200, 1e-9);
     EXPECT_DOUBLE_EQ(zw(10, 0, 11), 100);
-    EXPECT_DOUBLE_EQ(zw(2, 0, 3), 100); // a short life: every age above 2 is the floor
+    EXPECT_DOUBLE_EQ(zw(2, 0, 3), 100);                          // a short life: every age above 2 is the floor
     EXPECT_DOUBLE_EQ(CalcZeitWert(10, 0, vw, mid(Y + 3)), 1000); // future acquisition: unchanged
     // Useful life from the category when the asset has none.
     EXPECT_NEAR(zw(0, 11, 4), 1000 * (1 - 1.2 * 0.5 + 0.4 * 0.25), 1e-9);
@@ -109,15 +113,15 @@ TEST_F(ValuationTest, VatFactorFromTheRateHistoryCachedAlike) {
         TDateTime acquired;
         double expected;
     } cases[] = {
-        {EncodeDate(1967, 12, 31), 1.0},              // before the table
-        {EncodeDate(1968, 1, 1), 1.19 / 1.10},        // first row
-        {EncodeDate(2006, 5, 1), 1.19 / 1.16},
-        {EncodeDate(1992, 5, 1), 1.19 / 1.14},
-        {EncodeDate(2020, 8, 15), 1.19 / 1.16},       // the cut of the second half of 2020
-        {EncodeDate(2021, 1, 1), 1.0},                // same period as today
+        {EncodeDate(1967, 12, 31), 1.0},       // before the table
+        {EncodeDate(1968, 1, 1), 1.19 / 1.10}, // first row
+        {EncodeDate(2006, 5, 1), 1.19 / 1.16},  {EncodeDate(1992, 5, 1), 1.19 / 1.14},
+        {EncodeDate(2020, 8, 15), 1.19 / 1.16}, // the cut of the second half of 2020
+        {EncodeDate(2021, 1, 1), 1.0},          // same period as today
     };
     for (const Case& c : cases) {
-        EXPECT_DOUBLE_EQ(GetMwstFaktor(c.acquired, today), c.expected) << FormatDateTimeLocal("DD.MM.YYYY", c.acquired).toStdString();
+        EXPECT_DOUBLE_EQ(GetMwstFaktor(c.acquired, today), c.expected)
+            << FormatDateTimeLocal("DD.MM.YYYY", c.acquired).toStdString();
         EXPECT_DOUBLE_EQ(rates.faktor(c.acquired, today), c.expected);
     }
     exec(QStringLiteral("DELETE FROM STEUERSAETZE WHERE GUELTIG_VON < '01.01.1990'"));
@@ -174,7 +178,11 @@ protected:
     }
     double stored(int nr, int sub, const char* col) {
         return scalar(QStringLiteral("SELECT %1 FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = 1 AND ANLAGE_NR = %2 AND "
-                                     "ANLAGE_SUB_NR = %3").arg(QLatin1String(col)).arg(nr).arg(sub)).toDouble();
+                                     "ANLAGE_SUB_NR = %3")
+                          .arg(QLatin1String(col))
+                          .arg(nr)
+                          .arg(sub))
+            .toDouble();
     }
 };
 

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 class GebCalcTest : public ::testing::Test {
@@ -49,7 +48,7 @@ TEST_F(GebCalcTest, NewBuildingsIdentifiersAndTheYearOfConstruction) {
     // Two digits, a year in the future or before any building: refused, the age stays as it was.
     a.setBaujahr(QStringLiteral("1990"));
     for (const QString& bad : {QStringLiteral("85"), QString::number(QDate::currentDate().year() + 1),
-                              QStringLiteral("0999"), QStringLiteral("19850")})
+                               QStringLiteral("0999"), QStringLiteral("19850")})
         EXPECT_THROW(a.setBaujahr(bad), EBrvTypeConversionError) << bad.toStdString();
     EXPECT_EQ(a.Alter, QDate::currentDate().year() - 1990);
     const TGebObjekt o(QStringLiteral("P"), QStringLiteral("12"));
@@ -129,7 +128,7 @@ TEST_F(GebCalcTest, WorkedExampleToTheCentAndText) {
 }
 
 TEST_F(GebCalcTest, RoundingsDiffer) {
-    EXPECT_EQ(GebRoundCent(0.125), 0.12);  // ties to even
+    EXPECT_EQ(GebRoundCent(0.125), 0.12); // ties to even
     EXPECT_EQ(GebRoundCent(0.375), 0.38);
     EXPECT_EQ(GebRoundCent(-0.125), -0.12);
     // Upwards explicitly, without a switch of the FPU's mode (which the optimizer moves arithmetic across).

@@ -195,7 +195,8 @@ TEST_F(GebDataTest, ListsComeInTheirOrder) {
     m.MeasureX = 180, m.MeasureY = 420, m.MeasureCount = 2.5, m.Richtpreis = 300, m.MeasureSum = 750;
     UpdateGebMeasure(m);
     TGebAufzugBestand a = GetGebAufzugBestand(pid)[0];
-    a.AufzugCaption = QStringLiteral("Aufzug Nord"), a.Nutzlast = QStringLiteral("630 kg"), a.Einheit = QStringLiteral("MK");
+    a.AufzugCaption = QStringLiteral("Aufzug Nord"), a.Nutzlast = QStringLiteral("630 kg"),
+    a.Einheit = QStringLiteral("MK");
     a.Haltestellen = 2, a.Anzahl = 1, a.Richtpreis = 2400, a.RichtpreisExtra = 280, a.ExtraHaltestelleCount = 3;
     a.AufzugSumme = 3240;
     UpdateGebAufzugBestand(a);
@@ -211,7 +212,8 @@ TEST_F(GebDataTest, ListsComeInTheirOrder) {
     EXPECT_EQ(m2.MeasureSum, 750);
     EXPECT_EQ(m2.MeasureY, 420);
     QList<TGebAufzugBestand> lifted = GetGebAufzugBestand(pid);
-    const auto a2 = std::find_if(lifted.cbegin(), lifted.cend(), [&](const TGebAufzugBestand& x) { return x.PID == a.PID; });
+    const auto a2 =
+        std::find_if(lifted.cbegin(), lifted.cend(), [&](const TGebAufzugBestand& x) { return x.PID == a.PID; });
     ASSERT_NE(a2, lifted.cend());
     EXPECT_EQ(a2->Nutzlast, a.Nutzlast);
     EXPECT_EQ(a2->ExtraHaltestelleCount, 3);
@@ -292,9 +294,14 @@ TEST_F(GebDataTest, AFailingListReadIsReported) {
 
 TEST_F(GebDataTest, PreparationGathersIndexValuesVatAndSums) {
     const int y = QDate::currentDate().year() - 1;
-    exec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 894, 'W')"));
-    exec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 894, %1, 120)").arg(y));
-    exec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 900, %1, 6.5)").arg(y));
+    exec(QStringLiteral(
+        "INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 894, 'W')"));
+    exec(QStringLiteral(
+             "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 894, %1, 120)")
+             .arg(y));
+    exec(QStringLiteral(
+             "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 900, %1, 6.5)")
+             .arg(y));
     TGebType t;
     t.INDEXNR = 894;
     t.RICHTPREISART = QStringLiteral("eur 2000");
@@ -341,8 +348,10 @@ TEST_F(GebDataTest, PreparationGathersIndexValuesVatAndSums) {
     EXPECT_NEAR(p.params.pCurVAT, 1.19, 1e-12);
     // An older newest year limits the year looked up; an unknown category gives nothing.
     exec(QStringLiteral("DELETE FROM INDEXWERTE"));
-    exec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 894, 2000, 100)"));
-    exec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 894, 2010, 110)"));
+    exec(QStringLiteral(
+        "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 894, 2000, 100)"));
+    exec(QStringLiteral(
+        "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 894, 2010, 110)"));
     double v1970, vAct, v900;
     EXPECT_TRUE(LoadGebIndexValues(894, v1970, vAct, v900));
     EXPECT_EQ(v1970, 100);

@@ -107,7 +107,9 @@ TEST_F(GebTypesTest, ComponentsAndElevatorsReplaceTheirCatalogues) {
         shortText(rec, 256, "Gaube \xe4 \x80");
         putDouble(rec, 512, 100.5 * i);
         putDouble(rec, 520, 200.25);
-        shortText(rec, 528, "St\xfc" "ck");
+        shortText(rec, 528,
+                  "St\xfc"
+                  "ck");
         putInt(rec, 784, 3 - i);
         shortText(rec, 788, QByteArray());
         bauteile += rec;
@@ -128,7 +130,9 @@ TEST_F(GebTypesTest, ComponentsAndElevatorsReplaceTheirCatalogues) {
     shortText(clean, 256, "Gaube \xe4 \x80");
     putDouble(clean, 512, 100.5);
     putDouble(clean, 520, 200.25);
-    shortText(clean, 528, "St\xfc" "ck");
+    shortText(clean, 528,
+              "St\xfc"
+              "ck");
     putInt(clean, 784, 2);
     EXPECT_EQ(EncodeGebBauteilRecord(DecodeGebBauteilRecord(bauteile.constData())), clean);
     EXPECT_EQ(EncodeGebAufzugRecord(DecodeGebAufzugRecord(aufzug.constData())), aufzug);
@@ -140,7 +144,8 @@ TEST_F(GebTypesTest, ComponentsAndElevatorsReplaceTheirCatalogues) {
     writeFile(QStringLiteral("bau/DataAufzug.dat"), aufzug + aufzug.left(10));
     EXPECT_THROW(importer.ImportUpdateData(folder), EBrvCommonException); // a broken record stops it
     writeFile(QStringLiteral("bau/DataAufzug.dat"), aufzug);
-    EXPECT_EQ(importer.ImportUpdateData(folder), QStringLiteral("Es wurden 1 Datensätze in Aufzugsanlagen importiert.\r\n"));
+    EXPECT_EQ(importer.ImportUpdateData(folder),
+              QStringLiteral("Es wurden 1 Datensätze in Aufzugsanlagen importiert.\r\n"));
     writeFile(QStringLiteral("bau/DataBauteile.dat"), bauteile);
     EXPECT_EQ(importer.ImportUpdateData(folder),
               QStringLiteral("Es wurden 2 Datensätze in Bauteile importiert.\r\n"
@@ -164,7 +169,8 @@ TEST_F(GebTypesTest, ComponentsAndElevatorsReplaceTheirCatalogues) {
         importer.ImportBauteileDAT(folder);
         FAIL() << "a truncated file was imported";
     } catch (const EBrvCommonException& e) {
-        EXPECT_TRUE(e.message().contains(QStringLiteral("Datensatz 3 hat nur 1000 von 1048 Bytes"))) << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains(QStringLiteral("Datensatz 3 hat nur 1000 von 1048 Bytes")))
+            << e.message().toStdString();
         EXPECT_TRUE(e.message().contains(QStringLiteral("Die bisherigen Daten bleiben unverändert.")));
     }
     EXPECT_EQ(GetGebBauteile().size(), 2);

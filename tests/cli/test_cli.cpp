@@ -32,7 +32,8 @@ protected:
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(BRENVIK_CLI), args);
         p.waitForFinished(120000);
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
     bool prepareWithoutSeries();
 };
@@ -40,7 +41,8 @@ protected:
 TEST_F(CliTest, InitDbAndCheckDb) {
     CliRun r = cli({QStringLiteral("check-db")});
     EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Fehler beim Öffnen der Datenbank.\nSystemmeldung: "))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Fehler beim Öffnen der Datenbank.\nSystemmeldung: ")))
+        << r.out.toStdString();
 
     const QString file = path(QStringLiteral("neu.fdb"));
     r = cli({QStringLiteral("init-db"), file});
@@ -97,7 +99,8 @@ bool CliTest::prepareWithoutSeries() {
 TEST_F(CliTest, FirstInstallationValuesTheSampleRegister) {
     CliRun r = cli({QStringLiteral("prepare-installation")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.contains(QStringLiteral("Es wurden 31 Indexreihen mit 2046 Indexwerten importiert."))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Es wurden 31 Indexreihen mit 2046 Indexwerten importiert.")))
+        << r.out.toStdString();
     EXPECT_TRUE(r.out.contains(QStringLiteral("Es wurden 10 Datensätze in Bauteile importiert.")));
     EXPECT_TRUE(r.out.contains(QStringLiteral("Es wurden 6 Datensätze in Aufzugsanlagen importiert.")));
     EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("DataGebTypes.dat"))));
@@ -118,9 +121,11 @@ TEST_F(CliTest, FirstInstallationValuesTheSampleRegister) {
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains(QStringLiteral("Neu: 20"))) << r.out.toStdString();
     EXPECT_FALSE(r.err.contains(QStringLiteral("Duplikate")));
-    r = cli({QStringLiteral("value"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--stop-on-error")});
+    r = cli(
+        {QStringLiteral("value"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--stop-on-error")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.contains(QStringLiteral("Bewertet: 20\nÜbersprungen: 0\nFehlgeschlagen: 0\nOhne Wert: 0"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Bewertet: 20\nÜbersprungen: 0\nFehlgeschlagen: 0\nOhne Wert: 0")))
+        << r.out.toStdString();
     int types = 0;
     onInstallation(tmp.path(), [&] {
         BrvSql q(QStringLiteral("SELECT COUNT(*) FROM TABGEBTYPES"));
@@ -134,31 +139,42 @@ TEST_F(CliTest, ValueRunsOverTheClientUnderItsLock) {
     ASSERT_EQ(cli({QStringLiteral("check-db")}).code, 0); // a first start completes the schema
     const int y = QDate::currentDate().year();
     onInstallation(tmp.path(), [y] {
-        BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, MWST_PFLICHT) VALUES (1, 1, 'A', '0')"));
-        BrvExec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 5, ?, 100)"), y - 1);
-        BrvExec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 5, ?, 50)"), y - 4);
+        BrvExec(QStringLiteral(
+            "INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, MWST_PFLICHT) VALUES (1, 1, 'A', '0')"));
+        BrvExec(
+            QStringLiteral(
+                "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 5, ?, 100)"),
+            y - 1);
+        BrvExec(QStringLiteral(
+                    "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 5, ?, 50)"),
+                y - 4);
         for (int nr = 1; nr <= 3; ++nr)
-            BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
-                                   "AHK, KATEGORIE_NR, ANSCHAFFUNGSDATUM, NUTZUNGSDAUER, GELOESCHT) VALUES (1, 1, ?, 0, "
-                                   "1000, 5, ?, 10, ?)"),
-                    nr, SqlTs{EncodeDate(y - 4, 1, 10)}, QString::fromLatin1(nr == 3 ? "1" : "0"));
+            BrvExec(
+                QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
+                               "AHK, KATEGORIE_NR, ANSCHAFFUNGSDATUM, NUTZUNGSDAUER, GELOESCHT) VALUES (1, 1, ?, 0, "
+                               "1000, 5, ?, 10, ?)"),
+                nr, SqlTs{EncodeDate(y - 4, 1, 10)}, QString::fromLatin1(nr == 3 ? "1" : "0"));
     });
     CliRun r = cli({QStringLiteral("value"), QStringLiteral("--client"), QStringLiteral("1")});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("Bewertet: 2\nÜbersprungen: 1\nFehlgeschlagen: 0\nOhne Wert: 0\n"));
     onInstallation(tmp.path(), [y] {
-        BrvSql q(QStringLiteral("SELECT VERSICHERUNGSWERT, BENUTZER_NR_LOCK FROM VERSICHERUNGSWERTE v JOIN MANDANTEN m ON "
-                                "m.MANDANT_NR = v.MANDANT_NR WHERE ANLAGE_NR = 1"));
+        BrvSql q(
+            QStringLiteral("SELECT VERSICHERUNGSWERT, BENUTZER_NR_LOCK FROM VERSICHERUNGSWERTE v JOIN MANDANTEN m ON "
+                           "m.MANDANT_NR = v.MANDANT_NR WHERE ANLAGE_NR = 1"));
         ASSERT_TRUE(q.next());
         const double faktor = GetMwstFaktor(EncodeDate(y - 4, 1, 10), BrvNow()); // not entitled to deduct input tax
         EXPECT_DOUBLE_EQ(q->asDouble(0), 2000 * faktor);
         EXPECT_TRUE(q->isNull(1)); // the run gave its lock back
         q->closeCursor();
-        BrvExec(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, 77, 'mueller')"),
-                SqlTs{BrvNow()});
+        BrvExec(
+            QStringLiteral(
+                "INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, 77, 'mueller')"),
+            SqlTs{BrvNow()});
         BrvExec(QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = 77"));
     });
-    r = cli({QStringLiteral("value"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--stop-on-error")});
+    r = cli(
+        {QStringLiteral("value"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--stop-on-error")});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err.trimmed(), QStringLiteral("Der aktuell gewaehlt Mandant wird bereits von einem \nanderen Benutzer "
                                               "<mueller> bearbeitet."));
@@ -170,7 +186,8 @@ TEST_F(CliTest, ValueRunsOverTheClientUnderItsLock) {
     // mueller's lock names no seat (an older release, or a seat that crashed before): unlock frees it on request.
     r = cli({QStringLiteral("unlock"), QStringLiteral("--client"), QStringLiteral("1")});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out.trimmed(), QStringLiteral("Die Sperre des Mandanten 1 wurde aufgehoben. Gesperrt hatte ihn <mueller>."));
+    EXPECT_EQ(r.out.trimmed(),
+              QStringLiteral("Die Sperre des Mandanten 1 wurde aufgehoben. Gesperrt hatte ihn <mueller>."));
     r = cli({QStringLiteral("unlock"), QStringLiteral("--client"), QStringLiteral("1")});
     EXPECT_EQ(r.out.trimmed(), QStringLiteral("Der Mandant 1 ist nicht gesperrt."));
     EXPECT_EQ(cli({QStringLiteral("unlock"), QStringLiteral("--client"), QStringLiteral("9")}).code, 1);
@@ -178,7 +195,8 @@ TEST_F(CliTest, ValueRunsOverTheClientUnderItsLock) {
 
     // The export writes what "Anlagenexport" writes.
     const QString out = path(QStringLiteral("register.csv"));
-    r = cli({QStringLiteral("export-csv"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--out"), out});
+    r = cli(
+        {QStringLiteral("export-csv"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--out"), out});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.out.trimmed(), QStringLiteral("Exportiert: 3"));
     QFile f(out);
@@ -196,12 +214,15 @@ TEST_F(CliTest, ImportStagesTakesOverAndArchives) {
     const QString archive = path(QStringLiteral("archiv"));
     QDir().mkpath(archive);
     onInstallation(tmp.path(), [&] {
-        BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, SICHERUNGSPFAD) VALUES (1, 1, 'A', ?)"),
+        BrvExec(QStringLiteral(
+                    "INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, SICHERUNGSPFAD) VALUES (1, 1, 'A', ?)"),
                 archive);
-        BrvExec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'M')"));
+        BrvExec(QStringLiteral(
+            "INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'M')"));
     });
-    const QString file = writeFile(QStringLiteral("anlagen.csv"),
-                                   "Kopf\r\n0420;Drehbank;;01.02.2003;;AHK;100\r\n0421;Kurz\r\n0422;Fräse;;01.02.2003;;AHK;5\r\n");
+    const QString file =
+        writeFile(QStringLiteral("anlagen.csv"),
+                  "Kopf\r\n0420;Drehbank;;01.02.2003;;AHK;100\r\n0421;Kurz\r\n0422;Fräse;;01.02.2003;;AHK;5\r\n");
     CliRun r = cli({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"),
                     file, QStringLiteral("--stage-only")});
     EXPECT_EQ(r.code, 1) << r.err.toStdString(); // a row of the file was not staged
@@ -227,14 +248,15 @@ TEST_F(CliTest, ImportStagesTakesOverAndArchives) {
     // A date that does not exist: the asset of that row is neither confirmed nor disposed, exit status 1.
     const QString partial = writeFile(QStringLiteral("teil.csv"), "Kopf\r\n0420;Drehbank;;31.02.2005;;AHK;100\r\n"
                                                                   "0422;Fräse;;01.02.2003;;AHK;5\r\n");
-    r = cli({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"), partial,
-             QStringLiteral("--allow-disposals")});
+    r = cli({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"),
+             partial, QStringLiteral("--allow-disposals")});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.out.endsWith(QStringLiteral("Neu: 0\nBestätigt: 1\nAbgänge: 0\n"))) << r.out.toStdString();
     // Every row read and taken over: exit status 0.
     const QString whole = writeFile(QStringLiteral("ganz.csv"), "Kopf\r\n0420;Drehbank;;01.02.2003;;AHK;100\r\n"
                                                                 "0422;Fräse;;01.02.2003;;AHK;5\r\n");
-    r = cli({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"), whole});
+    r = cli(
+        {QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"), whole});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.endsWith(QStringLiteral("Neu: 0\nBestätigt: 2\nAbgänge: 0\n"))) << r.out.toStdString();
     r = cli({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"),
@@ -242,11 +264,14 @@ TEST_F(CliTest, ImportStagesTakesOverAndArchives) {
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("keine lesbare Excel-Arbeitsmappe"))) << r.err.toStdString();
     onInstallation(tmp.path(), [] {
-        BrvExec(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, 77, 'mueller')"),
-                SqlTs{BrvNow()});
+        BrvExec(
+            QStringLiteral(
+                "INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, 77, 'mueller')"),
+            SqlTs{BrvNow()});
         BrvExec(QStringLiteral("UPDATE MANDANTEN SET BENUTZER_NR_LOCK = 77"));
     });
-    r = cli({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"), file});
+    r = cli(
+        {QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"), file});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("<mueller>")));
 }
@@ -258,8 +283,9 @@ TEST_F(CliTest, TerminationSignalsCloseTheProgramInOrder) {
     ASSERT_EQ(cli({QStringLiteral("check-db")}).code, 0);
     onInstallation(tmp.path(), [] {
         BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'A')"));
-        BrvExec(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, 5, ?)"),
-                SqlTs{BrvNow()}, platform::loginName());
+        BrvExec(
+            QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, 5, ?)"),
+            SqlTs{BrvNow()}, platform::loginName());
     });
     auto lockHolder = [this] {
         QString holder;
@@ -315,15 +341,18 @@ TEST_F(CliTest, MigrateRefusesWhatIsNoAccessFileAndAFilledDatabase) {
     });
     r = cli({QStringLiteral("migrate"), writeFile(QStringLiteral("alt.mdb"), "kein Access")});
     EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(r.err.startsWith(QStringLiteral("Ein Start der Migration ist nicht mehr möglich."))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("Ein Start der Migration ist nicht mehr möglich.")))
+        << r.err.toStdString();
 }
 
 TEST_F(CliTest, IndexFilesExportAndImportRoundTrip) {
     ASSERT_TRUE(prepareWithoutSeries());
     ASSERT_EQ(cli({QStringLiteral("check-db")}).code, 0);
     onInstallation(tmp.path(), [] {
-        BrvExec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'M')"));
-        BrvExec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 443, 2023, 99.5)"));
+        BrvExec(QStringLiteral(
+            "INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'M')"));
+        BrvExec(QStringLiteral(
+            "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 443, 2023, 99.5)"));
     });
     const QString folder = path(QStringLiteral("update"));
     QDir().mkpath(folder);
@@ -345,7 +374,8 @@ TEST_F(CliTest, BuildingCalcValuesAndSavesAStoredBuilding) {
     const int y = QDate::currentDate().year() - 1;
     QString pid;
     onInstallation(tmp.path(), [&] {
-        BrvExec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 894, 'W')"));
+        BrvExec(QStringLiteral(
+            "INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 894, 'W')"));
         for (auto [kat, jahr, wert] : {std::tuple{894, 2000, 100.0}, {894, y, 120.0}, {900, y, 6.5}})
             BrvExec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) "
                                    "VALUES (1, ?, ?, ?)"),
@@ -447,7 +477,8 @@ TEST_F(CliTest, ATerminationSignalStopsAnImportWithNothingTakenOver) {
     ASSERT_TRUE(prepareWithoutSeries());
     onInstallation(tmp.path(), [] {
         BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'A')"));
-        BrvExec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'M')"));
+        BrvExec(QStringLiteral(
+            "INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'M')"));
     });
     QByteArray text = "Kopf\r\n";
     for (int i = 0; i < 400000; ++i)
@@ -458,9 +489,10 @@ TEST_F(CliTest, ATerminationSignalStopsAnImportWithNothingTakenOver) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("BRENVIK_DATA_DIR"), tmp.path());
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral(BRENVIK_CLI), {QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"),
-                                              QStringLiteral("--file"), file, QStringLiteral("--layout"),
-                                              QStringLiteral("text"), QStringLiteral("--index"), QStringLiteral("443")});
+        p.start(QStringLiteral(BRENVIK_CLI),
+                {QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"),
+                 file, QStringLiteral("--layout"), QStringLiteral("text"), QStringLiteral("--index"),
+                 QStringLiteral("443")});
         ASSERT_TRUE(p.waitForStarted());
         QThread::msleep(1500); // reading and staging
         ASSERT_EQ(p.state(), QProcess::Running) << "the import ended before the signal";
@@ -482,7 +514,8 @@ TEST_F(CliTest, ATerminationSignalStopsAnImportWithNothingTakenOver) {
         int assets = -1;
         QString lock;
         onInstallation(tmp.path(), [&] {
-            BrvSql q(QStringLiteral("SELECT (SELECT COUNT(*) FROM VERSICHERUNGSWERTE), BENUTZER_NR_LOCK FROM MANDANTEN"));
+            BrvSql q(
+                QStringLiteral("SELECT (SELECT COUNT(*) FROM VERSICHERUNGSWERTE), BENUTZER_NR_LOCK FROM MANDANTEN"));
             ASSERT_TRUE(q.next());
             assets = q->asInt(0);
             lock = q->isNull(1) ? QStringLiteral("frei") : q->asText(1);

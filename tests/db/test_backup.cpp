@@ -22,9 +22,10 @@ protected:
         SetBrvConnection(db.get(), tr.get());
     }
     QString rows() {
-        return scalar(QStringLiteral("SELECT (SELECT COUNT(*) FROM MANDANTEN) || '/' || (SELECT COUNT(*) FROM ADRESSEN) "
-                                     "|| '/' || (SELECT COUNT(*) FROM VERSICHERUNGSWERTE) || '/' || (SELECT LIST(FIRMA, "
-                                     "'|') FROM MANDANTEN) FROM RDB$DATABASE"));
+        return scalar(
+            QStringLiteral("SELECT (SELECT COUNT(*) FROM MANDANTEN) || '/' || (SELECT COUNT(*) FROM ADRESSEN) "
+                           "|| '/' || (SELECT COUNT(*) FROM VERSICHERUNGSWERTE) || '/' || (SELECT LIST(FIRMA, "
+                           "'|') FROM MANDANTEN) FROM RDB$DATABASE"));
     }
 };
 
@@ -74,7 +75,8 @@ TEST_F(BackupTest, BackUpDamageRestoreAndFindEveryRow) {
     const QString junk = writeFile(QStringLiteral("kaputt.fbk"), QByteArray(5000, 'x'));
     backup::RestoreResult r = backup::Restore(target(), junk, hooks);
     EXPECT_FALSE(r.restored);
-    EXPECT_TRUE(r.message.startsWith(QStringLiteral("Die Sicherung konnte nicht zurückgelesen werden."))) << r.message.toStdString();
+    EXPECT_TRUE(r.message.startsWith(QStringLiteral("Die Sicherung konnte nicht zurückgelesen werden.")))
+        << r.message.toStdString();
     EXPECT_FALSE(checked);
 
     r = backup::Restore(target(), bak, hooks);

@@ -12,8 +12,9 @@ namespace {
 class ConfigTest : public SchemaDbTest {
 protected:
     void addUser(int nr, const QString& login) {
-        BrvExec(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, ?, ?)"),
-                SqlTs{BrvNow()}, nr, login);
+        BrvExec(
+            QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, ?, ?)"),
+            SqlTs{BrvNow()}, nr, login);
         BrvCommit();
     }
     void addClient(int nr) {
@@ -92,7 +93,8 @@ TEST_F(ConfigTest, LockOfAVanishedSeatIsTakenOverAndAnOldLockCanBeFreed) {
     EXPECT_EQ(MandantLock(true, 1, 2, holder), kLockDone);
     EXPECT_TRUE(MandantLockHeldHere(2));
     ASSERT_EQ(log.size(), 1);
-    EXPECT_TRUE(log[0].startsWith(QStringLiteral("BRV000300: Die Sperre des Mandanten 2 wurde übernommen"))) << log[0].toStdString();
+    EXPECT_TRUE(log[0].startsWith(QStringLiteral("BRV000300: Die Sperre des Mandanten 2 wurde übernommen")))
+        << log[0].toStdString();
     EXPECT_TRUE(log[0].contains(QStringLiteral("<schulz>")));
 
     // A lock of an older release names no seat: refused, until it is freed on request.
@@ -139,7 +141,7 @@ TEST_F(ConfigTest, ALockMeetingAnotherSeatsChangeFailsFast) {
     took.start();
     QString holder;
     EXPECT_EQ(MandantLock(true, 1, 1, holder), kLockDbError);
-    EXPECT_LT(took.elapsed(), 2500); // not the eight seconds of three full waits
+    EXPECT_LT(took.elapsed(), 2500);                           // not the eight seconds of three full waits
     EXPECT_EQ(fb::Transaction::lockTimeoutSeconds(), timeout); // other operations keep their wait
     other.rollback();
     EXPECT_EQ(MandantLock(true, 1, 1, holder), kLockDone);
@@ -150,7 +152,8 @@ TEST_F(ConfigTest, TwoSeatsRegisteringAtOnceBothGetANumber) {
     const int next = GetMaxBenutzerNr() + 1;
     BrvCommit();
     OtherSeat other(dbFile, QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) "
-                                           "VALUES (1, CURRENT_TIMESTAMP, %1, 'erster')").arg(next));
+                                           "VALUES (1, CURRENT_TIMESTAMP, %1, 'erster')")
+                                .arg(next));
     std::thread commitLater([&other] {
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
         other.commit();

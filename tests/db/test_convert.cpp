@@ -22,18 +22,27 @@ TEST(Convert, TextToFloatUsesTheGermanFormat) {
 }
 
 TEST(Convert, OneNumberParserTakesExactlyTheGermanForms) {
-    const std::pair<const char*, double> good[] = {
-        {"5500", 5500},         {"5.500", 5500},       {"5.500,25", 5500.25}, {"5500,25", 5500.25},
-        {"1.234.567,891", 1234567.891}, {"0,5", 0.5}, {",5", 0.5},           {"-12,5", -12.5},
-        {"+7", 7},              {" 12 ", 12},          {"0", 0},              {"999", 999}};
+    const std::pair<const char*, double> good[] = {{"5500", 5500},
+                                                   {"5.500", 5500},
+                                                   {"5.500,25", 5500.25},
+                                                   {"5500,25", 5500.25},
+                                                   {"1.234.567,891", 1234567.891},
+                                                   {"0,5", 0.5},
+                                                   {",5", 0.5},
+                                                   {"-12,5", -12.5},
+                                                   {"+7", 7},
+                                                   {" 12 ", 12},
+                                                   {"0", 0},
+                                                   {"999", 999}};
     for (const auto& [text, value] : good) {
         const std::optional<double> v = ParseNumber(QString::fromUtf8(text));
         ASSERT_TRUE(v.has_value()) << text;
         EXPECT_DOUBLE_EQ(*v, value) << text;
     }
     // Never read as 0 or scaled: a dot that is no grouping, two commas, exponents, words, nothing at all.
-    for (const char* text : {"5.5", "12.5", "1.2345", "1.23", "12.500.5", ".500", "1.2.3,4", "3,5,5", "1e300", "1E3",
-                             "inf", "nan", "12a", "", " ", "-", ",", "5 500", "5,500.25", "1..000", "--1"})
+    for (const char* text :
+         {"5.5", "12.5", "1.2345", "1.23", "12.500.5", ".500", "1.2.3,4", "3,5,5",    "1e300",  "1E3", "inf",
+          "nan", "12a",  "",       " ",    "-",        ",",    "5 500",   "5,500.25", "1..000", "--1"})
         EXPECT_FALSE(ParseNumber(QString::fromUtf8(text)).has_value()) << text;
     try {
         NumberOfField(QStringLiteral("5.5"), QStringLiteral("Richtpreis"));

@@ -29,7 +29,7 @@ TEST_F(FbLayerTest, TypedBindsRoundTripWithNullsAndQuotes) {
     EXPECT_EQ(q->asBigInt("B"), qint64(1) << 40);
     EXPECT_DOUBLE_EQ(q->asDouble("D"), 1234.5678);
     EXPECT_EQ(q->asText("TXT"), QStringLiteral("O'Brien ä")); // quote stored verbatim
-    EXPECT_EQ(q->asText("C"), QStringLiteral("a"));            // CHAR padding removed
+    EXPECT_EQ(q->asText("C"), QStringLiteral("a"));           // CHAR padding removed
     EXPECT_NEAR(q->asDateTime("TS"), ts, 1e-9);
     EXPECT_EQ(q->asDateTime("DT"), 0.0);
     EXPECT_EQ(q->asText("BL").size(), 100001);
@@ -70,8 +70,10 @@ TEST_F(FbLayerTest, AffectedRowsAndErrorCodes) {
 TEST_F(FbLayerTest, TextsLongerThanTheirColumnAreRefusedWholeNeverCut) {
     BrvExecDdl(QStringLiteral("CREATE TABLE L (ID INTEGER NOT NULL, V VARCHAR(100), W VARCHAR(8000))"));
     // At the column's length, umlauts and a character outside the basic plane included: stored as they are.
-    const QString hundred = QStringLiteral("ä").repeated(98) + QString::fromUcs4(U"\U0001F600", 1) + QStringLiteral("x");
-    BrvExec(QStringLiteral("INSERT INTO L (ID, V, W) VALUES (?, ?, ?)"), 1, hundred, QStringLiteral("w").repeated(8000));
+    const QString hundred =
+        QStringLiteral("ä").repeated(98) + QString::fromUcs4(U"\U0001F600", 1) + QStringLiteral("x");
+    BrvExec(QStringLiteral("INSERT INTO L (ID, V, W) VALUES (?, ?, ?)"), 1, hundred,
+            QStringLiteral("w").repeated(8000));
     BrvCommit();
     EXPECT_EQ(scalar(QStringLiteral("SELECT V FROM L WHERE ID = 1")), hundred);
     // One more, 32,768 and 65,636 characters: a German message, nothing stored, no length field overflows.
@@ -88,7 +90,8 @@ TEST_F(FbLayerTest, TextsLongerThanTheirColumnAreRefusedWholeNeverCut) {
         }
     }
     // A text compared with a long column, and one too long for any parameter.
-    EXPECT_THROW(BrvSql(QStringLiteral("SELECT ID FROM L WHERE W = ?"), QStringLiteral("z").repeated(40000)), fb::Error);
+    EXPECT_THROW(BrvSql(QStringLiteral("SELECT ID FROM L WHERE W = ?"), QStringLiteral("z").repeated(40000)),
+                 fb::Error);
     BrvRollback();
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM L")), 1);
 }
@@ -103,11 +106,13 @@ TEST_F(FbLayerTest, ADatabaseOfAnOlderReleaseWithNoneColumnsKeepsItsUmlauts) {
     {
         fb::Transaction t(old);
         t.start();
-        fb::executeImmediate(old, t, QStringLiteral("CREATE TABLE MANDANTEN (NR INTEGER, FIRMA VARCHAR(12), NOTIZ BLOB SUB_TYPE TEXT)"));
+        fb::executeImmediate(
+            old, t, QStringLiteral("CREATE TABLE MANDANTEN (NR INTEGER, FIRMA VARCHAR(12), NOTIZ BLOB SUB_TYPE TEXT)"));
         t.commit();
         t.start();
         // Bytes as the older release wrote them: Windows-1252.
-        fb::executeImmediate(old, t, QStringLiteral("INSERT INTO MANDANTEN VALUES (1, x'42E4636B65726569', x'4EF6746980')"));
+        fb::executeImmediate(old, t,
+                             QStringLiteral("INSERT INTO MANDANTEN VALUES (1, x'42E4636B65726569', x'4EF6746980')"));
         t.commit();
     }
     old.close();
@@ -137,7 +142,7 @@ TEST_F(FbLayerTest, ADatabaseOfAnOlderReleaseWithNoneColumnsKeepsItsUmlauts) {
         q->execute(t);
         ASSERT_TRUE(q->fetch());
         EXPECT_EQ(q->asText(0), QStringLiteral("Müller € ?")); // what Windows-1252 lacks cannot be kept
-        EXPECT_EQ(q->asInt(1), 10);                             // one byte per character, as the older release reads it
+        EXPECT_EQ(q->asInt(1), 10);                            // one byte per character, as the older release reads it
         EXPECT_EQ(q->asText(2), QStringLiteral("Straße"));
         q->closeCursor();
     }
@@ -200,7 +205,9 @@ TEST_F(FbLayerTest, AFailingStatementIsLoggedWithItsTextAndCodes) {
     qInstallMessageHandler(before);
     gLogged = nullptr;
     ASSERT_EQ(logged.size(), 1);
-    EXPECT_TRUE(logged[0].startsWith(QStringLiteral("prepare fehlgeschlagen, SQLCODE -204 Codes "))) << logged[0].toStdString();
+    EXPECT_TRUE(logged[0].startsWith(QStringLiteral("prepare fehlgeschlagen, SQLCODE -204 Codes ")))
+        << logged[0].toStdString();
     EXPECT_TRUE(logged[0].contains(QStringLiteral("335544569"))); // isc_dsql_error
-    EXPECT_TRUE(logged[0].endsWith(QStringLiteral("| SQL: INSERT INTO GIBTESNICHT (A) VALUES (?)"))) << logged[0].toStdString();
+    EXPECT_TRUE(logged[0].endsWith(QStringLiteral("| SQL: INSERT INTO GIBTESNICHT (A) VALUES (?)")))
+        << logged[0].toStdString();
 }

@@ -65,9 +65,23 @@ TEST_F(MandantenTest, AddressesNumberedStoredVerbatimAndDurable) {
     EXPECT_EQ(GetNextAdressNr(1), 1);
     TBrenvikAdresse a;
     a.mandant_nr = 1;
-    QString* texts[] = {&a.adressbezeichnung, &a.strasse, &a.hausnummer, &a.zusatz,   &a.plz,   &a.ort,
-                        &a.land,              &a.postfach, &a.postfach_plz, &a.telefon1, &a.telefon2, &a.fax,
-                        &a.mobil,             &a.email1,  &a.email2,     &a.url,      &a.ansprechpartner,
+    QString* texts[] = {&a.adressbezeichnung,
+                        &a.strasse,
+                        &a.hausnummer,
+                        &a.zusatz,
+                        &a.plz,
+                        &a.ort,
+                        &a.land,
+                        &a.postfach,
+                        &a.postfach_plz,
+                        &a.telefon1,
+                        &a.telefon2,
+                        &a.fax,
+                        &a.mobil,
+                        &a.email1,
+                        &a.email2,
+                        &a.url,
+                        &a.ansprechpartner,
                         &a.zusatzinformation};
     int i = 0;
     for (QString* t : texts)
@@ -83,10 +97,24 @@ TEST_F(MandantenTest, AddressesNumberedStoredVerbatimAndDurable) {
     TBrenvikAdresse back;
     GetAdresse(1, 5, back);
     i = 0;
-    QString* backTexts[] = {&back.adressbezeichnung, &back.strasse, &back.hausnummer, &back.zusatz, &back.plz,
-                            &back.ort, &back.land, &back.postfach, &back.postfach_plz, &back.telefon1,
-                            &back.telefon2, &back.fax, &back.mobil, &back.email1, &back.email2, &back.url,
-                            &back.ansprechpartner, &back.zusatzinformation};
+    QString* backTexts[] = {&back.adressbezeichnung,
+                            &back.strasse,
+                            &back.hausnummer,
+                            &back.zusatz,
+                            &back.plz,
+                            &back.ort,
+                            &back.land,
+                            &back.postfach,
+                            &back.postfach_plz,
+                            &back.telefon1,
+                            &back.telefon2,
+                            &back.fax,
+                            &back.mobil,
+                            &back.email1,
+                            &back.email2,
+                            &back.url,
+                            &back.ansprechpartner,
+                            &back.zusatzinformation};
     for (QString* t : backTexts)
         EXPECT_EQ(*t, kNasty.left(15) + QString::number(i++));
     EXPECT_EQ(back.standorttyp_nr, 2);
@@ -193,22 +221,24 @@ TEST_F(MandantenTest, DeleteClientRemovesEveryRowOfTheClientAtOnce) {
         const QString o = QStringLiteral("O%1"), b = QStringLiteral("B%1");
         BrvExec(QStringLiteral("INSERT INTO TABGEBOBJEKT (PID, OWNER_ID) VALUES (?, ?)"), o.arg(m), QString::number(m));
         BrvExec(QStringLiteral("INSERT INTO TABGEBBUILDINGA (PID, GEBOBJ_ID) VALUES (?, ?)"), b.arg(m), o.arg(m));
-        BrvExec(QStringLiteral("INSERT INTO TABGEBDIM (PID, DIMGEB_FK) VALUES (?, ?)"), QStringLiteral("D%1").arg(m), b.arg(m));
-        BrvExec(QStringLiteral("INSERT INTO TABGEBPRODUKT (PID, GEBBUILDING_ID) VALUES (?, ?)"), QStringLiteral("P%1").arg(m),
+        BrvExec(QStringLiteral("INSERT INTO TABGEBDIM (PID, DIMGEB_FK) VALUES (?, ?)"), QStringLiteral("D%1").arg(m),
                 b.arg(m));
-        BrvExec(QStringLiteral("INSERT INTO TABGEBAUFZUGBESTAND (PID, OWNERID) VALUES (?, ?)"), QStringLiteral("A%1").arg(m),
-                b.arg(m));
-        BrvExec(QStringLiteral("INSERT INTO TABGEBFILE (PID, OWNER_ID) VALUES (?, ?)"), QStringLiteral("F%1").arg(m), o.arg(m));
+        BrvExec(QStringLiteral("INSERT INTO TABGEBPRODUKT (PID, GEBBUILDING_ID) VALUES (?, ?)"),
+                QStringLiteral("P%1").arg(m), b.arg(m));
+        BrvExec(QStringLiteral("INSERT INTO TABGEBAUFZUGBESTAND (PID, OWNERID) VALUES (?, ?)"),
+                QStringLiteral("A%1").arg(m), b.arg(m));
+        BrvExec(QStringLiteral("INSERT INTO TABGEBFILE (PID, OWNER_ID) VALUES (?, ?)"), QStringLiteral("F%1").arg(m),
+                o.arg(m));
         BrvCommit();
     }
     DeleteMandant(1);
-    for (const char* t : {"VERSICHERUNGSWERTE", "KENNZAHLEN_HIST", "KENNZAHLEN_STANDORT", "ADRESSEN", "DATENIMPORTE",
-                          "MANDANTEN"}) {
+    for (const char* t :
+         {"VERSICHERUNGSWERTE", "KENNZAHLEN_HIST", "KENNZAHLEN_STANDORT", "ADRESSEN", "DATENIMPORTE", "MANDANTEN"}) {
         EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE MANDANT_NR = 1").arg(QLatin1String(t))), 0) << t;
         EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE MANDANT_NR = 2").arg(QLatin1String(t))), 1) << t;
     }
-    for (const char* t : {"TABGEBOBJEKT", "TABGEBBUILDINGA", "TABGEBDIM", "TABGEBPRODUKT", "TABGEBAUFZUGBESTAND",
-                          "TABGEBFILE"}) {
+    for (const char* t :
+         {"TABGEBOBJEKT", "TABGEBBUILDINGA", "TABGEBDIM", "TABGEBPRODUKT", "TABGEBAUFZUGBESTAND", "TABGEBFILE"}) {
         EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE PID LIKE '%_1'").arg(QLatin1String(t))), 0) << t;
         EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE PID LIKE '%_2'").arg(QLatin1String(t))), 1) << t;
     }

@@ -10,11 +10,13 @@ TEST_F(SchemaTest, NewDatabaseIsCompletedAndSecondRunChangesNothing) {
     EXPECT_EQ(columnCount(QStringLiteral("VERSICHERUNGSWERTE")), 35);
     EXPECT_EQ(columnCount(QStringLiteral("MANDANTEN")), 14);
     EXPECT_EQ(columnCount(QStringLiteral("DATENIMPORTE")), 22);
-    exec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
-                        "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK) VALUES (1, 1, 1, 0, 'Drehbank', '15.03.2001', 1000.5)"));
+    exec(QStringLiteral(
+        "INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
+        "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK) VALUES (1, 1, 1, 0, 'Drehbank', '15.03.2001', 1000.5)"));
     EXPECT_EQ(CheckDatabaseStructure(), 1) << dialogs.messages().join("|").toStdString();
     EXPECT_EQ(columnCount(QStringLiteral("VERSICHERUNGSWERTE")), 39);
-    EXPECT_EQ(scalar(QStringLiteral("SELECT ANLAGEBEZEICHNUNG_ORG FROM VERSICHERUNGSWERTE")), QStringLiteral("Drehbank"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT ANLAGEBEZEICHNUNG_ORG FROM VERSICHERUNGSWERTE")),
+              QStringLiteral("Drehbank"));
     EXPECT_EQ(scalar(QStringLiteral("SELECT AHK_ORG FROM VERSICHERUNGSWERTE")), QStringLiteral("1000.5"));
     EXPECT_EQ(scalar(QStringLiteral("SELECT QUELLE FROM VERSICHERUNGSWERTE")), QStringLiteral("IMPORT"));
     EXPECT_EQ(columnCount(QStringLiteral("MANDANTEN")), 17);

@@ -102,12 +102,17 @@ TEST_F(RegisterTest, FiltersNumbersAndNeighboursOnTheServer) {
 
     EXPECT_EQ(numbers(GetVersWerteFiltered(0, false, false, {}, false, {}, {}, false)).size(), 6);
     EXPECT_EQ(numbers(GetVersWerteFiltered(1, true, false, {}, false, {}, {}, false)), (QList<int>{10, 30, 50}));
-    EXPECT_EQ(numbers(GetVersWerteFiltered(1, true, false, {}, false, QStringLiteral("Pumpe"), {}, false)), QList<int>{10});
-    EXPECT_EQ(numbers(GetVersWerteFiltered(1, false, false, {}, false, QStringLiteral("Pumpe"), {}, false)), (QList<int>{10, 20}));
-    EXPECT_EQ(numbers(GetVersWerteFiltered(1, false, false, {}, false, QStringLiteral("100%_"), {}, false)), QList<int>{31});
-    EXPECT_EQ(numbers(GetVersWerteFiltered(1, false, false, {}, true, QStringLiteral(" Pumpe neu "), {}, false)), QList<int>{20});
+    EXPECT_EQ(numbers(GetVersWerteFiltered(1, true, false, {}, false, QStringLiteral("Pumpe"), {}, false)),
+              QList<int>{10});
+    EXPECT_EQ(numbers(GetVersWerteFiltered(1, false, false, {}, false, QStringLiteral("Pumpe"), {}, false)),
+              (QList<int>{10, 20}));
+    EXPECT_EQ(numbers(GetVersWerteFiltered(1, false, false, {}, false, QStringLiteral("100%_"), {}, false)),
+              QList<int>{31});
+    EXPECT_EQ(numbers(GetVersWerteFiltered(1, false, false, {}, true, QStringLiteral(" Pumpe neu "), {}, false)),
+              QList<int>{20});
     EXPECT_EQ(numbers(GetVersWerteFiltered(1, false, true, {}, false, {}, {}, false)), (QList<int>{10, 30, 31}));
-    EXPECT_EQ(numbers(GetVersWerteFiltered(1, false, false, {}, false, {}, QStringLiteral(" 0800 "), true)), QList<int>{50});
+    EXPECT_EQ(numbers(GetVersWerteFiltered(1, false, false, {}, false, {}, QStringLiteral(" 0800 "), true)),
+              QList<int>{50});
     EXPECT_EQ(numbers(GetVersWerteFiltered(1, false, false, QStringLiteral("ANLAGEBEZEICHNUNG"), false, {}, {}, false)),
               (QList<int>{10, 20, 30, 50, 31}));
     // A sort text that is no column list falls back to the number order instead of reaching the statement.
@@ -142,7 +147,8 @@ TEST_F(RegisterTest, MarksSumsReconciliationAndYearFigures) {
     EXPECT_EQ(GetSumVersWertFinanzanlagen(1, 0), 500.0);
 
     SetLoeschmarkierung(1, 6, 1, true);
-    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM VERSICHERUNGSWERTE WHERE ANLAGE_NR = 6 AND GELOESCHT = '1'")), 3);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM VERSICHERUNGSWERTE WHERE ANLAGE_NR = 6 AND GELOESCHT = '1'")),
+              3);
     SetLoeschmarkierung(1, 6, 0, false);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM VERSICHERUNGSWERTE WHERE GELOESCHT = '1'")), 0);
 
@@ -150,10 +156,11 @@ TEST_F(RegisterTest, MarksSumsReconciliationAndYearFigures) {
     ResetUpdateCheck(1);
     exec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET UPDATE_CHECK = '1' WHERE ANLAGE_NR = 1"));
     MarkAbgaenge(1, 2024);
-    EXPECT_EQ(scalar(QStringLiteral("SELECT LIST(ANLAGE_NR || '/' || ANLAGE_SUB_NR, ',') FROM (SELECT ANLAGE_NR, "
-                                    "ANLAGE_SUB_NR FROM VERSICHERUNGSWERTE WHERE GELOESCHT = '1' AND ABGANGSJAHR = 2024 "
-                                    "ORDER BY 1, 2)")),
-              QStringLiteral("5/0,6/0,6/1,6/2")); // hand-entered, rented and leased assets stay
+    EXPECT_EQ(
+        scalar(QStringLiteral("SELECT LIST(ANLAGE_NR || '/' || ANLAGE_SUB_NR, ',') FROM (SELECT ANLAGE_NR, "
+                              "ANLAGE_SUB_NR FROM VERSICHERUNGSWERTE WHERE GELOESCHT = '1' AND ABGANGSJAHR = 2024 "
+                              "ORDER BY 1, 2)")),
+        QStringLiteral("5/0,6/0,6/1,6/2")); // hand-entered, rented and leased assets stay
 
     ExchangeKategorie(1, 0, 443);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM VERSICHERUNGSWERTE WHERE KATEGORIE_NR = 443")), 8);

@@ -7,15 +7,18 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     try {
-        (void)DecodeCatalogueRecords(bytes, kGebBauteilRecordSize, DecodeGebBauteilRecord, QStringLiteral("DataBauteile.dat"));
+        (void)DecodeCatalogueRecords(bytes, kGebBauteilRecordSize, DecodeGebBauteilRecord,
+                                     QStringLiteral("DataBauteile.dat"));
     } catch (const Exception&) {
     }
     try {
-        (void)DecodeCatalogueRecords(bytes, kGebAufzugRecordSize, DecodeGebAufzugRecord, QStringLiteral("DataAufzug.dat"));
+        (void)DecodeCatalogueRecords(bytes, kGebAufzugRecordSize, DecodeGebAufzugRecord,
+                                     QStringLiteral("DataAufzug.dat"));
     } catch (const Exception&) {
     }
     try {
-        (void)DecodeCatalogueRecords(bytes, kGebTypeRecordSize, DecodeGebTypeRecord, QStringLiteral("DataGebTypes.dat"));
+        (void)DecodeCatalogueRecords(bytes, kGebTypeRecordSize, DecodeGebTypeRecord,
+                                     QStringLiteral("DataGebTypes.dat"));
     } catch (const Exception&) {
     }
     return 0;

@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     o.indexFromFile = data[0] & 4;
     ImportResult res;
     int staged = 0;
-    ParseImportData(QByteArray(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1)), ImportLayout::Text, o, res,
-                    [&staged](const TBrenvikDatenimport&) { ++staged; });
+    ParseImportData(QByteArray(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1)), ImportLayout::Text, o,
+                    res, [&staged](const TBrenvikDatenimport&) { ++staged; });
     (void)res.summaryText();
     return 0;
 }

@@ -34,8 +34,10 @@ class ImportTest : public SchemaDbTest {
 protected:
     void SetUp() override {
         SchemaDbTest::SetUp();
-        exec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'Maschinen')"));
-        exec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 443, 2024, 100)"));
+        exec(QStringLiteral(
+            "INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'Maschinen')"));
+        exec(QStringLiteral(
+            "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 443, 2024, 100)"));
     }
     // A workbook whose first sheet holds the rows (row 1 first; columns from A).
     QString xlsx(const char* name, const std::vector<Row>& rows, int firstRow = 1) {
@@ -89,7 +91,7 @@ TEST_F(ImportTest, StandardLayoutMarkersDatesLongTextsAndExtras) {
     std::vector<Row> rows = {
         {"Kontonummer", "Anlagebezeichnung", {}, "Datum", {}, "Kennung", "AHK"},
         {"0420", "Drehbank", {}, Date{2015, 3, 15}, {}, "AHK", 1234.5},
-        {"0421", "Marker in G", {}, {}, Date{2012, 1, 2}, {}, "AHK", 99.0},       // marker G, amount H, date E
+        {"0421", "Marker in G", {}, {}, Date{2012, 1, 2}, {}, "AHK", 99.0}, // marker G, amount H, date E
         {"0422", "Ohne Datum", {}, "kein Datum", {}, "AHK", "1.000,50"},
         {"0423", longDesc.c_str(), {}, "31.12.2008", {}, "AHK", 5.0},
         {"", "Ohne Konto", {}, "31.12.2008", {}, "AHK", 5.0},
@@ -123,8 +125,8 @@ TEST_F(ImportTest, StandardLayoutMarkersDatesLongTextsAndExtras) {
     EXPECT_EQ(r.failures[0].konto, QStringLiteral("0424"));
     EXPECT_EQ(r.failures[0].reason, QStringLiteral("Kein gültiger AHK-Betrag neben der Kennung \"AHK\""));
     ASSERT_EQ(r.preview.size(), 6);
-    EXPECT_EQ(r.preview[0], (QStringList{"1", "0420", "Drehbank", "15.03.2015", "1.234,50", "", "", "0", "0", "0",
-                                         "0", "0", "0", "0", "0", "0", "0", "0"}));
+    EXPECT_EQ(r.preview[0], (QStringList{"1", "0420", "Drehbank", "15.03.2015", "1.234,50", "", "", "0", "0", "0", "0",
+                                         "0", "0", "0", "0", "0", "0", "0"}));
     EXPECT_EQ(r.countText(), QStringLiteral("Anzahl: 6 von 7"));
     ASSERT_EQ(r.longDescriptions.size(), 1);
     EXPECT_EQ(r.longDescriptions[0], QStringLiteral("0423      ") + QString::fromStdString(longDesc));
@@ -193,8 +195,8 @@ TEST_F(ImportTest, ColumnHLayoutAndLayoutDetection) {
     EXPECT_EQ(s[1].anschaffungsdatum, EncodeDate(1900, 1, 1));
 
     // "AHK" only in column K selects the layout that then finds nothing.
-    const ImportResult k = ReadImportFile(1, xlsx("k.xlsx", {{"0600", {}, "Teil", {}, {}, {}, {}, {}, {}, {}, "AHK", 5.0}}),
-                                          ImportLayout::Excel, {});
+    const ImportResult k = ReadImportFile(
+        1, xlsx("k.xlsx", {{"0600", {}, "Teil", {}, {}, {}, {}, {}, {}, {}, "AHK", 5.0}}), ImportLayout::Excel, {});
     EXPECT_EQ(k.staged, 0);
     EXPECT_EQ(texts(k), QStringList{QStringLiteral("Es wurden keine gültigen Datensätze im Anlagenverzeichnis gefunden."
                                                    "\r\nBitte überprüfen Sie ggf. die Datenstrukturen/ Inhalte der zu "
@@ -237,25 +239,29 @@ TEST_F(ImportTest, Datev2021Layout) {
     EXPECT_TRUE(r.messages[0].text.startsWith(QStringLiteral("Es wurden Duplikate (doppelte Kontonummern)")));
     EXPECT_TRUE(r.messages[0].text.contains(QStringLiteral("\r\n\r\n0700\r\n\r\n\r\nBitte korrigieren")));
 
-    const ImportResult none = ReadImportFile(1, xlsx("keins.xlsx", {{"x", "y", "z", "kein Marker"}}),
-                                             ImportLayout::Datev2021, {});
+    const ImportResult none =
+        ReadImportFile(1, xlsx("keins.xlsx", {{"x", "y", "z", "kein Marker"}}), ImportLayout::Datev2021, {});
     EXPECT_TRUE(texts(none).first().startsWith(QStringLiteral("Fehler während der Formatprüfung der Excel-Datei")));
 }
 
 TEST_F(ImportTest, TextLayoutReadsTheExportBackWithAllOptions) {
     // A register with everything the export writes.
     BrvExec(QStringLiteral(
-        "INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, KONTO_NR, "
-        "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, VERSICHERUNGSWERT, KATEGORIE_NR, ADRESS_NR, GELOESCHT, BEARBEITUNG, "
-        "GEBAEUDE, LEASING, GEMIETET, FESTE_TAXE, LAGERUNG_AUSSEN, ELEKTRONIK_VERS, MASCHINEN_VERS, GRUPPE, NOTIZTEXT) "
-        "VALUES (1, 1, 1, 0, '0420', 'Drehbank \"Spezial\" € äöü', ?, 1234567.89, 10, 612, 2, '1', '1', '0', '1', '0', '1', "
-        "'1', '0', '1', 'Halle 3', 'Notiz mit Umlaut ß')"),
-        SqlTs{EncodeDate(2015, 3, 15)});
-    BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, KONTO_NR, "
-                           "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, KATEGORIE_NR, ADRESS_NR, GELOESCHT, BEARBEITUNG, "
-                           "GEBAEUDE, LEASING, GEMIETET, FESTE_TAXE, LAGERUNG_AUSSEN, ELEKTRONIK_VERS, MASCHINEN_VERS) "
-                           "VALUES (1, 1, 2, 0, '0421', 'Zweite', ?, 0.5, 443, 0, '0', '0', '1', '0', '1', '0', '0', "
-                           "'1', '0')"),
+                "INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, KONTO_NR, "
+                "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, VERSICHERUNGSWERT, KATEGORIE_NR, ADRESS_NR, GELOESCHT, "
+                "BEARBEITUNG, "
+                "GEBAEUDE, LEASING, GEMIETET, FESTE_TAXE, LAGERUNG_AUSSEN, ELEKTRONIK_VERS, MASCHINEN_VERS, GRUPPE, "
+                "NOTIZTEXT) "
+                "VALUES (1, 1, 1, 0, '0420', 'Drehbank \"Spezial\" € äöü', ?, 1234567.89, 10, 612, 2, '1', '1', '0', "
+                "'1', '0', '1', "
+                "'1', '0', '1', 'Halle 3', 'Notiz mit Umlaut ß')"),
+            SqlTs{EncodeDate(2015, 3, 15)});
+    BrvExec(QStringLiteral(
+                "INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, KONTO_NR, "
+                "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, KATEGORIE_NR, ADRESS_NR, GELOESCHT, BEARBEITUNG, "
+                "GEBAEUDE, LEASING, GEMIETET, FESTE_TAXE, LAGERUNG_AUSSEN, ELEKTRONIK_VERS, MASCHINEN_VERS) "
+                "VALUES (1, 1, 2, 0, '0421', 'Zweite', ?, 0.5, 443, 0, '0', '0', '1', '0', '1', '0', '0', "
+                "'1', '0')"),
             SqlTs{EncodeDate(1999, 1, 31)});
     BrvCommit();
     const QString file = path(QStringLiteral("export.csv"));
@@ -279,9 +285,14 @@ TEST_F(ImportTest, TextLayoutReadsTheExportBackWithAllOptions) {
         EXPECT_EQ(d.zusaetze, a.notiztext);
         EXPECT_EQ(d.kategorie_nr, a.kategorie_nr);
         EXPECT_EQ(d.adress_nr, a.adress_nr);
-        for (auto [x, y] : {std::pair{d.lagerung_aussen, a.lagerung_aussen}, {d.elektronik_vers, a.elektronik_vers},
-                            {d.maschinen_vers, a.maschinen_vers}, {d.leasing, a.leasing}, {d.gemietet, a.gemietet},
-                            {d.gebaeude, a.gebaeude}, {d.geloescht, a.geloescht}, {d.feste_taxe, a.feste_taxe}})
+        for (auto [x, y] : {std::pair{d.lagerung_aussen, a.lagerung_aussen},
+                            {d.elektronik_vers, a.elektronik_vers},
+                            {d.maschinen_vers, a.maschinen_vers},
+                            {d.leasing, a.leasing},
+                            {d.gemietet, a.gemietet},
+                            {d.gebaeude, a.gebaeude},
+                            {d.geloescht, a.geloescht},
+                            {d.feste_taxe, a.feste_taxe}})
             EXPECT_EQ(x, y);
         EXPECT_EQ(d.anlagentyp_id, 0); // the export writes the type to BB, the import reads AN
     }
@@ -306,7 +317,8 @@ TEST_F(ImportTest, TextLinesEncodingsSkipsAndFailures) {
                                                "Datenbank übernommen werden. \r\nBitte überprüfen Sie den Import auf "
                                                "Vollständigkeit."));
     // UTF-8 with a byte-order mark.
-    r = ReadImportFile(1, writeFile("utf8.txt", "\xef\xbb\xbfKopf\n0200;Bänk €;;05.06.2007;;AHK;3\n"), ImportLayout::Text, {});
+    r = ReadImportFile(1, writeFile("utf8.txt", "\xef\xbb\xbfKopf\n0200;Bänk €;;05.06.2007;;AHK;3\n"),
+                       ImportLayout::Text, {});
     s = staged();
     ASSERT_EQ(s.size(), 1);
     EXPECT_EQ(s[0].anlagebezeichnung, QStringLiteral("Bänk €"));
@@ -321,11 +333,12 @@ TEST_F(ImportTest, TextLinesEncodingsSkipsAndFailures) {
 TEST_F(ImportTest, XlsRowsWhoseValuesAreFormulasAreRead) {
     using namespace biff;
     const QByteArray globals = xf(0) + xf(14);
-    QByteArray sheet = bof(0x0600, 0x0010) + label(0, 0, QStringLiteral("Konto")) + label(0, 1, QStringLiteral("Bezeichnung"));
+    QByteArray sheet =
+        bof(0x0600, 0x0010) + label(0, 0, QStringLiteral("Konto")) + label(0, 1, QStringLiteral("Bezeichnung"));
     // Account number, date and amount as formulas with their last results.
     sheet += formulaSpecial(1, 0, 0, 0) + record(0x0207, ustr(QStringLiteral("0430"))) +
-             label(1, 1, QStringLiteral("Presse")) + formulaNumber(1, 3, 1, 42078) + label(1, 5, QStringLiteral("AHK")) +
-             formulaNumber(1, 6, 0, 999.5) + eof();
+             label(1, 1, QStringLiteral("Presse")) + formulaNumber(1, 3, 1, 42078) +
+             label(1, 5, QStringLiteral("AHK")) + formulaNumber(1, 6, 0, 999.5) + eof();
     const QString file = path(QStringLiteral("formeln.xls"));
     ASSERT_TRUE(writeContainer(file, workbook(globals, {sheet})));
     const ImportResult r = ReadImportFile(1, file, ImportLayout::Excel, {});
@@ -377,16 +390,20 @@ protected:
     }
     void registered(int nr, const char* konto, const char* desc, double ahk, const char* quelle,
                     const char* gemietet = "0", const char* leasing = "0") {
-        exec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
-                            "KONTO_NR, ANLAGEBEZEICHNUNG, AHK, VERSICHERUNGSWERT, ANSCHAFFUNGSDATUM, GELOESCHT, "
-                            "BEARBEITUNG, QUELLE, GEMIETET, LEASING, UPDATE_CHECK) VALUES (1, 1, %1, 0, '%2', '%3', %4, "
-                            "77, '01.01.2010', '0', '0', '%5', '%6', '%7', '1')")
-                 .arg(nr).arg(QLatin1String(konto), QLatin1String(desc)).arg(ahk)
-                 .arg(QLatin1String(quelle), QLatin1String(gemietet), QLatin1String(leasing)));
+        exec(
+            QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
+                           "KONTO_NR, ANLAGEBEZEICHNUNG, AHK, VERSICHERUNGSWERT, ANSCHAFFUNGSDATUM, GELOESCHT, "
+                           "BEARBEITUNG, QUELLE, GEMIETET, LEASING, UPDATE_CHECK) VALUES (1, 1, %1, 0, '%2', '%3', %4, "
+                           "77, '01.01.2010', '0', '0', '%5', '%6', '%7', '1')")
+                .arg(nr)
+                .arg(QLatin1String(konto), QLatin1String(desc))
+                .arg(ahk)
+                .arg(QLatin1String(quelle), QLatin1String(gemietet), QLatin1String(leasing)));
     }
     QString field(int nr, const char* col) {
         return scalar(QStringLiteral("SELECT %1 FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = 1 AND ANLAGE_NR = %2")
-                          .arg(QLatin1String(col)).arg(nr));
+                          .arg(QLatin1String(col))
+                          .arg(nr));
     }
 };
 
@@ -414,7 +431,8 @@ TEST_F(TakeoverTest, ReconciliationNumberingAndDisposals) {
     // One of the two imported assets goes: more than a fifth, so the plan was put to the user first.
     ASSERT_EQ(asked.size(), 1);
     EXPECT_EQ(asked[0].text(), QStringLiteral("3 neu, 2 bestätigt, 1 als Abgang markiert"));
-    EXPECT_TRUE(asked[0].question().contains(QStringLiteral("1 von 2 importierten Anlagen werden als Abgang markiert.")));
+    EXPECT_TRUE(
+        asked[0].question().contains(QStringLiteral("1 von 2 importierten Anlagen werden als Abgang markiert.")));
     EXPECT_EQ(t.confirmed, 2);
     EXPECT_EQ(t.added, 3);
     EXPECT_EQ(t.disposed, 1);
@@ -466,7 +484,8 @@ TEST_F(TakeoverTest, FailedRowsNeverDisposeWhatTheyMayStandFor) {
     read.records = 10;
     read.staged = 9;
     read.failed = 1;
-    read.failures.append({10, QStringLiteral("Kein gültiges Anschaffungsdatum"), QStringLiteral("0709"), QStringLiteral("Anlage")});
+    read.failures.append(
+        {10, QStringLiteral("Kein gültiges Anschaffungsdatum"), QStringLiteral("0709"), QStringLiteral("Anlage")});
     // Declined: nothing at all changes.
     TakeoverResult t = TakeOverStaged(1, 443, &read, [](const TakeoverPlan&) { return false; });
     EXPECT_TRUE(t.refused);
@@ -548,15 +567,16 @@ TEST_F(TakeoverTest, ArchiveCopyByFolderRules) {
     const QString bak = tmp.path() + QStringLiteral("/Archiv/");
     ArchiveResult a = ArchiveImportFile(1, file, bak, QStringLiteral("1"));
     EXPECT_FALSE(a.copied);
-    EXPECT_EQ(a.message.text, QStringLiteral("Das zur Sicherung von Importdateien angegebene Verzeichnis existiert nicht.\r\n"
-                                             "Bitte sichern Sie die Datei manuell."));
+    EXPECT_EQ(a.message.text,
+              QStringLiteral("Das zur Sicherung von Importdateien angegebene Verzeichnis existiert nicht.\r\n"
+                             "Bitte sichern Sie die Datei manuell."));
     QDir().mkpath(bak + QStringLiteral("Kunde_12"));
     a = ArchiveImportFile(1, file, bak, QStringLiteral("1"));
     ASSERT_TRUE(a.copied) << a.message.text.toStdString();
     EXPECT_EQ(a.message.text, QStringLiteral("Die Importdatei wurde erfolgreich kopiert."));
     EXPECT_TRUE(a.target.startsWith(bak + QStringLiteral("Kunde_12/")));
-    EXPECT_TRUE(QFileInfo(a.target).fileName().contains(
-        QRegularExpression(QStringLiteral("^\\d{8}_\\d{6}_Anlagen\\.xlsx$"))));
+    EXPECT_TRUE(
+        QFileInfo(a.target).fileName().contains(QRegularExpression(QStringLiteral("^\\d{8}_\\d{6}_Anlagen\\.xlsx$"))));
     // A full path when the paths are not relative to the backup folder.
     const QString full = tmp.path() + QStringLiteral("/voll");
     QDir().mkpath(full);
@@ -570,7 +590,8 @@ TEST_F(TakeoverTest, ArchiveCopyByFolderRules) {
     a = ArchiveImportFile(1, file, bak, QStringLiteral("0"));
     EXPECT_FALSE(a.copied);
     EXPECT_EQ(a.message.icon, MsgIcon::Warning);
-    EXPECT_TRUE(a.message.text.startsWith(QStringLiteral("Das zur Sicherung von Importdateien angegebene Verzeichnis")));
+    EXPECT_TRUE(
+        a.message.text.startsWith(QStringLiteral("Das zur Sicherung von Importdateien angegebene Verzeichnis")));
 }
 
 } // namespace

@@ -151,13 +151,15 @@ TEST_F(WorkbookTest, XlsRecordsOfEveryKind) {
                          ustr(QStringLiteral("Drehbank Müller")) + u16(4) + char(0x08) + u16(1) + QByteArray("Fett") +
                          u32(0) + u16(3) + char(0x04) + u32(6) + QByteArray("Ext") + QByteArray(6, 'p') + u16(22) +
                          char(0) + QByteArray("Fräse mit ").replace("ä", "\xe4");
-    const QByteArray continued = QByteArray(1, 1) + chars(QStringLiteral("Łódź-Antrieb"), true) + ustr(QStringLiteral("0421"));
+    const QByteArray continued =
+        QByteArray(1, 1) + chars(QStringLiteral("Łódź-Antrieb"), true) + ustr(QStringLiteral("0421"));
     const QByteArray sst = record(0x00FC, u32(7) + u32(7) + strings) + record(0x003C, continued);
     QByteArray sheet = bof(0x0600, 0x0010);
     sheet += labelSst(0, 0, 1) + labelSst(0, 1, 2) + number(0, 3, 1, 42078) + labelSst(0, 5, 0) +
              formulaNumber(0, 6, 3, 1234.5);
-    sheet += labelSst(1, 0, 6) + labelSst(1, 1, 5) + rk(1, 3, 2, (40000u << 2) | 2) + label(1, 5, QStringLiteral("AHK")) +
-             formulaSpecial(1, 6, 0, 0) + record(0x0207, ustr(QStringLiteral("250,50")));
+    sheet += labelSst(1, 0, 6) + labelSst(1, 1, 5) + rk(1, 3, 2, (40000u << 2) | 2) +
+             label(1, 5, QStringLiteral("AHK")) + formulaSpecial(1, 6, 0, 0) +
+             record(0x0207, ustr(QStringLiteral("250,50")));
     sheet += record(0x00BD, u16(2) + u16(6) + u16(0) + u32((150u << 2) | 3) + u16(0) + u32((7u << 2) | 2) + u16(7)) +
              rk(2, 8, 0, 0x3FE00000u);
     sheet += record(0x0205, cell(3, 0, 0) + char(1) + char(0)) + record(0x0205, cell(3, 1, 0) + char(0x07) + char(1)) +
@@ -184,13 +186,14 @@ TEST_F(WorkbookTest, XlsRecordsOfEveryKind) {
     EXPECT_EQ(row4, (QStringList{"WAHR", "#DIV/0!", "WAHR", "#N/A", ""}));
     EXPECT_EQ(ws.cell(5, 3), QStringLiteral("Fett"));
     EXPECT_EQ(ws.cell(5, 4), QStringLiteral("Ext"));
-    EXPECT_EQ(ws.cell(5, 6), QString()); // a shared string that does not exist
+    EXPECT_EQ(ws.cell(5, 6), QString());   // a shared string that does not exist
     EXPECT_EQ(ws.cell(10, 10), QString()); // the chart's cells are not the sheet's
     EXPECT_EQ(ws.rowCount(), 5);
 
     // The 1904 date system.
     const QString old = path(QStringLiteral("1904.xls"));
-    ASSERT_TRUE(writeContainer(old, workbook(xlsGlobals(true), {bof(0x0600, 0x0010) + number(0, 0, 1, 40616) + eof()})));
+    ASSERT_TRUE(
+        writeContainer(old, workbook(xlsGlobals(true), {bof(0x0600, 0x0010) + number(0, 0, 1, 40616) + eof()})));
     EXPECT_EQ(ReadWorkbook(old).cell(1, 1), QStringLiteral("15.03.2015"));
 }
 
@@ -199,10 +202,12 @@ TEST_F(WorkbookTest, XlsFilesThatCannotBeReadSayWhy) {
     const QByteArray sheet = bof(0x0600, 0x0010) + number(0, 0, 0, 1) + eof();
     const QString excel95 = path(QStringLiteral("95.xls"));
     ASSERT_TRUE(writeContainer(excel95, bof(0x0500) + eof()));
-    EXPECT_TRUE(message(excel95).startsWith(QStringLiteral("Die Arbeitsmappe ist im Format von Excel 5.0/95 gespeichert")));
+    EXPECT_TRUE(
+        message(excel95).startsWith(QStringLiteral("Die Arbeitsmappe ist im Format von Excel 5.0/95 gespeichert")));
     const QString book = path(QStringLiteral("book.xls"));
     ASSERT_TRUE(writeContainer(book, workbook({}, {sheet}), "Book"));
-    EXPECT_TRUE(message(book).startsWith(QStringLiteral("Die Arbeitsmappe ist im Format von Excel 5.0/95 gespeichert")));
+    EXPECT_TRUE(
+        message(book).startsWith(QStringLiteral("Die Arbeitsmappe ist im Format von Excel 5.0/95 gespeichert")));
     const QString locked = path(QStringLiteral("kennwort.xls"));
     ASSERT_TRUE(writeContainer(locked, workbook(record(0x002F, u16(1)), {sheet})));
     EXPECT_TRUE(message(locked).contains(QStringLiteral("Kennwort")));
@@ -212,7 +217,8 @@ TEST_F(WorkbookTest, XlsFilesThatCannotBeReadSayWhy) {
     ASSERT_TRUE(writeContainer(cut, whole.left(whole.size() - 7)));
     EXPECT_TRUE(message(cut).contains(QStringLiteral("beschädigt"))) << message(cut).toStdString();
     const QString claims = path(QStringLiteral("sst.xls"));
-    ASSERT_TRUE(writeContainer(claims, workbook(record(0x00FC, u32(0xFFFFFFFF) + u32(0xFFFFFFFF) + ustr("a")), {sheet})));
+    ASSERT_TRUE(
+        writeContainer(claims, workbook(record(0x00FC, u32(0xFFFFFFFF) + u32(0xFFFFFFFF) + ustr("a")), {sheet})));
     EXPECT_TRUE(message(claims).contains(QStringLiteral("beschädigt")));
     const QString noSheet = path(QStringLiteral("ohne.xls"));
     ASSERT_TRUE(writeContainer(noSheet, workbook({}, {sheet}, {2})));
@@ -236,8 +242,9 @@ TEST_F(WorkbookTest, FilesFoundByTheFuzzersAreReadOrRefused) {
     // A number in a date format beyond the years a spreadsheet shows is a number, not a date.
     using namespace biff;
     const QString file = path(QStringLiteral("riesig.xls"));
-    ASSERT_TRUE(writeContainer(file, workbook(xlsGlobals(), {bof(0x0600, 0x0010) + number(0, 0, 1, -1.27743e292) +
-                                                            number(0, 1, 1, 3e6) + number(0, 2, 1, 2958465) + eof()})));
+    ASSERT_TRUE(
+        writeContainer(file, workbook(xlsGlobals(), {bof(0x0600, 0x0010) + number(0, 0, 1, -1.27743e292) +
+                                                     number(0, 1, 1, 3e6) + number(0, 2, 1, 2958465) + eof()})));
     const Worksheet ws = ReadWorkbook(file);
     EXPECT_EQ(ws.at(1, 1)->kind, Worksheet::Kind::Number);
     EXPECT_EQ(ws.cell(1, 2), QStringLiteral("3000000"));

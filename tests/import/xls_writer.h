@@ -16,14 +16,20 @@
 
 namespace biff {
 
-inline QByteArray u16(int v) { return QByteArray(1, char(v & 0xFF)) + char((v >> 8) & 0xFF); }
-inline QByteArray u32(quint32 v) { return u16(int(v & 0xFFFF)) + u16(int(v >> 16)); }
+inline QByteArray u16(int v) {
+    return QByteArray(1, char(v & 0xFF)) + char((v >> 8) & 0xFF);
+}
+inline QByteArray u32(quint32 v) {
+    return u16(int(v & 0xFFFF)) + u16(int(v >> 16));
+}
 inline QByteArray f64(double d) {
     QByteArray b(8, 0);
     std::memcpy(b.data(), &d, 8); // little-endian machine
     return b;
 }
-inline QByteArray record(int type, const QByteArray& data) { return u16(type) + u16(int(data.size())) + data; }
+inline QByteArray record(int type, const QByteArray& data) {
+    return u16(type) + u16(int(data.size())) + data;
+}
 
 // The characters of a string: compressed (Latin-1) when every character fits a byte, else two bytes each.
 inline QByteArray chars(const QString& s, bool high) {
@@ -47,11 +53,21 @@ inline QByteArray ustr(const QString& s) {
 inline QByteArray bof(int version = 0x0600, int kind = 0x0005) {
     return record(0x0809, u16(version) + u16(kind) + u16(0) + u16(0) + u32(0) + u32(0));
 }
-inline QByteArray eof() { return record(0x000A, {}); }
-inline QByteArray cell(int row, int col, int xf) { return u16(row) + u16(col) + u16(xf); }
-inline QByteArray number(int row, int col, int xf, double v) { return record(0x0203, cell(row, col, xf) + f64(v)); }
-inline QByteArray rk(int row, int col, int xf, quint32 v) { return record(0x027E, cell(row, col, xf) + u32(v)); }
-inline QByteArray label(int row, int col, const QString& s) { return record(0x0204, cell(row, col, 0) + ustr(s)); }
+inline QByteArray eof() {
+    return record(0x000A, {});
+}
+inline QByteArray cell(int row, int col, int xf) {
+    return u16(row) + u16(col) + u16(xf);
+}
+inline QByteArray number(int row, int col, int xf, double v) {
+    return record(0x0203, cell(row, col, xf) + f64(v));
+}
+inline QByteArray rk(int row, int col, int xf, quint32 v) {
+    return record(0x027E, cell(row, col, xf) + u32(v));
+}
+inline QByteArray label(int row, int col, const QString& s) {
+    return record(0x0204, cell(row, col, 0) + ustr(s));
+}
 inline QByteArray labelSst(int row, int col, int index, int xf = 0) {
     return record(0x00FD, cell(row, col, xf) + u32(quint32(index)));
 }
@@ -59,13 +75,19 @@ inline QByteArray labelSst(int row, int col, int index, int xf = 0) {
 inline QByteArray formula(int row, int col, int xf, const QByteArray& result) {
     return record(0x0006, cell(row, col, xf) + result + u16(0) + u32(0) + u16(3) + QByteArray("\x1e\x01\x00", 3));
 }
-inline QByteArray formulaNumber(int row, int col, int xf, double v) { return formula(row, col, xf, f64(v)); }
+inline QByteArray formulaNumber(int row, int col, int xf, double v) {
+    return formula(row, col, xf, f64(v));
+}
 // type 0 text (a STRING record follows), 1 boolean, 2 error, 3 empty text
 inline QByteArray formulaSpecial(int row, int col, int type, int value) {
     return formula(row, col, 0, QByteArray(1, char(type)) + char(0) + char(value) + QByteArray(3, 0) + u16(0xFFFF));
 }
-inline QByteArray xf(int format) { return record(0x00E0, u16(0) + u16(format) + QByteArray(16, 0)); }
-inline QByteArray format(int id, const QString& code) { return record(0x041E, u16(id) + ustr(code)); }
+inline QByteArray xf(int format) {
+    return record(0x00E0, u16(0) + u16(format) + QByteArray(16, 0));
+}
+inline QByteArray format(int id, const QString& code) {
+    return record(0x041E, u16(id) + ustr(code));
+}
 
 // A workbook stream: globals (before the sheet list) and the substream of each sheet. kinds: 0 worksheet, 2 chart.
 inline QByteArray workbook(const QByteArray& globals, const QList<QByteArray>& sheets, const QList<int>& kinds = {}) {
@@ -73,14 +95,14 @@ inline QByteArray workbook(const QByteArray& globals, const QList<QByteArray>& s
         QByteArray b;
         for (int i = 0; i < sheets.size(); ++i) {
             const QString name = QStringLiteral("Blatt%1").arg(i + 1);
-            b += record(0x0085, u32(offsets.value(i)) + char(0) + char(kinds.value(i, 0)) + char(name.size()) + char(0) +
-                                    chars(name, false));
+            b += record(0x0085, u32(offsets.value(i)) + char(0) + char(kinds.value(i, 0)) + char(name.size()) +
+                                    char(0) + chars(name, false));
         }
         return b;
     };
     QList<quint32> offsets;
-    quint32 pos = quint32(bof().size() + globals.size() + boundsheets(QList<quint32>(sheets.size(), 0)).size() +
-                          eof().size());
+    quint32 pos =
+        quint32(bof().size() + globals.size() + boundsheets(QList<quint32>(sheets.size(), 0)).size() + eof().size());
     for (const QByteArray& s : sheets) {
         offsets << pos;
         pos += quint32(s.size());

@@ -36,19 +36,22 @@ protected:
         s.csv[QStringLiteral("MANDANTEN")] = "MANDANT-LFD,MANDANT-FIRMA,MANDANT_DIR\n"
                                              "7,\"Meier \"\"Söhne\"\", KG\",\"kunden\\meier\"\n"
                                              "9,\"Schulz\",\"\"\n";
-        s.csv[QStringLiteral("ADRESSEN")] =
-            "MANDANT_LFD,ADRESS_NR,INSERT_TS,NAME_1,NAME_2,STRASSE,ADRESSZUSATZ,PLZ_ADR,ORT,POSTFACH,PLZ_PST,TELEFON,FAX,"
-            "EMAIL,STANDORTTYP\n"
-            "7,0,\"03.02.2001 10:11:12\",\"Werk Nord\",\"\",\"Ring 5\",\"\",\"12345\",\"Neustadt\",\"\",\"\",\"0123\",\"\",\"\",2\n";
-        s.csv[QStringLiteral("VORRAETE")] = QByteArray(
-            "VORRÄTE-LFD,VORRÄTE-JAHR,VORRÄTE-FERTIGE-B,VORRÄTE-UNFERTIG-B,VORRÄTE-LAGER-B,VORRÄTE-FERTIG-M,"
-            "VORRÄTE-UNFERTIG-M,VORRÄTE-LAGER-M\n"
-            "7,2001,1000.5,200,300,4000,500,600\n");
+        s.csv[QStringLiteral("ADRESSEN")] = "MANDANT_LFD,ADRESS_NR,INSERT_TS,NAME_1,NAME_2,STRASSE,ADRESSZUSATZ,PLZ_"
+                                            "ADR,ORT,POSTFACH,PLZ_PST,TELEFON,FAX,"
+                                            "EMAIL,STANDORTTYP\n"
+                                            "7,0,\"03.02.2001 10:11:12\",\"Werk Nord\",\"\",\"Ring "
+                                            "5\",\"\",\"12345\",\"Neustadt\",\"\",\"\",\"0123\",\"\",\"\",2\n";
+        s.csv[QStringLiteral("VORRAETE")] =
+            QByteArray("VORRÄTE-LFD,VORRÄTE-JAHR,VORRÄTE-FERTIGE-B,VORRÄTE-UNFERTIG-B,VORRÄTE-LAGER-B,VORRÄTE-FERTIG-M,"
+                       "VORRÄTE-UNFERTIG-M,VORRÄTE-LAGER-M\n"
+                       "7,2001,1000.5,200,300,4000,500,600\n");
         s.csv[QStringLiteral("TEC_DATENIMPORT")] =
-            "MANDANT_LFD,ANLAGE_NR,SUB_NR,INSERT_TS,KONTO_NR,ANLAGEBEZEICHNUNG,DATUM_ANSCHAFFUNG,AHK,LISTENPREIS,VERS_WERT,"
+            "MANDANT_LFD,ANLAGE_NR,SUB_NR,INSERT_TS,KONTO_NR,ANLAGEBEZEICHNUNG,DATUM_ANSCHAFFUNG,AHK,LISTENPREIS,VERS_"
+            "WERT,"
             "GEMEINER_WERT,ZEITWERT,NUTZUNGSDAUER,ELEKTRONIK_VERS,MASCHINEN_VERS,LAGERUNG_AUSSEN,KATEGORIE_ID,"
             "ALT_KATEGORIE_ID,ADRESS_NR,GELOESCHT,BEARBEITUNG,ABGANG_JAHR,GRUPPE,NOTIZTEXT,QUELLE\n"
-            "7,1,0,\"01.01.2002 00:00:00\",420,\"Drehbank\",\"15.03.1999 00:00:00\",1234.5,1300,1500,0,800,10,1,0,0,443,0,"
+            "7,1,0,\"01.01.2002 00:00:00\",420,\"Drehbank\",\"15.03.1999 "
+            "00:00:00\",1234.5,1300,1500,0,800,10,1,0,0,443,0,"
             "0,0,1,0,\"A\",\"Notiz\nzweite Zeile\",\"IMPORT\"\n"
             "7,2,0,,421,\"Fräse\",\"01.06.2000 00:00:00\",99,0,0,0,0,0,0,1,0,443,0,,0,0,0,\"\",\"\",\"MANUELL\"\n";
         return s;
@@ -75,7 +78,8 @@ TEST_F(MigrationTest, TheFourSectionsMapTheLegacyRows) {
     SetBrvUserNr(0); // as brenvik-cli migrate runs: no user of the program registered
     MemorySource s = legacy();
     ASSERT_TRUE(MigrationStartRefusal().isEmpty());
-    ASSERT_TRUE(RunMigration(s, path(QStringLiteral("programm")), callbacks())) << logLines.join(QLatin1Char('\n')).toStdString();
+    ASSERT_TRUE(RunMigration(s, path(QStringLiteral("programm")), callbacks()))
+        << logLines.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(logLines, (QStringList{"Mandantenstammdaten erfolgreich migriert. 2 Datensaetze",
                                      "Adressen zu Mandantenstammdaten erfolgreich migriert. 1 Datensaetze",
                                      "Kennzahlen zu Mandantenstammdaten erfolgreich migriert. 1 Datensaetze",
@@ -107,7 +111,7 @@ TEST_F(MigrationTest, TheFourSectionsMapTheLegacyRows) {
     EXPECT_EQ(v.ahk, 1234.5);
     EXPECT_EQ(v.elektronik_vers, QStringLiteral("1"));
     EXPECT_EQ(v.bearbeitung, QStringLiteral("1"));
-    EXPECT_EQ(v.adress_nr, 1); // legacy address 0
+    EXPECT_EQ(v.adress_nr, 1);                  // legacy address 0
     EXPECT_EQ(v.gebaeude, QStringLiteral("0")); // the older file has no building column
     EXPECT_EQ(v.notiztext, QStringLiteral("Notiz\nzweite Zeile"));
     EXPECT_EQ(YearOf(v.insert_ts), 2002);
@@ -123,7 +127,8 @@ TEST_F(MigrationTest, TheFourSectionsMapTheLegacyRows) {
 
 TEST_F(MigrationTest, ADuplicateLegacyKeyEndsItsSectionInsteadOfReplacingARow) {
     MemorySource s = legacy();
-    s.csv[QStringLiteral("TEC_DATENIMPORT")] += "7,1,0,,999,\"Doppelt\",,1,0,0,0,0,0,0,0,0,443,0,,0,0,0,\"\",\"\",\"IMPORT\"\n";
+    s.csv[QStringLiteral("TEC_DATENIMPORT")] +=
+        "7,1,0,,999,\"Doppelt\",,1,0,0,0,0,0,0,0,0,443,0,,0,0,0,\"\",\"\",\"IMPORT\"\n";
     EXPECT_FALSE(RunMigration(s, path(QStringLiteral("programm")), callbacks()));
     ASSERT_EQ(logLines.size(), 4);
     EXPECT_EQ(logLines[3], QStringLiteral("Fehler bei der Migration der Versicherungswerte. \r\nSystemmeldung: Der "
@@ -153,8 +158,9 @@ TEST_F(MigrationTest, TheWindowRefusesAFilledDatabaseAndNonAccessFiles) {
         EXPECT_FALSE(child<QPushButton>(w, "btnStart")->isEnabled());
         EXPECT_FALSE(child<QLabel>(w, "imgNoImport")->isHidden());
         EXPECT_TRUE(child<QTextEdit>(w, "redMigLog")->font().bold());
-        EXPECT_TRUE(child<QTextEdit>(w, "redMigLog")->toPlainText().startsWith(
-            QStringLiteral("Ein Start der Migration ist nicht mehr möglich.")));
+        EXPECT_TRUE(child<QTextEdit>(w, "redMigLog")
+                        ->toPlainText()
+                        .startsWith(QStringLiteral("Ein Start der Migration ist nicht mehr möglich.")));
     }
     exec(QStringLiteral("DELETE FROM MANDANTEN"));
     Tfrm_Datenmigration w;
@@ -162,7 +168,8 @@ TEST_F(MigrationTest, TheWindowRefusesAFilledDatabaseAndNonAccessFiles) {
     w.edDBFile->setText(writeFile(QStringLiteral("keine.mdb"), "kein Access"));
     w.btnStartClick();
     ASSERT_FALSE(dialogs.calls.isEmpty());
-    EXPECT_TRUE(dialogs.calls.last().text.startsWith(QStringLiteral("Die Datei "))) << dialogs.calls.last().text.toStdString();
+    EXPECT_TRUE(dialogs.calls.last().text.startsWith(QStringLiteral("Die Datei ")))
+        << dialogs.calls.last().text.toStdString();
     EXPECT_EQ(child<QTextEdit>(w, "redMigLog")->toPlainText(), QString()); // the log stays empty
 }
 

@@ -85,8 +85,7 @@ protected:
         scoped = std::make_unique<platform::ScopedDialogs>(dialogs);
         // The server runs as its own user and must be able to write the folder.
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                                              QFileDevice::ReadOther | QFileDevice::WriteOther |
-                                              QFileDevice::ExeOther);
+                                              QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
         name = host + QLatin1Char(':') + dir.filePath(QStringLiteral("seats.fdb"));
         fb::Database::create(name, user, password);
         db.open(name, user, password);
@@ -94,13 +93,17 @@ protected:
         CreateBaseTables();
         ASSERT_EQ(CheckDatabaseStructure(), 1);
         BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'Muster')"));
-        BrvExec(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, 3, 'anna')"),
+        BrvExec(QStringLiteral(
+                    "INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, 3, 'anna')"),
                 SqlTs{BrvNow()});
-        BrvExec(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, 5, 'bernd')"),
+        BrvExec(QStringLiteral(
+                    "INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, 5, 'bernd')"),
                 SqlTs{BrvNow()});
-        BrvExec(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, 6, 'carla')"),
+        BrvExec(QStringLiteral(
+                    "INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, 6, 'carla')"),
                 SqlTs{BrvNow()});
-        BrvExec(QStringLiteral("INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, 7, 'dora')"),
+        BrvExec(QStringLiteral(
+                    "INSERT INTO BENUTZER (BRV_MANDANT_NR, INSERT_TS, BENUTZER_NR, LOGIN) VALUES (1, ?, 7, 'dora')"),
                 SqlTs{BrvNow()});
         BrvCommit();
     }
@@ -203,7 +206,8 @@ TEST_F(MultiSeatTest, TheLockBelongsToTheSeatNotToTheLogin) {
 }
 
 TEST_F(MultiSeatTest, BackupAndRestoreOnTheServerNeverUnderAnotherSeat) {
-    BrvExec(QStringLiteral("INSERT INTO ADRESSEN (BRV_MANDANT_NR, MANDANT_NR, ADRESS_NR, ORT) VALUES (1, 1, 1, 'Köln')"));
+    BrvExec(
+        QStringLiteral("INSERT INTO ADRESSEN (BRV_MANDANT_NR, MANDANT_NR, ADRESS_NR, ORT) VALUES (1, 1, 1, 'Köln')"));
     BrvCommit();
     const backup::Target target{name, user, password};
     const QString bak = dir.filePath(QStringLiteral("seats.fbk")); // a path on the server's machine
@@ -224,7 +228,8 @@ TEST_F(MultiSeatTest, BackupAndRestoreOnTheServerNeverUnderAnotherSeat) {
         ASSERT_EQ(anna.take().section(QLatin1Char(' '), 0, 0), QStringLiteral("0"));
         const backup::RestoreResult r = backup::Restore(target, bak, hooks);
         EXPECT_FALSE(r.restored);
-        EXPECT_TRUE(r.message.startsWith(QStringLiteral("Die Datenbank wird von einem anderen Arbeitsplatz verwendet.")));
+        EXPECT_TRUE(
+            r.message.startsWith(QStringLiteral("Die Datenbank wird von einem anderen Arbeitsplatz verwendet.")));
         EXPECT_TRUE(db.isOpen());
     }
     const backup::RestoreResult r = backup::Restore(target, bak, hooks);
@@ -304,8 +309,8 @@ TEST_F(MultiSeatTest, ClientHeldByAnotherSeatIsShownButCannotBeSaved) {
         w.TreeClick();
         EXPECT_LT(t.elapsed(), (fb::Transaction::lockTimeoutSeconds() + 1) * 1000);
         ASSERT_FALSE(dialogs.calls.isEmpty());
-        EXPECT_TRUE(dialogs.calls.last().text.startsWith(
-            QStringLiteral("Der aktuell gewaehlt Mandant wird bereits von einem \r\nanderen Benutzer <anna> bearbeitet.")));
+        EXPECT_TRUE(dialogs.calls.last().text.startsWith(QStringLiteral(
+            "Der aktuell gewaehlt Mandant wird bereits von einem \r\nanderen Benutzer <anna> bearbeitet.")));
         EXPECT_EQ(w.findChild<QLineEdit*>(QStringLiteral("edFirma"))->text(), QStringLiteral("Muster"));
         EXPECT_FALSE(w.findChild<QPushButton*>(QStringLiteral("btnSpeichern"))->isEnabled());
         // Between operations neither seat holds a transaction open: nothing keeps old record versions alive.
@@ -315,9 +320,10 @@ TEST_F(MultiSeatTest, ClientHeldByAnotherSeatIsShownButCannotBeSaved) {
             idle.exec();
         }
         {
-            fb::Query q(db, QStringLiteral("SELECT a.MON$REMOTE_PID, a.MON$REMOTE_PROCESS FROM MON$TRANSACTIONS t "
-                                           "JOIN MON$ATTACHMENTS a ON a.MON$ATTACHMENT_ID = t.MON$ATTACHMENT_ID "
-                                           "WHERE a.MON$SYSTEM_FLAG = 0 AND t.MON$ATTACHMENT_ID <> CURRENT_CONNECTION"));
+            fb::Query q(db,
+                        QStringLiteral("SELECT a.MON$REMOTE_PID, a.MON$REMOTE_PROCESS FROM MON$TRANSACTIONS t "
+                                       "JOIN MON$ATTACHMENTS a ON a.MON$ATTACHMENT_ID = t.MON$ATTACHMENT_ID "
+                                       "WHERE a.MON$SYSTEM_FLAG = 0 AND t.MON$ATTACHMENT_ID <> CURRENT_CONNECTION"));
             q->execute(tr);
             if (q->fetch())
                 ADD_FAILURE() << "a transaction of " << q->asText(1).toStdString() << " (" << q->asInt(0)

@@ -93,14 +93,18 @@ TEST(Paths, AClientsFolderIsNeverTheRootOrTheWorkingFolder) {
     // Absolute paths stand as they are, also where folders are kept relative to the backup folder.
     EXPECT_EQ(platform::resolveClientFolder(QStringLiteral("/srv/kunden/meier"), true, QStringLiteral("/srv/archiv/")),
               QStringLiteral("/srv/kunden/meier/"));
-    EXPECT_EQ(platform::resolveClientFolder(QStringLiteral("/srv/kunden/meier/"), false, {}), QStringLiteral("/srv/kunden/meier/"));
+    EXPECT_EQ(platform::resolveClientFolder(QStringLiteral("/srv/kunden/meier/"), false, {}),
+              QStringLiteral("/srv/kunden/meier/"));
     // Relative: in the backup folder when so configured, else in the data folder.
     EXPECT_EQ(platform::resolveClientFolder(QStringLiteral("meier_7"), true, QStringLiteral("/srv/archiv/")),
               QStringLiteral("/srv/archiv/meier_7/"));
-    EXPECT_EQ(platform::resolveClientFolder(QStringLiteral("meier_7"), false, QStringLiteral("/srv/archiv/")), d + QStringLiteral("meier_7/"));
-    EXPECT_EQ(platform::resolveClientFolder(QStringLiteral("meier_7"), true, QString()), d + QStringLiteral("meier_7/"));
+    EXPECT_EQ(platform::resolveClientFolder(QStringLiteral("meier_7"), false, QStringLiteral("/srv/archiv/")),
+              d + QStringLiteral("meier_7/"));
+    EXPECT_EQ(platform::resolveClientFolder(QStringLiteral("meier_7"), true, QString()),
+              d + QStringLiteral("meier_7/"));
     // No folder at all: the data folder, not "/" (pictures once landed in "/pic_33.bmp").
     EXPECT_EQ(platform::resolveClientFolder(QString(), false, {}), d);
-    EXPECT_EQ(platform::resolveClientFolder(QStringLiteral("  "), true, QStringLiteral("/srv/archiv/")), QStringLiteral("/srv/archiv/"));
+    EXPECT_EQ(platform::resolveClientFolder(QStringLiteral("  "), true, QStringLiteral("/srv/archiv/")),
+              QStringLiteral("/srv/archiv/"));
     qunsetenv("BRENVIK_DATA_DIR");
 }

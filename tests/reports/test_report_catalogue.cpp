@@ -44,7 +44,8 @@ TEST_F(ReportCatalogueTest, NamesKeysAndTheListedReports) {
         PrepareReportStatements(QStringLiteral("Report_99"), 1, 2012);
         FAIL();
     } catch (const EBrvUnknownReport& e) {
-        EXPECT_EQ(e.message(), QStringLiteral("Bericht ist nicht bekannt. Bitte informieren Sie den Softwarehersteller."));
+        EXPECT_EQ(e.message(),
+                  QStringLiteral("Bericht ist nicht bekannt. Bitte informieren Sie den Softwarehersteller."));
     }
     const ReportStatements building = PrepareReportStatements(QStringLiteral("REPORT_11_GEBAEUDEWERT"), 1, 2012);
     EXPECT_TRUE(building.buildingReport);
@@ -71,16 +72,22 @@ TEST_F(ReportCatalogueTest, EveryStatementRuns) {
 }
 
 TEST_F(ReportCatalogueTest, NewestIndexYearAndPictureRows) {
-    exec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'M')"));
-    exec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 500, 'E')"));
+    exec(QStringLiteral(
+        "INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'M')"));
+    exec(QStringLiteral(
+        "INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 500, 'E')"));
     for (int y : {2010, 2012})
-        exec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 443, %1, 100)").arg(y));
-    exec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 500, 2010, 100)"));
+        exec(QStringLiteral(
+                 "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 443, %1, 100)")
+                 .arg(y));
+    exec(QStringLiteral(
+        "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 500, 2010, 100)"));
     asset(1, "0400", 100, 443, "a.jpg");
     asset(2, "0410", 100, 500, "b.jpg"); // no value in 2012: missing from the index reports
     asset(3, "0420", 0, 443, "c.jpg", "1");
     asset(4, "0430", 0, 443, "", "1");
-    const ReportStatements r = PrepareReportStatements(QStringLiteral("REPORT_20_POSITION_II_OHNE_GRUPPIERUNG"), 1, 2012);
+    const ReportStatements r =
+        PrepareReportStatements(QStringLiteral("REPORT_20_POSITION_II_OHNE_GRUPPIERUNG"), 1, 2012);
     EXPECT_EQ(r.rows.params, (QList<int>{2012, 1}));
     const QList<QStringList> listed = rows(r.rows);
     ASSERT_EQ(listed.size(), 1);
@@ -88,7 +95,8 @@ TEST_F(ReportCatalogueTest, NewestIndexYearAndPictureRows) {
     EXPECT_EQ(rows(r.pictures).size(), 1);
 
     // Edited assets: also with acquisition cost 0; the attachment only those above 0 with a photo.
-    const ReportStatements edited = PrepareReportStatements(QStringLiteral("REPORT_23_BEARBEITETE_POSITIONEN"), 1, 2012);
+    const ReportStatements edited =
+        PrepareReportStatements(QStringLiteral("REPORT_23_BEARBEITETE_POSITIONEN"), 1, 2012);
     EXPECT_EQ(rows(edited.rows).size(), 2);
     EXPECT_EQ(rows(edited.pictures).size(), 0);
     exec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET AHK = 5 WHERE ANLAGE_NR = 3"));
@@ -101,10 +109,12 @@ TEST_F(ReportCatalogueTest, NewestIndexYearAndPictureRows) {
 TEST_F(ReportCatalogueTest, ProvisionParametersNeedLastYearsKeyFigures) {
     EXPECT_FALSE(ReportVorsorgeParameters(1));
     const int last = QDate::currentDate().year() - 1;
-    BrvExec(QStringLiteral("INSERT INTO KENNZAHLEN_HIST (BRV_MANDANT_NR, MANDANT_NR, BILANZJAHR, VORSORGESUMME) VALUES (1, 1, ?, 10000)"),
+    BrvExec(QStringLiteral("INSERT INTO KENNZAHLEN_HIST (BRV_MANDANT_NR, MANDANT_NR, BILANZJAHR, VORSORGESUMME) VALUES "
+                           "(1, 1, ?, 10000)"),
             last);
-    BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
-                           "ANSCHAFFUNGSDATUM, VERSICHERUNGSWERT, GELOESCHT, ABGANGSJAHR) VALUES (1, 1, 1, 0, ?, 1500, '0', 0)"),
+    BrvExec(QStringLiteral(
+                "INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
+                "ANSCHAFFUNGSDATUM, VERSICHERUNGSWERT, GELOESCHT, ABGANGSJAHR) VALUES (1, 1, 1, 0, ?, 1500, '0', 0)"),
             SqlTs{EncodeDate(last, 3, 1)});
     BrvCommit();
     const auto p = ReportVorsorgeParameters(1);

@@ -28,9 +28,11 @@ class ReportRunTest : public SchemaDbTest {
 protected:
     void SetUp() override {
         SchemaDbTest::SetUp();
-        exec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'M')"));
+        exec(QStringLiteral(
+            "INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'M')"));
         for (int y : {2010, 2012})
-            exec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 443, %1, %2)")
+            exec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES "
+                                "(1, 443, %1, %2)")
                      .arg(y)
                      .arg(y == 2010 ? 100 : 110));
         asset(1, "0400", "Drehbank", 1000.5, "A", "");
@@ -71,7 +73,8 @@ TEST_F(ReportRunTest, EveryKeyHasALayoutAndTheListHidesTheSpecialOnes) {
     for (int i = 0; i < list->topLevelItemCount(); ++i)
         captions << list->topLevelItem(i)->text(0);
     QStringList sorted = captions;
-    std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) { return a.localeAwareCompare(b) < 0; });
+    std::sort(sorted.begin(), sorted.end(),
+              [](const QString& a, const QString& b) { return a.localeAwareCompare(b) < 0; });
     EXPECT_TRUE(captions == sorted); // by caption, "Gebäude..." before "Gebrauchte..."
     EXPECT_FALSE(captions.contains(QStringLiteral("Bildanlage")));
     EXPECT_FALSE(captions.contains(QStringLiteral("Anlageverzeichnis")));
@@ -110,8 +113,9 @@ TEST_F(ReportRunTest, LongTablesArePagedAndRangesHonoured) {
     for (const ReportColumn& c : layout.columns)
         table.headers << c.header;
     for (int i = 0; i < 500; ++i)
-        table.lines << ReportTableLine{QLatin1Char('R'), {QString::number(i), QStringLiteral("Anlage"), {}, QStringLiteral("1,00"),
-                                                          QStringLiteral("1,00")}};
+        table.lines << ReportTableLine{
+            QLatin1Char('R'),
+            {QString::number(i), QStringLiteral("Anlage"), {}, QStringLiteral("1,00"), QStringLiteral("1,00")}};
     TableReportOutput report(layout, table, {{QStringLiteral("pFootnoteVersion"), QStringLiteral("Fußnote")}},
                              QStringLiteral("Muster"));
     const QString file = path(QStringLiteral("lang.pdf"));
@@ -263,8 +267,8 @@ TEST_F(ReportRunTest, BuildingReportNeedsAChosenBuilding) {
     EXPECT_EQ(choices, 1);
     EXPECT_TRUE(dialogs.calls.isEmpty()); // cancelled silently
 
-    const QString obj = InsertGebObjekt(QStringLiteral("Werk"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("Ort"),
-                                        QStringLiteral("Weg"));
+    const QString obj = InsertGebObjekt(QStringLiteral("Werk"), QStringLiteral("1"), QStringLiteral("1"),
+                                        QStringLiteral("Ort"), QStringLiteral("Weg"));
     TGebBuilding b(obj);
     b.Caption = QStringLiteral("Halle");
     b.SummeBau = QStringLiteral("147.939,57");

@@ -100,7 +100,9 @@ Seat::Seat(const QString& dbFile) {
     tr_ = std::make_unique<fb::Transaction>(db_);
 }
 
-Seat::~Seat() { close(); }
+Seat::~Seat() {
+    close();
+}
 
 void Seat::close() {
     try {

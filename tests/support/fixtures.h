@@ -69,7 +69,8 @@ class Seat {
 public:
     explicit Seat(const QString& dbFile);
     ~Seat();
-    template <typename F> auto run(F f) {
+    template <typename F>
+    auto run(F f) {
         struct Swap {
             fb::Database* db = gBrvDB;
             fb::Transaction* tr = gBrvTrans;

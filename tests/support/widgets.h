@@ -10,15 +10,20 @@
 
 #include <gtest/gtest.h>
 
-template <typename T> T* child(QWidget& w, const char* name) {
+template <typename T>
+T* child(QWidget& w, const char* name) {
     T* c = w.findChild<T*>(QString::fromLatin1(name));
     if (!c)
         ADD_FAILURE() << "no control " << name;
     return c;
 }
 
-inline void click(QWidget& w, const char* name) { child<QPushButton>(w, name)->click(); }
-inline void type(QWidget& w, const char* name, const QString& text) { child<QLineEdit>(w, name)->setText(text); }
+inline void click(QWidget& w, const char* name) {
+    child<QPushButton>(w, name)->click();
+}
+inline void type(QWidget& w, const char* name, const QString& text) {
+    child<QLineEdit>(w, name)->setText(text);
+}
 
 // Installs a modal runner for the life of the object.
 struct ScopedRunner {
