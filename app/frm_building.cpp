@@ -580,18 +580,13 @@ void TFrmBuilding::txtBaujahrExit() {
 }
 
 void TFrmBuilding::txtChosenRichtpreisExit() {
-    if (txtChosenRichtpreis->text().trimmed().isEmpty()) {
-        txtChosenRichtpreis->setText(QStringLiteral("0"));
-        FBuilding->Richtpreis = 0;
-    } else {
-        // Unreadable is said and changes nothing: never read as 0.
-        try {
-            FBuilding->Richtpreis = NumberOfEntry(txtChosenRichtpreis);
-        } catch (const Exception& e) {
-            showError(this, e.message());
-            return;
-        }
+    QString error;
+    const std::optional<double> price = LeaveNumberEntry(txtChosenRichtpreis, error);
+    if (!price) {
+        showError(this, error);
+        return;
     }
+    FBuilding->Richtpreis = *price;
     try {
         FBuilding->Produkt = storedDimensionSum() * FBuilding->Richtpreis;
     } catch (const Exception& e) {
@@ -606,17 +601,13 @@ void TFrmBuilding::txtLebensdauerChosenExit() {
 }
 
 void TFrmBuilding::txtNebenkostenExit() {
-    if (txtNebenkosten->text().trimmed().isEmpty()) {
-        txtNebenkosten->setText(QStringLiteral("0"));
-        FBuilding->VERSSTEUER = 0;
-    } else {
-        try {
-            FBuilding->VERSSTEUER = NumberOfEntry(txtNebenkosten);
-        } catch (const Exception& e) {
-            showError(this, e.message());
-            return;
-        }
+    QString error;
+    const std::optional<double> rate = LeaveNumberEntry(txtNebenkosten, error);
+    if (!rate) {
+        showError(this, error);
+        return;
     }
+    FBuilding->VERSSTEUER = *rate;
     DoCalculateWithSelectedVSArt();
 }
 

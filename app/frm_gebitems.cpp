@@ -32,16 +32,11 @@ QLineEdit* readOnly(QLineEdit* e) {
 
 // Leaving a number field: a blank field is 0; an unreadable text is said (naming the field) and changes nothing.
 std::optional<double> leaveNumber(QLineEdit* e) {
-    if (e->text().trimmed().isEmpty()) {
-        e->setText(QStringLiteral("0"));
-        return 0.0;
-    }
-    try {
-        return NumberOfEntry(e);
-    } catch (const Exception& x) {
-        platform::dialogs().message(x.message(), platform::MsgIcon::Warning, platform::MsgButtons::Ok, e->window());
-        return std::nullopt;
-    }
+    QString error;
+    const std::optional<double> v = LeaveNumberEntry(e, error);
+    if (!v)
+        platform::dialogs().message(error, platform::MsgIcon::Warning, platform::MsgButtons::Ok, e->window());
+    return v;
 }
 
 // At "OK" every number must be readable; the first that is not stops the transfer with the parser's message.

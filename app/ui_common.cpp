@@ -159,6 +159,19 @@ QString FieldCaption(QWidget* field) {
     return c;
 }
 
+std::optional<double> LeaveNumberEntry(QLineEdit* field, QString& error) {
+    if (field->text().trimmed().isEmpty()) {
+        field->setText(QStringLiteral("0"));
+        return 0.0;
+    }
+    try {
+        return NumberOfEntry(field);
+    } catch (const Exception& e) {
+        error = e.message();
+        return std::nullopt;
+    }
+}
+
 double NumberOfEntry(QLineEdit* field) {
     return NumberOfField(field->text(), FieldCaption(field));
 }

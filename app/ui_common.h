@@ -58,3 +58,6 @@ QString LiteralCaption(const QString& text);
 QString FieldCaption(QWidget* field);
 // The number in an entry field, or EBrvTypeConversionError with a German message naming the field.
 double NumberOfEntry(QLineEdit* field);
+// Leaving a number field: blank is 0 (and shows "0"); an unreadable text gives nothing and the message naming the
+// field in error, so that the caller says it and changes nothing (never read as 0).
+std::optional<double> LeaveNumberEntry(QLineEdit* field, QString& error);
