@@ -2,7 +2,7 @@
 // The main window: client tree, the two right-hand panels with the client workspace, the event log and the
 // start-up of the program.
 
-#include "app/client_workspace.h"
+#include "session/client_workspace.h"
 #include "building/gebmodel.h"
 #include "db/brenvik_types.h"
 #include "db/fb.h"

@@ -1,6 +1,6 @@
 #include "app/frm_editaddress.h"
 
-#include "app/ui_common.h"
+#include "platform/ui_common.h"
 #include "db/brenvik_config.h"
 #include "db/mandanten.h"
 #include "platform/dialogs.h"

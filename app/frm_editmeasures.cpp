@@ -1,6 +1,6 @@
 #include "app/frm_editmeasures.h"
 
-#include "app/ui_common.h"
+#include "platform/ui_common.h"
 #include "core/convert.h"
 #include "db/mandanten.h"
 #include "platform/dialogs.h"

@@ -3,7 +3,7 @@
 
 #include <QKeyEvent>
 
-#include "app/ui_common.h"
+#include "platform/ui_common.h"
 #include "db/brenvik_config.h"
 
 #include <QDialogButtonBox>

@@ -1,7 +1,7 @@
 #include "app/frm_settings.h"
 
-#include "app/brenvik_ini.h"
-#include "app/ui_common.h"
+#include "session/brenvik_ini.h"
+#include "platform/ui_common.h"
 #include "db/brenvik_config.h"
 #include "platform/dialogs.h"
 #include "platform/ini.h"

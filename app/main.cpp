@@ -1,7 +1,7 @@
 #include "app/frm_brenvik.h"
 #include "building/gebtypes.h"
 #include "db/fb.h"
-#include "platform/dialogs.h"
+#include "platform/qt_dialogs.h"
 #include "platform/paths.h"
 
 #include <QApplication>
@@ -29,6 +29,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Brenvik"));
     QApplication::setApplicationDisplayName(QStringLiteral("Brenvik"));
     platform::useGermanLocaleWhenUnset();
+    platform::QtDialogs qtDialogs;
+    platform::setDialogs(&qtDialogs);
 
     platform::SingleInstanceGuard guard;
     if (!guard.acquire()) {

@@ -3,7 +3,7 @@
 // library (prepared statement reused, one transaction), in the same run.
 //   brenvik-bench-assets [ROWS]
 
-#include "app/frm_verswerte.h"
+#include "assets/frm_verswerte.h"
 #include "assets/batch_valuation.h"
 #include "core/convert.h"
 #include "db/dbaccess.h"

@@ -1,7 +1,6 @@
 #include "building/gebhelper.h"
 
 #include "db/dbaccess.h"
-#include "platform/paths.h"
 
 std::optional<QStringList> GetGebSettingValues(const QString& settingTypeId) {
     QStringList values;
@@ -17,8 +16,4 @@ std::optional<QStringList> GetGebSettingValues(const QString& settingTypeId) {
 QStringList TGlobalBuildingHelper::GetAllZustandTypes() const {
     return {QStringLiteral("Nachlässige Instandhaltung"), QStringLiteral("Normale Instandhaltung"),
             QStringLiteral("Sorgfältige Instandhaltung"), QStringLiteral("Sehr sorgfältige Instandhaltung")};
-}
-
-bool TGlobalBuildingHelper::ExecuteProgramm(const QString& fileName) const {
-    return platform::shellOpen(fileName);
 }

@@ -13,6 +13,7 @@ public:
     QStringList GetAllZustandTypes() const;
     std::optional<QStringList> GetAllValuesOfType(const QString& type) const { return GetGebSettingValues(type); }
     // Opens the file with the program the desktop associates with it; false when it cannot be started. The
-    // desktop's handlers hand the file on and end at once, so there is no program to wait for.
+    // desktop's handlers hand the file on and end at once, so there is no program to wait for. Part of the
+    // building windows (it needs the desktop).
     bool ExecuteProgramm(const QString& fileName) const;
 };

@@ -1,7 +1,7 @@
 // brenvik-cli: the headless tool. Reads brenvik.ini exactly as the application does.
 
-#include "app/brenvik_ini.h"
-#include "app/client_workspace.h"
+#include "session/brenvik_ini.h"
+#include "session/client_workspace.h"
 #include "assets/batch_valuation.h"
 #include "assets/csv_export.h"
 #include "assets/index_files.h"

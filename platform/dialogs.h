@@ -1,15 +1,13 @@
 #pragma once
 // The one interface through which windows and routines show messages, ask questions and run file, folder and
-// input dialogs. The application installs the Qt implementation, the command-line tool a console one, and tests
-// a scripted one that records every call and gives queued answers.
+// input dialogs. It needs no window system: the application installs the Qt implementation (qt_dialogs.h), the
+// command-line tool keeps the console one, and tests a scripted one that records every call and gives queued
+// answers.
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-
-class QDialog;
 class QWidget;
 
 namespace platform {
@@ -34,18 +32,8 @@ public:
 };
 
 Dialogs& dialogs();
-// Installs d (not owned); nullptr goes back to the Qt implementation.
+// Installs d (not owned); nullptr goes back to the console implementation.
 void setDialogs(Dialogs* d);
-
-class QtDialogs : public Dialogs {
-public:
-    MsgResult message(const QString& text, MsgIcon icon, MsgButtons buttons, QWidget* parent,
-                      const QString& caption) override;
-    QString openFile(const QString& caption, const QString& dir, const QString& filter, QWidget* parent) override;
-    QString saveFile(const QString& caption, const QString& dir, const QString& filter, QWidget* parent) override;
-    QString folder(const QString& caption, const QString& dir, QWidget* parent) override;
-    bool inputBox(const QString& caption, const QString& prompt, QString& value, QWidget* parent) override;
-};
 
 // Messages to standard error; questions get their default answer (No, Cancel); dialogs are cancelled.
 class ConsoleDialogs : public Dialogs {
@@ -91,12 +79,5 @@ public:
 private:
     Dialogs* previous_;
 };
-
-// Every modal window of the program is shown through here, so that tests can drive a dialog (fill its fields,
-// press its buttons) instead of blocking in its event loop. Returns the dialog's result code.
-int execModal(QDialog& dialog);
-using ModalRunner = std::function<int(QDialog&)>;
-// Installs a runner (nullptr goes back to QDialog::exec); returns the previous one.
-ModalRunner setModalRunner(ModalRunner runner);
 
 } // namespace platform

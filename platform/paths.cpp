@@ -2,12 +2,10 @@
 
 #include <QLocale>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QStandardPaths>
-#include <QUrl>
 
 #ifdef Q_OS_UNIX
 #include <pwd.h>
@@ -79,11 +77,6 @@ bool SingleInstanceGuard::acquire() {
     if (lock_->isLocked())
         return true;
     return lock_->tryLock(0);
-}
-
-bool shellOpen(const QString& fileOrUrl) {
-    QUrl url = QUrl::fromUserInput(fileOrUrl);
-    return QDesktopServices::openUrl(url);
 }
 
 } // namespace platform

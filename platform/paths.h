@@ -48,9 +48,6 @@ private:
     std::unique_ptr<QLockFile> lock_;
 };
 
-// Opens a file or address with the program the desktop associates with it.
-bool shellOpen(const QString& fileOrUrl);
-
 } // namespace platform
 
 namespace platform {

@@ -18,7 +18,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrinter>
+#include <QPageRanges>
 #include <QTextDocument>
 #include <QUrl>
 #include <QXmlStreamReader>
@@ -236,9 +236,10 @@ void TableReportOutput::print(QPagedPaintDevice* device) {
     const TableGeometry g = geometry(device, m_layout);
     const int pages = pageCount(device);
     int first = 1, last = pages;
-    if (auto* printer = dynamic_cast<QPrinter*>(device); printer && printer->fromPage() > 0) {
-        first = std::max(1, printer->fromPage());
-        last = std::min(pages, printer->toPage() > 0 ? printer->toPage() : pages);
+    // A printer's chosen range arrives as the device's page ranges (a PDF file has none).
+    if (const QPageRanges ranges = device->pageRanges(); !ranges.isEmpty() && ranges.firstPage() > 0) {
+        first = std::max(1, ranges.firstPage());
+        last = std::min(pages, ranges.lastPage() > 0 ? ranges.lastPage() : pages);
     }
     QPainter p(device);
     const QFontMetricsF plainMetrics(g.font, device), boldMetrics(g.bold, device);

@@ -1,8 +1,8 @@
 // The asset list, the editor and the index dialogs, driven headless by object names with scripted answers.
 
-#include "app/frm_editasset.h"
-#include "app/frm_index.h"
-#include "app/frm_verswerte.h"
+#include "assets/frm_editasset.h"
+#include "assets/frm_index.h"
+#include "assets/frm_verswerte.h"
 #include "assets/picture.h"
 #include "core/convert.h"
 #include "db/indexwerte.h"
@@ -475,7 +475,7 @@ TEST_F(AssetWindowTest, IndexPickerListsOnlyUsableSeriesUnlessAllAreWanted) {
 
 } // namespace
 
-#include "app/frm_importassets.h"
+#include "import/frm_importassets.h"
 
 namespace {
 
@@ -590,7 +590,7 @@ TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
 
 } // namespace
 
-#include "app/frm_indexupdate.h"
+#include "assets/frm_indexupdate.h"
 #include "assets/index_files.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/brenvik_ini.h"
+#include "session/brenvik_ini.h"
 #include "app/frm_brenvik.h"
 #include "db/brenvik_config.h"
 #include "platform/ini.h"

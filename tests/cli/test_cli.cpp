@@ -1,4 +1,4 @@
-#include "app/brenvik_ini.h"
+#include "session/brenvik_ini.h"
 #include "building/gebdata.h"
 #include "db/brenvik_config.h"
 #include "core/convert.h"

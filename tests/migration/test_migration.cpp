@@ -1,4 +1,4 @@
-#include "app/frm_datenmigration.h"
+#include "migration/frm_datenmigration.h"
 #include "core/convert.h"
 #include "db/mandanten.h"
 #include "db/versicherungswerte.h"

@@ -7,7 +7,7 @@
 //   brv_seat create DB USER PASS NUMBER START_MS FOLDER  saves a new client as the client tab does; prints
 //                                                        "saved <number>" or "failed"
 
-#include "app/client_workspace.h"
+#include "session/client_workspace.h"
 #include "db/brenvik_config.h"
 #include "platform/dialogs.h"
 #include "db/dbaccess.h"

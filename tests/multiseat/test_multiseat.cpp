@@ -1,6 +1,6 @@
 // Two seats against one Firebird server on 127.0.0.1 (started by the test command).
 
-#include "app/brenvik_ini.h"
+#include "session/brenvik_ini.h"
 #include "app/frm_brenvik.h"
 #include "db/backup.h"
 #include "db/brenvik_config.h"

@@ -1,5 +1,5 @@
-#include "app/frm_gebchoice.h"
-#include "app/frm_reports.h"
+#include "building/frm_gebchoice.h"
+#include "reports/frm_reports.h"
 #include "building/gebdata.h"
 #include "core/convert.h"
 #include "platform/paths.h"

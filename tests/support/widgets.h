@@ -1,7 +1,7 @@
 #pragma once
 // Driving windows in the tests: controls by object name, and modal windows run by the test instead of a user.
 
-#include "platform/dialogs.h"
+#include "platform/qt_dialogs.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -1,4 +1,4 @@
-#include "app/frm_indexupdate.h"
+#include "assets/frm_indexupdate.h"
 
 #include "assets/index_files.h"
 #include "building/gebtypes.h"

@@ -1,4 +1,4 @@
-#include "app/ui_common.h"
+#include "platform/ui_common.h"
 #include "core/convert.h"
 #include <QFormLayout>
 #include <QKeyEvent>

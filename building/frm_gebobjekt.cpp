@@ -1,13 +1,14 @@
-#include "app/frm_gebobjekt.h"
+#include "building/frm_gebobjekt.h"
 
-#include "app/frm_building.h"
-#include "app/ui_common.h"
+#include "building/frm_building.h"
+#include "platform/ui_common.h"
 #include "building/gebdata.h"
 #include "db/brenvik_config.h"
 #include "db/brenvik_types.h"
 #include "core/convert.h"
 #include "db/dbaccess.h"
-#include "platform/dialogs.h"
+#include "platform/qt_dialogs.h"
+#include "platform/shell.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -434,6 +435,10 @@ void TFrameBuilding::btnAddFileClick() {
                     QStringLiteral("\r\n") + e.message(),
                 MsgIcon::Error);
     }
+}
+
+bool TGlobalBuildingHelper::ExecuteProgramm(const QString& fileName) const {
+    return platform::shellOpen(fileName);
 }
 
 void TFrameBuilding::btnOpenFileClick() {

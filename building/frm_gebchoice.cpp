@@ -1,6 +1,6 @@
-#include "app/frm_gebchoice.h"
+#include "building/frm_gebchoice.h"
 
-#include "app/ui_common.h"
+#include "platform/ui_common.h"
 #include "building/gebdata.h"
 #include "platform/dialogs.h"
 

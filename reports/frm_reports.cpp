@@ -1,13 +1,14 @@
-#include "app/frm_reports.h"
+#include "reports/frm_reports.h"
 
-#include "app/client_workspace.h"
-#include "app/frm_gebchoice.h"
-#include "app/ui_common.h"
+#include "session/client_workspace.h"
+#include "building/frm_gebchoice.h"
+#include "platform/ui_common.h"
 #include "building/gebbericht.h"
 #include "db/brenvik_types.h"
 #include "db/indexwerte.h"
-#include "platform/dialogs.h"
+#include "platform/qt_dialogs.h"
 #include "platform/paths.h"
+#include "platform/shell.h"
 
 #include <QCheckBox>
 #include <QDir>

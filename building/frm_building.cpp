@@ -1,11 +1,11 @@
-#include "app/frm_building.h"
+#include "building/frm_building.h"
 
-#include "app/frm_gebitems.h"
-#include "app/ui_common.h"
+#include "building/frm_gebitems.h"
+#include "platform/ui_common.h"
 #include "building/gebdata.h"
 #include "building/gebprepare.h"
 #include "db/brenvik_types.h"
-#include "platform/dialogs.h"
+#include "platform/qt_dialogs.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,8 +1,8 @@
-#include "app/frm_verswerte.h"
+#include "assets/frm_verswerte.h"
 
-#include "app/frm_editasset.h"
-#include "app/frm_index.h"
-#include "app/ui_common.h"
+#include "assets/frm_editasset.h"
+#include "assets/frm_index.h"
+#include "platform/ui_common.h"
 #include "assets/batch_valuation.h"
 #include "assets/csv_export.h"
 #include "assets/valuation.h"
@@ -11,7 +11,7 @@
 #include "db/dbaccess.h"
 #include "db/indexwerte.h"
 #include "db/versicherungswerte.h"
-#include "platform/dialogs.h"
+#include "platform/qt_dialogs.h"
 
 #include <QApplication>
 #include <QCheckBox>

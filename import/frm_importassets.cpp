@@ -1,13 +1,13 @@
-#include "app/frm_importassets.h"
+#include "import/frm_importassets.h"
 
-#include "app/frm_index.h"
-#include "app/ui_common.h"
+#include "assets/frm_index.h"
+#include "platform/ui_common.h"
 #include "core/convert.h"
 #include "db/indexwerte.h"
 #include "import/importer.h"
 #include "import/takeover.h"
 #include "platform/atomic_file.h"
-#include "platform/dialogs.h"
+#include "platform/qt_dialogs.h"
 
 #include <QApplication>
 #include <QCheckBox>

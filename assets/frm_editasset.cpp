@@ -1,8 +1,8 @@
-#include "app/frm_editasset.h"
+#include "assets/frm_editasset.h"
 
-#include "app/client_workspace.h"
-#include "app/frm_index.h"
-#include "app/ui_common.h"
+#include "session/client_workspace.h"
+#include "assets/frm_index.h"
+#include "platform/ui_common.h"
 #include "assets/picture.h"
 #include "assets/valuation.h"
 #include "db/brenvik_config.h"
@@ -11,7 +11,7 @@
 #include "db/indexwerte.h"
 #include "db/mandanten.h"
 #include "db/versicherungswerte.h"
-#include "platform/dialogs.h"
+#include "platform/qt_dialogs.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,12 +1,12 @@
-#include "app/frm_gebitems.h"
+#include "building/frm_gebitems.h"
 
-#include "app/ui_common.h"
+#include "platform/ui_common.h"
 #include "building/gebdata.h"
 #include "building/gebprepare.h"
 #include "db/brenvik_types.h"
 #include "core/convert.h"
 #include "db/dbaccess.h"
-#include "platform/dialogs.h"
+#include "platform/qt_dialogs.h"
 
 #include <QComboBox>
 #include <QFormLayout>

@@ -1,11 +1,11 @@
-#include "app/frm_index.h"
+#include "assets/frm_index.h"
 
 #include <QKeyEvent>
 
-#include "app/ui_common.h"
+#include "platform/ui_common.h"
 #include "db/indexwerte.h"
 #include "db/versicherungswerte.h"
-#include "platform/dialogs.h"
+#include "platform/qt_dialogs.h"
 
 #include <QCheckBox>
 #include <QDate>

@@ -1,6 +1,6 @@
-#include "app/client_workspace.h"
+#include "session/client_workspace.h"
 
-#include "app/brenvik_ini.h"
+#include "session/brenvik_ini.h"
 #include "db/brenvik_config.h"
 #include "db/mandanten.h"
 #include "platform/dialogs.h"

@@ -1,6 +1,6 @@
-#include "app/frm_datenmigration.h"
+#include "migration/frm_datenmigration.h"
 
-#include "app/ui_common.h"
+#include "platform/ui_common.h"
 #include "db/brenvik_types.h"
 #include "migration/migration.h"
 #include "platform/dialogs.h"

@@ -1,4 +1,4 @@
-#include "app/brenvik_ini.h"
+#include "session/brenvik_ini.h"
 
 #include "assets/index_files.h"
 #include "building/gebtypes.h"

@@ -1,0 +1,103 @@
+#include "platform/qt_dialogs.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace platform {
+
+namespace {
+QMessageBox::StandardButtons qtButtons(MsgButtons b) {
+    switch (b) {
+    case MsgButtons::Ok:
+        return QMessageBox::Ok;
+    case MsgButtons::Cancel:
+        return QMessageBox::Cancel;
+    case MsgButtons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case MsgButtons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case MsgButtons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::Icon qtIcon(MsgIcon i) {
+    switch (i) {
+    case MsgIcon::Information:
+        return QMessageBox::Information;
+    case MsgIcon::Warning:
+        return QMessageBox::Warning;
+    case MsgIcon::Error:
+        return QMessageBox::Critical;
+    case MsgIcon::Question:
+        return QMessageBox::Question;
+    case MsgIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+MsgResult QtDialogs::message(const QString& text, MsgIcon icon, MsgButtons buttons, QWidget* parent,
+                             const QString& caption) {
+    // Message texts carry Windows line breaks; Qt wants plain ones.
+    QString t = text;
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(qtIcon(icon), caption.isEmpty() ? QApplication::applicationName() : caption, t, qtButtons(buttons),
+                    parent ? parent : QApplication::activeWindow());
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return MsgResult::Yes;
+    case QMessageBox::No:
+        return MsgResult::No;
+    case QMessageBox::Ok:
+        return MsgResult::Ok;
+    default:
+        return MsgResult::Cancel;
+    }
+}
+
+QString QtDialogs::openFile(const QString& caption, const QString& dir, const QString& filter, QWidget* parent) {
+    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+}
+QString QtDialogs::saveFile(const QString& caption, const QString& dir, const QString& filter, QWidget* parent) {
+    return QFileDialog::getSaveFileName(parent, caption, dir, filter, nullptr, QFileDialog::DontConfirmOverwrite);
+}
+QString QtDialogs::folder(const QString& caption, const QString& dir, QWidget* parent) {
+    return QFileDialog::getExistingDirectory(parent, caption, dir);
+}
+bool QtDialogs::inputBox(const QString& caption, const QString& prompt, QString& value, QWidget* parent) {
+    bool ok = false;
+    QString v = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, value, &ok);
+    if (ok)
+        value = v;
+    return ok;
+}
+
+} // namespace platform
+
+namespace platform {
+namespace {
+ModalRunner& modalRunner() {
+    static ModalRunner runner;
+    return runner;
+}
+} // namespace
+
+int execModal(QDialog& dialog) {
+    if (modalRunner())
+        return modalRunner()(dialog);
+    return dialog.exec();
+}
+
+ModalRunner setModalRunner(ModalRunner runner) {
+    ModalRunner previous = std::move(modalRunner());
+    modalRunner() = std::move(runner);
+    return previous;
+}
+} // namespace platform
