@@ -1,31 +1,31 @@
 #pragma once
-// The main window: client tree, the two right-hand panels with the client workspace, the event log and the
-// start-up of the program.
+// The main window: the client tree, the two right-hand panels with the client workspace (one class per tab), the
+// event log and the start-up of the program on its session.
 
-#include "session/client_workspace.h"
 #include "building/gebmodel.h"
 #include "db/brenvik_types.h"
-#include "db/fb.h"
+#include "session/client_workspace.h"
+#include "session/session.h"
 
 #include <QList>
 #include <QMainWindow>
 
 #include <functional>
+#include <optional>
 
 class QAction;
-class QCheckBox;
-class QComboBox;
 class QLabel;
-class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
-class QSplitter;
 class QStackedWidget;
 class QTabWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
+class TTabGebaeude;
+class TTabInventar;
+class TTabKundendaten;
 
 class TfrmBrenvik : public QMainWindow {
     Q_OBJECT
@@ -44,47 +44,29 @@ public:
 
     // Client workspace.
     void LoadMandantData();
-    void ReloadAddressList();
-    void ReloadMeasureList();
-    void ReloadObjektAdressen();
-    // The building objects of the shown client.
-    void ReloadObjekte();
-    std::optional<TGebObjekt> GetSelectedObjekt() const;
-    void NewObjekt();
-    void OpenSelectedObjekt();
-    void DeleteSelectedObjekt();
-    void ShowObjekt(TGebObjekt& o);
     QString ReadUseBackupFolderDb();
     QString GetMandantFileFolder();
+    // A client saved on the tab "Kundendaten": the tree shows it, the lock decides what may be written.
+    void ClientSaved(int mandantNr);
+    // The addresses of the client changed: every tab that lists them reads them again.
+    void AddressesChanged();
 
     // The click on the selected tree node (the lock protocol), and the popup menu's preparation for it.
     void TreeClick();
     void PreparePopup();
-    // The handlers of the tab "Kundendaten" and of the client functions.
+    // The client functions.
     void NewMandant();
-    void SaveMandantClick();
-    void ResetMandantClick();
     void DeleteMandantClick();
-    void BrowseStorageFolder();
-    void ProposeStorageFolder();
-    void LookUpBetriebsart();
-    void ShowBetriebsart();
-    void AddAddress();
-    void EditAddress();
-    void DeleteAddress();
-    void AddMeasures();
-    void EditMeasures();
-    void DeleteMeasures();
     void SettingsClick();
     // "Datensicherung" and "Datenrücksicherung" of the menu "Datei".
     void BackupClick();
     void RestoreClick();
     void AboutClick();
-    // The tab "Inventar".
-    void InventarShow();
-    void ReLoadAddress();
-    void ReloadSumValues();
-    // False (after the warning) when an input is no number or the deductions exceed the asset sum.
+
+    // The tabs' work, as the window's menu and tests reach it.
+    void ReloadObjektAdressen();
+    void NewObjekt();
+    void DeleteSelectedObjekt();
     bool CalcSumValues();
     void ExportInventory();
 
@@ -105,16 +87,12 @@ public:
     bool bServer = false;
     QString sBAKFLD;
     QString sUSE_BACKUP_FOLDER_DB;
+    // The client shown on the tabs (0: none, or a new one that a server numbers at its save).
     int iClientID = 0;
     int iClientID_old = 0;
     QTreeWidgetItem* tnSelNode = nullptr;
-    QList<TBrenvikAdresse> FAdressListe;
-    QList<TGebObjekt> FObjekte;
     // Written as the creator into new building objects.
     QString sOwnerName;
-
-    fb::Database IBBrvDB;
-    fb::Transaction IBBrvTrans{IBBrvDB};
 
     QString logText() const;
 
@@ -125,41 +103,34 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    friend class TTabKundendaten;
+    friend class TTabGebaeude;
+    friend class TTabInventar;
+
     void buildUi();
-    QWidget* buildKundendaten();
-    QWidget* buildGebaeude();
-    QWidget* buildInventar();
     void buildMenu();
     void buildPopup();
     workspace::SelectedNode selectedNode() const;
     bool isClientNode(const QTreeWidgetItem* n) const;
-    int selectedRowNumber(QTreeWidget* list) const;
     void setSaveEnabled(bool save, bool reset);
     void expandAll();
 
+    // The database session of this seat: opened at the start, ended in order at the close.
+    session::Session session_;
     QTreeWidget* tvBrenvik = nullptr;
     QStackedWidget* panels_ = nullptr;
     QWidget* pnlMain = nullptr;
     QWidget* pnlMandant = nullptr;
     QTabWidget* PageControl1 = nullptr;
+    TTabKundendaten* kundendaten_ = nullptr;
+    TTabGebaeude* gebaeude_ = nullptr;
+    TTabInventar* inventar_ = nullptr;
     QPlainTextEdit* redLog = nullptr;
     QLabel* statusPanel_ = nullptr;
     bool closed_ = false;
     bool bNewClient_ = false;
-
-    QLineEdit *edMandant_nr, *edFirma, *edName1, *edName2, *edBetriebsart, *edSicherungspfad;
-    QLabel* lbBetriebsart_bez = nullptr;
-    QTreeWidget *lvAdressen, *lvKennzahlen;
-    QCheckBox* cbxMwst_Pflicht = nullptr;
-    QPushButton *btnSpeichern, *btnZuruecksetzen;
     // Everything that writes the shown client's data: enabled only while this seat holds the client's lock.
     QList<QPushButton*> clientWriteButtons_;
-    QComboBox* cmbAdressen = nullptr;
-    QTreeWidget* lvObjekte = nullptr;
-    QLabel* lbLetzterImport = nullptr;
-    QComboBox* cbAdresse = nullptr;
-    QLineEdit *edSummeAnlagen, *edSummeKFZ, *edSummeFinanzanlagen, *edZwischensumme, *edSummeVorraete, *edSummeVorsorge,
-        *edSummeInventar, *edSummeInventarRnd;
 
     QMenu* pmnuClientFunc = nullptr;
     QAction *pmMandantHinzufuegen, *pmMandantLoeschen, *pmDatenimport, *pmVersicherungswert, *pmBerichte;

@@ -218,6 +218,5 @@ int main(int argc, char** argv) {
     if (rawRows != listRows || rawFound != found)
         std::printf("counts differ: %ld/%lld rows, %ld/%ld found\n", rawRows, static_cast<long long>(listRows),
                     rawFound, found);
-    SetBrvConnection(nullptr, nullptr);
     return 0;
 }

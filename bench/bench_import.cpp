@@ -8,6 +8,7 @@
 //   takeover (again) 65,500 confirmations            vs  a raw read plus a raw update by key of those rows
 //   brenvik-bench-import [ROWS]
 
+#include "bench/bench_support.h"
 #include "bench/raw_fb.h"
 #include "core/convert.h"
 #include "db/dbaccess.h"
@@ -155,13 +156,8 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString book = dir.filePath(QStringLiteral("register.xlsx"));
     writeWorkbook(book, n);
-    const QString dbFile = dir.filePath(QStringLiteral("bench.fdb"));
-    CreateNewDatabase(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
-    fb::Database db;
-    fb::Transaction tr(db);
-    db.open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
-    SetBrvConnection(&db, &tr);
-    CheckDatabaseStructure();
+    BenchDatabase bench;
+    fb::Database& db = bench.db();
     BrvExec(QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA) VALUES (1, 1, 'Bench')"));
     BrvExec(QStringLiteral(
         "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 443, 2024, 100)"));
@@ -251,6 +247,5 @@ int main(int argc, char** argv) {
     std::printf("takeover (again) %8.1f ms   raw read + update  %8.1f ms   ratio %.2f\n", takeoverAgain, rawAgain,
                 takeoverAgain / rawAgain);
     Q_UNUSED(ws);
-    SetBrvConnection(nullptr, nullptr);
     return 0;
 }

@@ -1,6 +1,7 @@
 // brenvik-cli: the headless tool. Reads brenvik.ini exactly as the application does.
 
 #include "session/brenvik_ini.h"
+#include "session/session.h"
 #include "session/client_workspace.h"
 #include "assets/batch_valuation.h"
 #include "assets/csv_export.h"
@@ -40,6 +41,9 @@ void err(const QString& s) {
     std::fprintf(stderr, "%s\n", QString(s).replace(QLatin1String("\r\n"), QLatin1String("\n")).toUtf8().constData());
 }
 
+// What the session reports on the way (an unreadable configuration file) goes to standard error.
+void logToStderr(const QString&, const QString& text);
+
 int usage() {
     err(QStringLiteral(
         "Aufruf:\n"
@@ -71,6 +75,10 @@ int usage() {
     return 2;
 }
 
+void logToStderr(const QString&, const QString& text) {
+    err(text);
+}
+
 int initDb(const QStringList& args) {
     if (args.size() != 1)
         return usage();
@@ -85,63 +93,33 @@ int initDb(const QStringList& args) {
 }
 
 int checkDb() {
-    const QString common = platform::commonFilesPath();
-    const brenvik::DbConfig cfg = brenvik::ReadDbConfig(common + brenvik::kIniFileName);
-    fb::Database db;
-    fb::Transaction tr(db);
+    session::Session session;
     try {
-        brenvik::OpenConfiguredDatabase(db, cfg);
+        session.openConfigured();
     } catch (const Exception& e) {
         out(QStringLiteral("Fehler beim Öffnen der Datenbank.\r\nSystemmeldung: ") + e.message());
         out(QStringLiteral("0"));
         return 1;
     }
-    gCommonFilesPath = common;
-    SetBrvConnection(&db, &tr);
-    const int r = CheckDatabaseStructure();
-    SetBrvConnection(nullptr, nullptr);
-    try {
-        tr.commit();
-    } catch (...) {
-    }
+    const int r = session.checkSchema();
     out(QString::number(r));
     return r < 2 ? 0 : 1;
 }
 
-// The configured database as the shared connection for the life of the object.
-class ConfiguredConnection {
-public:
-    ConfiguredConnection() : tr_(db_) {}
-    ~ConfiguredConnection() {
-        SetBrvConnection(nullptr, nullptr);
-        try {
-            if (tr_.active())
-                tr_.commit();
-        } catch (...) {
-        }
+// The configured database as the shared connection for the run, with the schema brought up to date as the
+// application does at every start; false after the German message when it cannot be opened.
+bool openSession(session::Session& session) {
+    try {
+        session.openConfigured();
+    } catch (const Exception& e) {
+        err(QStringLiteral("Fehler beim Öffnen der Datenbank.\r\nSystemmeldung: ") + e.message());
+        return false;
     }
-    // False (after the German message) when the database cannot be opened.
-    bool open() {
-        try {
-            brenvik::OpenConfiguredDatabase(db_,
-                                            brenvik::ReadDbConfig(platform::commonFilesPath() + brenvik::kIniFileName));
-        } catch (const Exception& e) {
-            err(QStringLiteral("Fehler beim Öffnen der Datenbank.\r\nSystemmeldung: ") + e.message());
-            return false;
-        }
-        SetBrvConnection(&db_, &tr_);
-        // The schema is brought up to date at every start, as the application does.
-        gCommonFilesPath = platform::commonFilesPath();
-        if (CheckDatabaseStructure() >= 2)
-            err(QStringLiteral("Die Überprüfung der Datenbankstrukturen ist fehlgeschlagen. Bitte informieren Sie den "
-                               "Softwarehersteller."));
-        return true;
-    }
-
-private:
-    fb::Database db_;
-    fb::Transaction tr_;
-};
+    if (session.checkSchema() >= 2)
+        err(QStringLiteral("Die Überprüfung der Datenbankstrukturen ist fehlgeschlagen. Bitte informieren Sie den "
+                           "Softwarehersteller."));
+    return true;
+}
 
 // The client number of "--client N"; 0 when missing or invalid.
 int clientArgument(const QStringList& args) {
@@ -150,49 +128,31 @@ int clientArgument(const QStringList& args) {
 }
 
 // Takes the client's lock for a run like the application; false (after the German warning) when another user
-// holds it. took tells whether the run must give it back.
-bool lockForRun(int client, bool& took, int& userNr) {
-    const QString login = platform::loginName();
+// holds it. The session gives it back at its end.
+bool lockForRun(session::Session& session, int client) {
     try {
-        RegisterBenutzerLogin(login);
-        TBrenvikBenutzer user;
-        GetBenutzer(login, user);
-        userNr = user.benutzer_nr;
+        session.registerUser(platform::loginName());
     } catch (const Exception& e) {
         err(QStringLiteral("Benutzerinformationen konnten nicht in die Datenbank eingetragen werden.\r\n"
                            "Fehlermeldung: ") +
             e.message());
         return false;
     }
-    QString holder;
-    const int lock = MandantLock(true, userNr, client, holder);
-    if (lock >= kLockDbError) {
+    const session::ClientLock lock = session.takeClient(client);
+    if (lock.code >= kLockDbError) {
         err(QStringLiteral("Fehler beim Sperren des aktuell gewaehlten Mandanten."));
         return false;
     }
-    if (lock != kLockDone) {
-        err(workspace::LockedByOtherText(holder));
+    if (!lock.held()) {
+        err(workspace::LockedByOtherText(lock.holder));
         return false;
     }
-    took = true;
     return true;
 }
 
-// The client's lock for the run; given back at the end when the run took it.
-struct RunLock {
-    int client = 0;
-    bool took = false;
-    int userNr = 0;
-    ~RunLock() {
-        QString holder;
-        if (took)
-            MandantLock(false, userNr, client, holder);
-    }
-};
-
 // Opens the configured database, reads the client and takes its lock; false after the German message.
-bool openClientRun(ConfiguredConnection& conn, int client, TBrenvikMandant& m, bool& took, int& userNr) {
-    if (!conn.open())
+bool openClientRun(session::Session& session, int client, TBrenvikMandant& m) {
+    if (!openSession(session))
         return false;
     try {
         GetMandant(client, m);
@@ -200,7 +160,7 @@ bool openClientRun(ConfiguredConnection& conn, int client, TBrenvikMandant& m, b
         err(QStringLiteral("Der Mandant %1 ist nicht vorhanden.").arg(client));
         return false;
     }
-    return lockForRun(client, took, userNr);
+    return lockForRun(session, client);
 }
 
 int value(const QStringList& args) {
@@ -211,10 +171,9 @@ int value(const QStringList& args) {
             return usage();
     if (client <= 0)
         return usage();
-    ConfiguredConnection conn;
+    session::Session session(logToStderr);
     TBrenvikMandant m;
-    RunLock lock{client};
-    if (!openClientRun(conn, client, m, lock.took, lock.userNr))
+    if (!openClientRun(session, client, m))
         return 1;
     BatchOptions o;
     o.mandantNr = client;
@@ -251,8 +210,8 @@ int exportCsv(const QStringList& args) {
     const int o = args.indexOf(QStringLiteral("--out"));
     if (client <= 0 || o < 0 || o + 1 >= args.size())
         return usage();
-    ConfiguredConnection conn;
-    if (!conn.open())
+    session::Session session(logToStderr);
+    if (!openSession(session))
         return 1;
     try {
         TBrenvikMandant m;
@@ -305,10 +264,9 @@ int importFile(const QStringList& args) {
                            "nochmals den Dateinamen."));
         return 1;
     }
-    ConfiguredConnection conn;
+    session::Session session(logToStderr);
     TBrenvikMandant m;
-    RunLock lock{client};
-    if (!openClientRun(conn, client, m, lock.took, lock.userNr))
+    if (!openClientRun(session, client, m))
         return 1;
     if (const QString why = CheckStandardIndex(index); !why.isEmpty()) {
         err(QStringLiteral("Fehlerhafte Angaben:\r\nFehlernachricht: ") + why);
@@ -364,22 +322,10 @@ int importFile(const QStringList& args) {
         if (t.refused || t.aborted || t.failedRows > 0 || t.disposalFailed)
             code = 1;
         if (!t.refused && !t.aborted) {
-            const QString flag = [] {
-                try {
-                    return workspace::UseBackupFolderDbFlag();
-                } catch (const Exception&) {
-                    return QStringLiteral("0");
-                }
-            }();
-            QString bak;
-            try {
-                bak = platform::withTrailingSeparator(GetKonfiguration(QStringLiteral("BACKUP_FOLDER")));
-            } catch (const Exception&) {
-                const QString ini = platform::IniProfile(platform::commonFilesPath() + brenvik::kIniFileName)
-                                        .readString(brenvik::kSectionParameter, QStringLiteral("BACKUP_FOLDER"), {});
-                bak = ini.isEmpty() ? QString() : platform::withTrailingSeparator(ini);
-            }
-            const ArchiveResult a = ArchiveImportFile(client, file, bak, flag);
+            // The archive goes where the window puts it: the database's backup folder, else the seat's.
+            session.readParameters();
+            const ArchiveResult a =
+                ArchiveImportFile(client, file, session.backupFolder(), session.useBackupFolderDb());
             err(a.message.text);
         }
     }
@@ -393,8 +339,8 @@ int inventory(const QStringList& args) {
     const int address = a >= 0 && a + 1 < args.size() ? args[a + 1].toInt(&ok) : 0;
     if (client <= 0 || !ok || (a >= 0 && a + 1 >= args.size()))
         return usage();
-    ConfiguredConnection conn;
-    if (!conn.open())
+    session::Session session(logToStderr);
+    if (!openSession(session))
         return 1;
     try {
         TBrenvikMandant m;
@@ -429,8 +375,8 @@ int indexImport(const QStringList& args) {
         err(QStringLiteral("keine Indexdaten vorhanden..."));
         return 1;
     }
-    ConfiguredConnection conn;
-    if (!conn.open())
+    session::Session session(logToStderr);
+    if (!openSession(session))
         return 1;
     int code = 0;
     if (index) {
@@ -466,8 +412,8 @@ int indexImport(const QStringList& args) {
 int migrate(const QStringList& args) {
     if (args.size() != 1)
         return usage();
-    ConfiguredConnection conn;
-    if (!conn.open())
+    session::Session session(logToStderr);
+    if (!openSession(session))
         return 1;
     if (const QString refusal = MigrationStartRefusal(); !refusal.isEmpty()) {
         err(QString(refusal).replace(QLatin1Char('\r'), QLatin1Char('\n')));
@@ -492,8 +438,8 @@ int indexExport(const QStringList& args) {
         err(QStringLiteral("Exportfehler #1"));
         return 1;
     }
-    ConfiguredConnection conn;
-    if (!conn.open())
+    session::Session session(logToStderr);
+    if (!openSession(session))
         return 1;
     try {
         const IndexExportResult r = ExportIndexFiles(args[0], year);
@@ -561,8 +507,8 @@ int unlock(const QStringList& args) {
     const int client = clientArgument(args);
     if (args.size() != 2 || client <= 0)
         return usage();
-    ConfiguredConnection conn;
-    if (!conn.open())
+    session::Session session(logToStderr);
+    if (!openSession(session))
         return 1;
     try {
         MandantLockInfo info = GetMandantLockInfo(client);
@@ -598,8 +544,8 @@ int unlock(const QStringList& args) {
 int newClient(const QStringList& args) {
     if (args.size() != 1 || args[0].trimmed().isEmpty())
         return usage();
-    ConfiguredConnection conn;
-    if (!conn.open())
+    session::Session session(logToStderr);
+    if (!openSession(session))
         return 1;
     TBrenvikMandant m;
     m.firma = args[0].trimmed().left(200);
@@ -622,8 +568,8 @@ int buildingCalc(const QStringList& args) {
     if (args.size() != 2 || i != 0)
         return usage();
     const QString pid = args[1];
-    ConfiguredConnection conn;
-    if (!conn.open())
+    session::Session session(logToStderr);
+    if (!openSession(session))
         return 1;
     try {
         std::optional<TGebBuilding> b = GetGebBuilding(pid);
@@ -633,10 +579,8 @@ int buildingCalc(const QStringList& args) {
         }
         const TGebObjekt o = GetGebObjekt(b->GebObj_ID);
         // The building is the client's data: the run holds the client's lock like the building editor.
-        RunLock lock;
-        lock.client = o.OwnerID.toInt();
-        if (lock.client > 0 && GetMandantLockInfo(lock.client).exists &&
-            !lockForRun(lock.client, lock.took, lock.userNr))
+        const int owner = o.OwnerID.toInt();
+        if (owner > 0 && GetMandantLockInfo(owner).exists && !lockForRun(session, owner))
             return 1;
         const QList<TGebType> types = GetGebTypes();
         const auto type =

@@ -1,5 +1,7 @@
 #include "session/brenvik_ini.h"
 
+#include "session/session.h"
+
 #include "assets/index_files.h"
 #include "building/gebtypes.h"
 #include "db/dbaccess.h"
@@ -71,9 +73,9 @@ QString PrepareFirstUse() {
     if (!cfg.server() && isLocalFile(cfg.database) && QFileInfo::exists(cfg.database)) {
         if (shipped.isEmpty())
             throw Exception(QStringLiteral("Die mitgelieferten Index- und Gebäudedaten wurden nicht gefunden."));
-        fb::Database db;
+        session::Session session;
         try {
-            OpenConfiguredDatabase(db, cfg);
+            session.open(cfg, platform::commonFilesPath());
         } catch (const Exception& e) {
             // Most often the program itself holds the embedded file; the start must not fail for that.
             done << QStringLiteral("Die Datenbank %1 kann jetzt nicht geöffnet werden; die mitgelieferten Daten werden "
@@ -81,13 +83,7 @@ QString PrepareFirstUse() {
                         .arg(cfg.database, e.message());
             return done.join(QLatin1Char('\n'));
         }
-        fb::Transaction tr(db);
-        SetBrvConnection(&db, &tr);
-        struct Release {
-            ~Release() { SetBrvConnection(nullptr, nullptr); }
-        } release;
-        gCommonFilesPath = platform::commonFilesPath();
-        if (CheckDatabaseStructure() >= 2)
+        if (session.checkSchema() >= 2)
             throw Exception(QStringLiteral("Die Überprüfung der Datenbankstrukturen ist fehlgeschlagen."));
         done << LoadShippedData(shipped);
         BrvCommit();

@@ -586,17 +586,14 @@ TEST_F(BuildingWindowTest, EditorObjectWindowAndCommandLineStoreTheSameFigures) 
         ini.writeString("BRENVIK-DB", "DBTYPE", "LOCAL");
     }
     const QList<int> held{1};
-    SetBrvConnection(nullptr, nullptr);
-    tr->rollback();
-    db->close(); // the embedded file belongs to one process at a time
+    session->detach(); // the embedded file belongs to one process at a time
     QProcess cli;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("BRENVIK_DATA_DIR"), data.path());
     cli.setProcessEnvironment(env);
     cli.start(QStringLiteral(BRENVIK_CLI), {QStringLiteral("building-calc"), QStringLiteral("--pid"), b.PID});
     ASSERT_TRUE(cli.waitForFinished(60000));
-    db->open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
-    SetBrvConnection(db.get(), tr.get());
+    session->attach();
     ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
     const QString byCli = stored();
 

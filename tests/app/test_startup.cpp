@@ -91,11 +91,8 @@ TEST_F(StartupTest, FirstUseStartsRegistersAndLoadsTheTree) {
         w.close();
         EXPECT_FALSE(BrvConnected());
     }
-    fb::Database db;
-    fb::Transaction tr(db);
-    const brenvik::DbConfig cfg = brenvik::ReadDbConfig(brenvik::IniFilePath());
-    db.open(cfg.database, cfg.user, cfg.password);
-    SetBrvConnection(&db, &tr);
+    session::Session session;
+    session.open(brenvik::ReadDbConfig(brenvik::IniFilePath()), tmp.path() + QLatin1Char('/'));
     BrvSql q(QStringLiteral("SELECT MANDANT_NR FROM MANDANTEN WHERE BENUTZER_NR_LOCK IS NOT NULL"));
     ASSERT_TRUE(q.next());
     EXPECT_EQ(q->asInt(0), 7);
@@ -105,7 +102,6 @@ TEST_F(StartupTest, FirstUseStartsRegistersAndLoadsTheTree) {
     QString holder;
     EXPECT_EQ(MandantLock(true, 1, 7, holder), kLockDone);
     BrvRollback();
-    SetBrvConnection(nullptr, nullptr);
 }
 
 TEST_F(StartupTest, DatabaseBackupFolderWinsAndServerFlagIsExact) {

@@ -73,14 +73,10 @@ TEST_F(CliTest, PrepareInstallationMakesIniAndDatabaseOnce) {
 
 // Runs statements on the installation's database (embedded: only while no other process has it open).
 void onInstallation(const QString& dataDir, const std::function<void()>& body) {
-    const brenvik::DbConfig cfg = brenvik::ReadDbConfig(dataDir + QStringLiteral("/brenvik.ini"));
-    fb::Database db;
-    fb::Transaction tr(db);
-    db.open(cfg.database, cfg.user, cfg.password);
-    SetBrvConnection(&db, &tr);
+    session::Session session;
+    session.open(brenvik::ReadDbConfig(dataDir + QStringLiteral("/brenvik.ini")), dataDir + QLatin1Char('/'));
     body();
     BrvCommit();
-    SetBrvConnection(nullptr, nullptr);
 }
 
 // These tests bring their own index series: the shipped ones are removed after the preparation.

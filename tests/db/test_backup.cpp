@@ -12,15 +12,8 @@ namespace {
 class BackupTest : public SchemaDbTest {
 protected:
     backup::Target target() const { return {dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x")}; }
-    void detach() {
-        SetBrvConnection(nullptr, nullptr);
-        tr->rollback();
-        db->close();
-    }
-    void attach() {
-        db->open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
-        SetBrvConnection(db.get(), tr.get());
-    }
+    void detach() { session->detach(); }
+    void attach() { session->attach(); }
     QString rows() {
         return scalar(
             QStringLiteral("SELECT (SELECT COUNT(*) FROM MANDANTEN) || '/' || (SELECT COUNT(*) FROM ADRESSEN) "

@@ -71,7 +71,7 @@ TEST_F(ConfigTest, MandantLockBelongsToTheSeat) {
     EXPECT_EQ(MandantLock(false, 3, 1, holder), 1);  // give-back of an unlocked client
     SetBrvConnection(nullptr, nullptr);
     EXPECT_EQ(MandantLock(true, 3, 1, holder), 100); // database failure
-    SetBrvConnection(db.get(), tr.get());
+    SetBrvConnection(db, tr);
 }
 
 TEST_F(ConfigTest, LockOfAVanishedSeatIsTakenOverAndAnOldLockCanBeFreed) {
@@ -192,7 +192,7 @@ TEST_F(ConfigTest, BusinessTypesAndLookups) {
     EXPECT_FALSE(SearchBetriebsarten(QStringLiteral("Bau")).has_value());
     EXPECT_FALSE(GetAnlagentypen().has_value());
     EXPECT_FALSE(ExistsBetriebsart(QStringLiteral("28")));
-    SetBrvConnection(db.get(), tr.get());
+    SetBrvConnection(db, tr);
 }
 
 TEST_F(ConfigTest, MwstFaktorFollowsTheRateHistory) {

@@ -129,7 +129,7 @@ TEST_F(SchemaTest, FailedStepAddsTenAndTheRestRuns) {
 TEST_F(SchemaTest, ClosedConnectionReturnsZero) {
     SetBrvConnection(nullptr, nullptr);
     EXPECT_EQ(CheckDatabaseStructure(), 0);
-    SetBrvConnection(db.get(), tr.get());
+    SetBrvConnection(db, tr);
     EXPECT_EQ(columnCount(QStringLiteral("VERSICHERUNGSWERTE")), 35);
 }
 

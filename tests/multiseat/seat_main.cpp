@@ -11,6 +11,9 @@
 #include "db/brenvik_config.h"
 #include "platform/dialogs.h"
 #include "db/dbaccess.h"
+#include "session/session.h"
+
+#include <QDir>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -26,15 +29,13 @@ int main(int argc, char** argv) {
     const QStringList a = app.arguments();
     if (a.size() < 7)
         return 2;
-    fb::Database db;
-    fb::Transaction tr(db);
+    session::Session session;
     try {
-        db.open(a[2], a[3], a[4]);
+        session.open({a[2], QStringLiteral("EXTERN"), a[3], a[4]}, QDir::tempPath() + QLatin1Char('/'));
     } catch (const Exception& e) {
         std::printf("open failed: %s\n", e.what());
         return 1;
     }
-    SetBrvConnection(&db, &tr);
     if (a[1] == QLatin1String("seat")) {
         const int userNr = a[5].toInt();
         const int client = a[6].toInt();
@@ -81,9 +82,7 @@ int main(int argc, char** argv) {
         BrvRollback();
     }
     std::fflush(stdout);
-    SetBrvConnection(nullptr, nullptr);
-    tr.rollback();
-    db.close();
+    session.detach();
     fb::shutdownClient();
     return 0;
 }

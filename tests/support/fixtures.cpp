@@ -17,18 +17,19 @@ void BaseDbTest::SetUp() {
     scopedDialogs = std::make_unique<platform::ScopedDialogs>(dialogs);
     dbFile = path(QStringLiteral("test.fdb"));
     CreateNewDatabase(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
-    db = std::make_unique<fb::Database>();
-    tr = std::make_unique<fb::Transaction>(*db);
-    db->open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
-    SetBrvConnection(db.get(), tr.get());
-    gCommonFilesPath = tmp.path() + QLatin1Char('/');
+    session = std::make_unique<session::Session>();
+    session->open({dbFile, brenvik::kDefaultDbType, QStringLiteral("SYSDBA"), QStringLiteral("x")},
+                  tmp.path() + QLatin1Char('/'));
+    db = &session->database();
+    tr = &session->transaction();
 }
 
 void BaseDbTest::TearDown() {
     SetBrvUserNr(0);
     SetBrvConnection(nullptr, nullptr);
-    tr.reset();
-    db.reset();
+    session.reset();
+    db = nullptr;
+    tr = nullptr;
     scopedDialogs.reset();
 }
 
@@ -41,9 +42,8 @@ void BaseDbTest::reopen() {
             held.append(q->asInt(0));
     } catch (const Exception&) {
     }
-    tr->rollback();
-    db->close();
-    db->open(dbFile, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+    session->detach();
+    session->attach();
     for (int nr : held)
         lockClient(nr);
 }

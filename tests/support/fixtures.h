@@ -5,6 +5,7 @@
 #include "db/dbaccess.h"
 #include "db/schema.h"
 #include "platform/dialogs.h"
+#include "session/session.h"
 
 #include <QTemporaryDir>
 
@@ -43,8 +44,10 @@ protected:
     int columnCount(const QString& table);
 
     QString dbFile;
-    std::unique_ptr<fb::Database> db;
-    std::unique_ptr<fb::Transaction> tr;
+    // The test's seat: the database file as the shared connection, as the program's session opens it.
+    std::unique_ptr<session::Session> session;
+    fb::Database* db = nullptr;
+    fb::Transaction* tr = nullptr;
     platform::ScriptedDialogs dialogs;
     std::unique_ptr<platform::ScopedDialogs> scopedDialogs;
 };
