@@ -1,5 +1,7 @@
 #include "assets/frm_editasset.h"
 
+#include "assets/asset_form.h"
+
 #include "session/client_workspace.h"
 #include "assets/frm_index.h"
 #include "platform/ui_common.h"
@@ -34,20 +36,10 @@ using platform::MsgResult;
 
 namespace {
 
-// A refused input: the text is shown, the field focused.
-struct CheckFailure {
-    QString text;
-    QWidget* field;
-};
-
 const QString kNv = QStringLiteral("n.v.");
 
 void say(const QString& text, MsgIcon icon, QWidget* parent, MsgButtons buttons = MsgButtons::Ok) {
     platform::dialogs().message(text, icon, buttons, parent);
-}
-
-QString flag(bool ticked) {
-    return ticked ? QStringLiteral("1") : QStringLiteral("0");
 }
 
 } // namespace
@@ -520,83 +512,43 @@ void Tfrm_EditAsset::F3() {
 }
 
 bool Tfrm_EditAsset::SaveAsset() {
+    edAnschaffungsdatum->setText(edAnschaffungsdatum->text().replace(QLatin1Char('/'), QLatin1Char('.')));
+    AssetForm f;
+    f.kontoNr = edKonto_nr->text();
+    f.anlagebezeichnung = edAnlagebezeichnung->text();
+    f.anschaffungsdatum = edAnschaffungsdatum->text();
+    f.ahk = edAHK->text();
+    f.versWert = edVersWert->text();
+    f.gemeinerWert = edGemeiner_Wert->text();
+    f.zeitwert = edZeitwert->text();
+    f.nutzungsdauer = edNutzungsdauer->text();
+    f.kategorieNr = edKategorieNr->text();
+    f.abgangsjahr = edAbgangsjahr->text();
+    f.gruppe = cbbxGruppe->currentText();
+    f.notiztext = memNotiztext->toPlainText();
+    f.dateinameFoto = fileNamePicture;
+    f.adressNr = cbbxAdresse->currentIndex() >= 0 ? cbbxAdresse->currentData().toInt() : 0;
+    f.anlagentypId = cbxAnlagentyp->currentIndex() >= 0 ? cbxAnlagentyp->currentData().toInt() : 0;
+    f.elektronikVers = cbxElektronik_Vers->isChecked();
+    f.maschinenVers = cbxMaschinen_Vers->isChecked();
+    f.lagerungAussen = cbxLagerung_Aussen->isChecked();
+    f.bearbeitung = cbxBearbeitung->isChecked();
+    f.gebaeude = cbxGebaeude->isChecked();
+    f.software = cbxSoftware->isChecked();
+    f.leasing = cbxLeasing->isChecked();
+    f.gemietet = cbxGemietet->isChecked();
+    f.festeTaxe = cbxFeste_Taxe->isChecked();
+    f.geloescht = cbxGeloescht->isChecked();
     TBrenvikVersWerte r;
     try {
-        auto number = [](QLineEdit* e, const QString& failure) {
-            const QString t = e->text().trimmed();
-            if (t.isEmpty())
-                return 0.0;
-            if (!IsFloat(t))
-                throw CheckFailure{failure, e};
-            return TextToFloat(t);
-        };
-        auto integer = [](QLineEdit* e, const QString& failure) {
-            const QString t = e->text().trimmed();
-            if (t.isEmpty())
-                return 0;
-            if (!IsInteger(t))
-                throw CheckFailure{failure, e};
-            return t.toInt();
-        };
-        r.konto_nr = edKonto_nr->text().trimmed();
-        if (r.konto_nr.isEmpty())
-            throw CheckFailure{QStringLiteral("Das Feld Kontonummer enthaelt keinen gueltigen Wert."), edKonto_nr};
-        if (edAnlagebezeichnung->text().trimmed().isEmpty())
-            throw CheckFailure{QStringLiteral("Die Anlagebezeichnung ist nicht korrekt eingegeben."),
-                               edAnlagebezeichnung};
-        r.anlagebezeichnung = edAnlagebezeichnung->text();
-        edAnschaffungsdatum->setText(edAnschaffungsdatum->text().replace(QLatin1Char('/'), QLatin1Char('.')));
-        try {
-            r.anschaffungsdatum = TextToDate(edAnschaffungsdatum->text());
-        } catch (const EBrvTypeConversionError& e) {
-            throw CheckFailure{QStringLiteral("Das Anlagedatum enthaelt keinen korrekten Wert.\r\n") + e.message(),
-                               edAnschaffungsdatum};
+        if (const std::optional<AssetFormError> refused = AssembleAssetRecord(f, r)) {
+            if (auto* field = findChild<QWidget*>(refused->field))
+                field->setFocus();
+            say(QStringLiteral("Es trat ein Fehler beim Überprüfen der eingegebenen Werte auf:\r\nFehlermeldung: ") +
+                    refused->text,
+                MsgIcon::Warning, this, MsgButtons::Cancel);
+            return false;
         }
-        if (!IsFloat(edAHK->text()))
-            throw CheckFailure{
-                QStringLiteral("Die Anschaffungs- /Herstellungskosten weisen keinen korrekten Betrag auf."), edAHK};
-        r.ahk = TextToFloat(edAHK->text());
-        if (cbxFeste_Taxe->isChecked()) {
-            if (!IsFloat(edAHK->text()))
-                throw CheckFailure{QStringLiteral("Der Wert Anschaffungskosten enthaelt keinen korrekt Betrag."),
-                                   edAHK};
-            r.versicherungswert = r.ahk;
-        } else {
-            r.versicherungswert =
-                number(edVersWert, QStringLiteral("Der Versicherungswert enthaelt keinen korrekt Betrag."));
-        }
-        r.gemeiner_wert =
-            number(edGemeiner_Wert, QStringLiteral("Das Feld <Gemeiner Wert> enthaelt keinen korrekten Wert."));
-        r.zeitwert = number(edZeitwert, QStringLiteral("Das Feld Zeitwert enthaelt keinen korrekten Betrag."));
-        r.nutzungsdauer = integer(edNutzungsdauer, QStringLiteral("Die angebenen Nutzungsdauer ist nicht gueltig."));
-        r.gruppe = cbbxGruppe->currentText();
-        r.notiztext = memNotiztext->toPlainText();
-        r.adress_nr = cbbxAdresse->currentIndex() >= 0 ? cbbxAdresse->currentData().toInt() : 0;
-        if (!IsInteger(edKategorieNr->text()))
-            throw CheckFailure{QStringLiteral("Es ist kein korrekter Indexwert angegeben."), edKategorieNr};
-        r.kategorie_nr = edKategorieNr->text().trimmed().toInt();
-        if (!ExistsKategorie(r.kategorie_nr))
-            throw CheckFailure{QStringLiteral("Der Index konnte nicht in der Referenz-Datenbank gefunden werden."),
-                               edKategorieNr};
-        r.anlagentyp_id = cbxAnlagentyp->currentIndex() >= 0 ? cbxAnlagentyp->currentData().toInt() : 0;
-        r.elektronik_vers = flag(cbxElektronik_Vers->isChecked());
-        r.maschinen_vers = flag(cbxMaschinen_Vers->isChecked());
-        r.lagerung_aussen = flag(cbxLagerung_Aussen->isChecked());
-        r.bearbeitung = flag(cbxBearbeitung->isChecked());
-        r.gebaeude = flag(cbxGebaeude->isChecked());
-        r.software = flag(cbxSoftware->isChecked());
-        r.leasing = flag(cbxLeasing->isChecked());
-        r.gemietet = flag(cbxGemietet->isChecked());
-        r.feste_taxe = flag(cbxFeste_Taxe->isChecked());
-        r.geloescht = flag(cbxGeloescht->isChecked());
-        r.dateiname_foto = fileNamePicture;
-        r.abgangsjahr = integer(edAbgangsjahr, QStringLiteral("Das angegebene Abgangsjahr ist nicht gueltig."));
-    } catch (const CheckFailure& f) {
-        f.field->setFocus();
-        say(QStringLiteral("Es trat ein Fehler beim Überprüfen der eingegebenen Werte auf:\r\nFehlermeldung: ") +
-                f.text,
-            MsgIcon::Warning, this, MsgButtons::Cancel);
-        return false;
     } catch (const std::exception& e) {
         say(QStringLiteral("Während der Plausibilitätsprüfung trat ein schwerer Fehler auf.\r\nSystemmeldung: ") +
                 QString::fromUtf8(e.what()),

@@ -434,18 +434,10 @@ void Tfrm_VersWerte::ReindexSelected() {
     Tfrm_SelectIdxCategory pick(this);
     pick.lbAnlagebezeichnung->setText(model_->at(rows.first()).anlagebezeichnung);
     try {
-        int earliest = 0;
-        bool readable = true;
-        for (int r : rows) {
-            const QString shown = VersWerteModel::cellText(model_->at(r), 4);
-            try {
-                const int y = YearOf(TextToDate(shown));
-                earliest = earliest == 0 ? y : std::min(earliest, y);
-            } catch (const EBrvTypeConversionError&) {
-                readable = false;
-            }
-        }
-        pick.iIndexJahr = readable ? earliest : GetMaxIndexjahr();
+        QList<TBrenvikVersWerte> chosen;
+        for (int r : rows)
+            chosen.append(model_->at(r));
+        pick.iIndexJahr = ReindexStartYear(chosen);
     } catch (const Exception& e) {
         ShowApplicationError(e.message(), this);
         return;
@@ -459,20 +451,8 @@ void Tfrm_VersWerte::ReindexSelected() {
     }
     try {
         for (int row : rows) {
-            TBrenvikVersWerte r;
-            GetVersWert(iClientID, model_->at(row).anlage_nr, model_->at(row).anlage_sub_nr, r);
-            TDateTime bezugsdatum = 0;
-            try {
-                bezugsdatum = Bezugsdatum(GetMaxIndexjahr());
-            } catch (const Exception&) {
-                throw EBrvErrorOnGetMaxIndexYear(
-                    QStringLiteral("Das aktuelle/ maximale Indexjahr konnte nicht ermittelt werden."));
-            }
-            const double faktor = bVAT ? 1.0 : GetMwstFaktor(r.anschaffungsdatum, BrvNow());
-            r.versicherungswert =
-                CalcVersWert(iClientID, pick.iKategorieNr, r.ahk, r.anschaffungsdatum, bezugsdatum, faktor);
-            r.kategorie_nr = pick.iKategorieNr;
-            SaveVersWert(r);
+            const TBrenvikVersWerte r = ReindexVersWert(iClientID, model_->at(row).anlage_nr,
+                                                        model_->at(row).anlage_sub_nr, pick.iKategorieNr, bVAT);
             TBrenvikVersWerte shown = model_->at(row);
             shown.kategorie_nr = r.kategorie_nr;
             shown.versicherungswert = r.versicherungswert;

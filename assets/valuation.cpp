@@ -4,6 +4,7 @@
 #include "core/convert.h"
 #include "db/dbaccess.h"
 #include "db/indexwerte.h"
+#include "db/versicherungswerte.h"
 
 #include <QDate>
 
@@ -168,4 +169,32 @@ RowValuation ValueStoredRow(TBrenvikVersWerte& r, bool bVAT, TDateTime bezugsdat
         v.zwFailed = true;
     }
     return v;
+}
+
+int ReindexStartYear(const QList<TBrenvikVersWerte>& rows) {
+    int earliest = 0;
+    for (const TBrenvikVersWerte& r : rows) {
+        const QDate d = TDateTimeToDate(r.anschaffungsdatum);
+        if (!d.isValid())
+            return GetMaxIndexjahr();
+        earliest = earliest == 0 ? d.year() : std::min(earliest, d.year());
+    }
+    return earliest;
+}
+
+TBrenvikVersWerte ReindexVersWert(int mandantNr, int anlageNr, int anlageSubNr, int kategorieNr, bool bVAT) {
+    TBrenvikVersWerte r;
+    GetVersWert(mandantNr, anlageNr, anlageSubNr, r);
+    TDateTime bezugsdatum = 0;
+    try {
+        bezugsdatum = Bezugsdatum(GetMaxIndexjahr());
+    } catch (const Exception&) {
+        throw EBrvErrorOnGetMaxIndexYear(
+            QStringLiteral("Das aktuelle/ maximale Indexjahr konnte nicht ermittelt werden."));
+    }
+    const double faktor = bVAT ? 1.0 : GetMwstFaktor(r.anschaffungsdatum, BrvNow());
+    r.versicherungswert = CalcVersWert(mandantNr, kategorieNr, r.ahk, r.anschaffungsdatum, bezugsdatum, faktor);
+    r.kategorie_nr = kategorieNr;
+    SaveVersWert(r);
+    return r;
 }

@@ -87,3 +87,11 @@ struct RowValuation {
 // tax), a failing computation giving 0.
 RowValuation ValueStoredRow(TBrenvikVersWerte& r, bool bVAT, TDateTime bezugsdatum, IndexSource& src,
                             const VatRates& rates, const ValuationDay& today = ValuationDay::current());
+
+// The year the index picker starts from for these assets: the earliest year of acquisition; the newest index year
+// when one of them has no valid acquisition date.
+int ReindexStartYear(const QList<TBrenvikVersWerte>& rows);
+// Gives the stored asset another index category and its insured value anew: the acquisition cost carried from the
+// acquisition date to the newest index year, with the VAT factor unless the client deducts input tax (bVAT). Saved;
+// returns the stored row. Raises EBrvErrorOnGetMaxIndexYear, EBrvCalcVWError or the data layer's exceptions.
+TBrenvikVersWerte ReindexVersWert(int mandantNr, int anlageNr, int anlageSubNr, int kategorieNr, bool bVAT);

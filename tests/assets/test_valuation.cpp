@@ -238,3 +238,36 @@ TEST_F(BatchTest, ValuesListedRowsCountsAndStopsOrCancels) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(BatchTest, ReindexingStartsAtTheEarliestYearAndStoresTheNewSeries) {
+    addAsset(1, 0, 11, 5);
+    addAsset(2, 0, 11, 8);
+    TBrenvikVersWerte a, b;
+    GetVersWert(1, 1, 0, a);
+    GetVersWert(1, 2, 0, b);
+    EXPECT_EQ(ReindexStartYear({a, b}), Y - 8);
+    b.anschaffungsdatum = 1e12; // no date a calendar has
+    EXPECT_EQ(ReindexStartYear({a, b}), GetMaxIndexjahr());
+
+    const TBrenvikVersWerte r = ReindexVersWert(1, 1, 0, 10, true);
+    const double expected = CalcVersWert(1, 10, 1000, mid(Y - 5), Bezugsdatum(GetMaxIndexjahr()), 1.0);
+    EXPECT_EQ(r.kategorie_nr, 10);
+    EXPECT_DOUBLE_EQ(r.versicherungswert, expected);
+    EXPECT_EQ(stored(1, 0, "KATEGORIE_NR"), 10);
+    EXPECT_DOUBLE_EQ(stored(1, 0, "VERSICHERUNGSWERT"), expected);
+    EXPECT_EQ(stored(1, 0, "ZEITWERT"), 7); // only the insured value follows the series
+
+    // Without the input-tax deduction the VAT factor applies.
+    const TBrenvikVersWerte withVat = ReindexVersWert(1, 2, 0, 10, false);
+    EXPECT_DOUBLE_EQ(withVat.versicherungswert,
+                     CalcVersWert(1, 10, 1000, mid(Y - 8), Bezugsdatum(GetMaxIndexjahr()),
+                                  GetMwstFaktor(mid(Y - 8), BrvNow())));
+
+    // A series without a value for the acquisition year changes nothing.
+    EXPECT_THROW(ReindexVersWert(1, 2, 0, 99, true), EBrvCalcVWError);
+    EXPECT_EQ(stored(2, 0, "KATEGORIE_NR"), 10);
+}
+
+} // namespace
