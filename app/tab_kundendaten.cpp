@@ -91,11 +91,11 @@ TTabKundendaten::TTabKundendaten(TfrmBrenvik& main) : main_(main) {
                                            QStringLiteral("Strasse"), QStringLiteral("PLZ"), QStringLiteral("Ort")});
     lvAdressen->headerItem()->setTextAlignment(0, Qt::AlignRight);
     const auto addrButtons = listWithButtons(QStringLiteral("Adressen:"), lvAdressen, "Adresse", 1);
-    lvKennzahlen = UiListView("lvKennzahlen", {QStringLiteral("Jahr"), QStringLiteral("Fert.-Erz. Bilanz"),
-                                               QStringLiteral("Unfert.-Erz. Bilanz"),
-                                               QStringLiteral("Lager-Betr.Stoffe Bil."), QStringLiteral("Fert.-Erz.Max"),
-                                               QStringLiteral("Unfert.-Erz.Max"), QStringLiteral("Lager-Betr.Stoffe Max"),
-                                               QStringLiteral("Vorsorgesumme"), QStringLiteral("Endwertgrenze")});
+    lvKennzahlen = UiListView(
+        "lvKennzahlen",
+        {QStringLiteral("Jahr"), QStringLiteral("Fert.-Erz. Bilanz"), QStringLiteral("Unfert.-Erz. Bilanz"),
+         QStringLiteral("Lager-Betr.Stoffe Bil."), QStringLiteral("Fert.-Erz.Max"), QStringLiteral("Unfert.-Erz.Max"),
+         QStringLiteral("Lager-Betr.Stoffe Max"), QStringLiteral("Vorsorgesumme"), QStringLiteral("Endwertgrenze")});
     for (int c = 1; c < 9; ++c)
         lvKennzahlen->headerItem()->setTextAlignment(c, Qt::AlignRight);
     const auto measureButtons = listWithButtons(QStringLiteral("Kennzahlen:"), lvKennzahlen, "Kennzahlen", 3);

@@ -57,13 +57,13 @@ std::optional<AssetFormError> AssembleAssetRecord(const AssetForm& f, TBrenvikVe
             f.festeTaxe ? r.ahk
                         : amount(f.versWert, QStringLiteral("Der Versicherungswert enthaelt keinen korrekt Betrag."),
                                  "edVersWert");
-        r.gemeiner_wert = amount(f.gemeinerWert,
-                                 QStringLiteral("Das Feld <Gemeiner Wert> enthaelt keinen korrekten Wert."),
-                                 "edGemeiner_Wert");
+        r.gemeiner_wert =
+            amount(f.gemeinerWert, QStringLiteral("Das Feld <Gemeiner Wert> enthaelt keinen korrekten Wert."),
+                   "edGemeiner_Wert");
         r.zeitwert =
             amount(f.zeitwert, QStringLiteral("Das Feld Zeitwert enthaelt keinen korrekten Betrag."), "edZeitwert");
-        r.nutzungsdauer = count(f.nutzungsdauer, QStringLiteral("Die angebenen Nutzungsdauer ist nicht gueltig."),
-                                "edNutzungsdauer");
+        r.nutzungsdauer =
+            count(f.nutzungsdauer, QStringLiteral("Die angebenen Nutzungsdauer ist nicht gueltig."), "edNutzungsdauer");
         r.gruppe = f.gruppe;
         r.notiztext = f.notiztext;
         r.adress_nr = f.adressNr;

@@ -261,9 +261,8 @@ TEST_F(BatchTest, ReindexingStartsAtTheEarliestYearAndStoresTheNewSeries) {
 
     // Without the input-tax deduction the VAT factor applies.
     const TBrenvikVersWerte withVat = ReindexVersWert(1, 2, 0, 10, false);
-    EXPECT_DOUBLE_EQ(withVat.versicherungswert,
-                     CalcVersWert(1, 10, 1000, mid(Y - 8), Bezugsdatum(GetMaxIndexjahr()),
-                                  GetMwstFaktor(mid(Y - 8), BrvNow())));
+    EXPECT_DOUBLE_EQ(withVat.versicherungswert, CalcVersWert(1, 10, 1000, mid(Y - 8), Bezugsdatum(GetMaxIndexjahr()),
+                                                             GetMwstFaktor(mid(Y - 8), BrvNow())));
 
     // A series without a value for the acquisition year changes nothing.
     EXPECT_THROW(ReindexVersWert(1, 2, 0, 99, true), EBrvCalcVWError);

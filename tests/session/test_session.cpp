@@ -14,7 +14,9 @@ protected:
     platform::ScriptedDialogs dialogs;
     std::unique_ptr<platform::ScopedDialogs> scoped;
     QStringList log;
-    session::LogFn logger = [this](const QString& code, const QString& text) { log << code + QStringLiteral(": ") + text; };
+    session::LogFn logger = [this](const QString& code, const QString& text) {
+        log << code + QStringLiteral(": ") + text;
+    };
 
     void SetUp() override {
         qputenv("BRENVIK_DATA_DIR", tmp.path().toUtf8());
