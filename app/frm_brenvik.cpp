@@ -198,7 +198,7 @@ void TfrmBrenvik::buildUi() {
 void TfrmBrenvik::buildMenu() {
     QMenuBar* mb = menuBar();
     mb->setObjectName(QStringLiteral("mnBrenvik"));
-    auto add = [this](QMenu* m, const char* name, const QString& text, bool enabled) {
+    auto add = [](QMenu* m, const char* name, const QString& text, bool enabled) {
         QAction* a = m->addAction(text);
         a->setObjectName(QString::fromLatin1(name));
         a->setEnabled(enabled);

@@ -673,7 +673,7 @@ QString Tfrm_EditAsset::GetMandantImageFolder() {
                     e.message(),
                 MsgIcon::None, this);
         }
-        const QString folder = workspace::ClientStorageFolder(iClientID, flag);
+        QString folder = workspace::ClientStorageFolder(iClientID, flag);
         if (QDir(folder).exists())
             return folder;
         say(QStringLiteral("Fehler beim Laden der Bilddatei: Verzeichnis \"") + folder +

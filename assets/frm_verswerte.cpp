@@ -168,7 +168,7 @@ Tfrm_VersWerte::Tfrm_VersWerte(QWidget* parent) : QDialog(parent) {
     clientRow->addWidget(lbMandant_, 1);
     top->addLayout(clientRow);
 
-    auto check = [this](const char* name, const QString& text) {
+    auto check = [](const char* name, const QString& text) {
         auto* c = new QCheckBox(text);
         c->setObjectName(QString::fromLatin1(name));
         return c;

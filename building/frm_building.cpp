@@ -373,7 +373,7 @@ void TFrmBuilding::buildUi() {
 
 const TGebType* TFrmBuilding::selectedType() const {
     const int i = cmbGebTyp->currentIndex();
-    return i >= 0 && i < m_types.size() ? &m_types[i] : nullptr;
+    return i >= 0 && i < types_.size() ? &types_[i] : nullptr;
 }
 
 void TFrmBuilding::Initialize(TGebBuilding* pBuilding, TGebObjekt* pObjekt, bool pIsNew) {
@@ -389,9 +389,9 @@ void TFrmBuilding::Initialize(TGebBuilding* pBuilding, TGebObjekt* pObjekt, bool
         FIsNew = pIsNew;
         cmbZustand->clear();
         cmbZustand->addItems(FGlobalBuildingHelper.GetAllZustandTypes());
-        m_types = GetGebTypes();
+        types_ = GetGebTypes();
         cmbGebTyp->clear();
-        for (const TGebType& t : m_types)
+        for (const TGebType& t : types_)
             cmbGebTyp->addItem(t.GEBCAPTION);
         showBuilding();
     } catch (const Exception& e) {

@@ -104,5 +104,5 @@ private:
     void showBuilding(); // steps 4 to 8 of Initialize
     bool saveFirst();
     double storedDimensionSum() const;
-    QList<TGebType> m_types;
+    QList<TGebType> types_;
 };

@@ -28,19 +28,19 @@ TFrmGebChoice::TFrmGebChoice(QWidget* parent) : QDialog(parent) {
 void TFrmGebChoice::Initialize(const QString& pOwnerID) {
     FOwnerID = pOwnerID;
     lbGeb->clear();
-    m_rows = GetGebObjektGebList(pOwnerID);
-    for (const TGebObjektGeb& g : m_rows)
+    rows_ = GetGebObjektGebList(pOwnerID);
+    for (const TGebObjektGeb& g : rows_)
         lbGeb->addItem(g.ObjCaption + QStringLiteral(" | ") + g.ObjStrasse + QStringLiteral(" | ") + g.ObjOrt +
                        QStringLiteral(" | ") + g.GebCaption);
 }
 
 void TFrmGebChoice::btnOKClick() {
     const int row = lbGeb->currentRow();
-    if (row >= 0 && row < m_rows.size() && lbGeb->currentItem()->isSelected()) {
-        FGebPID = m_rows[row].GebPID;
-        FObjektPID = m_rows[row].ObjektPID;
-        FGebArt = m_rows[row].GebArt;
-        FGebAusf = m_rows[row].GebAusf;
+    if (row >= 0 && row < rows_.size() && lbGeb->currentItem()->isSelected()) {
+        FGebPID = rows_[row].GebPID;
+        FObjektPID = rows_[row].ObjektPID;
+        FGebArt = rows_[row].GebArt;
+        FGebAusf = rows_[row].GebAusf;
     }
     if (!FGebPID.isEmpty()) {
         accept();

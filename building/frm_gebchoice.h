@@ -27,5 +27,5 @@ public:
 
 private:
     QString FOwnerID, FGebPID, FObjektPID, FGebArt, FGebAusf;
-    QList<TGebObjektGeb> m_rows;
+    QList<TGebObjektGeb> rows_;
 };

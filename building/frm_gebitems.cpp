@@ -114,8 +114,8 @@ TFrmBuildingDimensionDetail::TFrmBuildingDimensionDetail(QWidget* parent) : QDia
 void TFrmBuildingDimensionDetail::Initialize(TGebDimension* line, bool isNew) {
     if (!line)
         throw EBrvCommonException(QStringLiteral("GebDimObject ist null!"));
-    m_line = line;
-    m_new = isNew;
+    line_ = line;
+    new_ = isNew;
     txtCaption->setText(line->DimCaption);
     txtL->setText(PlainNumber(line->DimL));
     txtB->setText(PlainNumber(line->DimB));
@@ -131,31 +131,31 @@ void TFrmBuildingDimensionDetail::fieldExit(QLineEdit* field) {
     const std::optional<double> v = leaveNumber(field);
     if (!v)
         return;
-    (field == txtL ? m_line->DimL : field == txtB ? m_line->DimB : m_line->DimH) = *v;
+    (field == txtL ? line_->DimL : field == txtB ? line_->DimB : line_->DimH) = *v;
     recompute();
 }
 
 void TFrmBuildingDimensionDetail::recompute() {
-    m_line->DimFlaeche = GebDimensionQuantity(*m_line);
-    txtSum->setText(TwoDecimals(m_line->DimFlaeche));
+    line_->DimFlaeche = GebDimensionQuantity(*line_);
+    txtSum->setText(TwoDecimals(line_->DimFlaeche));
 }
 
 void TFrmBuildingDimensionDetail::btnOKClick() {
     finishDetail(
         this,
         [this] {
-            m_line->DimCaption = txtCaption->text();
-            m_line->DimL = numberAtOk(txtL);
-            m_line->DimB = numberAtOk(txtB);
-            m_line->DimH = numberAtOk(txtH);
-            m_line->DimFlaeche = numberAtOk(txtSum);
+            line_->DimCaption = txtCaption->text();
+            line_->DimL = numberAtOk(txtL);
+            line_->DimB = numberAtOk(txtB);
+            line_->DimH = numberAtOk(txtH);
+            line_->DimFlaeche = numberAtOk(txtSum);
         },
         [this] {
-            if (m_new) {
-                InsertGebDimension(*m_line);
-                m_new = false;
+            if (new_) {
+                InsertGebDimension(*line_);
+                new_ = false;
             } else {
-                UpdateGebDimension(*m_line);
+                UpdateGebDimension(*line_);
             }
         });
 }
@@ -189,19 +189,19 @@ TFrmGebMeasureBasicDetails::TFrmGebMeasureBasicDetails(QWidget* parent) : QDialo
     for (QLineEdit* e : {txtCount, txtRichtpreis})
         connect(e, &QLineEdit::editingFinished, this, [this, e] { fieldExit(e); });
     connect(txtEinheit, &QLineEdit::editingFinished, this, [this] {
-        if (m_line)
-            m_line->Einheit = txtEinheit->text();
+        if (line_)
+            line_->Einheit = txtEinheit->text();
     });
 }
 
 void TFrmGebMeasureBasicDetails::Initialize(TGebMeasure* line, bool isNew) {
     if (!line)
         throw EBrvCommonException(QStringLiteral("Measureobject ist null!"));
-    m_line = line;
-    m_new = isNew;
-    m_catalogue = GetGebBauteile();
+    line_ = line;
+    new_ = isNew;
+    catalogue_ = GetGebBauteile();
     cmbCaption->clear();
-    for (const TGebBauteil& b : m_catalogue)
+    for (const TGebBauteil& b : catalogue_)
         cmbCaption->addItem(b.Caption);
     const int found = cmbCaption->findText(line->Caption, Qt::MatchExactly);
     if (found >= 0)
@@ -217,9 +217,9 @@ void TFrmGebMeasureBasicDetails::Initialize(TGebMeasure* line, bool isNew) {
 }
 
 void TFrmGebMeasureBasicDetails::cmbCaptionSelect(int index) {
-    if (index < 0 || index >= m_catalogue.size())
+    if (index < 0 || index >= catalogue_.size())
         return;
-    const TGebBauteil& b = m_catalogue[index];
+    const TGebBauteil& b = catalogue_[index];
     txtMin->setText(PlainNumber(b.Minpreis));
     txtMax->setText(PlainNumber(b.Maxpreis));
     txtEinheit->setText(b.Einheit);
@@ -230,33 +230,33 @@ void TFrmGebMeasureBasicDetails::fieldExit(QLineEdit* field) {
     const std::optional<double> v = leaveNumber(field);
     if (!v)
         return;
-    (field == txtCount ? m_line->MeasureCount : m_line->Richtpreis) = *v;
+    (field == txtCount ? line_->MeasureCount : line_->Richtpreis) = *v;
     recompute();
 }
 
 void TFrmGebMeasureBasicDetails::recompute() {
-    m_line->MeasureSum = GebMeasureSum(*m_line);
-    txtSum->setText(TwoDecimals(m_line->MeasureSum));
+    line_->MeasureSum = GebMeasureSum(*line_);
+    txtSum->setText(TwoDecimals(line_->MeasureSum));
 }
 
 void TFrmGebMeasureBasicDetails::btnOKClick() {
     finishDetail(
         this,
         [this] {
-            m_line->Caption = cmbCaption->currentText();
-            m_line->MeasureX = numberAtOk(txtMin, true);
-            m_line->MeasureY = numberAtOk(txtMax, true);
-            m_line->Einheit = txtEinheit->text();
-            m_line->MeasureCount = numberAtOk(txtCount);
-            m_line->Richtpreis = numberAtOk(txtRichtpreis);
-            m_line->MeasureSum = numberAtOk(txtSum);
+            line_->Caption = cmbCaption->currentText();
+            line_->MeasureX = numberAtOk(txtMin, true);
+            line_->MeasureY = numberAtOk(txtMax, true);
+            line_->Einheit = txtEinheit->text();
+            line_->MeasureCount = numberAtOk(txtCount);
+            line_->Richtpreis = numberAtOk(txtRichtpreis);
+            line_->MeasureSum = numberAtOk(txtSum);
         },
         [this] {
-            if (m_new) {
-                InsertGebMeasure(*m_line);
-                m_new = false;
+            if (new_) {
+                InsertGebMeasure(*line_);
+                new_ = false;
             } else {
-                UpdateGebMeasure(*m_line);
+                UpdateGebMeasure(*line_);
             }
         });
 }
@@ -309,11 +309,11 @@ TFrmGebAufzugDetail::TFrmGebAufzugDetail(QWidget* parent) : QDialog(parent) {
 void TFrmGebAufzugDetail::Initialize(TGebAufzugBestand* line, bool isNew) {
     if (!line)
         throw EBrvCommonException(QStringLiteral("Aufzugobjekt ist null!"));
-    m_line = line;
-    m_new = isNew;
-    m_catalogue = GetGebAufzuege();
+    line_ = line;
+    new_ = isNew;
+    catalogue_ = GetGebAufzuege();
     cmbCaption->clear();
-    for (const TGebAufzug& a : m_catalogue)
+    for (const TGebAufzug& a : catalogue_)
         cmbCaption->addItem(a.AufzugCaption);
     cmbCaption->setCurrentIndex(cmbCaption->findText(line->AufzugCaption, Qt::MatchExactly));
     txtNutzlast->setText(line->Nutzlast);
@@ -327,9 +327,9 @@ void TFrmGebAufzugDetail::Initialize(TGebAufzugBestand* line, bool isNew) {
 }
 
 void TFrmGebAufzugDetail::cmbCaptionSelect(int index) {
-    if (index < 0 || index >= m_catalogue.size())
+    if (index < 0 || index >= catalogue_.size())
         return;
-    const TGebAufzug& a = m_catalogue[index];
+    const TGebAufzug& a = catalogue_[index];
     txtNutzlast->setText(a.Nutzlast);
     txtRichtMin->setText(PlainNumber(a.Minpreis));
     txtRichtMax->setText(PlainNumber(a.Maxpreis));
@@ -348,41 +348,41 @@ void TFrmGebAufzugDetail::fieldExit(QLineEdit* field) {
         return;
     const double v = *read;
     if (field == txtAnzahl)
-        m_line->Anzahl = int(v);
+        line_->Anzahl = int(v);
     else if (field == txtAnzahlExtra)
-        m_line->ExtraHaltestelleCount = int(v);
+        line_->ExtraHaltestelleCount = int(v);
     else if (field == txtRichtChosen)
-        m_line->Richtpreis = v;
+        line_->Richtpreis = v;
     else
-        m_line->RichtpreisExtra = v;
+        line_->RichtpreisExtra = v;
     recompute();
 }
 
 void TFrmGebAufzugDetail::recompute() {
-    m_line->AufzugSumme = GebAufzugSumme(*m_line);
-    txtSum->setText(TwoDecimals(m_line->AufzugSumme));
+    line_->AufzugSumme = GebAufzugSumme(*line_);
+    txtSum->setText(TwoDecimals(line_->AufzugSumme));
 }
 
 void TFrmGebAufzugDetail::btnOKClick() {
     finishDetail(
         this,
         [this] {
-            m_line->AufzugCaption = cmbCaption->currentText();
-            m_line->Nutzlast = txtNutzlast->text();
-            m_line->Haltestellen = wholeAtOk(txtHaltestellen);
-            m_line->Einheit = txtEinheit->text();
-            m_line->Anzahl = wholeAtOk(txtAnzahl);
-            m_line->Richtpreis = numberAtOk(txtRichtChosen);
-            m_line->ExtraHaltestelleCount = wholeAtOk(txtAnzahlExtra);
-            m_line->RichtpreisExtra = numberAtOk(txtRichtExtraChosen);
-            m_line->AufzugSumme = numberAtOk(txtSum);
+            line_->AufzugCaption = cmbCaption->currentText();
+            line_->Nutzlast = txtNutzlast->text();
+            line_->Haltestellen = wholeAtOk(txtHaltestellen);
+            line_->Einheit = txtEinheit->text();
+            line_->Anzahl = wholeAtOk(txtAnzahl);
+            line_->Richtpreis = numberAtOk(txtRichtChosen);
+            line_->ExtraHaltestelleCount = wholeAtOk(txtAnzahlExtra);
+            line_->RichtpreisExtra = numberAtOk(txtRichtExtraChosen);
+            line_->AufzugSumme = numberAtOk(txtSum);
         },
         [this] {
-            if (m_new) {
-                InsertGebAufzugBestand(*m_line);
-                m_new = false;
+            if (new_) {
+                InsertGebAufzugBestand(*line_);
+                new_ = false;
             } else {
-                UpdateGebAufzugBestand(*m_line);
+                UpdateGebAufzugBestand(*line_);
             }
         });
 }
@@ -447,24 +447,24 @@ TFrmBuildingDimension::TFrmBuildingDimension(QWidget* parent)
 }
 
 void TFrmBuildingDimension::Initialize(const QString& buildingPid, const QString& dimIdentifier) {
-    m_buildingPid = buildingPid;
-    m_unit = dimIdentifier;
-    lvItems->headerItem()->setText(4, m_unit == QStringLiteral("m²") ? QStringLiteral("Fläche")
-                                                                     : QStringLiteral("m³ umbauter Raum"));
+    buildingPid_ = buildingPid;
+    unit_ = dimIdentifier;
+    lvItems->headerItem()->setText(4, unit_ == QStringLiteral("m²") ? QStringLiteral("Fläche")
+                                                                    : QStringLiteral("m³ umbauter Raum"));
     fill();
 }
 
 void TFrmBuildingDimension::fill() {
     lvItems->clear();
-    m_lines = GetGebDimensions(m_buildingPid);
-    for (const TGebDimension& d : m_lines)
+    lines_ = GetGebDimensions(buildingPid_);
+    for (const TGebDimension& d : lines_)
         lvItems->addTopLevelItem(new QTreeWidgetItem(
             {d.DimCaption, PlainNumber(d.DimL), PlainNumber(d.DimB), PlainNumber(d.DimH), PlainNumber(d.DimFlaeche)}));
 }
 
 double TFrmBuildingDimension::GetDimFlaechenSum() const {
     double s = 0;
-    for (const TGebDimension& d : m_lines)
+    for (const TGebDimension& d : lines_)
         s += d.DimFlaeche;
     return s;
 }
@@ -472,8 +472,8 @@ double TFrmBuildingDimension::GetDimFlaechenSum() const {
 void TFrmBuildingDimension::btnNewClick() {
     TGebDimension d;
     d.PID = NewGuidText();
-    d.DimGeb_FK = m_buildingPid;
-    d.DimEinheit = m_unit;
+    d.DimGeb_FK = buildingPid_;
+    d.DimEinheit = unit_;
     if (editLine<TFrmBuildingDimensionDetail>(this, d, true))
         fill();
 }
@@ -482,19 +482,19 @@ void TFrmBuildingDimension::btnEditClick() {
     const int row = selectedRow();
     if (row < 0)
         return;
-    TGebDimension& d = m_lines[row];
-    if (d.DimEinheit != m_unit)
-        d.DimEinheit = m_unit; // the building's unit counts
+    TGebDimension& d = lines_[row];
+    if (d.DimEinheit != unit_)
+        d.DimEinheit = unit_; // the building's unit counts
     if (editLine<TFrmBuildingDimensionDetail>(this, d, false))
         fill();
 }
 
 void TFrmBuildingDimension::btnDeleteClick() {
     const int row = selectedRow();
-    if (row < 0 || !confirmRemove(m_lines[row].DimCaption))
+    if (row < 0 || !confirmRemove(lines_[row].DimCaption))
         return;
-    DeleteGebDimension(m_lines[row].PID);
-    m_lines.removeAt(row);
+    DeleteGebDimension(lines_[row].PID);
+    lines_.removeAt(row);
     delete lvItems->takeTopLevelItem(row);
 }
 
@@ -507,21 +507,21 @@ TFrmMeasure::TFrmMeasure(QWidget* parent)
 }
 
 void TFrmMeasure::Initialize(const QString& buildingPid) {
-    m_buildingPid = buildingPid;
+    buildingPid_ = buildingPid;
     fill();
 }
 
 void TFrmMeasure::fill() {
     lvItems->clear();
-    m_lines = GetGebMeasures(m_buildingPid);
-    for (const TGebMeasure& m : m_lines)
+    lines_ = GetGebMeasures(buildingPid_);
+    for (const TGebMeasure& m : lines_)
         lvItems->addTopLevelItem(new QTreeWidgetItem(
             {m.Caption, PlainNumber(m.MeasureCount), m.Einheit, PlainNumber(m.Richtpreis), PlainNumber(m.MeasureSum)}));
 }
 
 double TFrmMeasure::GetMeasureSum() const {
     double s = 0;
-    for (const TGebMeasure& m : m_lines)
+    for (const TGebMeasure& m : lines_)
         s += m.MeasureSum;
     return s;
 }
@@ -529,23 +529,23 @@ double TFrmMeasure::GetMeasureSum() const {
 void TFrmMeasure::btnNewClick() {
     TGebMeasure m;
     m.PID = NewGuidText();
-    m.GebBuildingID = m_buildingPid;
+    m.GebBuildingID = buildingPid_;
     if (editLine<TFrmGebMeasureBasicDetails>(this, m, true))
         fill();
 }
 
 void TFrmMeasure::btnEditClick() {
     const int row = selectedRow();
-    if (row >= 0 && editLine<TFrmGebMeasureBasicDetails>(this, m_lines[row], false))
+    if (row >= 0 && editLine<TFrmGebMeasureBasicDetails>(this, lines_[row], false))
         fill();
 }
 
 void TFrmMeasure::btnDeleteClick() {
     const int row = selectedRow();
-    if (row < 0 || !confirmRemove(m_lines[row].Caption))
+    if (row < 0 || !confirmRemove(lines_[row].Caption))
         return;
-    DeleteGebMeasure(m_lines[row].PID);
-    m_lines.removeAt(row);
+    DeleteGebMeasure(lines_[row].PID);
+    lines_.removeAt(row);
     delete lvItems->takeTopLevelItem(row);
 }
 
@@ -556,14 +556,14 @@ TFrmGebAufzug::TFrmGebAufzug(QWidget* parent)
 }
 
 void TFrmGebAufzug::Initialize(const QString& buildingPid) {
-    m_buildingPid = buildingPid;
+    buildingPid_ = buildingPid;
     fill();
 }
 
 void TFrmGebAufzug::fill() {
     lvItems->clear();
-    m_lines = GetGebAufzugBestand(m_buildingPid);
-    for (const TGebAufzugBestand& a : m_lines) {
+    lines_ = GetGebAufzugBestand(buildingPid_);
+    for (const TGebAufzugBestand& a : lines_) {
         auto* item = new QTreeWidgetItem({a.AufzugCaption, PlainNumber(a.AufzugSumme)});
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         lvItems->addTopLevelItem(item);
@@ -572,7 +572,7 @@ void TFrmGebAufzug::fill() {
 
 double TFrmGebAufzug::GetAufzugBestandSum() const {
     double s = 0;
-    for (const TGebAufzugBestand& a : m_lines)
+    for (const TGebAufzugBestand& a : lines_)
         s += a.AufzugSumme;
     return s;
 }
@@ -580,22 +580,22 @@ double TFrmGebAufzug::GetAufzugBestandSum() const {
 void TFrmGebAufzug::btnNewClick() {
     TGebAufzugBestand a;
     a.PID = NewGuidText();
-    a.OwnerID = m_buildingPid;
+    a.OwnerID = buildingPid_;
     if (editLine<TFrmGebAufzugDetail>(this, a, true))
         fill();
 }
 
 void TFrmGebAufzug::btnEditClick() {
     const int row = selectedRow();
-    if (row >= 0 && editLine<TFrmGebAufzugDetail>(this, m_lines[row], false))
+    if (row >= 0 && editLine<TFrmGebAufzugDetail>(this, lines_[row], false))
         fill();
 }
 
 void TFrmGebAufzug::btnDeleteClick() {
     const int row = selectedRow();
-    if (row < 0 || !confirmRemove(m_lines[row].AufzugCaption))
+    if (row < 0 || !confirmRemove(lines_[row].AufzugCaption))
         return;
-    DeleteGebAufzugBestand(m_lines[row].PID);
-    m_lines.removeAt(row);
+    DeleteGebAufzugBestand(lines_[row].PID);
+    lines_.removeAt(row);
     delete lvItems->takeTopLevelItem(row);
 }

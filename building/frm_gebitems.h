@@ -29,8 +29,8 @@ public:
 
 private:
     void recompute();
-    TGebDimension* m_line = nullptr;
-    bool m_new = false;
+    TGebDimension* line_ = nullptr;
+    bool new_ = false;
 };
 
 class TFrmGebMeasureBasicDetails : public QDialog {
@@ -47,9 +47,9 @@ public:
 
 private:
     void recompute();
-    TGebMeasure* m_line = nullptr;
-    bool m_new = false;
-    QList<TGebBauteil> m_catalogue;
+    TGebMeasure* line_ = nullptr;
+    bool new_ = false;
+    QList<TGebBauteil> catalogue_;
 };
 
 class TFrmGebAufzugDetail : public QDialog {
@@ -67,9 +67,9 @@ public:
 
 private:
     void recompute();
-    TGebAufzugBestand* m_line = nullptr;
-    bool m_new = false;
-    QList<TGebAufzug> m_catalogue;
+    TGebAufzugBestand* line_ = nullptr;
+    bool new_ = false;
+    QList<TGebAufzug> catalogue_;
 };
 
 // ---- List dialogs ----
@@ -90,7 +90,7 @@ protected:
     int selectedRow() const;
     // The question before a line is removed; true unless the answer is No.
     bool confirmRemove(const QString& caption);
-    QString m_buildingPid;
+    QString buildingPid_;
 };
 
 class TFrmBuildingDimension : public GebLineList {
@@ -105,8 +105,8 @@ public:
 
 private:
     void fill();
-    QString m_unit;
-    QList<TGebDimension> m_lines;
+    QString unit_;
+    QList<TGebDimension> lines_;
 };
 
 class TFrmMeasure : public GebLineList {
@@ -121,7 +121,7 @@ public:
 
 private:
     void fill();
-    QList<TGebMeasure> m_lines;
+    QList<TGebMeasure> lines_;
 };
 
 class TFrmGebAufzug : public GebLineList {
@@ -136,5 +136,5 @@ public:
 
 private:
     void fill();
-    QList<TGebAufzugBestand> m_lines;
+    QList<TGebAufzugBestand> lines_;
 };

@@ -205,9 +205,9 @@ void TFrameBuilding::FormShow() {
 
 void TFrameBuilding::FillBuildingList() {
     lvBuildings->clear();
-    m_buildings = GetGebBuildings(FGebObjekt->PID);
+    buildings_ = GetGebBuildings(FGebObjekt->PID);
     double vers = 0, zeit = 0;
-    for (const TGebBuilding& b : m_buildings) {
+    for (const TGebBuilding& b : buildings_) {
         auto* item = new QTreeWidgetItem({b.Caption, b.Art, GebListAmount(b.VersWert), GebListAmount(b.Zeitwert)});
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
         item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
@@ -221,8 +221,8 @@ void TFrameBuilding::FillBuildingList() {
 
 void TFrameBuilding::FillAttachmentList() {
     lvAttachment->clear();
-    m_files = GetGebFiles(FGebObjekt->PID);
-    for (const TGebFile& f : m_files)
+    files_ = GetGebFiles(FGebObjekt->PID);
+    for (const TGebFile& f : files_)
         lvAttachment->addTopLevelItem(new QTreeWidgetItem({f.GebFilename}));
 }
 
@@ -288,7 +288,7 @@ void TFrameBuilding::TakeFirstPage() {
 
 void TFrameBuilding::SaveAndRecalculate() {
     UpdateGebObjekt(*FGebObjekt);
-    for (TGebBuilding& b : m_buildings) {
+    for (TGebBuilding& b : buildings_) {
         TFrmBuilding editor(this);
         editor.Initialize(&b, FGebObjekt, false);
         editor.DoCalculateWithSelectedVSArt();
@@ -350,7 +350,7 @@ void TFrameBuilding::openBuilding(TGebBuilding& b, bool isNew) {
         TakeFirstPage();
         SaveAndRecalculate();
         FillBuildingList();
-        for (const TGebBuilding& stored : m_buildings)
+        for (const TGebBuilding& stored : buildings_)
             if (stored.PID == b.PID)
                 b = stored;
     }
@@ -374,7 +374,7 @@ void TFrameBuilding::btnEditClick() {
     const int row = selectedBuilding();
     if (row < 0)
         return;
-    TGebBuilding b = m_buildings[row];
+    TGebBuilding b = buildings_[row];
     try {
         openBuilding(b, false);
     } catch (const Exception& e) {
@@ -386,12 +386,12 @@ void TFrameBuilding::btnDeleteClick() {
     const int row = selectedBuilding();
     if (row < 0)
         return;
-    if (platform::dialogs().message(QStringLiteral("Gebäude \"%1\" entfernen?").arg(m_buildings[row].Caption),
+    if (platform::dialogs().message(QStringLiteral("Gebäude \"%1\" entfernen?").arg(buildings_[row].Caption),
                                     MsgIcon::Question, MsgButtons::YesNo, this) == MsgResult::No)
         return;
     try {
-        DeleteGebBuilding(m_buildings[row].PID);
-        m_buildings.removeAt(row);
+        DeleteGebBuilding(buildings_[row].PID);
+        buildings_.removeAt(row);
         delete lvBuildings->takeTopLevelItem(row);
     } catch (const Exception& e) {
         ShowApplicationError(e.message(), this);
@@ -445,8 +445,8 @@ void TFrameBuilding::btnOpenFileClick() {
     const int row = selectedFile();
     if (row < 0 || FFileFolder.isEmpty())
         return;
-    if (!FGlobalBuildingHelper.ExecuteProgramm(FFileFolder + m_files[row].GebFilename))
-        message(this, QStringLiteral("Fehler beim Öffnen der Datei: ") + FFileFolder + m_files[row].GebFilename,
+    if (!FGlobalBuildingHelper.ExecuteProgramm(FFileFolder + files_[row].GebFilename))
+        message(this, QStringLiteral("Fehler beim Öffnen der Datei: ") + FFileFolder + files_[row].GebFilename,
                 MsgIcon::Error);
 }
 
@@ -454,7 +454,7 @@ void TFrameBuilding::btnDeleteFileClick() {
     const int row = selectedFile();
     if (row < 0 || FFileFolder.isEmpty())
         return;
-    const TGebFile file = m_files[row];
+    const TGebFile file = files_[row];
     if (platform::dialogs().message(QStringLiteral("Datei \"%1\" wirklich löschen?").arg(file.GebFilename),
                                     MsgIcon::Question, MsgButtons::YesNo, this) == MsgResult::No)
         return;

@@ -54,8 +54,8 @@ public:
     TGebObjekt* FGebObjekt = nullptr;
     QString FFileFolder;
     TGlobalBuildingHelper FGlobalBuildingHelper;
-    QList<TGebBuilding> m_buildings;
-    QList<TGebFile> m_files;
+    QList<TGebBuilding> buildings_;
+    QList<TGebFile> files_;
 
     QLabel *lblVersWerteGesamt, *lblZeitwerteGesamt, *lblCreateDate, *lblIndVstVal;
     QTabWidget* PageControl;

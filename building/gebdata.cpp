@@ -349,7 +349,7 @@ QString InsertGebObjekt(const QString& caption, const QString& ownerId, const QS
         if (foreign)
             throw EBrvException_DBERROR(kNotLockedHere);
     }
-    const QString pid = NewGuidText();
+    QString pid = NewGuidText();
     const QString empty;
     insertRow("TABGEBOBJEKT", {{"PID", pid},
                                {"Owner_ID", ownerId},

@@ -79,7 +79,7 @@ TGebBuilding::TGebBuilding(const QString& objektPid)
     : PID(NewGuidText()), GebObj_ID(objektPid), CreateDate(todayText()), DimCaption(QStringLiteral("Fläche")) {}
 
 void TGebBuilding::setBaujahr(const QString& year) {
-    m_baujahr = year;
+    baujahr_ = year;
     const QString t = year.trimmed();
     if (t.isEmpty()) {
         Alter = 0;

@@ -95,7 +95,7 @@ public:
     bool Umsatzsteuer = false;       // the type's guide prices include VAT; not stored
     bool UStKorrektur = false;       // the last calculation corrected the VAT; not stored
 
-    const QString& Baujahr() const { return m_baujahr; }
+    const QString& Baujahr() const { return baujahr_; }
     // Stores the year and sets Alter to the years since then (0 for a blank text). Raises EBrvTypeConversionError
     // for a text that is no number; the year is stored all the same.
     void setBaujahr(const QString& year);
@@ -113,7 +113,7 @@ public:
     void DeriveSaveTexts();
 
 private:
-    QString m_baujahr;
+    QString baujahr_;
 };
 
 class TGebDimension {

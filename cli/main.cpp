@@ -567,7 +567,7 @@ int buildingCalc(const QStringList& args) {
     const int i = args.indexOf(QStringLiteral("--pid"));
     if (args.size() != 2 || i != 0)
         return usage();
-    const QString pid = args[1];
+    const QString& pid = args[1];
     session::Session session(logToStderr);
     if (!openSession(session))
         return 1;

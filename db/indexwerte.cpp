@@ -116,7 +116,7 @@ bool ExistsKategorie(int kategorieNr) {
     }
 }
 
-void InsertIndexBeschreibung(TBrenvikIndexBeschr r) {
+void InsertIndexBeschreibung(const TBrenvikIndexBeschr& r) {
     BrvExec(QStringLiteral("INSERT INTO INDEXBESCHREIBUNGEN (") + kBeschrCols +
                 QStringLiteral(") VALUES (1, ?, NULL, ?, ?, ?, ?, ?, ?, ?)"),
             SqlTs{BrvNow()}, r.kategorie_nr, r.index_nr, r.index_subnr, r.gp_systematik, r.sichtbar, r.index_text,
@@ -177,7 +177,7 @@ void DeleteDatenimporte(int mandantNr) {
     BrvCommit();
 }
 
-void InsertDatenimport(TBrenvikDatenimport r, bool commit) {
+void InsertDatenimport(const TBrenvikDatenimport& r, bool commit) {
     BrvExec(
         QStringLiteral(
             "INSERT INTO DATENIMPORTE (BRV_MANDANT_NR, MANDANT_NR, INSERT_TS, ZEILE_NR, KONTO_NR, "

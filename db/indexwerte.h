@@ -25,7 +25,7 @@ std::optional<QList<TBrenvikIndexBeschr>> SearchIndexBeschreibungenMitWerten(con
 void GetIndexBeschreibung(int kategorieNr, TBrenvikIndexBeschr& rec);
 int GetNutzungsdauer(int kategorieNr);
 bool ExistsKategorie(int kategorieNr);
-void InsertIndexBeschreibung(TBrenvikIndexBeschr r);
+void InsertIndexBeschreibung(const TBrenvikIndexBeschr& r);
 // True when the deletion failed.
 bool DeleteAllIndexBeschreibungen();
 int GetMaxIndexjahr();
@@ -37,7 +37,7 @@ bool DeleteIndexwerteJahr(int year);
 
 void DeleteDatenimporte(int mandantNr);
 // commit false leaves the commit to the caller (staging a whole file commits in chunks).
-void InsertDatenimport(TBrenvikDatenimport r, bool commit = true);
+void InsertDatenimport(const TBrenvikDatenimport& r, bool commit = true);
 void GetDatenimport(int mandantNr, int zeileNr, TBrenvikDatenimport& rec);
 // Account numbers that occur more than once in the client's staged lines.
 QStringList GetDoppelteKontoNr(int mandantNr);

@@ -480,7 +480,7 @@ void VersWertInserter::insert(const TBrenvikVersWerte& r) {
     d_->q->execute(BrvActiveTrans());
 }
 
-void InsertVersWert(TBrenvikVersWerte r) {
+void InsertVersWert(const TBrenvikVersWerte& r) {
     VersWertInserter().insert(r);
 }
 

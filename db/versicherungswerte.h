@@ -53,7 +53,7 @@ void DeleteVersWertMitVerbund(int mandantNr, int anlageNr);
 // Inserts or updates the whole row (not the three ..._ORG columns); ANSCHAFFUNGSJAHR follows the date.
 void SaveVersWert(TBrenvikVersWerte r);
 // Inserts a row of the asset import (UPDATE_CHECK "1", the originals kept); no commit of its own.
-void InsertVersWert(TBrenvikVersWerte r);
+void InsertVersWert(const TBrenvikVersWerte& r);
 // The same for many rows: the statement is prepared once.
 class VersWertInserter {
 public:

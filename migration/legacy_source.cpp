@@ -72,7 +72,7 @@ QByteArray runTool(const QString& program, const QStringList& args) {
 }
 } // namespace
 
-MdbToolsSource::MdbToolsSource(const QString& file) : m_file(file) {
+MdbToolsSource::MdbToolsSource(const QString& file) : file_(file) {
     if (!QFileInfo(file).isFile())
         throw Exception(QStringLiteral("Die Datei %1 wurde nicht gefunden.").arg(file));
     try {
@@ -86,5 +86,5 @@ LegacyTable MdbToolsSource::table(const QString& name) {
     // Dates and times in a fixed form; booleans as 1 and 0.
     return ParseMdbExport(runTool(QStringLiteral("mdb-export"),
                                   {QStringLiteral("-D"), QStringLiteral("%d.%m.%Y %H:%M:%S"), QStringLiteral("-T"),
-                                   QStringLiteral("%d.%m.%Y %H:%M:%S"), m_file, name}));
+                                   QStringLiteral("%d.%m.%Y %H:%M:%S"), file_, name}));
 }

@@ -29,7 +29,7 @@ public:
     LegacyTable table(const QString& name) override;
 
 private:
-    QString m_file;
+    QString file_;
 };
 
 // The CSV that "mdb-export" writes: a header line, fields separated by commas, texts in double quotes with doubled

@@ -113,7 +113,7 @@ bool terminationRequested() {
     return gTerminationRequested.load();
 }
 
-void onTerminationSignal(std::function<void()> onSignal) {
+void onTerminationSignal(const std::function<void()>& onSignal) {
     if (gSignalFd[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalFd) != 0)
         return;
     if (QCoreApplication::instance() && onSignal) {
@@ -146,7 +146,7 @@ void blockTerminationSignals() {}
 bool terminationRequested() {
     return false;
 }
-void onTerminationSignal(std::function<void()>) {}
+void onTerminationSignal(const std::function<void()>&) {}
 } // namespace platform
 #endif
 

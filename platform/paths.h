@@ -57,6 +57,6 @@ void blockTerminationSignals();
 // Takes the three signals on a thread of its own and turns them into a call of onSignal on the event loop (when
 // there is one), so that a terminated program closes in order (client locks released, database detached) instead
 // of dying with them held or hanging in the engine. Without an event loop, callers poll terminationRequested().
-void onTerminationSignal(std::function<void()> onSignal);
+void onTerminationSignal(const std::function<void()>& onSignal);
 bool terminationRequested();
 } // namespace platform

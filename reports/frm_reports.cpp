@@ -47,14 +47,14 @@ Tfrm_RaveCustomSetup::Tfrm_RaveCustomSetup(int pageCount, QWidget* parent) : QDi
     setWindowTitle(QStringLiteral("Ausgabeoptionen"));
     auto* top = new QVBoxLayout(this);
     const QPrinterInfo printer = QPrinterInfo::defaultPrinter();
-    m_hasPrinter = !printer.isNull();
+    hasPrinter_ = !printer.isNull();
     auto* grpPrinter = new QGroupBox(QStringLiteral("ausgewählter Drucker"));
     auto* pl = new QHBoxLayout(grpPrinter);
-    lblPrinter = new QLabel(m_hasPrinter ? printer.printerName() : QStringLiteral("No printers installed!"));
+    lblPrinter = new QLabel(hasPrinter_ ? printer.printerName() : QStringLiteral("No printers installed!"));
     lblPrinter->setObjectName(QStringLiteral("lblPrinter"));
     pl->addWidget(lblPrinter, 1);
     btnProperties = UiButton(QStringLiteral("Eigenschaften"), "btnProperties");
-    btnProperties->setEnabled(m_hasPrinter);
+    btnProperties->setEnabled(hasPrinter_);
     pl->addWidget(btnProperties);
     top->addWidget(grpPrinter);
     // The printer's own settings; the name is shown again afterwards.
@@ -118,12 +118,12 @@ Tfrm_RaveCustomSetup::Tfrm_RaveCustomSetup(int pageCount, QWidget* parent) : QDi
     const bool fromPreview = pageCount > 0;
     grpDest->setVisible(!fromPreview);
     grpRange->setVisible(fromPreview);
-    rbPrinter->setEnabled(m_hasPrinter);
-    (m_hasPrinter ? rbPrinter : rbPreview)->setChecked(true);
-    if (!m_hasPrinter)
+    rbPrinter->setEnabled(hasPrinter_);
+    (hasPrinter_ ? rbPrinter : rbPreview)->setChecked(true);
+    if (!hasPrinter_)
         rbPreview->setChecked(true);
     for (QWidget* w : std::initializer_list<QWidget*>{edCopies, cbxCollate, cbxDuplex})
-        w->setEnabled(m_hasPrinter);
+        w->setEnabled(hasPrinter_);
     edFrom->setText(QStringLiteral("1"));
     edTo->setText(QString::number(pageCount));
     edSelection->setText(QStringLiteral("1-%1").arg(pageCount));
@@ -139,7 +139,7 @@ Tfrm_RaveCustomSetup::Tfrm_RaveCustomSetup(int pageCount, QWidget* parent) : QDi
 }
 
 void Tfrm_RaveCustomSetup::destinationChanged() {
-    const bool printer = rbPrinter->isChecked() && m_hasPrinter;
+    const bool printer = rbPrinter->isChecked() && hasPrinter_;
     for (QWidget* w : std::initializer_list<QWidget*>{edCopies, cbxCollate, cbxDuplex})
         w->setEnabled(printer);
 }
@@ -153,7 +153,7 @@ void Tfrm_RaveCustomSetup::rangeChanged() {
 }
 
 bool Tfrm_RaveCustomSetup::toPrinter() const {
-    return rbPrinter->isChecked() && m_hasPrinter;
+    return rbPrinter->isChecked() && hasPrinter_;
 }
 int Tfrm_RaveCustomSetup::copies() const {
     return std::max(1, edCopies->text().toInt());
@@ -180,17 +180,17 @@ int Tfrm_RaveCustomSetup::lastPage() const {
 // ---- Preview ----
 
 Tfrm_RaveCustomPreview::Tfrm_RaveCustomPreview(ReportOutput* report, QWidget* parent)
-    : QDialog(parent), m_report(report), m_printer(new QPrinter(QPrinter::HighResolution)) {
+    : QDialog(parent), report_(report), printer_(new QPrinter(QPrinter::HighResolution)) {
     setObjectName(QStringLiteral("frm_RaveCustomPreview"));
     setWindowTitle(QStringLiteral("Vorschau"));
     resize(1000, 760);
-    SetReportPage(m_printer, report->landscape);
+    SetReportPage(printer_, report->landscape);
     auto* top = new QVBoxLayout(this);
     auto* bar = new QToolBar;
     top->addWidget(bar);
-    preview = new QPrintPreviewWidget(m_printer);
+    preview = new QPrintPreviewWidget(printer_);
     preview->setObjectName(QStringLiteral("preview"));
-    connect(preview, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter* p) { m_report->print(p); });
+    connect(preview, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter* p) { report_->print(p); });
     top->addWidget(preview, 1);
     bar->addAction(QStringLiteral("Drucken"), this, &Tfrm_RaveCustomPreview::printClick);
     bar->addSeparator();
@@ -250,7 +250,7 @@ Tfrm_RaveCustomPreview::Tfrm_RaveCustomPreview(ReportOutput* report, QWidget* pa
 
 Tfrm_RaveCustomPreview::~Tfrm_RaveCustomPreview() {
     delete preview; // before the printer it paints on
-    delete m_printer;
+    delete printer_;
 }
 
 int Tfrm_RaveCustomPreview::pageCount() const {
@@ -295,12 +295,12 @@ void Tfrm_RaveCustomPreview::printClick() {
     if (platform::execModal(setup) != QDialog::Accepted || !setup.toPrinter())
         return;
     QPrinter printer(QPrinter::HighResolution);
-    printer.setPageLayout(m_printer->pageLayout());
+    printer.setPageLayout(printer_->pageLayout());
     printer.setCopyCount(setup.copies());
     printer.setCollateCopies(setup.cbxCollate->isChecked());
     printer.setDuplex(setup.cbxDuplex->isChecked() ? QPrinter::DuplexAuto : QPrinter::DuplexNone);
     printer.setFromTo(setup.firstPage(), std::min(setup.lastPage(), pageCount()));
-    m_report->print(&printer);
+    report_->print(&printer);
 }
 
 // ---- Report window ----
@@ -365,7 +365,7 @@ void Tfrm_Reports::showEvent(QShowEvent* e) {
 void Tfrm_Reports::FormShow() {
     lbMandant->setText(sClientName);
     lvReports->clear();
-    m_reports.clear();
+    reports_.clear();
     try {
         const ReportProject project = LoadReportProject(projectFile);
         for (const ReportLayout& r : project.reports) {
@@ -400,7 +400,7 @@ QString Tfrm_Reports::GetMandantImageFolder() {
                                             e.message(),
                                         MsgIcon::None, MsgButtons::Ok, this);
         }
-        const QString f = workspace::ClientStorageFolder(iClientID, flag);
+        QString f = workspace::ClientStorageFolder(iClientID, flag);
         if (!f.isEmpty() && QDir(f).exists())
             return f;
         platform::dialogs().message(QStringLiteral("Fehler beim Laden der Bilddatei: Verzeichnis \"") + f +

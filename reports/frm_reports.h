@@ -38,7 +38,7 @@ public:
 private:
     void destinationChanged();
     void rangeChanged();
-    bool m_hasPrinter = false;
+    bool hasPrinter_ = false;
 };
 
 // "Vorschau": the pages of a report with page and zoom controls, and printing.
@@ -60,8 +60,8 @@ public:
 
 private:
     void showState();
-    ReportOutput* m_report;
-    QPrinter* m_printer;
+    ReportOutput* report_;
+    QPrinter* printer_;
 };
 
 class Tfrm_Reports : public QDialog {
@@ -94,7 +94,7 @@ protected:
 private:
     // Shows the document (screen) or writes it (file); false when the user cancelled.
     bool output(ReportOutput& report, const QString& fileCaption, const QString& title);
-    QList<TBrenvikReport> m_reports;
+    QList<TBrenvikReport> reports_;
 };
 
 // The proposed file name of a report: its caption with every "/" replaced by "_".

@@ -66,7 +66,7 @@ ReportProject LoadReportProject(const QString& path) {
 }
 
 QString ReportProjectPath() {
-    const QString installed =
+    QString installed =
         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("reports/brenvik_reports.rav"));
     if (QFileInfo::exists(installed))
         return installed;
@@ -175,9 +175,8 @@ ReportTable BuildReportTable(const ReportLayout& layout, const ReportRows& data)
 
 TableReportOutput::TableReportOutput(ReportLayout layout, ReportTable table, QMap<QString, QString> params,
                                      QString clientName)
-    : m_layout(std::move(layout)), m_table(std::move(table)), m_params(std::move(params)),
-      m_client(std::move(clientName)) {
-    landscape = m_layout.landscape;
+    : layout_(std::move(layout)), table_(std::move(table)), params_(std::move(params)), client_(std::move(clientName)) {
+    landscape = layout_.landscape;
 }
 
 namespace {
@@ -227,13 +226,13 @@ bool rightAligned(const ReportColumn& c) {
 } // namespace
 
 int TableReportOutput::pageCount(QPagedPaintDevice* device) {
-    const TableGeometry g = geometry(device, m_layout);
-    return std::max<int>(1, int((m_table.lines.size() + g.linesPerPage - 1) / g.linesPerPage));
+    const TableGeometry g = geometry(device, layout_);
+    return std::max<int>(1, int((table_.lines.size() + g.linesPerPage - 1) / g.linesPerPage));
 }
 
 void TableReportOutput::print(QPagedPaintDevice* device) {
     SetReportPage(device, landscape);
-    const TableGeometry g = geometry(device, m_layout);
+    const TableGeometry g = geometry(device, layout_);
     const int pages = pageCount(device);
     int first = 1, last = pages;
     // A printer's chosen range arrives as the device's page ranges (a PDF file has none).
@@ -244,27 +243,27 @@ void TableReportOutput::print(QPagedPaintDevice* device) {
     QPainter p(device);
     const QFontMetricsF plainMetrics(g.font, device), boldMetrics(g.bold, device);
     const QString stand = QStringLiteral("Stand: ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
-    const QString footnote = m_params.value(QStringLiteral("pFootnoteVersion"));
+    const QString footnote = params_.value(QStringLiteral("pFootnoteVersion"));
     for (int page = first; page <= last; ++page) {
         if (page > first)
             device->newPage();
         p.setFont(g.title);
-        p.drawText(QRectF(0, 0, g.page.width(), g.headTop), Qt::AlignLeft | Qt::AlignTop, m_layout.caption);
+        p.drawText(QRectF(0, 0, g.page.width(), g.headTop), Qt::AlignLeft | Qt::AlignTop, layout_.caption);
         p.setFont(g.font);
         p.drawText(QRectF(0, g.headTop - 2 * g.line, g.page.width(), g.line), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("Mandant: ") + m_client);
+                   QStringLiteral("Mandant: ") + client_);
         p.drawText(QRectF(0, g.headTop - 2 * g.line, g.page.width(), g.line), Qt::AlignRight | Qt::AlignVCenter, stand);
         p.setFont(g.bold);
-        for (int c = 0; c < m_table.headers.size(); ++c)
+        for (int c = 0; c < table_.headers.size(); ++c)
             p.drawText(QRectF(g.x[c] + 2, g.headTop, g.w[c] - 4, g.line),
-                       (rightAligned(m_layout.columns[c]) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter,
-                       m_table.headers[c]);
+                       (rightAligned(layout_.columns[c]) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter,
+                       table_.headers[c]);
         p.drawLine(QPointF(0, g.headTop + g.line * 1.2), QPointF(g.page.width(), g.headTop + g.line * 1.2));
         const qsizetype from = qsizetype(page - 1) * g.linesPerPage;
-        const qsizetype to = std::min<qsizetype>(m_table.lines.size(), from + g.linesPerPage);
+        const qsizetype to = std::min<qsizetype>(table_.lines.size(), from + g.linesPerPage);
         qreal y = g.bodyTop;
         for (qsizetype i = from; i < to; ++i, y += g.line) {
-            const ReportTableLine& line = m_table.lines[i];
+            const ReportTableLine& line = table_.lines[i];
             p.setFont(line.kind == QLatin1Char('R') ? g.font : g.bold);
             if (line.kind == QLatin1Char('G')) {
                 p.drawText(QRectF(2, y, g.page.width() - 4, g.line), Qt::AlignLeft | Qt::AlignVCenter,
@@ -286,18 +285,18 @@ void TableReportOutput::print(QPagedPaintDevice* device) {
                     shown = fm.elidedText(text, Qt::ElideRight, room);
                     width = fm.horizontalAdvance(shown);
                 }
-                const qreal x = rightAligned(m_layout.columns[c]) ? g.x[c] + 2 + room - width : g.x[c] + 2;
+                const qreal x = rightAligned(layout_.columns[c]) ? g.x[c] + 2 + room - width : g.x[c] + 2;
                 p.drawText(QPointF(x, baseline), shown);
             }
         }
         // The provision settlement closes with its two amounts.
-        if (page == pages && m_params.contains(QStringLiteral("pVorsorgeDiff"))) {
+        if (page == pages && params_.contains(QStringLiteral("pVorsorgeDiff"))) {
             p.setFont(g.bold);
             p.drawText(QRectF(2, std::min(y + g.line, g.bodyBottom - g.line), g.page.width(), g.line),
                        Qt::AlignLeft | Qt::AlignVCenter,
                        QStringLiteral("Saldo Zugänge/Abgänge des Vorjahres: %1    Neue Vorsorgesumme: %2")
-                           .arg(m_params.value(QStringLiteral("pVorsorgeDiff")),
-                                m_params.value(QStringLiteral("pVorsorgeSumNeu"))));
+                           .arg(params_.value(QStringLiteral("pVorsorgeDiff")),
+                                params_.value(QStringLiteral("pVorsorgeSumNeu"))));
         }
         p.setFont(g.font);
         const QRectF foot(0, g.page.height() - g.line, g.page.width(), g.line);
@@ -306,14 +305,14 @@ void TableReportOutput::print(QPagedPaintDevice* device) {
     }
 }
 
-DocumentReportOutput::DocumentReportOutput() : m_doc(new QTextDocument) {}
+DocumentReportOutput::DocumentReportOutput() : doc_(new QTextDocument) {}
 DocumentReportOutput::~DocumentReportOutput() {
-    delete m_doc;
+    delete doc_;
 }
 
 void DocumentReportOutput::print(QPagedPaintDevice* device) {
     SetReportPage(device, landscape);
-    m_doc->print(device);
+    doc_->print(device);
 }
 
 void SetReportPage(QPagedPaintDevice* device, bool landscape) {

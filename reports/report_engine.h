@@ -77,10 +77,10 @@ public:
     int pageCount(QPagedPaintDevice* device);
 
 private:
-    ReportLayout m_layout;
-    ReportTable m_table;
-    QMap<QString, QString> m_params;
-    QString m_client;
+    ReportLayout layout_;
+    ReportTable table_;
+    QMap<QString, QString> params_;
+    QString client_;
 };
 
 // A free-form report (building sheet, picture attachment) laid out as a text document.
@@ -88,11 +88,11 @@ class DocumentReportOutput : public ReportOutput {
 public:
     DocumentReportOutput();
     ~DocumentReportOutput() override;
-    QTextDocument& document() { return *m_doc; }
+    QTextDocument& document() { return *doc_; }
     void print(QPagedPaintDevice* device) override;
 
 private:
-    QTextDocument* m_doc;
+    QTextDocument* doc_;
 };
 // The picture attachment: account, description and the photo of every row that has one in the folder.
 void FillImagesDocument(QTextDocument& doc, const ReportRows& pictures, const QString& imageFolder,

@@ -94,7 +94,7 @@ QString PrepareFirstUse() {
 }
 
 QString ShippedDataFolder() {
-    const QString env = qEnvironmentVariable("BRENVIK_SHIPPED_DATA");
+    QString env = qEnvironmentVariable("BRENVIK_SHIPPED_DATA");
     if (!env.isEmpty())
         return env;
     QStringList candidates;

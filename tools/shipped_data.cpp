@@ -14,7 +14,7 @@ namespace {
 // A semicolon table: lines starting with "#" are comments, the first other line names the columns.
 class SourceTable {
 public:
-    SourceTable(const QString& folder, const QString& name) : m_name(name) {
+    SourceTable(const QString& folder, const QString& name) : name_(name) {
         QFile f(QDir(folder).filePath(name));
         if (!f.open(QIODevice::ReadOnly))
             throw Exception(
@@ -26,26 +26,26 @@ public:
             if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
                 continue;
             const QStringList fields = line.split(QLatin1Char(';'));
-            if (m_columns.isEmpty()) {
+            if (columns_.isEmpty()) {
                 for (int i = 0; i < fields.size(); ++i)
-                    m_columns.insert(fields[i].trimmed(), i);
+                    columns_.insert(fields[i].trimmed(), i);
                 continue;
             }
-            if (fields.size() != m_columns.size())
+            if (fields.size() != columns_.size())
                 throw Exception(QStringLiteral("%1, Zeile %2: %3 statt %4 Felder.")
                                     .arg(name)
                                     .arg(lineNo)
                                     .arg(fields.size())
-                                    .arg(m_columns.size()));
-            m_rows.append({lineNo, fields});
+                                    .arg(columns_.size()));
+            rows_.append({lineNo, fields});
         }
     }
-    int size() const { return int(m_rows.size()); }
+    int size() const { return int(rows_.size()); }
     QString text(int row, const QString& column) const {
-        const auto it = m_columns.constFind(column);
-        if (it == m_columns.cend())
-            throw Exception(QStringLiteral("%1: Die Spalte %2 fehlt.").arg(m_name, column));
-        return m_rows[row].fields[*it].trimmed();
+        const auto it = columns_.constFind(column);
+        if (it == columns_.cend())
+            throw Exception(QStringLiteral("%1: Die Spalte %2 fehlt.").arg(name_, column));
+        return rows_[row].fields[*it].trimmed();
     }
     int integer(int row, const QString& column) const {
         bool ok = false;
@@ -65,17 +65,17 @@ public:
 private:
     [[noreturn]] void fail(int row, const QString& column) const {
         throw Exception(QStringLiteral("%1, Zeile %2: \"%3\" in %4 ist keine Zahl.")
-                            .arg(m_name)
-                            .arg(m_rows[row].line)
+                            .arg(name_)
+                            .arg(rows_[row].line)
                             .arg(text(row, column), column));
     }
     struct Row {
         int line;
         QStringList fields;
     };
-    QString m_name;
-    QHash<QString, int> m_columns;
-    QList<Row> m_rows;
+    QString name_;
+    QHash<QString, int> columns_;
+    QList<Row> rows_;
 };
 
 double roundTo(double v, int digits) {

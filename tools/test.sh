@@ -2,7 +2,8 @@
 # Installs what is missing, builds everything twice with warnings as errors (the optimized build users run, as
 # tools/start.sh builds it, and a build with AddressSanitizer and UBSan), starts a Firebird server on 127.0.0.1 for
 # the multi-seat tests, runs every test with ctest in both builds, and runs each fuzz target of the file readers
-# for a few seconds so that they keep compiling and their seeds keep passing (tools/fuzz.sh runs them longer).
+# for a few seconds so that they keep compiling and their seeds keep passing (tools/fuzz.sh runs them longer). A
+# format or clang-tidy finding in what changed fails it too (tools/check-style.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-packages.sh
@@ -39,4 +40,8 @@ ctest --test-dir build-rel --output-on-failure -j2 --timeout 300 || ctest_status
 echo "== Tests im Sanitizer-Build (build-test)"
 ctest --test-dir build-test --output-on-failure -j2 --timeout 300 || ctest_status=$?
 bash tools/fuzz.sh "${BRENVIK_FUZZ_SECONDS:-5}"
-exit $ctest_status
+echo "== Hausstil und statische Prüfung"
+style_status=0
+bash tools/check-style.sh build-rel || style_status=$?
+[[ $ctest_status -ne 0 ]] && exit $ctest_status
+exit $style_status

@@ -56,7 +56,7 @@ TEST(Workspace, StorageFolderProposal) {
 class WorkspaceDbTest : public SchemaDbTest {
 protected:
     QStringList log;
-    workspace::SaveResult save(workspace::ClientForm f, const QString& bak = {}, const QString& flag = "0") {
+    workspace::SaveResult save(const workspace::ClientForm& f, const QString& bak = {}, const QString& flag = "0") {
         dialogs.calls.clear();
         return workspace::SaveClient(f, bak, flag, [this](const QString& c, const QString& t) { log << c + ": " + t; });
     }

@@ -88,7 +88,7 @@ TEST_F(SchemaTest, OldBuildingTypeTableIsReplacedAndRefilled) {
 TEST_F(SchemaTest, RateTableOfOlderReleasesIsRepairedAndSplitOnce) {
     ASSERT_EQ(CheckDatabaseStructure(), 1);
     exec(QStringLiteral("DELETE FROM STEUERSAETZE"));
-    auto row = [this](const char* art, TDateTime von, TDateTime bis, double rate) {
+    auto row = [](const char* art, TDateTime von, TDateTime bis, double rate) {
         BrvExec(QStringLiteral("INSERT INTO STEUERSAETZE VALUES (1, ?, ?, ?, ?, ?, ?)"), SqlTs{EncodeDate(2009, 4, 1)},
                 SqlTs{EncodeDate(2009, 4, 1)}, SqlTs{von}, SqlTs{bis}, QString::fromLatin1(art), rate);
         BrvCommit();

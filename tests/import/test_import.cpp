@@ -41,7 +41,7 @@ protected:
     }
     // A workbook whose first sheet holds the rows (row 1 first; columns from A).
     QString xlsx(const char* name, const std::vector<Row>& rows, int firstRow = 1) {
-        const QString file = path(QString::fromLatin1(name));
+        QString file = path(QString::fromLatin1(name));
         lxw_workbook* wb = workbook_new(QFile::encodeName(file).constData());
         lxw_worksheet* ws = workbook_add_worksheet(wb, nullptr);
         lxw_format* date = workbook_add_format(wb);

@@ -50,7 +50,7 @@ protected:
         return out;
     }
     QString sample(bool inlineStrings) {
-        const QString file = path(inlineStrings ? "inline.xlsx" : "shared.xlsx");
+        QString file = path(inlineStrings ? "inline.xlsx" : "shared.xlsx");
         lxw_workbook_options opt = {};
         opt.constant_memory = inlineStrings ? LXW_TRUE : LXW_FALSE;
         lxw_workbook* wb = workbook_new_opt(QFile::encodeName(file).constData(), &opt);

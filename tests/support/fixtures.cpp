@@ -5,7 +5,7 @@
 #include <QFile>
 
 QString TempDirTest::writeFile(const QString& name, const QByteArray& bytes) const {
-    const QString p = tmp.filePath(name);
+    QString p = tmp.filePath(name);
     QFile f(p);
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
         ADD_FAILURE() << "cannot write " << p.toStdString();
