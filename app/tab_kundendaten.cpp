@@ -304,7 +304,7 @@ void TTabKundendaten::BrowseStorageFolder() {
 }
 
 void TTabKundendaten::ProposeStorageFolder() {
-    edSicherungspfad->setText(workspace::ProposeStorageFolder(edFirma->text(), edMandant_nr->text(),
+    edSicherungspfad->setText(workspace::ProposeStorageFolder(edFirma->text(), QString::number(main_.iClientID),
                                                               main_.sUSE_BACKUP_FOLDER_DB, main_.sCommonFilesPath));
 }
 
