@@ -51,13 +51,17 @@ int main(int argc, char** argv) {
     const double build = t.nsecsElapsed() / 1e6;
     t.restart();
     TableReportOutput report(*layout, table, {}, QStringLiteral("Bench"));
+    QPdfWriter probe(bench.path(QStringLiteral("probe.pdf")));
+    probe.setResolution(300);
+    const int pages = report.pageCount(&probe);
+    const double plan = t.nsecsElapsed() / 1e6;
+    t.restart();
     const QString pdf = bench.path(QStringLiteral("bericht.pdf"));
     WriteReportPdf(report, pdf);
     const double write = t.nsecsElapsed() / 1e6;
-    QPdfWriter probe(bench.path(QStringLiteral("probe.pdf")));
-    probe.setResolution(300);
-    SetReportPage(&probe, report.landscape);
-    std::printf("rows %d: fetch %.0f ms, table %.0f ms, PDF %.0f ms (%d pages, %lld KB)\n", int(rows.rows.size()),
-                fetch, build, write, report.pageCount(&probe), QFileInfo(pdf).size() / 1024);
+    std::printf("rows %d: fetch %.0f ms, table %.0f ms, page plan %.0f ms, PDF %.0f ms (%d pages, %lld KB); "
+                "in all %.0f ms\n",
+                int(rows.rows.size()), fetch, build, plan, write, pages, QFileInfo(pdf).size() / 1024,
+                fetch + build + plan + write);
     return 0;
 }

@@ -447,6 +447,8 @@ void Tfrm_Reports::RunReport(const QString& name, const QString& caption) {
         const ReportStatements st = PrepareReportStatements(name, iClientID, year);
         QMap<QString, QString> params = parameters;
         params[QStringLiteral("pLogo")] = sDatPath + QStringLiteral("Logo.bmp");
+        params[QStringLiteral("pMandantNr")] = QString::number(iClientID);
+        params[QStringLiteral("pIndexJahr")] = QString::number(year);
         const ReportProject project = LoadReportProject(projectFile);
         const ReportLayout* layout = project.find(name);
         if (!layout)

@@ -1,5 +1,7 @@
 #include "reports/report_engine.h"
 
+#include "reports/table_layout.h"
+
 #include "platform/atomic_file.h"
 
 #include "building/gebbericht.h"
@@ -16,6 +18,7 @@
 #include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPageRanges>
@@ -128,6 +131,15 @@ QString footer(const QMap<QString, QString>& params) {
 
 } // namespace
 
+namespace {
+double cents(double v) {
+    return std::round(v * 100.0) / 100.0;
+}
+QString assetsText(int n) {
+    return n == 1 ? QStringLiteral("1 Anlage") : QStringLiteral("%1 Anlagen").arg(n);
+}
+} // namespace
+
 ReportTable BuildReportTable(const ReportLayout& layout, const ReportRows& data) {
     ReportTable t;
     QList<int> index;
@@ -141,34 +153,48 @@ ReportTable BuildReportTable(const ReportLayout& layout, const ReportRows& data)
     for (const ReportColumn& c : layout.columns)
         anySum = anySum || c.sum;
     QString current;
+    int inGroup = 0;
     bool first = true;
+    // A subtotal names its group and how many assets it sums.
+    const auto groupSum = [&] {
+        return ReportTableLine{
+            QLatin1Char('S'),
+            sumCells(layout, group,
+                     QStringLiteral("Summe %1%2 (%3)").arg(layout.groupCaption, current, assetsText(inGroup))),
+            {}};
+    };
     for (const QVariantList& row : data.rows) {
         if (groupCol >= 0) {
             const QString g = row[groupCol].toString();
             if (first || g != current) {
                 if (!first && anySum)
-                    t.lines << ReportTableLine{QLatin1Char('S'), sumCells(layout, group, QStringLiteral("Summe"))};
-                t.lines << ReportTableLine{QLatin1Char('G'), {layout.groupCaption + g}};
+                    t.lines << groupSum();
+                t.lines << ReportTableLine{QLatin1Char('G'), {layout.groupCaption + g}, {}};
                 group.fill(0.0);
                 current = g;
+                inGroup = 0;
             }
         }
         first = false;
-        QStringList cells;
+        ++inGroup;
+        ReportTableLine line{QLatin1Char('R'), {}, QList<double>(layout.columns.size(), 0.0)};
         for (int i = 0; i < layout.columns.size(); ++i) {
             const QVariant v = index[i] >= 0 ? row[index[i]] : QVariant();
-            cells << cellText(layout.columns[i], v);
+            line.cells << cellText(layout.columns[i], v);
             if (layout.columns[i].sum) {
-                total[i] += v.toDouble();
-                group[i] += v.toDouble();
+                // The sums are those of the amounts as printed, so that they agree with the rows to the cent.
+                const double shown = v.isNull() ? 0.0 : cents(v.toDouble());
+                line.values[i] = shown;
+                total[i] += shown;
+                group[i] += shown;
             }
         }
-        t.lines << ReportTableLine{QLatin1Char('R'), cells};
+        t.lines << line;
     }
     if (anySum) {
         if (groupCol >= 0 && !data.rows.isEmpty())
-            t.lines << ReportTableLine{QLatin1Char('S'), sumCells(layout, group, QStringLiteral("Summe"))};
-        t.lines << ReportTableLine{QLatin1Char('T'), sumCells(layout, total, QStringLiteral("Gesamtsumme"))};
+            t.lines << groupSum();
+        t.lines << ReportTableLine{QLatin1Char('T'), sumCells(layout, total, QStringLiteral("Gesamtsumme")), {}};
     }
     return t;
 }
@@ -179,129 +205,85 @@ TableReportOutput::TableReportOutput(ReportLayout layout, ReportTable table, QMa
     landscape = layout_.landscape;
 }
 
-namespace {
-// The geometry of a table page on a device, in device pixels.
-struct TableGeometry {
-    QRectF page;
-    QFont font, bold, title;
-    qreal line = 0, headTop = 0, bodyTop = 0, bodyBottom = 0;
-    int linesPerPage = 1;
-    QList<qreal> x, w;
-};
+TableReportOutput::~TableReportOutput() = default;
 
-TableGeometry geometry(QPagedPaintDevice* device, const ReportLayout& layout) {
-    TableGeometry g;
-    g.page = device->pageLayout().paintRectPixels(device->logicalDpiY());
-    g.page.moveTo(0, 0);
-    g.font = QFont(QStringLiteral("Sans Serif"));
-    g.font.setPointSizeF(7.5);
-    g.bold = g.font;
-    g.bold.setBold(true);
-    g.title = g.font;
-    g.title.setPointSizeF(13);
-    g.title.setBold(true);
-    const QFontMetricsF fm(g.font, device);
-    const QFontMetricsF tm(g.title, device);
-    g.line = fm.height() * 1.25;
-    g.headTop = tm.height() + 2.5 * g.line;
-    g.bodyTop = g.headTop + 1.6 * g.line;
-    g.bodyBottom = g.page.height() - 2.2 * g.line;
-    g.linesPerPage = std::max(1, int((g.bodyBottom - g.bodyTop) / g.line));
-    int total = 0;
-    for (const ReportColumn& c : layout.columns)
-        total += std::max(1, c.width);
-    qreal at = 0;
-    for (const ReportColumn& c : layout.columns) {
-        const qreal width = g.page.width() * std::max(1, c.width) / std::max(1, total);
-        g.x << at;
-        g.w << width;
-        at += width;
+TableHeading TableReportOutput::heading() const {
+    TableHeading h;
+    h.caption = layout_.caption;
+    const QString nr = params_.value(QStringLiteral("pMandantNr"));
+    h.client = QStringLiteral("Mandant: ") + client_ + (nr.isEmpty() ? QString() : QStringLiteral(" (Nr. %1)").arg(nr));
+    const QString year = params_.value(QStringLiteral("pIndexJahr"));
+    if (!year.isEmpty())
+        h.basis = QStringLiteral("Preisbasis: Indexjahr ") + year;
+    h.date = QStringLiteral("Stand: ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
+    h.logo = params_.value(QStringLiteral("pLogo"));
+    h.footnote = params_.value(QStringLiteral("pFootnoteVersion"));
+    // The provision settlement closes with its two amounts.
+    if (params_.contains(QStringLiteral("pVorsorgeDiff")))
+        h.closing =
+            QStringLiteral("Saldo Zugänge/Abgänge des Vorjahres: %1    Neue Vorsorgesumme: %2")
+                .arg(params_.value(QStringLiteral("pVorsorgeDiff")), params_.value(QStringLiteral("pVorsorgeSumNeu")));
+    return h;
+}
+
+const TablePlan& TableReportOutput::plan(QPagedPaintDevice* device) {
+    SetReportPage(device, landscape);
+    QRectF page = device->pageLayout().paintRectPixels(device->logicalDpiY());
+    if (!plan_ || plannedFor_ != page.size()) {
+        const TableHeading h = heading();
+        plan_ = std::make_unique<TablePlan>(PlanTableReport(layout_, table_, h, device, page.size()));
+        plannedFor_ = page.size();
     }
-    return g;
+    return *plan_;
 }
-
-bool rightAligned(const ReportColumn& c) {
-    return c.format == QLatin1String("amount") || c.format == QLatin1String("number");
-}
-} // namespace
 
 int TableReportOutput::pageCount(QPagedPaintDevice* device) {
-    const TableGeometry g = geometry(device, layout_);
-    return std::max<int>(1, int((table_.lines.size() + g.linesPerPage - 1) / g.linesPerPage));
+    return int(plan(device).pages.size());
 }
 
 void TableReportOutput::print(QPagedPaintDevice* device) {
-    SetReportPage(device, landscape);
-    const TableGeometry g = geometry(device, layout_);
-    const int pages = pageCount(device);
-    int first = 1, last = pages;
-    // A printer's chosen range arrives as the device's page ranges (a PDF file has none).
-    if (const QPageRanges ranges = device->pageRanges(); !ranges.isEmpty() && ranges.firstPage() > 0) {
-        first = std::max(1, ranges.firstPage());
-        last = std::min(pages, ranges.lastPage() > 0 ? ranges.lastPage() : pages);
-    }
+    const TablePlan& plan = this->plan(device);
+    // A printer's chosen pages arrive as the device's page ranges ("2-3,5"); a PDF file has none.
+    const QPageRanges ranges = device->pageRanges();
     QPainter p(device);
-    const QFontMetricsF plainMetrics(g.font, device), boldMetrics(g.bold, device);
-    const QString stand = QStringLiteral("Stand: ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
-    const QString footnote = params_.value(QStringLiteral("pFootnoteVersion"));
-    for (int page = first; page <= last; ++page) {
-        if (page > first)
+    const QFont* fonts[3] = {&plan.body, &plan.bold, &plan.title};
+    const QFontMetricsF body(plan.body, device), bold(plan.bold, device), title(plan.title, device);
+    const QFontMetricsF* metrics[3] = {&body, &bold, &title};
+    QImage logo;
+    bool first = true;
+    for (int n = 1; n <= plan.pages.size(); ++n) {
+        if (!ranges.isEmpty() && !ranges.contains(n))
+            continue;
+        if (!first)
             device->newPage();
-        p.setFont(g.title);
-        p.drawText(QRectF(0, 0, g.page.width(), g.headTop), Qt::AlignLeft | Qt::AlignTop, layout_.caption);
-        p.setFont(g.font);
-        p.drawText(QRectF(0, g.headTop - 2 * g.line, g.page.width(), g.line), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("Mandant: ") + client_);
-        p.drawText(QRectF(0, g.headTop - 2 * g.line, g.page.width(), g.line), Qt::AlignRight | Qt::AlignVCenter, stand);
-        p.setFont(g.bold);
-        for (int c = 0; c < table_.headers.size(); ++c)
-            p.drawText(QRectF(g.x[c] + 2, g.headTop, g.w[c] - 4, g.line),
-                       (rightAligned(layout_.columns[c]) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter,
-                       table_.headers[c]);
-        p.drawLine(QPointF(0, g.headTop + g.line * 1.2), QPointF(g.page.width(), g.headTop + g.line * 1.2));
-        const qsizetype from = qsizetype(page - 1) * g.linesPerPage;
-        const qsizetype to = std::min<qsizetype>(table_.lines.size(), from + g.linesPerPage);
-        qreal y = g.bodyTop;
-        for (qsizetype i = from; i < to; ++i, y += g.line) {
-            const ReportTableLine& line = table_.lines[i];
-            p.setFont(line.kind == QLatin1Char('R') ? g.font : g.bold);
-            if (line.kind == QLatin1Char('G')) {
-                p.drawText(QRectF(2, y, g.page.width() - 4, g.line), Qt::AlignLeft | Qt::AlignVCenter,
-                           line.cells.value(0));
+        first = false;
+        const PlannedPage& page = plan.pages[n - 1];
+        int current = -1;
+        if (!page.logo.isNull()) {
+            if (logo.isNull())
+                logo.load(params_.value(QStringLiteral("pLogo")));
+            p.drawImage(page.logo, logo);
+        }
+        for (const QLineF& l : page.rules)
+            p.drawLine(l);
+        for (const PlacedText& t : page.texts) {
+            const int f = std::clamp(t.font, 0, 2);
+            // A change of type costs the PDF engine: set only when it changes.
+            if (f != current) {
+                p.setFont(*fonts[f]);
+                current = f;
+            }
+            const qreal ascent = metrics[f]->ascent();
+            if (!t.wrap) {
+                p.drawText(QPointF(t.ink.left(), t.rect.top() + ascent), t.text);
                 continue;
             }
-            if (line.kind != QLatin1Char('R'))
-                p.drawLine(QPointF(0, y), QPointF(g.page.width(), y));
-            const QFontMetricsF& fm = line.kind == QLatin1Char('R') ? plainMetrics : boldMetrics;
-            const qreal baseline = y + (g.line + fm.ascent() - fm.descent()) / 2;
-            for (int c = 0; c < line.cells.size() && c < g.x.size(); ++c) {
-                const QString& text = line.cells[c];
-                if (text.isEmpty())
-                    continue;
-                const qreal room = g.w[c] - 4;
-                qreal width = fm.horizontalAdvance(text);
-                QString shown = text;
-                if (width > room) {
-                    shown = fm.elidedText(text, Qt::ElideRight, room);
-                    width = fm.horizontalAdvance(shown);
-                }
-                const qreal x = rightAligned(layout_.columns[c]) ? g.x[c] + 2 + room - width : g.x[c] + 2;
-                p.drawText(QPointF(x, baseline), shown);
+            for (int i = 0; i < t.lines.size(); ++i) {
+                const qreal x = (t.flags & Qt::AlignRight) ? t.rect.right() - metrics[f]->horizontalAdvance(t.lines[i])
+                                                           : t.rect.left();
+                p.drawText(QPointF(x, t.rect.top() + ascent + i * metrics[f]->lineSpacing()), t.lines[i]);
             }
         }
-        // The provision settlement closes with its two amounts.
-        if (page == pages && params_.contains(QStringLiteral("pVorsorgeDiff"))) {
-            p.setFont(g.bold);
-            p.drawText(QRectF(2, std::min(y + g.line, g.bodyBottom - g.line), g.page.width(), g.line),
-                       Qt::AlignLeft | Qt::AlignVCenter,
-                       QStringLiteral("Saldo Zugänge/Abgänge des Vorjahres: %1    Neue Vorsorgesumme: %2")
-                           .arg(params_.value(QStringLiteral("pVorsorgeDiff")),
-                                params_.value(QStringLiteral("pVorsorgeSumNeu"))));
-        }
-        p.setFont(g.font);
-        const QRectF foot(0, g.page.height() - g.line, g.page.width(), g.line);
-        p.drawText(foot, Qt::AlignLeft | Qt::AlignVCenter, footnote);
-        p.drawText(foot, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Seite %1 von %2").arg(page).arg(pages));
     }
 }
 

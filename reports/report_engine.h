@@ -6,9 +6,12 @@
 
 #include <QList>
 #include <QMap>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+
+#include <memory>
 
 class QTextDocument;
 class TGebBerichtSQL;
@@ -50,6 +53,9 @@ ReportRows FetchReportRows(const ReportSql& s);
 struct ReportTableLine {
     QChar kind;
     QStringList cells;
+    // A row's amounts of the summed columns as printed (rounded to the cent), 0 elsewhere: sums and carried-forward
+    // lines add these, so that they agree with the rows on paper.
+    QList<double> values = {};
 };
 struct ReportTable {
     QStringList headers;
@@ -69,18 +75,31 @@ public:
 
 // A table report drawn page by page: heading, column titles and footnote with "Seite n von m" on every page. Its cost
 // grows with the rows alone.
+struct TablePlan;
+struct TableHeading;
+
+// The parameters a table report reads besides the layout's: "pMandantNr" (shown beside the client's name),
+// "pIndexJahr" (the price basis), "pLogo", "pFootnoteVersion", and the provision settlement's "pVorsorgeDiff" and
+// "pVorsorgeSumNeu".
 class TableReportOutput : public ReportOutput {
 public:
     TableReportOutput(ReportLayout layout, ReportTable table, QMap<QString, QString> params, QString clientName);
+    ~TableReportOutput() override;
+    // Prints the pages a device's page ranges name (all without ranges).
     void print(QPagedPaintDevice* device) override;
     // The pages the table takes on the device.
     int pageCount(QPagedPaintDevice* device);
+    // The pages as planned for the device (the report's page set on it first).
+    const TablePlan& plan(QPagedPaintDevice* device);
+    TableHeading heading() const;
 
 private:
     ReportLayout layout_;
     ReportTable table_;
     QMap<QString, QString> params_;
     QString client_;
+    std::unique_ptr<TablePlan> plan_;
+    QSizeF plannedFor_;
 };
 
 // A free-form report (building sheet, picture attachment) laid out as a text document.

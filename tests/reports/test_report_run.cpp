@@ -4,6 +4,7 @@
 #include "core/convert.h"
 #include "platform/paths.h"
 #include "reports/report_engine.h"
+#include "reports/table_layout.h"
 #include "support/fixtures.h"
 #include "support/widgets.h"
 
@@ -98,12 +99,129 @@ TEST_F(ReportRunTest, GroupedTableWithSums) {
                         QStringLiteral("G|Anlagengruppe: A"),
                         QStringLiteral("R|0400|Drehbank|01.05.2010|1.000,50|443|100|110|1.100,55|"),
                         QStringLiteral("R|0410|Fräse|01.05.2010|2.000,00|443|100|110|2.200,00|"),
-                        QStringLiteral("S|Summe|||3.000,50||||3.300,55|"),
+                        QStringLiteral("S|Summe Anlagengruppe: A (2 Anlagen)|||3.000,50||||3.300,55|"),
                         QStringLiteral("G|Anlagengruppe: B"),
                         QStringLiteral("R|0420|Stapler|01.05.2010|300,25|443|100|110|330,28|"),
-                        QStringLiteral("S|Summe|||300,25||||330,28|"),
+                        QStringLiteral("S|Summe Anlagengruppe: B (1 Anlage)|||300,25||||330,28|"),
                         QStringLiteral("T|Gesamtsumme|||3.300,75||||3.630,83|"),
                     }));
+}
+
+// Every table report, filled with long texts and nine-digit amounts, is laid out without two texts covering each
+// other: columns as wide as their widest value, free texts wrapped, continued groups and carried-forward sums.
+TEST_F(ReportRunTest, EveryTableReportIsLaidOutWithoutOverlaps) {
+    const QString logo = path(QStringLiteral("Logo.bmp"));
+    QImage(200, 80, QImage::Format_RGB32).save(logo);
+    const ReportProject project = LoadReportProject(ReportProjectPath());
+    const QString longText = QStringLiteral("Computergesteuerte Fünf-Achs-Fräsmaschine mit Werkzeugwechsler, "
+                                            "Kühlmittelaufbereitung und Späneförderer (Halle 3, Linie Nord)");
+    int laidOut = 0;
+    for (const ReportLayout& layout : project.reports) {
+        if (layout.columns.isEmpty())
+            continue;
+        ReportRows rows;
+        for (const ReportColumn& c : layout.columns)
+            rows.columns << c.field.toUpper();
+        if (!layout.group.isEmpty() && !rows.columns.contains(layout.group.toUpper()))
+            rows.columns << layout.group.toUpper();
+        for (int i = 0; i < 150; ++i) {
+            QVariantList row;
+            for (const QString& field : std::as_const(rows.columns)) {
+                const auto c = std::find_if(layout.columns.cbegin(), layout.columns.cend(),
+                                            [&](const ReportColumn& x) { return x.field.toUpper() == field; });
+                const QString format = c == layout.columns.cend() ? QString() : c->format;
+                if (field == layout.group.toUpper())
+                    row << (i < 100 ? QStringLiteral("Maschinen und maschinelle Anlagen") : QStringLiteral("B"));
+                else if (format == QLatin1String("amount"))
+                    row << 123456789.125 + i;
+                else if (format == QLatin1String("number"))
+                    row << 443;
+                else if (format == QLatin1String("date"))
+                    row << EncodeDate(2010, 5, 1);
+                else if (format == QLatin1String("flag"))
+                    row << QStringLiteral("1");
+                else
+                    row << (i % 3 == 0 ? longText : QStringLiteral("Kurz"));
+            }
+            rows.rows << row;
+        }
+        TableReportOutput report(layout, BuildReportTable(layout, rows),
+                                 {{QStringLiteral("pMandantNr"), QStringLiteral("4711")},
+                                  {QStringLiteral("pIndexJahr"), QStringLiteral("2024")},
+                                  {QStringLiteral("pLogo"), logo},
+                                  {QStringLiteral("pFootnoteVersion"), QStringLiteral("Brenvik 2.5")}},
+                                 QStringLiteral("Müller & Söhne Metallbau und Anlagentechnik GmbH"));
+        QPdfWriter probe(path(QStringLiteral("probe.pdf")));
+        probe.setResolution(300);
+        const TablePlan& plan = report.plan(&probe);
+        const qreal width = probe.pageLayout().paintRectPixels(probe.logicalDpiY()).width();
+        ASSERT_GT(plan.pages.size(), 1) << layout.name.toStdString();
+        QString all;
+        for (int p = 0; p < plan.pages.size(); ++p) {
+            const QStringList overlaps = OverlappingTexts(plan.pages[p]);
+            EXPECT_TRUE(overlaps.isEmpty())
+                << layout.name.toStdString() << " page " << p + 1 << ": " << overlaps.join(" | ").toStdString();
+            bool titles = false;
+            for (const PlacedText& t : plan.pages[p].texts) {
+                EXPECT_LE(t.ink.right(), width + 0.5) << layout.name.toStdString() << ": " << t.text.toStdString();
+                EXPECT_FALSE(t.text.contains(QStringLiteral("…"))) << t.text.toStdString(); // nothing cut
+                if (!t.wrap) {
+                    EXPECT_LE(t.ink.width(), t.rect.width() + 0.5)
+                        << layout.name.toStdString() << ": " << t.text.toStdString();
+                }
+                titles = titles || t.text == layout.columns.first().header ||
+                         t.text == layout.columns.first().header + QStringLiteral(" EUR");
+                all += t.text + QLatin1Char('\n');
+            }
+            EXPECT_TRUE(titles) << layout.name.toStdString() << " page " << p + 1;
+        }
+        EXPECT_TRUE(all.contains(QStringLiteral("Seite 1 von %1").arg(plan.pages.size())));
+        EXPECT_TRUE(
+            all.contains(QStringLiteral("Mandant: Müller & Söhne Metallbau und Anlagentechnik GmbH (Nr. 4711)")));
+        EXPECT_TRUE(all.contains(QStringLiteral("Preisbasis: Indexjahr 2024")));
+        EXPECT_TRUE(all.contains(longText)) << layout.name.toStdString(); // wrapped, never cut
+        bool summed = false;
+        for (const ReportColumn& c : layout.columns)
+            summed = summed || c.sum;
+        if (!layout.group.isEmpty() && summed) {
+            EXPECT_TRUE(all.contains(layout.groupCaption + QStringLiteral("Maschinen und maschinelle Anlagen "
+                                                                          "(Fortsetzung)")))
+                << layout.name.toStdString();
+            EXPECT_TRUE(all.contains(QStringLiteral("Übertrag"))) << layout.name.toStdString();
+            EXPECT_TRUE(all.contains(QStringLiteral(" (100 Anlagen)"))) << layout.name.toStdString();
+        }
+        if (const QByteArray dir = qgetenv("BRENVIK_SCREENSHOT_DIR"); !dir.isEmpty())
+            WriteReportPdf(report,
+                           QString::fromLocal8Bit(dir) + QLatin1Char('/') + layout.name + QStringLiteral(".pdf"));
+        ++laidOut;
+    }
+    EXPECT_GE(laidOut, 20);
+    // The check itself: two texts on one line that cover each other are found.
+    PlannedPage crowded;
+    crowded.texts << PlacedText{{0, 0, 60, 10}, {0, 0, 60, 10}, QStringLiteral("31.800,00"), 0, 0, false}
+                  << PlacedText{{55, 0, 20, 10}, {55, 0, 20, 10}, QStringLiteral("443"), 0, 0, false};
+    EXPECT_EQ(OverlappingTexts(crowded), QStringList{QStringLiteral("\"31.800,00\" / \"443\"")});
+}
+
+// The printed sums are those of the printed amounts: three rows of 0,005 print as 0,01 each and sum to 0,03.
+TEST_F(ReportRunTest, SumsAgreeWithThePrintedRows) {
+    const ReportLayout layout = *LoadReportProject(ReportProjectPath()).find(QStringLiteral("Anlageverzeichnis"));
+    ReportRows rows;
+    for (const ReportColumn& c : layout.columns)
+        rows.columns << c.field.toUpper();
+    for (int i = 0; i < 3; ++i) {
+        QVariantList row;
+        for (const ReportColumn& c : layout.columns)
+            row << (c.format == QLatin1String("amount") ? QVariant(0.0051) : QVariant(QStringLiteral("x")));
+        rows.rows << row;
+    }
+    const ReportTable t = BuildReportTable(layout, rows);
+    ASSERT_EQ(t.lines.last().kind, QLatin1Char('T'));
+    for (int c = 0; c < layout.columns.size(); ++c)
+        if (layout.columns[c].sum) {
+            EXPECT_EQ(t.lines.first().cells[c], QStringLiteral("0,01"));
+            EXPECT_EQ(t.lines.last().cells[c], QStringLiteral("0,03"));
+        }
 }
 
 // A long register is paged: every page has its headings; a printer's page range prints only those pages.
