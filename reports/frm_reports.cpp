@@ -19,9 +19,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPageSetupDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QPrintDialog>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
@@ -58,11 +58,20 @@ Tfrm_RaveCustomSetup::Tfrm_RaveCustomSetup(int pageCount, QWidget* parent) : QDi
     pl->addWidget(btnProperties);
     top->addWidget(grpPrinter);
     // The printer's own settings; the name is shown again afterwards.
+    printer_ = hasPrinter_ ? std::make_unique<QPrinter>(printer, QPrinter::HighResolution)
+                           : std::make_unique<QPrinter>(QPrinter::HighResolution);
     connect(btnProperties, &QPushButton::clicked, this, [this] {
-        QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
-        QPageSetupDialog d(&printer, this);
-        platform::execModal(d);
-        lblPrinter->setText(printer.printerName());
+        QPrintDialog d(printer_.get(), this);
+        d.setOption(QAbstractPrintDialog::PrintToFile, false);
+        d.setOption(QAbstractPrintDialog::PrintPageRange, false);
+        printer_->setCopyCount(copies());
+        printer_->setCollateCopies(cbxCollate->isChecked());
+        if (platform::execModal(d) != QDialog::Accepted)
+            return;
+        lblPrinter->setText(printer_->printerName());
+        edCopies->setText(QString::number(printer_->copyCount()));
+        cbxCollate->setChecked(printer_->collateCopies());
+        cbxDuplex->setChecked(printer_->duplex() != QPrinter::DuplexNone);
     });
 
     const QRegularExpression digits(QStringLiteral("\\d*"));
@@ -119,9 +128,8 @@ Tfrm_RaveCustomSetup::Tfrm_RaveCustomSetup(int pageCount, QWidget* parent) : QDi
     grpDest->setVisible(!fromPreview);
     grpRange->setVisible(fromPreview);
     rbPrinter->setEnabled(hasPrinter_);
-    (hasPrinter_ ? rbPrinter : rbPreview)->setChecked(true);
-    if (!hasPrinter_)
-        rbPreview->setChecked(true);
+    // The preview first: Enter must not send a whole report to the printer.
+    rbPreview->setChecked(true);
     for (QWidget* w : std::initializer_list<QWidget*>{edCopies, cbxCollate, cbxDuplex})
         w->setEnabled(hasPrinter_);
     edFrom->setText(QStringLiteral("1"));
@@ -177,6 +185,23 @@ int Tfrm_RaveCustomSetup::lastPage() const {
     return 9999;
 }
 
+QPrinter& Tfrm_RaveCustomSetup::printer() {
+    printer_->setCopyCount(copies());
+    printer_->setCollateCopies(cbxCollate->isChecked());
+    printer_->setDuplex(cbxDuplex->isChecked() ? QPrinter::DuplexAuto : QPrinter::DuplexNone);
+    return *printer_;
+}
+
+QPageRanges Tfrm_RaveCustomSetup::pageRanges(int pageCount) const {
+    if (rbSelection->isChecked())
+        return ParsePageSelection(edSelection->text(), pageCount);
+    QPageRanges r;
+    const int from = std::max(1, firstPage()), to = std::min(lastPage(), pageCount);
+    if (from <= to)
+        r.addRange(from, to);
+    return r;
+}
+
 // ---- Preview ----
 
 Tfrm_RaveCustomPreview::Tfrm_RaveCustomPreview(ReportOutput* report, QWidget* parent)
@@ -206,8 +231,8 @@ Tfrm_RaveCustomPreview::Tfrm_RaveCustomPreview(ReportOutput* report, QWidget* pa
     bar->addAction(QStringLiteral(">|"), this, [this] { goToPage(pageCount()); });
     bar->addWidget(new QLabel(QStringLiteral("  Seite  ")));
     edPage = UiLineEdit("edPage");
-    edPage->setMaxLength(3);
-    edPage->setFixedWidth(48);
+    edPage->setMaxLength(6);
+    edPage->setFixedWidth(64);
     edPage->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d*")), edPage));
     edPage->setText(QStringLiteral("1"));
     bar->addWidget(edPage);
@@ -294,12 +319,16 @@ void Tfrm_RaveCustomPreview::printClick() {
     Tfrm_RaveCustomSetup setup(pageCount(), this);
     if (platform::execModal(setup) != QDialog::Accepted || !setup.toPrinter())
         return;
-    QPrinter printer(QPrinter::HighResolution);
+    QPrinter& printer = setup.printer();
     printer.setPageLayout(printer_->pageLayout());
-    printer.setCopyCount(setup.copies());
-    printer.setCollateCopies(setup.cbxCollate->isChecked());
-    printer.setDuplex(setup.cbxDuplex->isChecked() ? QPrinter::DuplexAuto : QPrinter::DuplexNone);
-    printer.setFromTo(setup.firstPage(), std::min(setup.lastPage(), pageCount()));
+    const QPageRanges pages = setup.pageRanges(pageCount());
+    if (pages.isEmpty()) {
+        platform::dialogs().message(
+            QStringLiteral("Die Seitenauswahl nennt keine Seite des Berichtes (1 bis %1).").arg(pageCount()),
+            MsgIcon::Warning, MsgButtons::Ok, this);
+        return;
+    }
+    printer.setPageRanges(pages);
     report_->print(&printer);
 }
 
@@ -431,9 +460,7 @@ bool Tfrm_Reports::output(ReportOutput& report, const QString& fileCaption, cons
     if (platform::execModal(setup) != QDialog::Accepted)
         return false;
     if (setup.toPrinter()) {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setCopyCount(setup.copies());
-        report.print(&printer);
+        report.print(&setup.printer());
         return true;
     }
     Tfrm_RaveCustomPreview preview(&report, this);

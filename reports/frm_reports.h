@@ -6,7 +6,10 @@
 #include "reports/report_engine.h"
 
 #include <QDialog>
+#include <QPrinter>
 #include <QMap>
+
+#include <memory>
 
 class QCheckBox;
 class QLabel;
@@ -28,6 +31,12 @@ public:
     int copies() const;
     int firstPage() const;
     int lastPage() const;
+    // The pages chosen of a report of pageCount pages: all, from-to, or the selection's list; empty when the
+    // selection names none.
+    QPageRanges pageRanges(int pageCount) const;
+    // The printer to print on: the one chosen under "Eigenschaften" (the system's print dialog: printer and its
+    // properties), the default printer otherwise, with the copies, collation and duplex of this dialog.
+    QPrinter& printer();
 
     QLabel* lblPrinter;
     QLineEdit *edCopies, *edSelection, *edFrom, *edTo;
@@ -39,6 +48,7 @@ private:
     void destinationChanged();
     void rangeChanged();
     bool hasPrinter_ = false;
+    std::unique_ptr<QPrinter> printer_;
 };
 
 // "Vorschau": the pages of a report with page and zoom controls, and printing.

@@ -311,12 +311,12 @@ void FillImagesDocument(QTextDocument& doc, const ReportRows& pictures, const QS
     const int caption = pictures.column(QStringLiteral("ANLAGEBEZEICHNUNG"));
     const int foto = pictures.column(QStringLiteral("DATEINAME_FOTO"));
     for (const QVariantList& row : pictures.rows) {
-        // A missing folder or photo leaves its row empty; it never stops the attachment.
-        const QString file = foto >= 0 && !imageFolder.isEmpty() ? imageFolder + row[foto].toString() : QString();
-        if (file.isEmpty() || !QFileInfo::exists(file)) {
-            html += QStringLiteral("<tr><td></td><td></td><td></td></tr>");
+        // An asset without a photo, or whose photo is missing, is left out; it never stops the attachment. A name
+        // that is empty would name the folder itself, which is no photo.
+        const QString name = foto >= 0 ? row[foto].toString().trimmed() : QString();
+        const QString file = !name.isEmpty() && !imageFolder.isEmpty() ? imageFolder + name : QString();
+        if (file.isEmpty() || !QFileInfo(file).isFile())
             continue;
-        }
         html +=
             QStringLiteral(
                 "<tr><td valign=\"top\">%1</td><td valign=\"top\">%2</td><td><img src=\"%3\" width=\"240\"/></td></tr>")
@@ -398,6 +398,27 @@ void FillBuildingDocument(QTextDocument& doc, const TGebBerichtSQL& sql, const Q
         html += QStringLiteral("<h3>Ausführung</h3><p>%1</p>").arg(esc(field(ausf, "TAUSFUEHRUNG")));
     html += footer(params);
     doc.setHtml(html);
+}
+
+QPageRanges ParsePageSelection(const QString& text, int pageCount) {
+    QPageRanges ranges;
+    for (const QString& item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString t = item.trimmed();
+        const qsizetype dash = t.indexOf(QLatin1Char('-'));
+        bool okFrom = true, okTo = true;
+        int from = 0, to = 0;
+        if (dash < 0) {
+            from = to = t.toInt(&okFrom);
+        } else {
+            const QString a = t.left(dash).trimmed(), b = t.mid(dash + 1).trimmed();
+            from = a.isEmpty() ? 1 : a.toInt(&okFrom);
+            to = b.isEmpty() ? pageCount : b.toInt(&okTo);
+        }
+        if (!okFrom || !okTo || from < 1 || to < from || to > pageCount)
+            return {};
+        ranges.addRange(from, to);
+    }
+    return ranges;
 }
 
 void WriteReportPdf(ReportOutput& report, const QString& path) {

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QPageRanges>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
@@ -118,6 +119,10 @@ void FillImagesDocument(QTextDocument& doc, const ReportRows& pictures, const QS
                         const QMap<QString, QString>& params, const QString& clientName);
 // The building value report from the building report's statements.
 void FillBuildingDocument(QTextDocument& doc, const TGebBerichtSQL& sql, const QMap<QString, QString>& params);
+
+// The pages a selection names ("5", "2-3,5", "4-" to the last, "-3" from the first) of a report of pageCount pages;
+// empty when the text names none or is no selection (a range running backwards, a page beyond the last).
+QPageRanges ParsePageSelection(const QString& text, int pageCount);
 
 // Writes the report as a PDF file (A4, its orientation). Raises Exception when it cannot be written.
 void WriteReportPdf(ReportOutput& report, const QString& path);

@@ -234,8 +234,7 @@ private:
         } else {
             t.wrap = true;
             t.lines = widths_[font]->wrap(text, box.width());
-            t.ink = QRectF(box.left(), box.top(), box.width(),
-                           fm.height() + (t.lines.size() - 1) * fm.lineSpacing());
+            t.ink = QRectF(box.left(), box.top(), box.width(), fm.height() + (t.lines.size() - 1) * fm.lineSpacing());
         }
         page().texts << t;
     }
@@ -262,8 +261,8 @@ private:
                     dw = fm_->horizontalAdvance(heading_.date), gap = pad_ * 6;
         if (cw + bw + dw + 2 * gap <= page_.width()) {
             place(QRectF(0, info, cw, line_), heading_.client, Qt::AlignLeft, 0, false);
-            place(QRectF(cw + gap, info, page_.width() - cw - dw - 2 * gap, line_), heading_.basis, Qt::AlignHCenter,
-                  0, false);
+            place(QRectF(cw + gap, info, page_.width() - cw - dw - 2 * gap, line_), heading_.basis, Qt::AlignHCenter, 0,
+                  false);
         } else {
             // A long name has the line to itself (wrapped when it is longer still).
             const int lines = linesOf(0, heading_.client, page_.width());
@@ -369,8 +368,7 @@ private:
             if (l.kind == QLatin1Char('G')) {
                 group = l.cells.value(0);
                 running_.fill(0.0);
-                place(QRectF(pad_, y_ + line_ * 0.2, page_.width() - 2 * pad_, line_), group, Qt::AlignLeft, 1,
-                      false);
+                place(QRectF(pad_, y_ + line_ * 0.2, page_.width() - 2 * pad_, line_), group, Qt::AlignLeft, 1, false);
             } else if (l.kind == QLatin1Char('R')) {
                 for (int c = 0; c < std::min<int>(int(l.cells.size()), int(plan_.columnW.size())); ++c)
                     place(cellBox(c, y_, h), l.cells[c],
@@ -438,9 +436,8 @@ QStringList OverlappingTexts(const PlannedPage& page) {
     QList<const PlacedText*> texts;
     for (const PlacedText& t : page.texts)
         texts << &t;
-    std::sort(texts.begin(), texts.end(), [](const PlacedText* a, const PlacedText* b) {
-        return a->ink.top() < b->ink.top();
-    });
+    std::sort(texts.begin(), texts.end(),
+              [](const PlacedText* a, const PlacedText* b) { return a->ink.top() < b->ink.top(); });
     QStringList found;
     for (qsizetype i = 0; i < texts.size(); ++i) {
         // Half a pixel of tolerance: touching is no overlap.

@@ -17,20 +17,20 @@ class QPaintDevice;
 // What every page of a table report names above the table.
 struct TableHeading {
     QString caption;
-    QString client;    // the client's name and number
-    QString basis;     // the price basis ("Preisbasis: Indexjahr 2024"); empty when the report has none
-    QString date;      // "Stand: 10.12.2026"
-    QString logo;      // a picture file shown at the top right of every page; empty or missing: none
-    QString footnote;  // left at the foot of every page
-    QString closing;   // a last line after the table (the provision settlement's result)
+    QString client;   // the client's name and number
+    QString basis;    // the price basis ("Preisbasis: Indexjahr 2024"); empty when the report has none
+    QString date;     // "Stand: 10.12.2026"
+    QString logo;     // a picture file shown at the top right of every page; empty or missing: none
+    QString footnote; // left at the foot of every page
+    QString closing;  // a last line after the table (the provision settlement's result)
 };
 
 struct PlacedText {
-    QRectF rect;           // where the text is drawn (its column, its lines)
-    QRectF ink;            // what it covers: the rect narrowed to the text's own width where it is shorter
+    QRectF rect; // where the text is drawn (its column, its lines)
+    QRectF ink;  // what it covers: the rect narrowed to the text's own width where it is shorter
     QString text;
-    int flags = 0;         // Qt alignment and wrap flags for QPainter::drawText
-    int font = 0;          // 0 body, 1 bold body, 2 title
+    int flags = 0; // Qt alignment and wrap flags for QPainter::drawText
+    int font = 0;  // 0 body, 1 bold body, 2 title
     // Set in lines within the rect (broken at blanks, a word longer than the rect anywhere): the lines as drawn.
     bool wrap = false;
     QStringList lines = {};

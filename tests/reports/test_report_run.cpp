@@ -266,6 +266,24 @@ TEST_F(ReportRunTest, LongTablesArePagedAndRangesHonoured) {
     printer.setFromTo(2, 3);
     report.print(&printer);
     EXPECT_EQ(pagesIn(path(QStringLiteral("range.pdf"))), 2);
+    // A list of pages prints exactly those.
+    QPrinter list(QPrinter::HighResolution);
+    list.setOutputFormat(QPrinter::PdfFormat);
+    list.setOutputFileName(path(QStringLiteral("list.pdf")));
+    list.setPageRanges(ParsePageSelection(QStringLiteral("2-3,5"), pages));
+    report.print(&list);
+    EXPECT_EQ(pagesIn(path(QStringLiteral("list.pdf"))), 3);
+}
+
+TEST_F(ReportRunTest, PageSelectionsNameExactlyTheirPages) {
+    EXPECT_EQ(ParsePageSelection(QStringLiteral("5"), 16).toRangeList(), (QList<QPageRanges::Range>{{5, 5}}));
+    EXPECT_EQ(ParsePageSelection(QStringLiteral("2-3,5"), 16).toRangeList(),
+              (QList<QPageRanges::Range>{{2, 3}, {5, 5}}));
+    EXPECT_EQ(ParsePageSelection(QStringLiteral("4-"), 16).toRangeList(), (QList<QPageRanges::Range>{{4, 16}}));
+    EXPECT_EQ(ParsePageSelection(QStringLiteral("-2, 1638"), 1638).toRangeList(),
+              (QList<QPageRanges::Range>{{1, 2}, {1638, 1638}}));
+    for (const char* wrong : {"", "0", "3-1", "17", "2-x", "1-17"})
+        EXPECT_TRUE(ParsePageSelection(QString::fromLatin1(wrong), 16).isEmpty()) << wrong;
 }
 
 TEST_F(ReportRunTest, OutputOptionsFollowThePrinterAndThePageRange) {
@@ -334,6 +352,19 @@ TEST_F(ReportRunTest, PdfRunWithAndWithoutPictureAttachment) {
     ASSERT_EQ(dialogs.calls.size(), 2) << dialogs.messages().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(dialogs.calls[1].text, QStringLiteral("Speichern Bildanlage"));
     EXPECT_GT(QFileInfo(pictures).size(), 0);
+
+    // Only assets with a photo file stand in the attachment: no name (the folder itself) and a missing file do not.
+    ReportRows rows;
+    rows.columns = {QStringLiteral("KONTO_NR"), QStringLiteral("ANLAGEBEZEICHNUNG"), QStringLiteral("DATEINAME_FOTO")};
+    rows.rows = {{QStringLiteral("0400"), QStringLiteral("Drehbank"), QStringLiteral("foto.png")},
+                 {QStringLiteral("0410"), QStringLiteral("Fräse"), QString()},
+                 {QStringLiteral("0420"), QStringLiteral("Stapler"), QStringLiteral("fehlt.png")}};
+    QTextDocument doc;
+    FillImagesDocument(doc, rows, folder, {}, QStringLiteral("Muster"));
+    EXPECT_EQ(doc.toHtml().count(QStringLiteral("<img")), 1);
+    EXPECT_TRUE(doc.toPlainText().contains(QStringLiteral("Drehbank")));
+    EXPECT_FALSE(doc.toPlainText().contains(QStringLiteral("Fräse")));
+    EXPECT_FALSE(doc.toPlainText().contains(QStringLiteral("Stapler")));
 
     dialogs.calls.clear();
     w->RunReport(QStringLiteral("Report_99"), QStringLiteral("?"));
