@@ -2,6 +2,7 @@
 
 #include "session/brenvik_ini.h"
 #include "session/session.h"
+#include "reports/report_run.h"
 #include "session/client_workspace.h"
 #include "assets/batch_valuation.h"
 #include "assets/csv_export.h"
@@ -26,11 +27,13 @@
 #include "platform/ini.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -70,6 +73,8 @@ int usage() {
         "Datenbank\n"
         "  brenvik-cli unlock --client N       hebt die Sperre eines Mandanten auf, dessen Sitzung nicht "
         "mehr besteht\n"
+        "  brenvik-cli report --client N (--key BERICHT | --all) --out ORDNER\n"
+        "                                      schreibt Berichte als PDF (mit Bildanlage)\n"
         "  brenvik-cli backup DATEI            sichert die konfigurierte Datenbank in DATEI\n"
         "  brenvik-cli restore DATEI           stellt die konfigurierte Datenbank aus DATEI wieder her"));
     return 2;
@@ -646,6 +651,79 @@ int buildingCalc(const QStringList& args) {
     }
 }
 
+// Writes table reports as PDF files under the names the report window proposes, each with its picture attachment,
+// under the client's lock. The building value sheet needs a chosen building and is written by the window.
+int report(const QStringList& args) {
+    const int client = clientArgument(args);
+    auto value = [&args](const char* name) {
+        const int i = args.indexOf(QLatin1String(name));
+        return i >= 0 && i + 1 < args.size() ? args[i + 1] : QString();
+    };
+    const QString key = value("--key"), folder = value("--out");
+    const bool all = args.contains(QStringLiteral("--all"));
+    if (client <= 0 || folder.isEmpty() || all == !key.isEmpty())
+        return usage();
+    if (!QDir().mkpath(folder)) {
+        err(QStringLiteral("Der Ordner %1 kann nicht angelegt werden.").arg(folder));
+        return 1;
+    }
+    session::Session session(logToStderr);
+    TBrenvikMandant m;
+    if (!openClientRun(session, client, m))
+        return 1;
+    session.readParameters();
+    int code = 0;
+    try {
+        const ReportProject project = LoadReportProject(ReportProjectPath());
+        ReportJob job;
+        job.clientNr = client;
+        job.clientName = m.firma;
+        job.indexYear = GetMaxIndexjahr();
+        job.logoFolder = session.commonFilesPath();
+        job.parameters[QStringLiteral("pFootnoteVersion")] =
+            QStringLiteral("Erstellt mit Brenvik Versicherungswertermittlung, Version %1")
+                .arg(QStringLiteral(BRENVIK_VERSION));
+        QString imageFolder;
+        try {
+            imageFolder = workspace::ClientStorageFolder(client, session.useBackupFolderDb());
+        } catch (const Exception&) {
+        }
+        QList<const ReportLayout*> chosen;
+        for (const ReportLayout& l : project.reports)
+            if (all ? IsReportListed(l.name) : l.name.compare(key, Qt::CaseInsensitive) == 0)
+                chosen << &l;
+        if (chosen.isEmpty()) {
+            err(QStringLiteral("Der Bericht %1 ist nicht bekannt.").arg(key));
+            return 1;
+        }
+        for (const ReportLayout* l : chosen) {
+            const PreparedReport r = PrepareReport(project, l->name, job);
+            if (!r.table) {
+                if (!all) {
+                    err(QStringLiteral("Das Gebäudewertblatt braucht ein gewähltes Gebäude; es wird im Programm "
+                                       "erstellt."));
+                    code = 1;
+                }
+                continue;
+            }
+            const QString file = QDir(folder).filePath(ReportFileName(l->caption) + QStringLiteral(".pdf"));
+            WriteReportPdf(*r.table, file);
+            out(QStringLiteral("Geschrieben: %1").arg(file));
+            if (const auto images =
+                    PreparePictureAttachment(r, job, imageFolder, job.logoFolder + QStringLiteral("Logo.bmp"))) {
+                const QString pictures =
+                    QDir(folder).filePath(ReportFileName(l->caption) + QStringLiteral("_Bilder.pdf"));
+                WriteReportPdf(*images, pictures);
+                out(QStringLiteral("Geschrieben: %1").arg(pictures));
+            }
+        }
+    } catch (const Exception& e) {
+        err(QStringLiteral("Fehler bei der Ausführung des Berichtes. \r\nSystemmeldung: ") + e.message());
+        return 1;
+    }
+    return code;
+}
+
 int prepareInstallation() {
     try {
         out(brenvik::PrepareFirstUse());
@@ -664,7 +742,13 @@ int main(int argc, char** argv) {
     platform::blockTerminationSignals();
     platform::onTerminationSignal({});
     RegisterGebSchemaHooks();
-    QCoreApplication app(argc, argv);
+    // Reports are drawn with fonts and pictures: that run needs the toolkit's graphics, on no screen.
+    const bool drawing = argc > 1 && qstrcmp(argv[1], "report") == 0;
+    if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> application =
+        drawing ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication& app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("brenvik-cli"));
     platform::useGermanLocaleWhenUnset();
     platform::ConsoleDialogs console;
@@ -702,6 +786,8 @@ int main(int argc, char** argv) {
         return indexExport(args);
     if (cmd == QLatin1String("unlock"))
         return unlock(args);
+    if (cmd == QLatin1String("report"))
+        return report(args);
     if (cmd == QLatin1String("backup"))
         return backupCommand(args);
     if (cmd == QLatin1String("restore"))

@@ -1,5 +1,7 @@
 #include "reports/frm_reports.h"
 
+#include "reports/report_run.h"
+
 #include "session/client_workspace.h"
 #include "building/frm_gebchoice.h"
 #include "platform/ui_common.h"
@@ -35,10 +37,6 @@
 
 using platform::MsgButtons;
 using platform::MsgIcon;
-
-QString ReportFileName(const QString& caption) {
-    return QString(caption).replace(QLatin1Char('/'), QLatin1Char('_'));
-}
 
 // ---- Output options ----
 
@@ -470,19 +468,15 @@ bool Tfrm_Reports::output(ReportOutput& report, const QString& fileCaption, cons
 
 void Tfrm_Reports::RunReport(const QString& name, const QString& caption) {
     try {
-        const int year = GetMaxIndexjahr();
-        const ReportStatements st = PrepareReportStatements(name, iClientID, year);
-        QMap<QString, QString> params = parameters;
-        params[QStringLiteral("pLogo")] = sDatPath + QStringLiteral("Logo.bmp");
-        params[QStringLiteral("pMandantNr")] = QString::number(iClientID);
-        params[QStringLiteral("pIndexJahr")] = QString::number(year);
-        const ReportProject project = LoadReportProject(projectFile);
-        const ReportLayout* layout = project.find(name);
-        if (!layout)
-            throw EBrvUnknownReport(
-                QStringLiteral("Bericht ist nicht bekannt. Bitte informieren Sie den Softwarehersteller."));
-        std::unique_ptr<ReportOutput> report;
-        if (st.buildingReport) {
+        ReportJob job;
+        job.clientNr = iClientID;
+        job.clientName = sClientName;
+        job.indexYear = GetMaxIndexjahr();
+        job.logoFolder = sDatPath;
+        job.parameters = parameters;
+        PreparedReport prepared = PrepareReport(LoadReportProject(projectFile), name, job);
+        std::unique_ptr<ReportOutput> building;
+        if (prepared.statements.buildingReport) {
             TFrmGebChoice choice(this);
             choice.Initialize(QString::number(iClientID));
             if (platform::execModal(choice) != QDialog::Accepted)
@@ -490,35 +484,24 @@ void Tfrm_Reports::RunReport(const QString& name, const QString& caption) {
             const TGebBerichtSQL sql(iClientID, choice.GetSelectedGebAusf(), choice.GetSelectedGebArt(),
                                      choice.GetSelectedObjektPID(), choice.GetSelectedGebPID());
             const TGebObjekt o = sql.GetObjektData();
-            params[QStringLiteral("pAuf")] = o.Ersteller;
-            params[QStringLiteral("pAufStr")] = o.ErstellerStr;
-            params[QStringLiteral("pAufOrt")] = o.ErstellerOrt;
+            prepared.params[QStringLiteral("pAuf")] = o.Ersteller;
+            prepared.params[QStringLiteral("pAufStr")] = o.ErstellerStr;
+            prepared.params[QStringLiteral("pAufOrt")] = o.ErstellerOrt;
             auto doc = std::make_unique<DocumentReportOutput>();
-            FillBuildingDocument(doc->document(), sql, params);
-            report = std::move(doc);
-        } else {
-            if (st.key == QLatin1String("REPORT_40_VORSORGEABRECHNUNG")) {
-                if (const auto p = ReportVorsorgeParameters(iClientID)) {
-                    params[QStringLiteral("pVorsorgeDiff")] = p->first;
-                    params[QStringLiteral("pVorsorgeSumNeu")] = p->second;
-                }
-            }
-            report = std::make_unique<TableReportOutput>(*layout, BuildReportTable(*layout, FetchReportRows(st.rows)),
-                                                         params, sClientName);
+            FillBuildingDocument(doc->document(), sql, prepared.params);
+            building = std::move(doc);
         }
-        if (!output(*report, ReportFileName(caption), QStringLiteral("Bericht speichern")))
+        ReportOutput& report = building ? *building : static_cast<ReportOutput&>(*prepared.table);
+        if (!output(report, ReportFileName(caption), QStringLiteral("Bericht speichern")))
             return;
-        if (!cbxImages->isChecked() || st.pictures.isEmpty())
+        if (!cbxImages->isChecked() || prepared.statements.pictures.isEmpty())
             return;
-        const ReportRows pictures = FetchReportRows(st.pictures);
-        if (pictures.rows.isEmpty())
-            return;
-        params[QStringLiteral("pImageReportLogo")] =
-            (cbxPDF->isChecked() ? sPath : sDatPath) + QStringLiteral("Logo.bmp");
-        params[QStringLiteral("pLogo")] = params[QStringLiteral("pImageReportLogo")];
-        DocumentReportOutput images;
-        FillImagesDocument(images.document(), pictures, GetMandantImageFolder(), params, sClientName);
-        output(images, ReportFileName(caption) + QStringLiteral("_Bilder"), QStringLiteral("Speichern Bildanlage"));
+        const std::unique_ptr<DocumentReportOutput> images =
+            PreparePictureAttachment(prepared, job, GetMandantImageFolder(),
+                                     (cbxPDF->isChecked() ? sPath : sDatPath) + QStringLiteral("Logo.bmp"));
+        if (images)
+            output(*images, ReportFileName(caption) + QStringLiteral("_Bilder"),
+                   QStringLiteral("Speichern Bildanlage"));
     } catch (const Exception& e) {
         platform::dialogs().message(QStringLiteral("Fehler bei der Ausführung des Berichtes. \r\nSystemmeldung: ") +
                                         e.message(),

@@ -4,6 +4,7 @@
 
 #include "db/brenvik_types.h"
 #include "reports/report_engine.h"
+#include "reports/report_run.h"
 
 #include <QDialog>
 #include <QPrinter>
@@ -106,6 +107,3 @@ private:
     bool output(ReportOutput& report, const QString& fileCaption, const QString& title);
     QList<TBrenvikReport> reports_;
 };
-
-// The proposed file name of a report: its caption with every "/" replaced by "_".
-QString ReportFileName(const QString& caption);

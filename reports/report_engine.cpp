@@ -165,7 +165,10 @@ ReportTable BuildReportTable(const ReportLayout& layout, const ReportRows& data)
     };
     for (const QVariantList& row : data.rows) {
         if (groupCol >= 0) {
-            const QString g = row[groupCol].toString();
+            // Rows without a group stand together under a name that says so.
+            QString g = row[groupCol].toString().trimmed();
+            if (g.isEmpty())
+                g = QStringLiteral("(ohne Angabe)");
             if (first || g != current) {
                 if (!first && anySum)
                     t.lines << groupSum();

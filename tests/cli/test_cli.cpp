@@ -128,6 +128,29 @@ TEST_F(CliTest, FirstInstallationValuesTheSampleRegister) {
         types = q.next() ? q->asInt(0) : -1;
     });
     EXPECT_EQ(types, 8);
+
+    // Every listed table report as PDF under the window's names, under the client's lock, given back at the end.
+    const QString folder = path(QStringLiteral("berichte"));
+    r = cli({QStringLiteral("report"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--all"),
+             QStringLiteral("--out"), folder});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QStringList written = QDir(folder).entryList({QStringLiteral("*.pdf")}, QDir::Files);
+    EXPECT_EQ(written.size(), r.out.count(QStringLiteral("Geschrieben: ")));
+    EXPECT_GE(written.size(), 18);
+    EXPECT_TRUE(written.contains(QStringLiteral("Position II - nach Anlagengruppen.pdf")))
+        << written.join(", ").toStdString();
+    for (const QString& f : written) {
+        QFile pdf(QDir(folder).filePath(f));
+        ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(pdf.read(5).startsWith("%PDF")) << f.toStdString();
+    }
+    bool locked = true;
+    onInstallation(tmp.path(), [&] { locked = GetMandantLockInfo(1).locked; });
+    EXPECT_FALSE(locked);
+    r = cli({QStringLiteral("report"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--key"),
+             QStringLiteral("REPORT_99"), QStringLiteral("--out"), folder});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Der Bericht REPORT_99 ist nicht bekannt."))) << r.err.toStdString();
 }
 
 TEST_F(CliTest, ValueRunsOverTheClientUnderItsLock) {
