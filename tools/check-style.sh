@@ -7,20 +7,22 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build-rel}"
 status=0
+# A clone owned by another user than the one running the tests is still this project's.
+g() { git -c safe.directory="$(pwd)" "$@"; }
 
-mapfile -t sources < <(git ls-files '*.cpp' '*.h')
+mapfile -t sources < <(g ls-files '*.cpp' '*.h')
 if ! clang-format --dry-run --Werror "${sources[@]}"; then
   echo "== Formatierung: die genannten Dateien mit clang-format -i in die Hausform bringen" >&2
   status=1
 fi
 
 base="${BRENVIK_CHECK_BASE:-HEAD~1}"
-if ! git rev-parse --verify --quiet "$base^{commit}" >/dev/null; then
-  base=$(git hash-object -t tree /dev/null) # a first commit: everything is new
+if ! g rev-parse --verify --quiet "$base^{commit}" >/dev/null; then
+  base=$(g hash-object -t tree /dev/null) # a first commit: everything is new
 fi
 # The fuzz targets are built with clang alone and are not in the build's compile commands.
-mapfile -t changed < <({ git diff --name-only --diff-filter=d "$base" -- '*.cpp'
-                         git ls-files --others --exclude-standard -- '*.cpp'; } | grep -v '^tests/fuzz/' | sort -u)
+mapfile -t changed < <({ g diff --name-only --diff-filter=d "$base" -- '*.cpp'
+                         g ls-files --others --exclude-standard -- '*.cpp'; } | grep -v '^tests/fuzz/' | sort -u)
 if ((${#changed[@]})); then
   echo "== clang-tidy: ${#changed[@]} geänderte Dateien"
   if ! clang-tidy -p "$build" --quiet "${changed[@]}" 2> >(grep -v 'warnings generated' >&2); then
