@@ -226,7 +226,15 @@ TableHeading TableReportOutput::heading() const {
         h.closing =
             QStringLiteral("Saldo Zugänge/Abgänge des Vorjahres: %1    Neue Vorsorgesumme: %2")
                 .arg(params_.value(QStringLiteral("pVorsorgeDiff")), params_.value(QStringLiteral("pVorsorgeSumNeu")));
+    h.figuresTitle = figuresTitle_;
+    h.figures = figures_;
     return h;
+}
+
+void TableReportOutput::setFigures(const QString& title, const QList<QPair<QString, QString>>& figures) {
+    figuresTitle_ = title;
+    figures_ = figures;
+    plan_.reset();
 }
 
 const TablePlan& TableReportOutput::plan(QPagedPaintDevice* device) {

@@ -93,12 +93,16 @@ public:
     // The pages as planned for the device (the report's page set on it first).
     const TablePlan& plan(QPagedPaintDevice* device);
     TableHeading heading() const;
+    // A statement of figures printed after the table.
+    void setFigures(const QString& title, const QList<QPair<QString, QString>>& figures);
 
 private:
     ReportLayout layout_;
     ReportTable table_;
     QMap<QString, QString> params_;
     QString client_;
+    QString figuresTitle_;
+    QList<QPair<QString, QString>> figures_;
     std::unique_ptr<TablePlan> plan_;
     QSizeF plannedFor_;
 };

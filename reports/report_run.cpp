@@ -2,8 +2,32 @@
 
 #include "core/exceptions.h"
 
+#include <QLocale>
+
 QString ReportFileName(const QString& caption) {
     return QString(caption).replace(QLatin1Char('/'), QLatin1Char('_'));
+}
+
+void AddKeyFigures(TableReportOutput& report, const ReportRows& rows) {
+    if (rows.rows.isEmpty())
+        return;
+    const QVariantList& k = rows.rows.first();
+    auto figure = [&](const char* column, const QString& unit) {
+        const int c = rows.column(QLatin1String(column));
+        return c >= 0 && !k[c].isNull() ? QLocale().toString(k[c].toDouble(), 'f', 2) + unit : QStringLiteral("./.");
+    };
+    const QString eur = QStringLiteral(" EUR");
+    const int year = rows.column(QStringLiteral("BILANZJAHR"));
+    report.setFigures(
+        QStringLiteral("Grundlage: Kennzahlen des Bilanzjahres %1").arg(year >= 0 ? k[year].toString() : QString()),
+        {{QStringLiteral("Fertige Erzeugnisse (Bilanz)"), figure("FERTIGE_ERZ_BILANZ", eur)},
+         {QStringLiteral("Unfertige Erzeugnisse (Bilanz)"), figure("UNFERTIGE_ERZ_BILANZ", eur)},
+         {QStringLiteral("Lager- und Betriebsstoffe (Bilanz)"), figure("LAGER_BSTOFFE_BILANZ", eur)},
+         {QStringLiteral("Fertige Erzeugnisse (Höchststand)"), figure("FERTIGE_ERZ_MAX", eur)},
+         {QStringLiteral("Unfertige Erzeugnisse (Höchststand)"), figure("UNFERTIGE_ERZ_MAX", eur)},
+         {QStringLiteral("Lager- und Betriebsstoffe (Höchststand)"), figure("LAGER_BSTOFFE_MAX", eur)},
+         {QStringLiteral("Bisherige Vorsorgesumme"), figure("VORSORGESUMME", eur)},
+         {QStringLiteral("Endwertgrenze"), figure("ENDWERTGRENZE", QStringLiteral(" %"))}});
 }
 
 PreparedReport PrepareReport(const ReportProject& project, const QString& name, const ReportJob& job) {
@@ -28,6 +52,8 @@ PreparedReport PrepareReport(const ReportProject& project, const QString& name, 
     }
     r.table = std::make_unique<TableReportOutput>(
         r.layout, BuildReportTable(r.layout, FetchReportRows(r.statements.rows)), r.params, job.clientName);
+    if (!r.statements.keyFigures.isEmpty())
+        AddKeyFigures(*r.table, FetchReportRows(r.statements.keyFigures));
     return r;
 }
 

@@ -32,6 +32,10 @@ struct PreparedReport {
 // The file name a report is proposed under: its caption without the characters a file name cannot hold.
 QString ReportFileName(const QString& caption);
 
+// The provision settlement's key figures of the previous balance year (its key-figure statement's row) as the
+// statement printed after the table; nothing without a row.
+void AddKeyFigures(TableReportOutput& report, const ReportRows& rows);
+
 // Prepares the report of a project name for the job. Raises EBrvUnknownReport for a name without a layout or key,
 // and the data layer's exceptions.
 PreparedReport PrepareReport(const ReportProject& project, const QString& name, const ReportJob& job);

@@ -383,6 +383,25 @@ private:
             }
             y_ += h;
         }
+        if (!heading_.figures.isEmpty()) {
+            // The statement stays on one page.
+            const qreal need = line_ * (heading_.figures.size() + 3);
+            if (y_ + need > bottom)
+                startPage();
+            y_ += line_;
+            place(QRectF(pad_, y_, page_.width() - 2 * pad_, line_), heading_.figuresTitle, Qt::AlignLeft, 1, false);
+            y_ += line_ * 1.3;
+            qreal labelW = 0, valueW = 0;
+            for (const auto& [label, value] : heading_.figures) {
+                labelW = std::max(labelW, widths_[0]->of(label));
+                valueW = std::max(valueW, widths_[0]->of(value));
+            }
+            for (const auto& [label, value] : heading_.figures) {
+                place(QRectF(pad_, y_, labelW, line_), label, Qt::AlignLeft, 0, false);
+                place(QRectF(pad_ + labelW + pad_ * 6, y_, valueW, line_), value, Qt::AlignRight, 0, false);
+                y_ += line_;
+            }
+        }
         if (!heading_.closing.isEmpty()) {
             if (y_ + line_ * 2 > bottom)
                 startPage();

@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QLineF>
 #include <QList>
+#include <QPair>
 #include <QRectF>
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,10 @@ struct TableHeading {
     QString logo;     // a picture file shown at the top right of every page; empty or missing: none
     QString footnote; // left at the foot of every page
     QString closing;  // a last line after the table (the provision settlement's result)
+    // A statement of figures after the table (the provision settlement's key figures): its title and its lines of
+    // label and value.
+    QString figuresTitle;
+    QList<QPair<QString, QString>> figures;
 };
 
 struct PlacedText {

@@ -5,10 +5,12 @@
 #include "platform/paths.h"
 #include "reports/report_engine.h"
 #include "reports/table_layout.h"
+#include "reports/report_run.h"
 #include "support/fixtures.h"
 #include "support/widgets.h"
 
 #include <QCheckBox>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -201,6 +203,42 @@ TEST_F(ReportRunTest, EveryTableReportIsLaidOutWithoutOverlaps) {
     crowded.texts << PlacedText{{0, 0, 60, 10}, {0, 0, 60, 10}, QStringLiteral("31.800,00"), 0, 0, false}
                   << PlacedText{{55, 0, 20, 10}, {55, 0, 20, 10}, QStringLiteral("443"), 0, 0, false};
     EXPECT_EQ(OverlappingTexts(crowded), QStringList{QStringLiteral("\"31.800,00\" / \"443\"")});
+}
+
+// The provision settlement prints the key figures it is based on after its table.
+TEST_F(ReportRunTest, ProvisionSettlementPrintsItsKeyFigures) {
+    const int year = QDate::currentDate().year() - 1;
+    exec(QStringLiteral("INSERT INTO KENNZAHLEN_HIST (BRV_MANDANT_NR, MANDANT_NR, BILANZJAHR, FERTIGE_ERZ_BILANZ, "
+                        "UNFERTIGE_ERZ_BILANZ, LAGER_BSTOFFE_BILANZ, FERTIGE_ERZ_MAX, UNFERTIGE_ERZ_MAX, "
+                        "LAGER_BSTOFFE_MAX, VORSORGESUMME, ENDWERTGRENZE) VALUES (1, 1, %1, 1000, 2000, 3000, 1500, "
+                        "2500, 3500, 250000, 10)")
+             .arg(year));
+    ReportJob job;
+    job.clientNr = 1;
+    job.clientName = QStringLiteral("Muster GmbH");
+    job.indexYear = 2012;
+    job.logoFolder = tmp.path() + QLatin1Char('/');
+    const PreparedReport r =
+        PrepareReport(LoadReportProject(ReportProjectPath()), QStringLiteral("Report_40_Vorsorgeabrechnung"), job);
+    ASSERT_TRUE(r.table);
+    QPdfWriter probe(path(QStringLiteral("probe.pdf")));
+    probe.setResolution(300);
+    const TablePlan& plan = r.table->plan(&probe);
+    QStringList texts;
+    for (const PlannedPage& page : plan.pages) {
+        EXPECT_TRUE(OverlappingTexts(page).isEmpty()) << OverlappingTexts(page).join(" | ").toStdString();
+        for (const PlacedText& t : page.texts)
+            texts << t.text;
+    }
+    EXPECT_TRUE(texts.contains(QStringLiteral("Grundlage: Kennzahlen des Bilanzjahres %1").arg(year)))
+        << texts.join(" | ").toStdString();
+    const qsizetype at = texts.indexOf(QStringLiteral("Bisherige Vorsorgesumme"));
+    ASSERT_GE(at, 0);
+    EXPECT_EQ(texts.value(at + 1), QStringLiteral("250.000,00 EUR"));
+    EXPECT_TRUE(texts.contains(QStringLiteral("10,00 %")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("Saldo Zugänge/Abgänge des Vorjahres: ")) ||
+                std::any_of(texts.cbegin(), texts.cend(),
+                            [](const QString& t) { return t.startsWith(QStringLiteral("Saldo Zugänge/Abgänge")); }));
 }
 
 // The printed sums are those of the printed amounts: three rows of 0,005 print as 0,01 each and sum to 0,03.
