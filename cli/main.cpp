@@ -126,6 +126,12 @@ bool openSession(session::Session& session) {
     return true;
 }
 
+// The value after an option ("--file F"); empty when the option or its value is missing.
+QString optionValue(const QStringList& args, const char* name) {
+    const int i = args.indexOf(QLatin1String(name));
+    return i >= 0 && i + 1 < args.size() ? args[i + 1] : QString();
+}
+
 // The client number of "--client N"; 0 when missing or invalid.
 int clientArgument(const QStringList& args) {
     const int i = args.indexOf(QStringLiteral("--client"));
@@ -241,13 +247,9 @@ void printMessages(const QList<ImportMessage>& messages) {
 
 int importFile(const QStringList& args) {
     const int client = clientArgument(args);
-    auto value = [&args](const char* name) {
-        const int i = args.indexOf(QLatin1String(name));
-        return i >= 0 && i + 1 < args.size() ? args[i + 1] : QString();
-    };
-    const QString file = value("--file");
-    QString layoutName = value("--layout");
-    const QString index = value("--index").isEmpty() ? QStringLiteral("443") : value("--index");
+    const QString file = optionValue(args, "--file");
+    QString layoutName = optionValue(args, "--layout");
+    const QString index = optionValue(args, "--index").isEmpty() ? QStringLiteral("443") : optionValue(args, "--index");
     if (client <= 0 || file.isEmpty())
         return usage();
     if (layoutName.isEmpty()) {
@@ -655,11 +657,7 @@ int buildingCalc(const QStringList& args) {
 // under the client's lock. The building value sheet needs a chosen building and is written by the window.
 int report(const QStringList& args) {
     const int client = clientArgument(args);
-    auto value = [&args](const char* name) {
-        const int i = args.indexOf(QLatin1String(name));
-        return i >= 0 && i + 1 < args.size() ? args[i + 1] : QString();
-    };
-    const QString key = value("--key"), folder = value("--out");
+    const QString key = optionValue(args, "--key"), folder = optionValue(args, "--out");
     const bool all = args.contains(QStringLiteral("--all"));
     if (client <= 0 || folder.isEmpty() || all == !key.isEmpty())
         return usage();
