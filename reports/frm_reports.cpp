@@ -1,5 +1,6 @@
 #include "reports/frm_reports.h"
 
+#include "reports/report_page_view.h"
 #include "reports/report_run.h"
 
 #include "session/client_workspace.h"
@@ -21,7 +22,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPrintDialog>
 #include <QPrinterInfo>
@@ -207,13 +207,12 @@ Tfrm_RaveCustomPreview::Tfrm_RaveCustomPreview(ReportOutput* report, QWidget* pa
     setObjectName(QStringLiteral("frm_RaveCustomPreview"));
     setWindowTitle(QStringLiteral("Vorschau"));
     resize(1000, 760);
-    SetReportPage(printer_, report->landscape);
     auto* top = new QVBoxLayout(this);
     auto* bar = new QToolBar;
     top->addWidget(bar);
-    preview = new QPrintPreviewWidget(printer_);
+    preview = new ReportPageView(report_, printer_);
     preview->setObjectName(QStringLiteral("preview"));
-    connect(preview, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter* p) { report_->print(p); });
+    connect(preview, &ReportPageView::currentPageChanged, this, [this] { showState(); });
     top->addWidget(preview, 1);
     bar->addAction(QStringLiteral("Drucken"), this, &Tfrm_RaveCustomPreview::printClick);
     bar->addSeparator();
@@ -264,9 +263,6 @@ Tfrm_RaveCustomPreview::Tfrm_RaveCustomPreview(ReportOutput* report, QWidget* pa
     bar->addAction(QStringLiteral("Beenden"), this, &QDialog::accept);
     connect(edPage, &QLineEdit::editingFinished, this, &Tfrm_RaveCustomPreview::pageEditDone);
     connect(edZoom, &QLineEdit::editingFinished, this, &Tfrm_RaveCustomPreview::zoomEditDone);
-    preview->updatePreview();
-    preview->setZoomMode(QPrintPreviewWidget::CustomZoom);
-    preview->setZoomFactor(1.0);
     lblPages->setText(QStringLiteral("  von %1 ").arg(pageCount()));
     showState();
 }
@@ -292,7 +288,7 @@ void Tfrm_RaveCustomPreview::showState() {
     edPage->setText(QString::number(currentPage()));
     QLocale l;
     l.setNumberOptions(QLocale::OmitGroupSeparator);
-    edZoom->setText(l.toString(preview->zoomFactor() * 100, 'f', QLocale::FloatingPointShortest));
+    edZoom->setText(QString::number(qRound(preview->zoomFactor() * 100)));
 }
 
 void Tfrm_RaveCustomPreview::pageEditDone() {
@@ -306,10 +302,8 @@ void Tfrm_RaveCustomPreview::pageEditDone() {
 void Tfrm_RaveCustomPreview::zoomEditDone() {
     bool ok = false;
     const int zoom = edZoom->text().toInt(&ok); // a whole percentage; "12,5" is no zoom
-    if (ok && zoom > 0) {
-        preview->setZoomMode(QPrintPreviewWidget::CustomZoom);
+    if (ok && zoom > 0)
         preview->setZoomFactor(zoom / 100.0);
-    }
     showState();
 }
 
@@ -483,13 +477,7 @@ void Tfrm_Reports::RunReport(const QString& name, const QString& caption) {
                 return;
             const TGebBerichtSQL sql(iClientID, choice.GetSelectedGebAusf(), choice.GetSelectedGebArt(),
                                      choice.GetSelectedObjektPID(), choice.GetSelectedGebPID());
-            const TGebObjekt o = sql.GetObjektData();
-            prepared.params[QStringLiteral("pAuf")] = o.Ersteller;
-            prepared.params[QStringLiteral("pAufStr")] = o.ErstellerStr;
-            prepared.params[QStringLiteral("pAufOrt")] = o.ErstellerOrt;
-            auto doc = std::make_unique<DocumentReportOutput>();
-            FillBuildingDocument(doc->document(), sql, prepared.params);
-            building = std::move(doc);
+            building = PrepareBuildingSheet(prepared, sql);
         }
         ReportOutput& report = building ? *building : static_cast<ReportOutput&>(*prepared.table);
         if (!output(report, ReportFileName(caption), QStringLiteral("Bericht speichern")))

@@ -15,7 +15,7 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QPrintPreviewWidget;
+class ReportPageView;
 class QPrinter;
 class QPushButton;
 class QRadioButton;
@@ -65,7 +65,7 @@ public:
     void zoomEditDone();
     void printClick();
 
-    QPrintPreviewWidget* preview;
+    ReportPageView* preview;
     QLineEdit *edPage, *edZoom;
     QLabel* lblPages;
 

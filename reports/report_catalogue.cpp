@@ -199,7 +199,7 @@ QString picturesOf(const QString& key, QString sql) {
 }
 
 // The placeholders become "?" marks; their values follow in the order they stand in the text.
-ReportSql bind(const QString& sql, int clientId, int year) {
+ReportSql bind(const QString& sql, int clientId, int year, int addressNr = 0) {
     static const QRegularExpression marks(QStringLiteral("#WHERE#|#AKTIDXJAHR#"),
                                           QRegularExpression::CaseInsensitiveOption);
     ReportSql out;
@@ -210,6 +210,10 @@ ReportSql bind(const QString& sql, int clientId, int year) {
         if (m.captured().compare(QLatin1String("#WHERE#"), Qt::CaseInsensitive) == 0) {
             out.sql += QStringLiteral("where m.mandant_nr = ?");
             out.params << clientId;
+            if (addressNr > 0) {
+                out.sql += QStringLiteral(" and v.adress_nr = ?");
+                out.params << addressNr;
+            }
         } else {
             out.sql += QStringLiteral("?");
             out.params << year;
@@ -239,7 +243,14 @@ bool IsReportListed(const QString& name) {
     return !hidden.contains(name);
 }
 
-ReportStatements PrepareReportStatements(const QString& reportName, int clientId, int newestIndexYear) {
+bool IsClientWideReport(const QString& name) {
+    const QString key = name.toUpper();
+    return key == QLatin1String("REPORT_40_VORSORGEABRECHNUNG") || key == QLatin1String("REPORT_41_VORSORGESUMME") ||
+           key == QLatin1String("REPORT_11_GEBAEUDEWERT");
+}
+
+ReportStatements PrepareReportStatements(const QString& reportName, int clientId, int newestIndexYear,
+                                         int addressNr) {
     ReportStatements r;
     r.key = reportName.toUpper();
     if (r.key == QLatin1String("REPORT_11_GEBAEUDEWERT")) {
@@ -250,11 +261,15 @@ ReportStatements PrepareReportStatements(const QString& reportName, int clientId
     if (it == catalogue().cend())
         throw EBrvUnknownReport(
             QStringLiteral("Bericht ist nicht bekannt. Bitte informieren Sie den Softwarehersteller."));
-    r.rows = bind(*it, clientId, newestIndexYear);
+    // The provision settlement is the client's as a whole: its key figures and provision sum belong to no site.
+    if (IsClientWideReport(r.key))
+        addressNr = 0;
+    r.rows = bind(*it, clientId, newestIndexYear, addressNr);
+    // The key figures are the client's own, whatever site the rows come from.
     if (r.key == QLatin1String("REPORT_40_VORSORGEABRECHNUNG"))
         r.keyFigures = bind(kKeyFigures, clientId, newestIndexYear);
     else
-        r.pictures = bind(picturesOf(r.key, *it), clientId, newestIndexYear);
+        r.pictures = bind(picturesOf(r.key, *it), clientId, newestIndexYear, addressNr);
     return r;
 }
 

@@ -27,8 +27,13 @@ struct ReportStatements {
 QStringList ReportKeys();
 // Whether a report of the project appears in the report list (some are only run by others or kept out).
 bool IsReportListed(const QString& projectReportName);
-// The statements of a report name (compared in upper case). Raises EBrvUnknownReport for a name that matches no key.
-ReportStatements PrepareReportStatements(const QString& reportName, int clientId, int newestIndexYear);
+// Whether a report covers the client as a whole, whatever site is asked for (the provision settlement and sum, the
+// building value sheet).
+bool IsClientWideReport(const QString& name);
+// The statements of a report name (compared in upper case), of one site's assets when addressNr > 0. Raises
+// EBrvUnknownReport for a name that matches no key.
+ReportStatements PrepareReportStatements(const QString& reportName, int clientId, int newestIndexYear,
+                                         int addressNr = 0);
 // "pVorsorgeDiff" and "pVorsorgeSumNeu" of the provision settlement ("##,##0.00 €"); none without key figures for the
 // previous year or when a sum cannot be read.
 std::optional<std::pair<QString, QString>> ReportVorsorgeParameters(int clientId);

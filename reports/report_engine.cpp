@@ -21,7 +21,9 @@
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QPageRanges>
+#include <QAbstractTextDocumentLayout>
 #include <QTextDocument>
 #include <QUrl>
 #include <QXmlStreamReader>
@@ -124,9 +126,10 @@ QString header(const QString& title, const QString& clientName, const QMap<QStri
     return h + QStringLiteral("</tr></table>");
 }
 
-QString footer(const QMap<QString, QString>& params) {
-    return QStringLiteral("<p style=\"font-size:7pt; color:#555555\">%1</p>")
-        .arg(esc(params.value(QStringLiteral("pFootnoteVersion"))));
+QFont footFont() {
+    QFont f(QStringLiteral("Sans Serif"));
+    f.setPointSizeF(7);
+    return f;
 }
 
 } // namespace
@@ -215,6 +218,8 @@ TableHeading TableReportOutput::heading() const {
     h.caption = layout_.caption;
     const QString nr = params_.value(QStringLiteral("pMandantNr"));
     h.client = QStringLiteral("Mandant: ") + client_ + (nr.isEmpty() ? QString() : QStringLiteral(" (Nr. %1)").arg(nr));
+    if (const QString site = params_.value(QStringLiteral("pStandort")); !site.isEmpty())
+        h.client += QStringLiteral(", ") + site;
     const QString year = params_.value(QStringLiteral("pIndexJahr"));
     if (!year.isEmpty())
         h.basis = QStringLiteral("Preisbasis: Indexjahr ") + year;
@@ -240,10 +245,11 @@ void TableReportOutput::setFigures(const QString& title, const QList<QPair<QStri
 const TablePlan& TableReportOutput::plan(QPagedPaintDevice* device) {
     SetReportPage(device, landscape);
     QRectF page = device->pageLayout().paintRectPixels(device->logicalDpiY());
-    if (!plan_ || plannedFor_ != page.size()) {
+    if (!plan_ || plannedFor_ != page.size() || plannedDpi_ != device->logicalDpiY()) {
         const TableHeading h = heading();
         plan_ = std::make_unique<TablePlan>(PlanTableReport(layout_, table_, h, device, page.size()));
         plannedFor_ = page.size();
+        plannedDpi_ = device->logicalDpiY();
     }
     return *plan_;
 }
@@ -252,49 +258,51 @@ int TableReportOutput::pageCount(QPagedPaintDevice* device) {
     return int(plan(device).pages.size());
 }
 
-void TableReportOutput::print(QPagedPaintDevice* device) {
-    const TablePlan& plan = this->plan(device);
-    // A printer's chosen pages arrive as the device's page ranges ("2-3,5"); a PDF file has none.
+void TableReportOutput::drawPage(QPainter& p, int n) {
+    if (!plan_ || n < 1 || n > plan_->pages.size())
+        return;
+    const TablePlan& plan = *plan_;
+    const PlannedPage& page = plan.pages[n - 1];
+    const QFont* fonts[3] = {&plan.body, &plan.bold, &plan.title};
+    if (!page.logo.isNull()) {
+        if (logo_.isNull())
+            logo_.load(params_.value(QStringLiteral("pLogo")));
+        p.drawImage(page.logo, logo_);
+    }
+    for (const QLineF& l : page.rules)
+        p.drawLine(l);
+    int current = -1;
+    for (const PlacedText& t : page.texts) {
+        const int f = std::clamp(t.font, 0, 2);
+        // A change of type costs the PDF engine: set only when it changes.
+        if (f != current) {
+            p.setFont(*fonts[f]);
+            current = f;
+        }
+        const qreal ascent = plan.ascent[f];
+        if (!t.wrap) {
+            p.drawText(QPointF(t.ink.left(), t.rect.top() + ascent), t.text);
+            continue;
+        }
+        for (int i = 0; i < t.lines.size(); ++i) {
+            const qreal x = (t.flags & Qt::AlignRight) ? t.rect.right() - t.lineWidths.value(i) : t.rect.left();
+            p.drawText(QPointF(x, t.rect.top() + ascent + i * plan.lineSpacing[f]), t.lines[i]);
+        }
+    }
+}
+
+void ReportOutput::print(QPagedPaintDevice* device) {
+    const int pages = pageCount(device);
     const QPageRanges ranges = device->pageRanges();
     QPainter p(device);
-    const QFont* fonts[3] = {&plan.body, &plan.bold, &plan.title};
-    const QFontMetricsF body(plan.body, device), bold(plan.bold, device), title(plan.title, device);
-    const QFontMetricsF* metrics[3] = {&body, &bold, &title};
-    QImage logo;
     bool first = true;
-    for (int n = 1; n <= plan.pages.size(); ++n) {
+    for (int n = 1; n <= pages; ++n) {
         if (!ranges.isEmpty() && !ranges.contains(n))
             continue;
         if (!first)
             device->newPage();
         first = false;
-        const PlannedPage& page = plan.pages[n - 1];
-        int current = -1;
-        if (!page.logo.isNull()) {
-            if (logo.isNull())
-                logo.load(params_.value(QStringLiteral("pLogo")));
-            p.drawImage(page.logo, logo);
-        }
-        for (const QLineF& l : page.rules)
-            p.drawLine(l);
-        for (const PlacedText& t : page.texts) {
-            const int f = std::clamp(t.font, 0, 2);
-            // A change of type costs the PDF engine: set only when it changes.
-            if (f != current) {
-                p.setFont(*fonts[f]);
-                current = f;
-            }
-            const qreal ascent = metrics[f]->ascent();
-            if (!t.wrap) {
-                p.drawText(QPointF(t.ink.left(), t.rect.top() + ascent), t.text);
-                continue;
-            }
-            for (int i = 0; i < t.lines.size(); ++i) {
-                const qreal x = (t.flags & Qt::AlignRight) ? t.rect.right() - metrics[f]->horizontalAdvance(t.lines[i])
-                                                           : t.rect.left();
-                p.drawText(QPointF(x, t.rect.top() + ascent + i * metrics[f]->lineSpacing()), t.lines[i]);
-            }
-        }
+        drawPage(p, n);
     }
 }
 
@@ -303,9 +311,36 @@ DocumentReportOutput::~DocumentReportOutput() {
     delete doc_;
 }
 
-void DocumentReportOutput::print(QPagedPaintDevice* device) {
+int DocumentReportOutput::pageCount(QPagedPaintDevice* device) {
     SetReportPage(device, landscape);
-    doc_->print(device);
+    const QRectF paint = device->pageLayout().paintRectPixels(device->logicalDpiY());
+    // Measured on the device itself, so that fonts and pictures take the same room in the preview and on paper.
+    doc_->documentLayout()->setPaintDevice(device);
+    footHeight_ = QFontMetricsF(footFont(), device).lineSpacing() * 2;
+    page_ = QSizeF(paint.width(), paint.height() - footHeight_);
+    doc_->setPageSize(page_);
+    pages_ = doc_->pageCount();
+    return pages_;
+}
+
+void DocumentReportOutput::drawPage(QPainter& p, int n) {
+    if (n < 1 || n > pages_)
+        return;
+    p.save();
+    const QRectF clip(0, (n - 1) * page_.height(), page_.width(), page_.height());
+    p.translate(0, -clip.top());
+    p.setClipRect(clip);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.clip = clip;
+    doc_->documentLayout()->draw(&p, context);
+    p.restore();
+    p.save();
+    p.setFont(footFont());
+    p.setPen(QColor(0x55, 0x55, 0x55));
+    const QRectF foot(0, page_.height() + footHeight_ / 2, page_.width(), footHeight_ / 2);
+    p.drawText(foot, int(Qt::AlignLeft | Qt::AlignBottom), footnote);
+    p.drawText(foot, int(Qt::AlignRight | Qt::AlignBottom), QStringLiteral("Seite %1 von %2").arg(n).arg(pages_));
+    p.restore();
 }
 
 void SetReportPage(QPagedPaintDevice* device, bool landscape) {
@@ -334,7 +369,7 @@ void FillImagesDocument(QTextDocument& doc, const ReportRows& pictures, const QS
                 .arg(esc(row.value(konto).toString()), esc(row.value(caption).toString()),
                      esc(QUrl::fromLocalFile(file).toString()));
     }
-    html += QStringLiteral("</table>") + footer(params);
+    html += QStringLiteral("</table>");
     doc.setHtml(html);
 }
 
@@ -351,63 +386,257 @@ QString field(const ReportRows& r, const char* name, int row = 0) {
 }
 } // namespace
 
+namespace {
+QString amount(double v) {
+    return QLocale().toString(v, 'f', 2);
+}
+QString quantity(const QVariant& v) {
+    return v.isNull() ? QString() : QLocale().toString(v.toDouble(), 'f', 2);
+}
+// The rows of a line-item statement in the order the user gave them (the statements themselves have no order).
+QList<int> byPosition(const ReportRows& r, const char* position) {
+    QList<int> order;
+    for (int i = 0; i < r.rows.size(); ++i)
+        order << i;
+    const int c = r.column(QLatin1String(position));
+    if (c >= 0)
+        std::stable_sort(order.begin(), order.end(),
+                         [&](int a, int b) { return r.rows[a][c].toInt() < r.rows[b][c].toInt(); });
+    return order;
+}
+double number(const ReportRows& r, const char* name, int row = 0) {
+    const int c = r.column(QLatin1String(name));
+    return c >= 0 && row < r.rows.size() ? r.rows[row][c].toDouble() : 0.0;
+}
+// A value the calculation stored as display text, else the number it comes from.
+QString shown(const ReportRows& r, const char* text, const char* value) {
+    const QString t = field(r, text).trimmed();
+    return !t.isEmpty() ? t : amount(number(r, value));
+}
+
+const QString kSection = QStringLiteral("<h3 style=\"margin-top:14px; margin-bottom:4px\">%1</h3>");
+const QString kItems =
+    QStringLiteral("<table width=\"100%\" border=\"0.5\" cellspacing=\"0\" cellpadding=\"3\" "
+                   "style=\"border-collapse:collapse; border-color:#999999\">");
+QString headRow(const QStringList& cells, const QList<bool>& right) {
+    QString h = QStringLiteral("<tr style=\"background-color:#e8e8e8\">");
+    for (int i = 0; i < cells.size(); ++i)
+        h += QStringLiteral("<th align=\"%1\">%2</th>").arg(right.value(i) ? QStringLiteral("right") : QStringLiteral("left"), esc(cells[i]));
+    return h + QStringLiteral("</tr>");
+}
+QString itemRow(const QStringList& cells, const QList<bool>& right, bool bold = false) {
+    QString h = QStringLiteral("<tr>");
+    for (int i = 0; i < cells.size(); ++i)
+        h += QStringLiteral("<td align=\"%1\">%2%3%4</td>")
+                 .arg(right.value(i) ? QStringLiteral("right") : QStringLiteral("left"),
+                      bold ? QStringLiteral("<b>") : QString(), esc(cells[i]),
+                      bold ? QStringLiteral("</b>") : QString());
+    return h + QStringLiteral("</tr>");
+}
+// Label and value lines without rules; empty values are left out.
+QString facts(const QList<QPair<QString, QString>>& lines) {
+    QString h = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"2\">");
+    for (const auto& [label, value] : lines)
+        if (!value.trimmed().isEmpty())
+            h += QStringLiteral("<tr><td width=\"230\" valign=\"top\">%1</td><td valign=\"top\">%2</td></tr>")
+                     .arg(esc(label), esc(value).replace(QLatin1Char('\n'), QStringLiteral("<br/>")));
+    return h + QStringLiteral("</table>");
+}
+QString years(const QString& n) {
+    return n.trimmed().isEmpty() ? QString() : n.trimmed() + QStringLiteral(" Jahre");
+}
+} // namespace
+
 void FillBuildingDocument(QTextDocument& doc, const TGebBerichtSQL& sql, const QMap<QString, QString>& params) {
     const TGebObjekt o = sql.GetObjektData();
-    QString html = header(QStringLiteral("Gebäudewertermittlung"), o.Caption, params);
-    html += QStringLiteral("<p>Objekt: %1<br/>%2, %3<br/>Versicherungsnehmer: %4</p>")
-                .arg(esc(o.Caption), esc(o.Strasse), esc(o.Ort), esc(o.VersNehmer));
-    html += QStringLiteral("<p>Ersteller: %1<br/>%2<br/>%3</p>")
-                .arg(esc(params.value(QStringLiteral("pAuf"))), esc(params.value(QStringLiteral("pAufStr"))),
-                     esc(params.value(QStringLiteral("pAufOrt"))));
+    const ReportRows client = fetchGeb(sql.GEB_Mandant_SQL());
+    const QString nr = params.value(QStringLiteral("pMandantNr"));
+    // The sheet is about one object of the client: it names the object as such and the client as the client.
+    QString html = QStringLiteral("<table width=\"100%\"><tr><td><h2>Gebäudewertermittlung</h2><p>Objekt: %1<br/>"
+                                  "Mandant: %2%3<br/>Stand: %4</p></td>")
+                       .arg(esc(o.Caption), esc(field(client, "FIRMA")),
+                            nr.isEmpty() ? QString() : QStringLiteral(" (Nr. %1)").arg(esc(nr)),
+                            QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")));
+    const QString logo = params.value(QStringLiteral("pLogo"));
+    if (!logo.isEmpty() && QFileInfo::exists(logo))
+        html += QStringLiteral("<td align=\"right\" valign=\"top\"><img src=\"%1\" height=\"48\"/></td>")
+                    .arg(esc(QUrl::fromLocalFile(logo).toString()));
+    html += QStringLiteral("</tr></table>");
+
+    html += kSection.arg(QStringLiteral("Objekt"));
+    html += facts({{QStringLiteral("Bezeichnung"), o.Caption},
+                   {QStringLiteral("Anschrift"), QStringList({o.Strasse, o.Ort}).join(QStringLiteral(", "))},
+                   {QStringLiteral("Versicherungsnehmer"), o.VersNehmer},
+                   {QStringLiteral("Gemarkung / Flur"),
+                    QStringList({o.Gemarkung, o.Flur}).filter(QRegularExpression(QStringLiteral("\\S"))).join(QStringLiteral(" / "))},
+                   {QStringLiteral("Grundbuch"), o.Grundbuch}});
+
     const ReportRows b = fetchGeb(sql.GEB_Building_SQL());
     if (b.rows.isEmpty()) {
         html += QStringLiteral("<p>Keine Gebäudedaten vorhanden.</p>");
-    } else {
-        const ReportRows cur = fetchGeb(sql.GEB_Cur_SQL());
-        const std::pair<const char*, const char*> lines[] = {
-            {"Bezeichnung", "BCAPTION"},
-            {"Gebäudetyp", "TCAPTION"},
-            {"Baujahr", "BBAUJAHR"},
-            {"Dachart", "BDACHART"},
-            {"Zustand", "BZUSTAND"},
-            {"Lebensdauer", "BLEBENSDAUER"},
-            {"Alter", "BGEBALTER"},
-            {"Ausführung", "BAUSFUEHRUNG"},
-            {"Begründung", "BAUSFGRUND"},
-            {"Produkt (Baukosten)", "BRNDPRODUKT"},
-            {"Umgerechnet", "BRNDPRODUKTIDX"},
-            {"Besonders zu veranschlagende Kosten", "BRNDKOSTEN"},
-            {"Aufzugsanlagen", "BRNDAUFZUG"},
-            {"Wiederbeschaffungspreis ohne Nebenkosten", "BRNDWIEDERKOST"},
-            {"Nebenkosten", "BSUMMENK"},
-            {"Summe", "BSUMMEBAU"},
-            {"Gerundet", "BSUMMEBAUROUND"},
-            {"Wertminderung", "BWMSELECTED"},
-            {"Zeitwert", "BRNDZEITWERT"},
-            {"Zeitwert in %", "BZEITWERTPERCENT"}};
-        html += QStringLiteral("<p><b>%1</b></p><table cellpadding=\"2\">").arg(esc(field(cur, "BVERSARTSTR")));
-        for (const auto& [label, name] : lines)
-            html += QStringLiteral("<tr><td>%1</td><td align=\"right\">%2</td></tr>")
-                        .arg(QString::fromUtf8(label), esc(field(b, name)));
-        html += QStringLiteral("</table>");
+        doc.setHtml(html);
+        return;
     }
-    const ReportRows dims = fetchGeb(sql.GEB_Dim_SQL());
-    if (!dims.rows.isEmpty()) {
-        html += QStringLiteral("<h3>Maße</h3><table cellpadding=\"2\">");
-        for (int i = 0; i < dims.rows.size(); ++i)
-            html += QStringLiteral("<tr><td>%1</td><td align=\"right\">%2</td></tr>")
-                        .arg(esc(field(dims, "DIMCAPTION", i)),
-                             QLocale().toString(dims.rows[i][dims.column(QStringLiteral("DIMFLAECHE"))].toDouble(), 'f',
-                                                2));
-        html += QStringLiteral("</table>");
-    }
-    const ReportRows desc = fetchGeb(sql.GEB_Description());
-    if (!desc.rows.isEmpty())
-        html += QStringLiteral("<h3>Beschreibung</h3><p>%1</p>").arg(esc(field(desc, "TGEBCAPTION")));
+    const ReportRows cur = fetchGeb(sql.GEB_Cur_SQL());
+    const ReportRows guide = fetchGeb(sql.GEB_Richtpreis_SQL());
     const ReportRows ausf = fetchGeb(sql.GEB_Ausf_SQL());
-    if (!ausf.rows.isEmpty())
-        html += QStringLiteral("<h3>Ausführung</h3><p>%1</p>").arg(esc(field(ausf, "TAUSFUEHRUNG")));
-    html += footer(params);
+    const ReportRows dims = fetchGeb(sql.GEB_Dim_SQL());
+    const ReportRows dimSum = fetchGeb(sql.GEB_Dim_Sum_SQL());
+    const ReportRows products = fetchGeb(sql.GEB_PRODUKT_SQL());
+    const ReportRows lifts = fetchGeb(sql.GEB_Aufzug_SQL());
+    // The unit of the measured quantity follows from what is measured: an area or the enclosed volume.
+    const QString dimCaption = field(b, "BDIMCAPTION").trimmed();
+    const QString unit = dimCaption == QLatin1String("Fläche") ? QStringLiteral("m²") : QStringLiteral("m³");
+    const QString guideCurrency = field(cur, "BCURRICHTPREIS").trimmed();
+    const QString perUnit = (guideCurrency.isEmpty() ? QStringLiteral("EUR") : guideCurrency) + QLatin1Char('/') + unit;
+    const QString lifeRange = field(b, "TLIFEMIN").isEmpty() ? QString()
+                              : QStringLiteral(" (Gebäudetyp: %1 bis %2 Jahre)").arg(field(b, "TLIFEMIN"), field(b, "TLIFEMAX"));
+
+    html += kSection.arg(QStringLiteral("Gebäude"));
+    html += facts({{QStringLiteral("Bezeichnung"), field(b, "BCAPTION")},
+                   {QStringLiteral("Gebäudetyp"), field(b, "TCAPTION")},
+                   {QStringLiteral("Beschreibung des Typs"), field(b, "TDESCRIPTION")},
+                   {QStringLiteral("Rohbau / Bauart"), field(b, "TROHBAU")},
+                   {QStringLiteral("Baujahr"), field(b, "BBAUJAHR")},
+                   {QStringLiteral("Alter"), years(field(b, "BGEBALTER"))},
+                   {QStringLiteral("Lebensdauer"), years(field(b, "BLEBENSDAUER")) + lifeRange},
+                   {QStringLiteral("Dachart"), field(b, "BDACHART")},
+                   {QStringLiteral("Zustand"), field(b, "BZUSTAND")},
+                   {QStringLiteral("Ausführung"), field(b, "BAUSFUEHRUNG")},
+                   {QStringLiteral("Merkmale der Ausführung"), field(ausf, "TAUSFUEHRUNG")},
+                   {QStringLiteral("Begründung der Ausführung"), field(b, "BAUSFGRUND")},
+                   {QStringLiteral("Herkunft der Richtwerte"), field(b, "HERKUNFT")}});
+
+    // The measured quantity: every dimension line, and their sum the value is based on.
+    const QString method = field(b, "BBERECHNUNGSARTDIM").trimmed();
+    html += kSection.arg(method.isEmpty() ? QStringLiteral("Aufmaß") : method);
+    if (dims.rows.isEmpty()) {
+        html += QStringLiteral("<p>Keine Maße erfasst.</p>");
+    } else {
+        const QList<bool> right = {false, true, true, true, true};
+        html += kItems + headRow({QStringLiteral("Bezeichnung"), QStringLiteral("Länge m"), QStringLiteral("Breite m"),
+                                  QStringLiteral("Höhe m"), (dimCaption.isEmpty() ? QStringLiteral("Menge") : dimCaption)},
+                                 right);
+        for (int i : byPosition(dims, "DIMPOS")) {
+            const QString lineUnit = field(dims, "DIMEINHEIT", i).trimmed();
+            const bool area = lineUnit == QLatin1String("m²");
+            const auto v = [&](const char* c) { return quantity(dims.rows[i][dims.column(QLatin1String(c))]); };
+            html += itemRow({field(dims, "DIMCAPTION", i), v("DIML"), v("DIMB"), area ? QString() : v("DIMH"),
+                             v("DIMFLAECHE") + QLatin1Char(' ') + (lineUnit.isEmpty() ? unit : lineUnit)},
+                            right);
+        }
+        html += itemRow({QStringLiteral("Summe"), {}, {}, {}, amount(number(dimSum, "SUMME")) + QLatin1Char(' ') + unit},
+                        right, true);
+        html += QStringLiteral("</table>");
+    }
+
+    html += kSection.arg(QStringLiteral("Richtpreis"));
+    html += facts({{QStringLiteral("Richtpreis des Gebäudetyps (%1)").arg(field(b, "BAUSFUEHRUNG")),
+                    guide.rows.isEmpty() ? QString() : amount(number(guide, "TRICHTPREIS")) + QLatin1Char(' ') + perUnit},
+                   {QStringLiteral("Angesetzter Richtpreis"), amount(number(b, "BRICHTPREIS")) + QLatin1Char(' ') + perUnit},
+                   {QStringLiteral("Art der Richtwerte"), field(b, "TRICHTPREISART")},
+                   {QStringLiteral("Gebäude (Menge × Richtpreis)"),
+                    shown(b, "BRNDPRODUKT", "BPRODUKT") + QLatin1Char(' ') + field(cur, "BCURPRODUKT")}});
+
+    // Components and elevators are priced in Mark 1914.
+    html += kSection.arg(QStringLiteral("Besonders zu veranschlagende Bauteile"));
+    if (products.rows.isEmpty()) {
+        html += QStringLiteral("<p>Keine Bauteile erfasst.</p>");
+    } else {
+        const QList<bool> right = {true, false, true, false, true, true};
+        html += kItems + headRow({QStringLiteral("Pos."), QStringLiteral("Bauteil"), QStringLiteral("Menge"),
+                                  QStringLiteral("Einheit"), QStringLiteral("Richtpreis MK"), QStringLiteral("Betrag MK")},
+                                 right);
+        double sum = 0;
+        for (int i : byPosition(products, "POSNR")) {
+            const QString extra = field(products, "ZUSATZ", i).trimmed();
+            const double line = number(products, "MEASURESUM", i);
+            sum += line;
+            html += itemRow({field(products, "POSNR", i),
+                             field(products, "CAPTION", i) + (extra.isEmpty() ? QString() : QStringLiteral(" (") + extra + QLatin1Char(')')),
+                             quantity(products.rows[i][products.column(QStringLiteral("MEASURECOUNT"))]),
+                             field(products, "EINHEIT", i), amount(number(products, "RICHTPREIS", i)), amount(line)},
+                            right);
+        }
+        html += itemRow({{}, QStringLiteral("Summe Bauteile"), {}, {}, {}, amount(sum)}, right, true);
+        html += QStringLiteral("</table>");
+    }
+
+    html += kSection.arg(QStringLiteral("Aufzugsanlagen"));
+    if (lifts.rows.isEmpty()) {
+        html += QStringLiteral("<p>Keine Aufzugsanlagen erfasst.</p>");
+    } else {
+        const QList<bool> right = {false, false, true, true, true, true, true, true};
+        html += kItems + headRow({QStringLiteral("Aufzug"), QStringLiteral("Nutzlast"), QStringLiteral("Haltestellen"),
+                                  QStringLiteral("Anzahl"), QStringLiteral("Richtpreis MK"),
+                                  QStringLiteral("Zus. Haltestellen"), QStringLiteral("je zus. Haltestelle MK"),
+                                  QStringLiteral("Summe MK")},
+                                 right);
+        double sum = 0;
+        for (int i = 0; i < lifts.rows.size(); ++i) {
+            const double line = number(lifts, "AUFZUGSUMME", i);
+            sum += line;
+            html += itemRow({field(lifts, "AUFZUGCAPTION", i), field(lifts, "NUTZLAST", i),
+                             field(lifts, "HALTESTELLEN", i), field(lifts, "ANZAHL", i),
+                             amount(number(lifts, "RICHTPREIS", i)), field(lifts, "EXTRAHALTESTELLECOUNT", i),
+                             amount(number(lifts, "RICHTPREISEXTRA", i)), amount(line)},
+                            right);
+        }
+        html += itemRow({QStringLiteral("Summe Aufzugsanlagen"), {}, {}, {}, {}, {}, {}, amount(sum)}, right, true);
+        html += QStringLiteral("</table>");
+    }
+
+    // The calculation from the sums to the insured and the current value, in the currencies it used.
+    const QString basis = field(cur, "BCURBAUPREISE").trimmed();
+    const auto withUnit = [](const QString& v, const QString& u) {
+        return v.trimmed().isEmpty() ? QString() : v.trimmed() + (u.trimmed().isEmpty() ? QString() : QLatin1Char(' ') + u.trimmed());
+    };
+    html += kSection.arg(QStringLiteral("Wertermittlung: ") + field(cur, "BVERSARTSTR"));
+    {
+        const QList<bool> right = {false, true, true};
+        html += kItems + headRow({QString(), QStringLiteral("Preisbasis der Richtwerte"), QStringLiteral("Umgerechnet")}, right);
+        html += itemRow({QStringLiteral("Gebäude"), withUnit(shown(b, "BRNDPRODUKT", "BPRODUKT"), field(cur, "BCURPRODUKT")),
+                         withUnit(field(b, "BRNDPRODUKTIDX"), field(cur, "BCURPRODUKTIDX"))},
+                        right);
+        html += itemRow({QStringLiteral("Besonders zu veranschlagende Bauteile"), withUnit(shown(b, "BRNDKOSTEN", "BKOSTEN"), QStringLiteral("MK")),
+                         withUnit(field(b, "BRNDKOSTENIDX"), field(cur, "BCURKOSTENIDX"))},
+                        right);
+        html += itemRow({QStringLiteral("Aufzugsanlagen"), withUnit(shown(b, "BRNDAUFZUG", "BAUFZUGSKOSTEN"), QStringLiteral("MK")),
+                         withUnit(field(b, "BRNDAUFZUGIDX"), field(cur, "BCURAUFZUGIDX"))},
+                        right);
+        const bool vat = field(b, "USTPFLICHT").trimmed() == QLatin1String("1");
+        html += itemRow({vat ? QStringLiteral("Wiederbeschaffungspreis (brutto, Umsatzsteuer %1 %)")
+                                   .arg(QLocale().toString(number(b, "REGELSTEUERSATZ"), 'f', QLocale::FloatingPointShortest))
+                             : QStringLiteral("Wiederbeschaffungspreis"),
+                         {}, withUnit(field(b, "BRNDWIEDERKOST"), basis)},
+                        right);
+        html += itemRow({QStringLiteral("Nebenkosten (%1 %)").arg(QLocale().toString(number(b, "BVERSSTEUER"), 'f', QLocale::FloatingPointShortest)),
+                         {}, withUnit(field(b, "BSUMMENK"), basis)},
+                        right);
+        html += itemRow({QStringLiteral("Versicherungswert"), {}, withUnit(field(b, "BSUMMEBAU"), basis)}, right);
+        html += itemRow({QStringLiteral("Versicherungswert, auf volle Tausend aufgerundet"), {},
+                         withUnit(field(b, "BSUMMEBAUROUND"), basis)},
+                        right, true);
+        html += itemRow({QStringLiteral("Wertminderung (%1, %2)").arg(field(b, "BZUSTAND"), field(b, "BWMSELECTED")), {},
+                         withUnit(amount(number(b, "BWERTMINDERUNG")), basis)},
+                        right);
+        html += itemRow({QStringLiteral("Zeitwert (%1 % des Versicherungswertes)").arg(field(b, "BZEITWERTPERCENT")), {},
+                         withUnit(shown(b, "BRNDZEITWERT", "BZEITWERT"), basis)},
+                        right, true);
+        html += QStringLiteral("</table>");
+    }
+
+    // Who made the valuation, and room for the signature.
+    html += kSection.arg(QStringLiteral("Erstellt von"));
+    html += facts({{QStringLiteral("Sachverständiger"), params.value(QStringLiteral("pAuf"))},
+                   {QStringLiteral("Anschrift"),
+                    QStringList({params.value(QStringLiteral("pAufStr")), params.value(QStringLiteral("pAufOrt"))})
+                        .filter(QRegularExpression(QStringLiteral("\\S")))
+                        .join(QStringLiteral(", "))}});
+    const QString rule(34, QLatin1Char('_'));
+    html += QStringLiteral("<table width=\"100%\" style=\"margin-top:36px\"><tr><td width=\"50%\">%1<br/>Ort, "
+                           "Datum</td><td width=\"50%\">%1<br/>Unterschrift</td></tr></table>")
+                .arg(rule);
     doc.setHtml(html);
 }
 

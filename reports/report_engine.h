@@ -4,6 +4,7 @@
 
 #include "reports/report_catalogue.h"
 
+#include <QImage>
 #include <QList>
 #include <QMap>
 #include <QPageRanges>
@@ -65,12 +66,20 @@ struct ReportTable {
 ReportTable BuildReportTable(const ReportLayout& layout, const ReportRows& data);
 
 class QPagedPaintDevice;
+class QPainter;
 
-// What preview, printer and PDF print: pages on a paged device (a printer's page range is honoured).
+// What preview, printer and PDF print: pages laid out for a paged device, each drawn on its own, so that a preview
+// draws only the pages it shows.
 class ReportOutput {
 public:
     virtual ~ReportOutput() = default;
-    virtual void print(QPagedPaintDevice* device) = 0;
+    // Lays the report out for the device (the report's page set on it first): its number of pages.
+    virtual int pageCount(QPagedPaintDevice* device) = 0;
+    // Draws page n (from 1) of the layout pageCount made, in the coordinates of that device's paint rect; the
+    // painter's device has that device's resolution (or is scaled to it).
+    virtual void drawPage(QPainter& painter, int n) = 0;
+    // Prints the pages the device's page ranges name (all without ranges): a printer's selection ("2-3,5").
+    void print(QPagedPaintDevice* device);
     bool landscape = false;
 };
 
@@ -86,10 +95,8 @@ class TableReportOutput : public ReportOutput {
 public:
     TableReportOutput(ReportLayout layout, ReportTable table, QMap<QString, QString> params, QString clientName);
     ~TableReportOutput() override;
-    // Prints the pages a device's page ranges name (all without ranges).
-    void print(QPagedPaintDevice* device) override;
-    // The pages the table takes on the device.
-    int pageCount(QPagedPaintDevice* device);
+    int pageCount(QPagedPaintDevice* device) override;
+    void drawPage(QPainter& painter, int n) override;
     // The pages as planned for the device (the report's page set on it first).
     const TablePlan& plan(QPagedPaintDevice* device);
     TableHeading heading() const;
@@ -105,18 +112,27 @@ private:
     QList<QPair<QString, QString>> figures_;
     std::unique_ptr<TablePlan> plan_;
     QSizeF plannedFor_;
+    int plannedDpi_ = 0;
+    QImage logo_;
 };
 
-// A free-form report (building sheet, picture attachment) laid out as a text document.
+// A free-form report (building sheet, picture attachment) laid out as a text document, with the footnote and
+// "Seite n von m" at the foot of every page.
 class DocumentReportOutput : public ReportOutput {
 public:
     DocumentReportOutput();
     ~DocumentReportOutput() override;
     QTextDocument& document() { return *doc_; }
-    void print(QPagedPaintDevice* device) override;
+    int pageCount(QPagedPaintDevice* device) override;
+    void drawPage(QPainter& painter, int n) override;
+    // Left at the foot of every page.
+    QString footnote;
 
 private:
     QTextDocument* doc_;
+    QSizeF page_;
+    qreal footHeight_ = 0;
+    int pages_ = 0;
 };
 // The picture attachment: account, description and the photo of every row that has one in the folder.
 void FillImagesDocument(QTextDocument& doc, const ReportRows& pictures, const QString& imageFolder,

@@ -1,5 +1,6 @@
 #include "reports/report_run.h"
 
+#include "building/gebbericht.h"
 #include "core/exceptions.h"
 
 #include <QLocale>
@@ -32,7 +33,7 @@ void AddKeyFigures(TableReportOutput& report, const ReportRows& rows) {
 
 PreparedReport PrepareReport(const ReportProject& project, const QString& name, const ReportJob& job) {
     PreparedReport r;
-    r.statements = PrepareReportStatements(name, job.clientNr, job.indexYear);
+    r.statements = PrepareReportStatements(name, job.clientNr, job.indexYear, job.addressNr);
     const ReportLayout* layout = project.find(name);
     if (!layout)
         throw EBrvUnknownReport(
@@ -42,6 +43,10 @@ PreparedReport PrepareReport(const ReportProject& project, const QString& name, 
     r.params[QStringLiteral("pLogo")] = job.logoFolder + QStringLiteral("Logo.bmp");
     r.params[QStringLiteral("pMandantNr")] = QString::number(job.clientNr);
     r.params[QStringLiteral("pIndexJahr")] = QString::number(job.indexYear);
+    if (job.addressNr > 0 && !IsClientWideReport(name))
+        r.params[QStringLiteral("pStandort")] =
+            QStringLiteral("Standort %1").arg(job.addressNr) +
+            (job.addressCaption.trimmed().isEmpty() ? QString() : QStringLiteral(": ") + job.addressCaption.trimmed());
     if (r.statements.buildingReport)
         return r;
     if (r.statements.key == QLatin1String("REPORT_40_VORSORGEABRECHNUNG")) {
@@ -50,11 +55,24 @@ PreparedReport PrepareReport(const ReportProject& project, const QString& name, 
             r.params[QStringLiteral("pVorsorgeSumNeu")] = p->second;
         }
     }
-    r.table = std::make_unique<TableReportOutput>(
-        r.layout, BuildReportTable(r.layout, FetchReportRows(r.statements.rows)), r.params, job.clientName);
+    ReportRows rows = FetchReportRows(r.statements.rows);
+    r.table = std::make_unique<TableReportOutput>(r.layout, BuildReportTable(r.layout, rows), r.params, job.clientName);
+    if (job.keepRows)
+        r.rows = std::move(rows);
     if (!r.statements.keyFigures.isEmpty())
         AddKeyFigures(*r.table, FetchReportRows(r.statements.keyFigures));
     return r;
+}
+
+std::unique_ptr<DocumentReportOutput> PrepareBuildingSheet(PreparedReport& report, const TGebBerichtSQL& building) {
+    const TGebObjekt o = building.GetObjektData();
+    report.params[QStringLiteral("pAuf")] = o.Ersteller;
+    report.params[QStringLiteral("pAufStr")] = o.ErstellerStr;
+    report.params[QStringLiteral("pAufOrt")] = o.ErstellerOrt;
+    auto sheet = std::make_unique<DocumentReportOutput>();
+    FillBuildingDocument(sheet->document(), building, report.params);
+    sheet->footnote = report.params.value(QStringLiteral("pFootnoteVersion"));
+    return sheet;
 }
 
 std::unique_ptr<DocumentReportOutput> PreparePictureAttachment(const PreparedReport& report, const ReportJob& job,
@@ -69,5 +87,6 @@ std::unique_ptr<DocumentReportOutput> PreparePictureAttachment(const PreparedRep
     params[QStringLiteral("pLogo")] = logo;
     auto images = std::make_unique<DocumentReportOutput>();
     FillImagesDocument(images->document(), pictures, imageFolder, params, job.clientName);
+    images->footnote = params.value(QStringLiteral("pFootnoteVersion"));
     return images;
 }

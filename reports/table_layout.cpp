@@ -133,6 +133,11 @@ private:
         widths_[0] = std::make_unique<Widths>(*fm_);
         widths_[1] = std::make_unique<Widths>(*fmb_);
         widths_[2] = std::make_unique<Widths>(*ftm_);
+        const QFontMetricsF* all[3] = {fm_.get(), fmb_.get(), ftm_.get()};
+        for (int f = 0; f < 3; ++f) {
+            plan_.ascent[f] = all[f]->ascent();
+            plan_.lineSpacing[f] = all[f]->lineSpacing();
+        }
         pad_ = fm_->averageCharWidth() * 0.75;
         line_ = fm_->height() * 1.3;
     }
@@ -234,6 +239,8 @@ private:
         } else {
             t.wrap = true;
             t.lines = widths_[font]->wrap(text, box.width());
+            for (const QString& l : t.lines)
+                t.lineWidths << widths_[font]->of(l);
             t.ink = QRectF(box.left(), box.top(), box.width(), fm.height() + (t.lines.size() - 1) * fm.lineSpacing());
         }
         page().texts << t;

@@ -39,6 +39,7 @@ struct PlacedText {
     // Set in lines within the rect (broken at blanks, a word longer than the rect anywhere): the lines as drawn.
     bool wrap = false;
     QStringList lines = {};
+    QList<qreal> lineWidths = {};
 };
 
 struct PlannedPage {
@@ -50,6 +51,8 @@ struct PlannedPage {
 struct TablePlan {
     QList<PlannedPage> pages;
     QFont body, bold, title;
+    // Of body, bold and title on the planned device: drawing needs no font metrics of its own.
+    qreal ascent[3] = {0, 0, 0}, lineSpacing[3] = {0, 0, 0};
     QList<qreal> columnX, columnW;
 };
 
