@@ -3,6 +3,8 @@
 #include "session/brenvik_ini.h"
 #include "session/session.h"
 #include "reports/report_run.h"
+#include "reports/report_workbook.h"
+#include "building/gebbericht.h"
 #include "session/client_workspace.h"
 #include "assets/batch_valuation.h"
 #include "assets/csv_export.h"
@@ -30,6 +32,7 @@
 #include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <cstdio>
@@ -73,8 +76,10 @@ int usage() {
         "Datenbank\n"
         "  brenvik-cli unlock --client N       hebt die Sperre eines Mandanten auf, dessen Sitzung nicht "
         "mehr besteht\n"
-        "  brenvik-cli report --client N (--key BERICHT | --all) --out ORDNER\n"
-        "                                      schreibt Berichte als PDF (mit Bildanlage)\n"
+        "  brenvik-cli report --client N (--key BERICHT | --all) --out ORDNER [--address A]\n"
+        "                     [--building PID] [--xlsx]\n"
+        "                                      schreibt Berichte als PDF (mit Bildanlage), mit --xlsx\n"
+        "                                      Tabellen auch als Excel-Arbeitsmappe\n"
         "  brenvik-cli backup DATEI            sichert die konfigurierte Datenbank in DATEI\n"
         "  brenvik-cli restore DATEI           stellt die konfigurierte Datenbank aus DATEI wieder her"));
     return 2;
@@ -653,13 +658,19 @@ int buildingCalc(const QStringList& args) {
     }
 }
 
-// Writes table reports as PDF files under the names the report window proposes, each with its picture attachment,
-// under the client's lock. The building value sheet needs a chosen building and is written by the window.
+// Writes reports as PDF files under the names the report window proposes, each with its picture attachment, under
+// the client's lock: table reports of the whole client or of one site, with --xlsx also as workbooks, and the
+// building value sheet of one building (--building PID) or, with --all, of every building of the client.
 int report(const QStringList& args) {
     const int client = clientArgument(args);
     const QString key = optionValue(args, "--key"), folder = optionValue(args, "--out");
-    const bool all = args.contains(QStringLiteral("--all"));
-    if (client <= 0 || folder.isEmpty() || all == !key.isEmpty())
+    const QString addressText = optionValue(args, "--address"), buildingPid = optionValue(args, "--building");
+    const bool all = args.contains(QStringLiteral("--all")), workbooks = args.contains(QStringLiteral("--xlsx"));
+    bool addressOk = true;
+    const int address = addressText.isEmpty() ? 0 : addressText.toInt(&addressOk);
+    if (client <= 0 || folder.isEmpty() || all == !key.isEmpty() || !addressOk || address < 0 ||
+        (args.contains(QStringLiteral("--address")) && addressText.isEmpty()) ||
+        (args.contains(QStringLiteral("--building")) && buildingPid.isEmpty()))
         return usage();
     if (!QDir().mkpath(folder)) {
         err(QStringLiteral("Der Ordner %1 kann nicht angelegt werden.").arg(folder));
@@ -678,9 +689,21 @@ int report(const QStringList& args) {
         job.clientName = m.firma;
         job.indexYear = GetMaxIndexjahr();
         job.logoFolder = session.commonFilesPath();
+        job.keepRows = workbooks;
         job.parameters[QStringLiteral("pFootnoteVersion")] =
             QStringLiteral("Erstellt mit Brenvik Versicherungswertermittlung, Version %1")
                 .arg(QStringLiteral(BRENVIK_VERSION));
+        if (address > 0) {
+            TBrenvikAdresse a;
+            try {
+                GetAdresse(client, address, a);
+            } catch (const EBrvException_NODATA&) {
+                err(QStringLiteral("Die Adresse %1 ist beim Mandanten %2 nicht vorhanden.").arg(address).arg(client));
+                return 1;
+            }
+            job.addressNr = address;
+            job.addressCaption = a.adressbezeichnung;
+        }
         QString imageFolder;
         try {
             imageFolder = workspace::ClientStorageFolder(client, session.useBackupFolderDb());
@@ -694,26 +717,43 @@ int report(const QStringList& args) {
             err(QStringLiteral("Der Bericht %1 ist nicht bekannt.").arg(key));
             return 1;
         }
+        const auto write = [&](ReportOutput& output, const QString& name) {
+            const QString file = QDir(folder).filePath(name + QStringLiteral(".pdf"));
+            WriteReportPdf(output, file);
+            out(QStringLiteral("Geschrieben: %1").arg(file));
+        };
         for (const ReportLayout* l : chosen) {
-            const PreparedReport r = PrepareReport(project, l->name, job);
+            PreparedReport r = PrepareReport(project, l->name, job);
             if (!r.table) {
-                if (!all) {
-                    err(QStringLiteral("Das Gebäudewertblatt braucht ein gewähltes Gebäude; es wird im Programm "
-                                       "erstellt."));
+                // The building value sheet: of the building named, else of each building of the client.
+                QList<TGebObjektGeb> buildings;
+                for (const TGebObjektGeb& g : GetGebObjektGebList(QString::number(client)))
+                    if (buildingPid.isEmpty() ? all : g.GebPID == buildingPid)
+                        buildings << g;
+                if (buildings.isEmpty() && !all) {
+                    err(buildingPid.isEmpty()
+                            ? QStringLiteral("Das Gebäudewertblatt braucht ein Gebäude: --building PID.")
+                            : QStringLiteral("Das Gebäude %1 gehört nicht zum Mandanten %2.").arg(buildingPid).arg(client));
                     code = 1;
+                }
+                for (const TGebObjektGeb& g : buildings) {
+                    const TGebBerichtSQL sql(client, g.GebAusf, g.GebArt, g.ObjektPID, g.GebPID);
+                    const auto sheet = PrepareBuildingSheet(r, sql);
+                    write(*sheet, ReportFileName(QStringList({l->caption, g.ObjCaption, g.GebCaption})
+                                                     .filter(QRegularExpression(QStringLiteral("\\S")))
+                                                     .join(QStringLiteral(" - "))));
                 }
                 continue;
             }
-            const QString file = QDir(folder).filePath(ReportFileName(l->caption) + QStringLiteral(".pdf"));
-            WriteReportPdf(*r.table, file);
-            out(QStringLiteral("Geschrieben: %1").arg(file));
-            if (const auto images =
-                    PreparePictureAttachment(r, job, imageFolder, job.logoFolder + QStringLiteral("Logo.bmp"))) {
-                const QString pictures =
-                    QDir(folder).filePath(ReportFileName(l->caption) + QStringLiteral("_Bilder.pdf"));
-                WriteReportPdf(*images, pictures);
-                out(QStringLiteral("Geschrieben: %1").arg(pictures));
+            write(*r.table, ReportFileName(l->caption));
+            if (workbooks) {
+                const QString book = QDir(folder).filePath(ReportFileName(l->caption) + QStringLiteral(".xlsx"));
+                WriteReportWorkbook(*r.table, r.rows, book);
+                out(QStringLiteral("Geschrieben: %1").arg(book));
             }
+            if (const auto images =
+                    PreparePictureAttachment(r, job, imageFolder, job.logoFolder + QStringLiteral("Logo.bmp")))
+                write(*images, ReportFileName(l->caption) + QStringLiteral("_Bilder"));
         }
     } catch (const Exception& e) {
         err(QStringLiteral("Fehler bei der Ausführung des Berichtes. \r\nSystemmeldung: ") + e.message());

@@ -83,7 +83,10 @@ QString TemporarySibling(const QString& path) {
 QString ReplaceFile(const QString& temporary, const QString& path, bool mustHaveContent) {
     struct Cleanup {
         QString file;
-        ~Cleanup() { QFile::remove(file); }
+        ~Cleanup() {
+            if (!file.isEmpty())
+                QFile::remove(file);
+        }
     } cleanup{temporary};
     const QFileInfo tmp(temporary);
     if (!tmp.exists() || (mustHaveContent && tmp.size() == 0))

@@ -2,6 +2,7 @@
 
 #include "reports/report_page_view.h"
 #include "reports/report_run.h"
+#include "reports/report_workbook.h"
 
 #include "session/client_workspace.h"
 #include "building/frm_gebchoice.h"
@@ -356,7 +357,9 @@ Tfrm_Reports::Tfrm_Reports(QWidget* parent) : QDialog(parent) {
     cbxOpen->setChecked(true);
     cbxImages = new QCheckBox(QStringLiteral("Bildanlage erstellen"));
     cbxImages->setObjectName(QStringLiteral("cbxImages"));
-    for (QCheckBox* c : {cbxPDF, cbxOpen, cbxImages})
+    cbxXLSX = new QCheckBox(QStringLiteral("Tabelle zusätzlich als Excel-Arbeitsmappe speichern"));
+    cbxXLSX->setObjectName(QStringLiteral("cbxXLSX"));
+    for (QCheckBox* c : {cbxPDF, cbxOpen, cbxImages, cbxXLSX})
         top->addWidget(c);
     auto* buttons = new QHBoxLayout;
     btnStart = UiButton(QStringLiteral("Bericht starten/ drucken"), "btnStart");
@@ -468,6 +471,7 @@ void Tfrm_Reports::RunReport(const QString& name, const QString& caption) {
         job.indexYear = GetMaxIndexjahr();
         job.logoFolder = sDatPath;
         job.parameters = parameters;
+        job.keepRows = cbxXLSX->isChecked();
         PreparedReport prepared = PrepareReport(LoadReportProject(projectFile), name, job);
         std::unique_ptr<ReportOutput> building;
         if (prepared.statements.buildingReport) {
@@ -482,6 +486,18 @@ void Tfrm_Reports::RunReport(const QString& name, const QString& caption) {
         ReportOutput& report = building ? *building : static_cast<ReportOutput&>(*prepared.table);
         if (!output(report, ReportFileName(caption), QStringLiteral("Bericht speichern")))
             return;
+        if (cbxXLSX->isChecked() && prepared.table) {
+            QString file = platform::dialogs().saveFile(QStringLiteral("Arbeitsmappe speichern"),
+                                                        ReportFileName(caption) + QStringLiteral(".xlsx"),
+                                                        QStringLiteral("Excel-Arbeitsmappe (*.xlsx)"), this);
+            if (!file.isEmpty()) {
+                if (QFileInfo(file).suffix().isEmpty())
+                    file += QStringLiteral(".xlsx");
+                WriteReportWorkbook(*prepared.table, prepared.rows, file);
+                if (cbxOpen->isChecked())
+                    platform::shellOpen(file);
+            }
+        }
         if (!cbxImages->isChecked() || prepared.statements.pictures.isEmpty())
             return;
         const std::unique_ptr<DocumentReportOutput> images =

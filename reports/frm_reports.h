@@ -96,7 +96,7 @@ public:
 
     QLabel* lbMandant;
     QTreeWidget* lvReports;
-    QCheckBox *cbxPDF, *cbxOpen, *cbxImages;
+    QCheckBox *cbxPDF, *cbxOpen, *cbxImages, *cbxXLSX;
     QPushButton *btnStart, *btnClose;
 
 protected:

@@ -442,6 +442,14 @@ QString facts(const QList<QPair<QString, QString>>& lines) {
                      .arg(esc(label), esc(value).replace(QLatin1Char('\n'), QStringLiteral("<br/>")));
     return h + QStringLiteral("</table>");
 }
+// A price the building types keep as text ("1.150,00"), shown as stored; a number formatted.
+QString storedAmount(const ReportRows& r, const char* name) {
+    const int c = r.column(QLatin1String(name));
+    if (c < 0 || r.rows.isEmpty())
+        return {};
+    const QVariant v = r.rows[0][c];
+    return v.typeId() == QMetaType::QString ? v.toString().trimmed() : amount(v.toDouble());
+}
 QString years(const QString& n) {
     return n.trimmed().isEmpty() ? QString() : n.trimmed() + QStringLiteral(" Jahre");
 }
@@ -532,7 +540,7 @@ void FillBuildingDocument(QTextDocument& doc, const TGebBerichtSQL& sql, const Q
 
     html += kSection.arg(QStringLiteral("Richtpreis"));
     html += facts({{QStringLiteral("Richtpreis des Gebäudetyps (%1)").arg(field(b, "BAUSFUEHRUNG")),
-                    guide.rows.isEmpty() ? QString() : amount(number(guide, "TRICHTPREIS")) + QLatin1Char(' ') + perUnit},
+                    guide.rows.isEmpty() ? QString() : storedAmount(guide, "TRICHTPREIS") + QLatin1Char(' ') + perUnit},
                    {QStringLiteral("Angesetzter Richtpreis"), amount(number(b, "BRICHTPREIS")) + QLatin1Char(' ') + perUnit},
                    {QStringLiteral("Art der Richtwerte"), field(b, "TRICHTPREISART")},
                    {QStringLiteral("Gebäude (Menge × Richtpreis)"),
@@ -569,7 +577,7 @@ void FillBuildingDocument(QTextDocument& doc, const TGebBerichtSQL& sql, const Q
         const QList<bool> right = {false, false, true, true, true, true, true, true};
         html += kItems + headRow({QStringLiteral("Aufzug"), QStringLiteral("Nutzlast"), QStringLiteral("Haltestellen"),
                                   QStringLiteral("Anzahl"), QStringLiteral("Richtpreis MK"),
-                                  QStringLiteral("Zus. Haltestellen"), QStringLiteral("je zus. Haltestelle MK"),
+                                  QStringLiteral("Weitere Haltestellen"), QStringLiteral("Richtpreis je weitere MK"),
                                   QStringLiteral("Summe MK")},
                                  right);
         double sum = 0;
@@ -582,7 +590,7 @@ void FillBuildingDocument(QTextDocument& doc, const TGebBerichtSQL& sql, const Q
                              amount(number(lifts, "RICHTPREISEXTRA", i)), amount(line)},
                             right);
         }
-        html += itemRow({QStringLiteral("Summe Aufzugsanlagen"), {}, {}, {}, {}, {}, {}, amount(sum)}, right, true);
+        html += itemRow({QStringLiteral("Summe"), {}, {}, {}, {}, {}, {}, amount(sum)}, right, true);
         html += QStringLiteral("</table>");
     }
 

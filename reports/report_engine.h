@@ -100,6 +100,8 @@ public:
     // The pages as planned for the device (the report's page set on it first).
     const TablePlan& plan(QPagedPaintDevice* device);
     TableHeading heading() const;
+    const ReportLayout& layout() const { return layout_; }
+    const ReportTable& table() const { return table_; }
     // A statement of figures printed after the table.
     void setFigures(const QString& title, const QList<QPair<QString, QString>>& figures);
 

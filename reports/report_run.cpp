@@ -6,7 +6,10 @@
 #include <QLocale>
 
 QString ReportFileName(const QString& caption) {
-    return QString(caption).replace(QLatin1Char('/'), QLatin1Char('_'));
+    QString name;
+    for (const QChar ch : caption)
+        name += QStringLiteral("/\\:*?\"<>|").contains(ch) || ch.unicode() < 32 ? QLatin1Char('_') : ch;
+    return name;
 }
 
 void AddKeyFigures(TableReportOutput& report, const ReportRows& rows) {

@@ -24,7 +24,7 @@ bool wraps(const ReportColumn& c) {
 }
 
 QString columnTitle(const ReportColumn& c) {
-    return isAmount(c) ? c.header + QStringLiteral(" EUR") : c.header;
+    return ReportColumnTitle(c);
 }
 
 qreal longestWord(const QFontMetricsF& fm, const QString& text) {
@@ -452,6 +452,10 @@ private:
 };
 
 } // namespace
+
+QString ReportColumnTitle(const ReportColumn& c) {
+    return isAmount(c) ? c.header + QStringLiteral(" EUR") : c.header;
+}
 
 TablePlan PlanTableReport(const ReportLayout& layout, const ReportTable& table, const TableHeading& heading,
                           QPaintDevice* device, const QSizeF& page) {

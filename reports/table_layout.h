@@ -56,6 +56,9 @@ struct TablePlan {
     QList<qreal> columnX, columnW;
 };
 
+// A column's title as printed: amounts name their unit.
+QString ReportColumnTitle(const ReportColumn& c);
+
 // The plan of the table on a page of the given size (device pixels, the paint rect), measured with the device's
 // font metrics.
 TablePlan PlanTableReport(const ReportLayout& layout, const ReportTable& table, const TableHeading& heading,

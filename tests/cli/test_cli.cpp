@@ -2,6 +2,7 @@
 #include "building/gebdata.h"
 #include "db/brenvik_config.h"
 #include "core/convert.h"
+#include "import/workbook.h"
 #include "platform/paths.h"
 #include "support/fixtures.h"
 
@@ -151,6 +152,27 @@ TEST_F(CliTest, FirstInstallationValuesTheSampleRegister) {
              QStringLiteral("REPORT_99"), QStringLiteral("--out"), folder});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Der Bericht REPORT_99 ist nicht bekannt."))) << r.err.toStdString();
+
+    // A table report also as a workbook; one site's report only for a site of the client; the building value sheet
+    // only of a building.
+    const QString books = path(QStringLiteral("mappen"));
+    r = cli({QStringLiteral("report"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--key"),
+             QStringLiteral("Report_21_Position_II_Anlagengruppierung"), QStringLiteral("--xlsx"),
+             QStringLiteral("--out"), books});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString book = QDir(books).filePath(QStringLiteral("Position II - nach Anlagengruppen.xlsx"));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Geschrieben: ") + book)) << r.out.toStdString();
+    EXPECT_EQ(ReadWorkbook(book).cell(1, 1), QStringLiteral("Position II - nach Anlagengruppen"));
+    r = cli({QStringLiteral("report"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--all"),
+             QStringLiteral("--address"), QStringLiteral("99"), QStringLiteral("--out"), books});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Die Adresse 99 ist beim Mandanten 1 nicht vorhanden.")))
+        << r.err.toStdString();
+    r = cli({QStringLiteral("report"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--key"),
+             QStringLiteral("REPORT_11_GEBAEUDEWERT"), QStringLiteral("--out"), books});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Das Gebäudewertblatt braucht ein Gebäude: --building PID.")))
+        << r.err.toStdString();
 }
 
 TEST_F(CliTest, ValueRunsOverTheClientUnderItsLock) {

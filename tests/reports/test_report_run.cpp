@@ -6,6 +6,12 @@
 #include "reports/report_engine.h"
 #include "reports/table_layout.h"
 #include "reports/report_run.h"
+#include "reports/report_page_view.h"
+#include "reports/report_workbook.h"
+#include "import/workbook.h"
+#include "building/gebbericht.h"
+#include "building/gebprepare.h"
+#include "building/gebtypes.h"
 #include "support/fixtures.h"
 #include "support/widgets.h"
 
@@ -17,13 +23,14 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPdfWriter>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTest>
 #include <QRadioButton>
 #include <QTextDocument>
 #include <QTreeWidget>
+
+#include <zip.h>
 
 namespace {
 
@@ -475,3 +482,285 @@ TEST_F(ReportRunTest, BuildingReportNeedsAChosenBuilding) {
 }
 
 } // namespace
+
+namespace {
+
+// The text of a sheet's XML part in a workbook file.
+QByteArray workbookPart(const QString& file, const char* part) {
+    int error = 0;
+    zip_t* z = zip_open(QFile::encodeName(file).constData(), ZIP_RDONLY, &error);
+    if (!z)
+        return {};
+    QByteArray out;
+    if (zip_file_t* f = zip_fopen(z, part, 0)) {
+        char buffer[65536];
+        zip_int64_t n = 0;
+        while ((n = zip_fread(f, buffer, sizeof buffer)) > 0)
+            out.append(buffer, qsizetype(n));
+        zip_fclose(f);
+    }
+    zip_close(z);
+    return out;
+}
+
+// Where a test leaves what it drew, for a look at it (BRENVIK_TEST_OUTPUT); nowhere without it.
+void keep(const QString& file) {
+    const QString folder = qEnvironmentVariable("BRENVIK_TEST_OUTPUT");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    const QString target = QDir(folder).filePath(QFileInfo(file).fileName());
+    QFile::remove(target);
+    QFile::copy(file, target);
+}
+
+} // namespace
+
+TEST_F(ReportRunTest, WorkbookHoldsTypedCellsAndSumsAsFormulas) {
+    exec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET NOTIZTEXT = 'Halle 3; \"Ost\"' WHERE ANLAGE_NR = 2"));
+    const ReportProject project = LoadReportProject(ReportProjectPath());
+    ReportJob job;
+    job.clientNr = 1;
+    job.clientName = QStringLiteral("Muster GmbH");
+    job.indexYear = 2012;
+    job.keepRows = true;
+    const PreparedReport r = PrepareReport(project, QStringLiteral("Report_21_Position_II_Anlagengruppierung"), job);
+    ASSERT_TRUE(r.table);
+    ASSERT_EQ(r.rows.rows.size(), 3);
+    const QString file = path(QStringLiteral("Position II - nach Anlagengruppen.xlsx"));
+    WriteReportWorkbook(*r.table, r.rows, file);
+    keep(file);
+    const Worksheet w = ReadWorkbook(file);
+    EXPECT_EQ(w.cell(1, 1), QStringLiteral("Position II - nach Anlagengruppen"));
+    EXPECT_EQ(w.cell(2, 1), QStringLiteral("Mandant: Muster GmbH (Nr. 1)"));
+    EXPECT_TRUE(w.cell(3, 1).startsWith(QStringLiteral("Preisbasis: Indexjahr 2012"))) << w.cell(3, 1).toStdString();
+    EXPECT_EQ(w.cell(5, 1), QStringLiteral("Konto"));
+    EXPECT_EQ(w.cell(5, 4), QStringLiteral("AHK EUR"));
+    EXPECT_EQ(w.cell(6, 1), QStringLiteral("Anlagengruppe: A"));
+    // Accounts stay text, amounts and index values are numbers, acquisition dates are dates.
+    EXPECT_EQ(w.at(7, 1)->kind, Worksheet::Kind::Text);
+    EXPECT_EQ(w.cell(7, 1), QStringLiteral("0400"));
+    ASSERT_EQ(w.at(7, 3)->kind, Worksheet::Kind::Date);
+    EXPECT_EQ(w.at(7, 3)->number, EncodeDate(2010, 5, 1));
+    ASSERT_EQ(w.at(7, 4)->kind, Worksheet::Kind::Number);
+    EXPECT_DOUBLE_EQ(w.at(7, 4)->number, 1000.5);
+    EXPECT_EQ(w.at(7, 6)->kind, Worksheet::Kind::Number);
+    EXPECT_EQ(w.cell(8, 9), QStringLiteral("Halle 3; \"Ost\""));
+    // The group's sum row, then group B, then the total over both groups (the subtotals left out).
+    EXPECT_EQ(w.cell(9, 1), QStringLiteral("Summe Anlagengruppe: A (2 Anlagen)"));
+    EXPECT_DOUBLE_EQ(w.at(9, 4)->number, 3000.5);
+    EXPECT_DOUBLE_EQ(w.at(9, 8)->number, 3300.55);
+    EXPECT_EQ(w.cell(10, 1), QStringLiteral("Anlagengruppe: B"));
+    EXPECT_EQ(w.cell(13, 1), QStringLiteral("Gesamtsumme"));
+    EXPECT_DOUBLE_EQ(w.at(13, 4)->number, 3300.75);
+    const QByteArray sheet = workbookPart(file, "xl/worksheets/sheet1.xml");
+    EXPECT_TRUE(sheet.contains("<f>SUBTOTAL(9,D7:D8)</f>")) << sheet.left(400).toStdString();
+    EXPECT_TRUE(sheet.contains("<f>SUBTOTAL(9,D7:D12)</f>"));
+    const QByteArray styles = workbookPart(file, "xl/styles.xml");
+    EXPECT_TRUE(styles.contains("formatCode=\"#,##0.00\""));
+    EXPECT_TRUE(styles.contains("formatCode=\"dd.mm.yyyy\""));
+
+    // A workbook that cannot be written leaves nothing behind and says so.
+    const QString blocked = path(QStringLiteral("fehlt/bericht.xlsx"));
+    EXPECT_THROW(WriteReportWorkbook(*r.table, r.rows, blocked), Exception);
+    EXPECT_FALSE(QFileInfo::exists(blocked));
+    EXPECT_EQ(WorkbookSheetName(QStringLiteral("Position II 2011/2012: [alle] Anlagen mit Index")),
+              QStringLiteral("Position II 2011_2012_ _alle_ A"));
+}
+
+TEST_F(ReportRunTest, OneSitesReportNamesTheSiteAndHoldsOnlyItsAssets) {
+    for (auto [nr, name] : {std::pair{1, "Werk Nord"}, {2, "Lager Süd"}})
+        BrvExec(QStringLiteral("INSERT INTO ADRESSEN (BRV_MANDANT_NR, MANDANT_NR, ADRESS_NR, INSERT_TS, "
+                               "ADRESSBEZEICHNUNG) VALUES (1, 1, ?, CURRENT_TIMESTAMP, ?)"),
+                nr, QString::fromUtf8(name));
+    exec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET ADRESS_NR = CASE WHEN ANLAGE_NR = 3 THEN 2 ELSE 1 END"));
+    const ReportProject project = LoadReportProject(ReportProjectPath());
+    ReportJob job;
+    job.clientNr = 1;
+    job.clientName = QStringLiteral("Muster GmbH");
+    job.indexYear = 2012;
+    job.addressNr = 2;
+    job.addressCaption = QStringLiteral("Lager Süd");
+    const PreparedReport site = PrepareReport(project, QStringLiteral("Report_22_Position_II_Standortgruppierung"), job);
+    ASSERT_TRUE(site.table);
+    QStringList accounts;
+    for (const ReportTableLine& l : site.table->table().lines)
+        if (l.kind == QLatin1Char('R'))
+            accounts << l.cells.value(0);
+    EXPECT_EQ(accounts, QStringList{QStringLiteral("0420")});
+    EXPECT_EQ(site.table->heading().client, QStringLiteral("Mandant: Muster GmbH (Nr. 1), Standort 2: Lager Süd"));
+    // The provision settlement stays the client's as a whole.
+    const PreparedReport provision = PrepareReport(project, QStringLiteral("Report_40_Vorsorgeabrechnung"), job);
+    EXPECT_EQ(provision.statements.rows.params, (QList<int>{1}));
+    EXPECT_EQ(provision.table->heading().client, QStringLiteral("Mandant: Muster GmbH (Nr. 1)"));
+}
+
+TEST_F(ReportRunTest, ThePreviewDrawsOnlyThePagesInView) {
+    for (int i = 4; i <= 400; ++i)
+        BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
+                               "KONTO_NR, ANLAGEBEZEICHNUNG, AHK, GELOESCHT, GEBAEUDE, VERSICHERUNGSWERT) "
+                               "VALUES (1, 1, ?, 0, '0500', ?, 100, '0', '0', 110)"),
+                i, QStringLiteral("Anlage %1 mit einer Bezeichnung, die über mehrere Zeilen umbricht, weil sie so "
+                                  "lang ist, wie Anlagebezeichnungen in Buchhaltungen manchmal werden")
+                       .arg(i));
+    BrvCommit();
+    const ReportProject project = LoadReportProject(ReportProjectPath());
+    ReportJob job;
+    job.clientNr = 1;
+    job.clientName = QStringLiteral("Muster GmbH");
+    job.indexYear = 2012;
+    PreparedReport r = PrepareReport(project, QStringLiteral("Anlageverzeichnis"), job);
+    Tfrm_RaveCustomPreview preview(r.table.get());
+    preview.resize(900, 700);
+    preview.show();
+    QCoreApplication::processEvents();
+    ASSERT_GE(preview.pageCount(), 10);
+    EXPECT_EQ(preview.lblPages->text(), QStringLiteral("  von %1 ").arg(preview.pageCount()));
+    for (int page = 1; page <= preview.pageCount(); ++page) {
+        preview.goToPage(page);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(preview.currentPage(), page);
+        EXPECT_LE(preview.preview->heldPages(), 8) << page;
+    }
+    EXPECT_EQ(preview.edPage->text(), QString::number(preview.pageCount()));
+    // A page picture shows the page: the heading in dark ink on white, as wide as the page at the zoom.
+    const QImage first = preview.preview->pageImage(1);
+    EXPECT_NEAR(first.width(), 8.27 * preview.preview->logicalDpiY(), 2);
+    int dark = 0;
+    for (int y = 0; y < first.height() / 8; ++y)
+        for (int x = 0; x < first.width(); ++x)
+            dark += qGray(first.pixel(x, y)) < 100;
+    EXPECT_GT(dark, 200);
+}
+
+TEST_F(ReportRunTest, TheBuildingSheetPrintsEveryFigureOfTheValuation) {
+    const int year = QDate::currentDate().year() - 1;
+    exec(QStringLiteral(
+        "INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 894, 'Wohngebäude')"));
+    exec(QStringLiteral(
+        "INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 900, 'Mark 1914')"));
+    for (auto [kat, y, v] : {std::tuple{894, 2000, 100.0}, {894, year, 120.0}, {900, year, 6.5}})
+        BrvExec(QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES "
+                               "(1, ?, ?, ?)"),
+                kat, y, v);
+    TGebType t;
+    t.PID = QStringLiteral("T1");
+    t.GEBCAPTION = QStringLiteral("Werkstattgebäude");
+    t.DESCRIPTION = QStringLiteral("Ein- bis zweigeschossige Werkstatt mit Sozialräumen");
+    t.AUSFROHBAU = QStringLiteral("Stahlbetonskelett, Mauerwerk");
+    t.AUSFNORMAL = QStringLiteral("Industrieboden, Rolltore, Leuchtstoffbänder");
+    t.RICHTPNORMAL = QStringLiteral("1.150,00");
+    t.INDEXNR = 894;
+    t.RICHTPREISART = QStringLiteral("EUR 2000");
+    t.RICHTBASISEINH = QStringLiteral("m3");
+    t.UST = QStringLiteral("1");
+    t.LIFETIMEMIN = 60;
+    t.LIFETIMEMAX = 100;
+    t.HERKUNFT = QStringLiteral("Baukostenkatalog 2000");
+    InsertGebType(t);
+    const QString objekt = InsertGebObjekt(QStringLiteral("Werk Nord"), QStringLiteral("1"), QStringLiteral("12345"),
+                                           QStringLiteral("Musterstadt"), QStringLiteral("Industriestraße 4"));
+    TGebObjekt o = GetGebObjekt(objekt);
+    o.UstPflicht = true;
+    o.VersNehmer = QStringLiteral("Muster GmbH");
+    o.Ersteller = QStringLiteral("Dipl.-Ing. Erika Prüfer");
+    o.ErstellerStr = QStringLiteral("Gutachterweg 1");
+    o.ErstellerOrt = QStringLiteral("54321 Prüfstadt");
+    UpdateGebObjekt(o);
+    TGebBuilding b(objekt);
+    b.Caption = QStringLiteral("Halle 1");
+    b.Art = t.GEBCAPTION;
+    b.Ausf = QStringLiteral("Normale Ausführung");
+    b.Grund = QStringLiteral("Zustand bei Begehung am 01.10.");
+    b.Versart = QStringLiteral("Neuwert");
+    b.Zustand = QStringLiteral("Normale Instandhaltung");
+    b.Dachart = QStringLiteral("Flachdach");
+    b.setBaujahr(QString::number(QDate::currentDate().year() - 20));
+    b.Lebensdauer = 80;
+    b.Richtpreis = 1150;
+    b.DimCaption = QStringLiteral("Umbauter Raum");
+    b.BerechnungsartDim = QStringLiteral("Berechnung des umbauten Raums gem. DIN 277");
+    InsertGebBuilding(b);
+    for (auto [pos, caption, l, w, h] : {std::tuple{1, "Halle", 40.0, 20.0, 8.0}, {2, "Anbau Büro", 10.0, 8.0, 3.5}}) {
+        TGebDimension d;
+        d.PID = QStringLiteral("D%1").arg(pos);
+        d.DimGeb_FK = b.PID;
+        d.DimPos = pos;
+        d.DimCaption = QString::fromUtf8(caption);
+        d.DimL = l;
+        d.DimB = w;
+        d.DimH = h;
+        d.DimEinheit = QStringLiteral("m³");
+        d.DimFlaeche = l * w * h;
+        InsertGebDimension(d);
+    }
+    TGebMeasure m;
+    m.PID = QStringLiteral("M1");
+    m.GebBuildingID = b.PID;
+    m.PosNr = 1;
+    m.Caption = QStringLiteral("Kranbahn");
+    m.Zusatz = QStringLiteral("10 t");
+    m.Einheit = QStringLiteral("lfm");
+    m.MeasureCount = 40;
+    m.Richtpreis = 250;
+    m.MeasureSum = 10000;
+    InsertGebMeasure(m);
+    TGebAufzugBestand a;
+    a.PID = QStringLiteral("A1");
+    a.OwnerID = b.PID;
+    a.AufzugCaption = QStringLiteral("Lastenaufzug");
+    a.Nutzlast = QStringLiteral("2000 kg");
+    a.Haltestellen = 2;
+    a.Anzahl = 1;
+    a.Richtpreis = 9000;
+    a.ExtraHaltestelleCount = 1;
+    a.RichtpreisExtra = 1500;
+    a.AufzugSumme = 10500;
+    InsertGebAufzugBestand(a);
+    BrvCommit();
+    std::optional<TGebBuilding> stored = GetGebBuilding(b.PID);
+    ASSERT_TRUE(stored);
+    ASSERT_TRUE(CalculateStoredGebBuilding(*stored, GetGebObjekt(objekt), &t));
+    stored->DeriveSaveTexts();
+    UpdateGebBuilding(*stored);
+
+    const ReportProject project = LoadReportProject(ReportProjectPath());
+    ReportJob job;
+    job.clientNr = 1;
+    job.clientName = QStringLiteral("Muster GmbH");
+    job.indexYear = year;
+    job.parameters[QStringLiteral("pFootnoteVersion")] = QStringLiteral("Erstellt mit Brenvik");
+    PreparedReport r = PrepareReport(project, QStringLiteral("Report_11_Gebaeudewert"), job);
+    const TGebBerichtSQL sql(1, b.Ausf, b.Art, objekt, b.PID);
+    const std::unique_ptr<DocumentReportOutput> sheet = PrepareBuildingSheet(r, sql);
+    const QString text = sheet->document().toPlainText();
+    const auto has = [&](const QString& s) { return text.contains(s); };
+    // The object is named as the object, the client as the client.
+    EXPECT_TRUE(has(QStringLiteral("Objekt: Werk Nord"))) << text.toStdString();
+    EXPECT_TRUE(has(QStringLiteral("Mandant: Muster GmbH (Nr. 1)")));
+    EXPECT_FALSE(has(QStringLiteral("Mandant: Werk Nord")));
+    EXPECT_TRUE(has(QStringLiteral("Industriestraße 4, 12345 Musterstadt")));
+    // Type, shell construction and finish; the dimension lines with their sum and unit.
+    for (const char* s : {"Werkstattgebäude", "Stahlbetonskelett, Mauerwerk", "Industrieboden, Rolltore",
+                          "20 Jahre", "80 Jahre (Gebäudetyp: 60 bis 100 Jahre)", "Berechnung des umbauten Raums gem. DIN 277",
+                          "Anbau Büro", "280,00 m³", "6.680,00 m³", "1.150,00 EUR/m³", "Kranbahn (10 t)", "10.000,00",
+                          "Lastenaufzug", "2000 kg", "10.500,00", "Summe Bauteile", "Versicherungswert zum Neuwert",
+                          "Nebenkosten (14 %)", "Dipl.-Ing. Erika Prüfer", "Gutachterweg 1, 54321 Prüfstadt",
+                          "Unterschrift"})
+        EXPECT_TRUE(has(QString::fromUtf8(s))) << s;
+    // The calculation's own figures, as it stored them.
+    const std::optional<TGebBuilding> valued = GetGebBuilding(b.PID);
+    ASSERT_TRUE(valued);
+    for (const QString& figure : {valued->RNDProdukt, valued->RNDProduktIDX, valued->RNDKostenIDX,
+                                  valued->RNDAufzugIDX, valued->RNDWiederKost, valued->SummeNK, valued->SummeBau,
+                                  valued->SummeBauRound, valued->RNDZeitwert})
+        EXPECT_TRUE(has(figure)) << figure.toStdString();
+    EXPECT_TRUE(has(QStringLiteral("Wertminderung (Normale Instandhaltung, 25,00 %)")));
+
+    const QString pdf = path(QStringLiteral("Gebäudewertermittlung.pdf"));
+    WriteReportPdf(*sheet, pdf);
+    keep(pdf);
+    QPdfWriter probe(path(QStringLiteral("probe.pdf")));
+    EXPECT_GE(sheet->pageCount(&probe), 1);
+    EXPECT_LE(sheet->pageCount(&probe), 2);
+}
