@@ -560,6 +560,20 @@ TEST_F(ReportRunTest, WorkbookHoldsTypedCellsAndSumsAsFormulas) {
     EXPECT_TRUE(styles.contains("formatCode=\"#,##0.00\""));
     EXPECT_TRUE(styles.contains("formatCode=\"dd.mm.yyyy\""));
 
+    // The report window saves the same workbook after the PDF when asked to.
+    auto window = this->window();
+    child<QCheckBox>(*window, "cbxPDF")->setChecked(true);
+    child<QCheckBox>(*window, "cbxOpen")->setChecked(false);
+    child<QCheckBox>(*window, "cbxXLSX")->setChecked(true);
+    const QString fromWindow = path(QStringLiteral("aus dem Fenster"));
+    dialogs.calls.clear();
+    dialogs.paths = {path(QStringLiteral("bericht.pdf")), fromWindow};
+    window->RunReport(QStringLiteral("Report_21_Position_II_Anlagengruppierung"),
+                      QStringLiteral("Position II - nach Anlagengruppen"));
+    ASSERT_EQ(dialogs.calls.size(), 2) << dialogs.messages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(dialogs.calls[1].text, QStringLiteral("Arbeitsmappe speichern"));
+    EXPECT_EQ(ReadWorkbook(fromWindow + QStringLiteral(".xlsx")).cell(13, 1), QStringLiteral("Gesamtsumme"));
+
     // A workbook that cannot be written leaves nothing behind and says so.
     const QString blocked = path(QStringLiteral("fehlt/bericht.xlsx"));
     EXPECT_THROW(WriteReportWorkbook(*r.table, r.rows, blocked), Exception);
