@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Brenvik"));
     QApplication::setApplicationDisplayName(QStringLiteral("Brenvik"));
     platform::useGermanLocaleWhenUnset();
+    platform::loadGermanQtTranslations();
     platform::QtDialogs qtDialogs;
     platform::setDialogs(&qtDialogs);
 

@@ -365,7 +365,20 @@ void Tfrm_VersWerte::HeaderClick(int column) {
         return; // "Bearbeitung" keeps the current order
     rememberCurrent();
     sortField_ = QString::fromLatin1(kSortFields[column]);
-    LoadList();
+    // The rows shown are those the filter read: they are put in the new order where they are, not read again.
+    QList<TBrenvikVersWerte> rows = model_->rows();
+    if (!SortVersWerteLike(rows, sortField_)) {
+        LoadList();
+        return;
+    }
+    model_->setRows(std::move(rows));
+    for (int i = 0; i < model_->rows().size() && !rememberedNr_.isEmpty(); ++i)
+        if (QString::number(model_->at(i).anlage_nr) == rememberedNr_) {
+            scrollToRow(i);
+            break;
+        }
+    rememberedNr_.clear();
+    UpdateButtons();
 }
 
 void Tfrm_VersWerte::UpdateButtons() {

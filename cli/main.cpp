@@ -789,6 +789,7 @@ int main(int argc, char** argv) {
     QCoreApplication& app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("brenvik-cli"));
     platform::useGermanLocaleWhenUnset();
+    platform::loadGermanQtTranslations();
     platform::ConsoleDialogs console;
     platform::ScopedDialogs scoped(console);
     QStringList args = app.arguments().mid(1);

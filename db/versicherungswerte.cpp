@@ -1,5 +1,12 @@
 #include "db/versicherungswerte.h"
 
+#include <QHash>
+
+#include <algorithm>
+#include <numeric>
+#include <tuple>
+#include <vector>
+
 #include "core/convert.h"
 #include "db/brenvik_config.h"
 #include "db/dbaccess.h"
@@ -102,6 +109,53 @@ QString orderBy(const QString& sortField) {
         return QStringLiteral(" ORDER BY MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR");
     return QStringLiteral(" ORDER BY MANDANT_NR, ") + fields.join(QStringLiteral(", "));
 }
+
+} // namespace
+
+bool SortVersWerteLike(QList<TBrenvikVersWerte>& rows, const QString& sortField) {
+    using Row = TBrenvikVersWerte;
+    using Less = bool (*)(const Row&, const Row&);
+    static const QHash<QString, Less> fields = {
+        {QStringLiteral("KONTO_NR"), [](const Row& a, const Row& b) { return a.konto_nr < b.konto_nr; }},
+        {QStringLiteral("ANLAGEBEZEICHNUNG"),
+         [](const Row& a, const Row& b) { return a.anlagebezeichnung < b.anlagebezeichnung; }},
+        {QStringLiteral("ANSCHAFFUNGSDATUM"),
+         [](const Row& a, const Row& b) { return a.anschaffungsdatum < b.anschaffungsdatum; }},
+        {QStringLiteral("AHK"), [](const Row& a, const Row& b) { return a.ahk < b.ahk; }},
+        {QStringLiteral("VERSICHERUNGSWERT"),
+         [](const Row& a, const Row& b) { return a.versicherungswert < b.versicherungswert; }},
+        {QStringLiteral("ELEKTRONIK_VERS"),
+         [](const Row& a, const Row& b) { return a.elektronik_vers < b.elektronik_vers; }},
+        {QStringLiteral("MASCHINEN_VERS"),
+         [](const Row& a, const Row& b) { return a.maschinen_vers < b.maschinen_vers; }},
+        {QStringLiteral("KATEGORIE_NR"), [](const Row& a, const Row& b) { return a.kategorie_nr < b.kategorie_nr; }},
+        {QStringLiteral("GELOESCHT"), [](const Row& a, const Row& b) { return a.geloescht < b.geloescht; }},
+        {QString(), [](const Row&, const Row&) { return false; }}};
+    const auto it = fields.constFind(sortField.trimmed().toUpper());
+    if (it == fields.cend())
+        return false;
+    const Less less = *it;
+    // Indices are sorted, not the rows themselves: a row holds some thirty texts.
+    std::vector<int> order(size_t(rows.size()));
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](int x, int y) {
+        const Row& a = rows[x];
+        const Row& b = rows[y];
+        if (less(a, b))
+            return true;
+        if (less(b, a))
+            return false;
+        return std::tie(a.mandant_nr, a.anlage_nr, a.anlage_sub_nr) < std::tie(b.mandant_nr, b.anlage_nr, b.anlage_sub_nr);
+    });
+    QList<Row> sorted;
+    sorted.reserve(rows.size());
+    for (int i : order)
+        sorted.append(std::move(rows[i]));
+    rows = std::move(sorted);
+    return true;
+}
+
+namespace {
 
 QString likeEscaped(const QString& text) {
     QString p = text;

@@ -12,6 +12,10 @@
 
 // Sort field: empty for the asset number order, otherwise column names separated by ";" (after MANDANT_NR).
 std::optional<QList<TBrenvikVersWerte>> GetVersWerteList(int mandantNr, const QString& sortField);
+// Puts rows read for one client into the order the same read with another single sort field would give (texts in
+// code point order as the database's UTF8 texts, ties in asset number order), without reading them again: a
+// click on a list's column header at year-end size. False, and the rows untouched, for a field it cannot sort by.
+bool SortVersWerteLike(QList<TBrenvikVersWerte>& rows, const QString& sortField);
 // The filters are evaluated by the server; the matching rules are those of the asset window: used assets
 // (AHK <= 1 or GEBR./GEBRAUCHT/GEB. in the description), without insured value, to-do mark, the account number,
 // and the description exactly or as a case-sensitive substring.

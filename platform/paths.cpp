@@ -1,11 +1,15 @@
 #include "platform/paths.h"
 
-#include <QLocale>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QLockFile>
+#include <QTranslator>
 #include <QStandardPaths>
+
+#include <memory>
 
 #ifdef Q_OS_UNIX
 #include <pwd.h>
@@ -153,6 +157,23 @@ void onTerminationSignal(const std::function<void()>&) {}
 void platform::useGermanLocaleWhenUnset() {
     if (QLocale::system().language() == QLocale::C)
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+}
+
+bool platform::loadGermanQtTranslations() {
+    // Held for the life of the application, as the application holds no ownership of installed translators.
+    static QTranslator* translator = nullptr;
+    if (translator)
+        return true;
+    auto t = std::make_unique<QTranslator>();
+    const QStringList folders = {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+                                 QCoreApplication::applicationDirPath() + QStringLiteral("/translations")};
+    for (const QString& folder : folders) {
+        if (t->load(QStringLiteral("qtbase_de"), folder) && QCoreApplication::installTranslator(t.get())) {
+            translator = t.release();
+            return true;
+        }
+    }
+    return false;
 }
 
 QString platform::resolveClientFolder(const QString& stored, bool relativeToBackupFolder, const QString& backupFolder) {

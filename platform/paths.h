@@ -35,6 +35,10 @@ QString loginName();
 // Numbers and dates follow the user's locale; a machine without one (the "C" locale of a bare system) gets the
 // German conventions the program is made for.
 void useGermanLocaleWhenUnset();
+// Qt's own texts (standard buttons, file dialogs, context menus) in German, as the rest of the program: Qt's
+// translations of the system, else those beside the program ("translations/"). False when none can be loaded; the
+// program then still runs, with those texts in English.
+bool loadGermanQtTranslations();
 
 // One running program per user log-on. The lock lives as long as the guard (and dies with the process).
 class SingleInstanceGuard {

@@ -3,9 +3,16 @@
 #include "db/brenvik_config.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
+#include "platform/qt_dialogs.h"
 #include "support/fixtures.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDate>
+#include <QDialog>
+#include <QDir>
+#include <QLabel>
+#include <QTimer>
 #include <QRegularExpression>
 #include <QTreeWidget>
 
@@ -155,3 +162,58 @@ TEST_F(StartupTest, UserRegistrationFailureStopsBeforeTheTree) {
 }
 
 } // namespace
+
+namespace {
+
+// The texts of the buttons and labels of the modal window the program shows next, which is then closed with the
+// button of the given text (or rejected).
+struct ModalLook {
+    QStringList buttons, labels;
+    QString title;
+};
+void lookAtNextModal(ModalLook& look, const QString& press, int tries = 200) {
+    QTimer::singleShot(10, [&look, press, tries] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w || !w->isVisible()) {
+            if (tries > 0)
+                lookAtNextModal(look, press, tries - 1);
+            return;
+        }
+        look.title = w->windowTitle();
+        QAbstractButton* chosen = nullptr;
+        for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) {
+            look.buttons << b->text();
+            if (!press.isEmpty() && b->text() == press)
+                chosen = b;
+        }
+        for (QLabel* l : w->findChildren<QLabel*>())
+            look.labels << l->text();
+        if (chosen)
+            chosen->click();
+        else if (auto* d = qobject_cast<QDialog*>(w))
+            d->reject();
+    });
+}
+
+} // namespace
+
+TEST(QtTexts, StandardButtonsAndFileDialogsAreGerman) {
+    platform::QtDialogs qt;
+    ModalLook question;
+    lookAtNextModal(question, QStringLiteral("&Nein"));
+    EXPECT_EQ(qt.message(QStringLiteral("Änderungen speichern?"), platform::MsgIcon::Question,
+                         platform::MsgButtons::YesNoCancel, nullptr, QStringLiteral("Frage")),
+              platform::MsgResult::No);
+    EXPECT_TRUE(question.buttons.contains(QStringLiteral("&Ja"))) << question.buttons.join(',').toStdString();
+    EXPECT_TRUE(question.buttons.contains(QStringLiteral("&Nein")));
+    EXPECT_TRUE(question.buttons.contains(QStringLiteral("Abbrechen")));
+
+    ModalLook open;
+    lookAtNextModal(open, QString());
+    EXPECT_TRUE(qt.openFile(QStringLiteral("Importdatei wählen"), QDir::tempPath(), QStringLiteral("Alle (*)"), nullptr)
+                    .isEmpty());
+    EXPECT_EQ(open.title, QStringLiteral("Importdatei wählen"));
+    EXPECT_TRUE(open.buttons.contains(QStringLiteral("&Öffnen"))) << open.buttons.join(',').toStdString();
+    EXPECT_TRUE(open.labels.contains(QStringLiteral("Suchen in:"))) << open.labels.join(',').toStdString();
+    EXPECT_FALSE(open.labels.contains(QStringLiteral("Look in:")));
+}

@@ -279,3 +279,34 @@ TEST_F(RegisterTest, AMainAssetGoesWithItsRelatedAssetsAtOnce) {
 }
 
 } // namespace
+
+TEST_F(RegisterTest, AnInMemorySortGivesTheOrderOfTheDatabase) {
+    const QStringList texts = {QStringLiteral("Zange"), QStringLiteral("Äxte"), QStringLiteral("axt"),
+                               QStringLiteral("Öl-Pumpe"), QStringLiteral("Ölpumpe"), QStringLiteral("Übergabe"),
+                               QStringLiteral("Zange"), QStringLiteral("  Band"), QStringLiteral("Bänder"),
+                               QStringLiteral("ß-Teil"), QStringLiteral("Euro €"), QString()};
+    for (int i = 0; i < texts.size(); ++i) {
+        TBrenvikVersWerte r = asset(20 - i, i % 3, texts[i], (i * 37) % 5 * 100.5);
+        r.konto_nr = QStringLiteral("0%1").arg(400 + (i * 7) % 4);
+        r.anschaffungsdatum = EncodeDate(2010 + i % 4, 1 + i % 12, 1);
+        r.versicherungswert = (i % 3) * 10.25;
+        r.elektronik_vers = QString::number(i % 2);
+        r.maschinen_vers = QString::number((i / 2) % 2);
+        r.kategorie_nr = i % 5;
+        r.geloescht = i == 4 ? QStringLiteral("1") : QStringLiteral("0");
+        InsertVersWert(r);
+    }
+    BrvCommit();
+    for (const char* field : {"", "KONTO_NR", "ANLAGEBEZEICHNUNG", "ANSCHAFFUNGSDATUM", "AHK", "VERSICHERUNGSWERT",
+                              "ELEKTRONIK_VERS", "MASCHINEN_VERS", "KATEGORIE_NR", "GELOESCHT"}) {
+        QList<TBrenvikVersWerte> rows = *GetVersWerteList(1, QString());
+        ASSERT_TRUE(SortVersWerteLike(rows, QString::fromLatin1(field))) << field;
+        // The database's order of the field with the asset number among equal values.
+        const QString order = *field ? QString::fromLatin1(field) + QStringLiteral(";ANLAGE_NR;ANLAGE_SUB_NR")
+                                     : QString();
+        EXPECT_EQ(numbers(rows), numbers(GetVersWerteList(1, order))) << field;
+    }
+    QList<TBrenvikVersWerte> rows = *GetVersWerteList(1, QString());
+    EXPECT_FALSE(SortVersWerteLike(rows, QStringLiteral("BEARBEITUNG; DROP TABLE")));
+    EXPECT_EQ(numbers(rows), numbers(GetVersWerteList(1, QString())));
+}

@@ -3,6 +3,7 @@
 
 #include "building/gebtypes.h"
 #include "db/fb.h"
+#include "platform/paths.h"
 #include "support/fixtures.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
+    platform::loadGermanQtTranslations();
     platform::ScriptedDialogs fallback;
     platform::ScopedDialogs scoped(fallback);
     const int rc = RUN_ALL_TESTS();
