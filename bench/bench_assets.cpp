@@ -46,9 +46,8 @@ void populate(int n) {
             kat, QStringLiteral("Reihe %1").arg(kat), 5 + kat % 10);
     for (int m : {1, 2, 3})
         BrvExec(
-            QStringLiteral(
-                "INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, MWST_PFLICHT, BENUTZER_NR_LOCK, "
-                "LOCK_ATTACHMENT) VALUES (1, ?, 'Bench', '0', 1, CURRENT_CONNECTION)"),
+            QStringLiteral("INSERT INTO MANDANTEN (BRV_MANDANT_NR, MANDANT_NR, FIRMA, MWST_PFLICHT, BENUTZER_NR_LOCK, "
+                           "LOCK_ATTACHMENT) VALUES (1, ?, 'Bench', '0', 1, CURRENT_CONNECTION)"),
             m);
     for (int m : {1, 2, 3})
         for (int i = 0; i < n; ++i)

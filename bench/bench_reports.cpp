@@ -118,7 +118,6 @@ int main(int argc, char** argv) {
                     "memory\n",
                     firstPage, (preview.pageCount() + 24) / 25, held, (residentKb() - before) / 1024);
     }
-    std::printf("raw PDF of the same texts: %.0f ms; the report's PDF takes %.2fx that\n", baseline,
-                write / baseline);
+    std::printf("raw PDF of the same texts: %.0f ms; the report's PDF takes %.2fx that\n", baseline, write / baseline);
     return 0;
 }

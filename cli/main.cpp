@@ -733,7 +733,9 @@ int report(const QStringList& args) {
                 if (buildings.isEmpty() && !all) {
                     err(buildingPid.isEmpty()
                             ? QStringLiteral("Das Gebäudewertblatt braucht ein Gebäude: --building PID.")
-                            : QStringLiteral("Das Gebäude %1 gehört nicht zum Mandanten %2.").arg(buildingPid).arg(client));
+                            : QStringLiteral("Das Gebäude %1 gehört nicht zum Mandanten %2.")
+                                  .arg(buildingPid)
+                                  .arg(client));
                     code = 1;
                 }
                 for (const TGebObjektGeb& g : buildings) {

@@ -145,7 +145,8 @@ bool SortVersWerteLike(QList<TBrenvikVersWerte>& rows, const QString& sortField)
             return true;
         if (less(b, a))
             return false;
-        return std::tie(a.mandant_nr, a.anlage_nr, a.anlage_sub_nr) < std::tie(b.mandant_nr, b.anlage_nr, b.anlage_sub_nr);
+        return std::tie(a.mandant_nr, a.anlage_nr, a.anlage_sub_nr) <
+               std::tie(b.mandant_nr, b.anlage_nr, b.anlage_sub_nr);
     });
     QList<Row> sorted;
     sorted.reserve(rows.size());

@@ -249,8 +249,7 @@ bool IsClientWideReport(const QString& name) {
            key == QLatin1String("REPORT_11_GEBAEUDEWERT");
 }
 
-ReportStatements PrepareReportStatements(const QString& reportName, int clientId, int newestIndexYear,
-                                         int addressNr) {
+ReportStatements PrepareReportStatements(const QString& reportName, int clientId, int newestIndexYear, int addressNr) {
     ReportStatements r;
     r.key = reportName.toUpper();
     if (r.key == QLatin1String("REPORT_11_GEBAEUDEWERT")) {

@@ -415,13 +415,13 @@ QString shown(const ReportRows& r, const char* text, const char* value) {
 }
 
 const QString kSection = QStringLiteral("<h3 style=\"margin-top:14px; margin-bottom:4px\">%1</h3>");
-const QString kItems =
-    QStringLiteral("<table width=\"100%\" border=\"0.5\" cellspacing=\"0\" cellpadding=\"3\" "
-                   "style=\"border-collapse:collapse; border-color:#999999\">");
+const QString kItems = QStringLiteral("<table width=\"100%\" border=\"0.5\" cellspacing=\"0\" cellpadding=\"3\" "
+                                      "style=\"border-collapse:collapse; border-color:#999999\">");
 QString headRow(const QStringList& cells, const QList<bool>& right) {
     QString h = QStringLiteral("<tr style=\"background-color:#e8e8e8\">");
     for (int i = 0; i < cells.size(); ++i)
-        h += QStringLiteral("<th align=\"%1\">%2</th>").arg(right.value(i) ? QStringLiteral("right") : QStringLiteral("left"), esc(cells[i]));
+        h += QStringLiteral("<th align=\"%1\">%2</th>")
+                 .arg(right.value(i) ? QStringLiteral("right") : QStringLiteral("left"), esc(cells[i]));
     return h + QStringLiteral("</tr>");
 }
 QString itemRow(const QStringList& cells, const QList<bool>& right, bool bold = false) {
@@ -475,8 +475,9 @@ void FillBuildingDocument(QTextDocument& doc, const TGebBerichtSQL& sql, const Q
     html += facts({{QStringLiteral("Bezeichnung"), o.Caption},
                    {QStringLiteral("Anschrift"), QStringList({o.Strasse, o.Ort}).join(QStringLiteral(", "))},
                    {QStringLiteral("Versicherungsnehmer"), o.VersNehmer},
-                   {QStringLiteral("Gemarkung / Flur"),
-                    QStringList({o.Gemarkung, o.Flur}).filter(QRegularExpression(QStringLiteral("\\S"))).join(QStringLiteral(" / "))},
+                   {QStringLiteral("Gemarkung / Flur"), QStringList({o.Gemarkung, o.Flur})
+                                                            .filter(QRegularExpression(QStringLiteral("\\S")))
+                                                            .join(QStringLiteral(" / "))},
                    {QStringLiteral("Grundbuch"), o.Grundbuch}});
 
     const ReportRows b = fetchGeb(sql.GEB_Building_SQL());
@@ -497,8 +498,10 @@ void FillBuildingDocument(QTextDocument& doc, const TGebBerichtSQL& sql, const Q
     const QString unit = dimCaption == QLatin1String("Fläche") ? QStringLiteral("m²") : QStringLiteral("m³");
     const QString guideCurrency = field(cur, "BCURRICHTPREIS").trimmed();
     const QString perUnit = (guideCurrency.isEmpty() ? QStringLiteral("EUR") : guideCurrency) + QLatin1Char('/') + unit;
-    const QString lifeRange = field(b, "TLIFEMIN").isEmpty() ? QString()
-                              : QStringLiteral(" (Gebäudetyp: %1 bis %2 Jahre)").arg(field(b, "TLIFEMIN"), field(b, "TLIFEMAX"));
+    const QString lifeRange =
+        field(b, "TLIFEMIN").isEmpty()
+            ? QString()
+            : QStringLiteral(" (Gebäudetyp: %1 bis %2 Jahre)").arg(field(b, "TLIFEMIN"), field(b, "TLIFEMAX"));
 
     html += kSection.arg(QStringLiteral("Gebäude"));
     html += facts({{QStringLiteral("Bezeichnung"), field(b, "BCAPTION")},
@@ -522,9 +525,10 @@ void FillBuildingDocument(QTextDocument& doc, const TGebBerichtSQL& sql, const Q
         html += QStringLiteral("<p>Keine Maße erfasst.</p>");
     } else {
         const QList<bool> right = {false, true, true, true, true};
-        html += kItems + headRow({QStringLiteral("Bezeichnung"), QStringLiteral("Länge m"), QStringLiteral("Breite m"),
-                                  QStringLiteral("Höhe m"), (dimCaption.isEmpty() ? QStringLiteral("Menge") : dimCaption)},
-                                 right);
+        html +=
+            kItems + headRow({QStringLiteral("Bezeichnung"), QStringLiteral("Länge m"), QStringLiteral("Breite m"),
+                              QStringLiteral("Höhe m"), (dimCaption.isEmpty() ? QStringLiteral("Menge") : dimCaption)},
+                             right);
         for (int i : byPosition(dims, "DIMPOS")) {
             const QString lineUnit = field(dims, "DIMEINHEIT", i).trimmed();
             const bool area = lineUnit == QLatin1String("m²");
@@ -533,18 +537,20 @@ void FillBuildingDocument(QTextDocument& doc, const TGebBerichtSQL& sql, const Q
                              v("DIMFLAECHE") + QLatin1Char(' ') + (lineUnit.isEmpty() ? unit : lineUnit)},
                             right);
         }
-        html += itemRow({QStringLiteral("Summe"), {}, {}, {}, amount(number(dimSum, "SUMME")) + QLatin1Char(' ') + unit},
-                        right, true);
+        html +=
+            itemRow({QStringLiteral("Summe"), {}, {}, {}, amount(number(dimSum, "SUMME")) + QLatin1Char(' ') + unit},
+                    right, true);
         html += QStringLiteral("</table>");
     }
 
     html += kSection.arg(QStringLiteral("Richtpreis"));
-    html += facts({{QStringLiteral("Richtpreis des Gebäudetyps (%1)").arg(field(b, "BAUSFUEHRUNG")),
-                    guide.rows.isEmpty() ? QString() : storedAmount(guide, "TRICHTPREIS") + QLatin1Char(' ') + perUnit},
-                   {QStringLiteral("Angesetzter Richtpreis"), amount(number(b, "BRICHTPREIS")) + QLatin1Char(' ') + perUnit},
-                   {QStringLiteral("Art der Richtwerte"), field(b, "TRICHTPREISART")},
-                   {QStringLiteral("Gebäude (Menge × Richtpreis)"),
-                    shown(b, "BRNDPRODUKT", "BPRODUKT") + QLatin1Char(' ') + field(cur, "BCURPRODUKT")}});
+    html += facts(
+        {{QStringLiteral("Richtpreis des Gebäudetyps (%1)").arg(field(b, "BAUSFUEHRUNG")),
+          guide.rows.isEmpty() ? QString() : storedAmount(guide, "TRICHTPREIS") + QLatin1Char(' ') + perUnit},
+         {QStringLiteral("Angesetzter Richtpreis"), amount(number(b, "BRICHTPREIS")) + QLatin1Char(' ') + perUnit},
+         {QStringLiteral("Art der Richtwerte"), field(b, "TRICHTPREISART")},
+         {QStringLiteral("Gebäude (Menge × Richtpreis)"),
+          shown(b, "BRNDPRODUKT", "BPRODUKT") + QLatin1Char(' ') + field(cur, "BCURPRODUKT")}});
 
     // Components and elevators are priced in Mark 1914.
     html += kSection.arg(QStringLiteral("Besonders zu veranschlagende Bauteile"));
@@ -552,16 +558,18 @@ void FillBuildingDocument(QTextDocument& doc, const TGebBerichtSQL& sql, const Q
         html += QStringLiteral("<p>Keine Bauteile erfasst.</p>");
     } else {
         const QList<bool> right = {true, false, true, false, true, true};
-        html += kItems + headRow({QStringLiteral("Pos."), QStringLiteral("Bauteil"), QStringLiteral("Menge"),
-                                  QStringLiteral("Einheit"), QStringLiteral("Richtpreis MK"), QStringLiteral("Betrag MK")},
-                                 right);
+        html +=
+            kItems + headRow({QStringLiteral("Pos."), QStringLiteral("Bauteil"), QStringLiteral("Menge"),
+                              QStringLiteral("Einheit"), QStringLiteral("Richtpreis MK"), QStringLiteral("Betrag MK")},
+                             right);
         double sum = 0;
         for (int i : byPosition(products, "POSNR")) {
             const QString extra = field(products, "ZUSATZ", i).trimmed();
             const double line = number(products, "MEASURESUM", i);
             sum += line;
             html += itemRow({field(products, "POSNR", i),
-                             field(products, "CAPTION", i) + (extra.isEmpty() ? QString() : QStringLiteral(" (") + extra + QLatin1Char(')')),
+                             field(products, "CAPTION", i) +
+                                 (extra.isEmpty() ? QString() : QStringLiteral(" (") + extra + QLatin1Char(')')),
                              quantity(products.rows[i][products.column(QStringLiteral("MEASURECOUNT"))]),
                              field(products, "EINHEIT", i), amount(number(products, "RICHTPREIS", i)), amount(line)},
                             right);
@@ -597,38 +605,51 @@ void FillBuildingDocument(QTextDocument& doc, const TGebBerichtSQL& sql, const Q
     // The calculation from the sums to the insured and the current value, in the currencies it used.
     const QString basis = field(cur, "BCURBAUPREISE").trimmed();
     const auto withUnit = [](const QString& v, const QString& u) {
-        return v.trimmed().isEmpty() ? QString() : v.trimmed() + (u.trimmed().isEmpty() ? QString() : QLatin1Char(' ') + u.trimmed());
+        return v.trimmed().isEmpty()
+                   ? QString()
+                   : v.trimmed() + (u.trimmed().isEmpty() ? QString() : QLatin1Char(' ') + u.trimmed());
     };
     html += kSection.arg(QStringLiteral("Wertermittlung: ") + field(cur, "BVERSARTSTR"));
     {
         const QList<bool> right = {false, true, true};
-        html += kItems + headRow({QString(), QStringLiteral("Preisbasis der Richtwerte"), QStringLiteral("Umgerechnet")}, right);
-        html += itemRow({QStringLiteral("Gebäude"), withUnit(shown(b, "BRNDPRODUKT", "BPRODUKT"), field(cur, "BCURPRODUKT")),
+        html += kItems +
+                headRow({QString(), QStringLiteral("Preisbasis der Richtwerte"), QStringLiteral("Umgerechnet")}, right);
+        html += itemRow({QStringLiteral("Gebäude"),
+                         withUnit(shown(b, "BRNDPRODUKT", "BPRODUKT"), field(cur, "BCURPRODUKT")),
                          withUnit(field(b, "BRNDPRODUKTIDX"), field(cur, "BCURPRODUKTIDX"))},
                         right);
-        html += itemRow({QStringLiteral("Besonders zu veranschlagende Bauteile"), withUnit(shown(b, "BRNDKOSTEN", "BKOSTEN"), QStringLiteral("MK")),
+        html += itemRow({QStringLiteral("Besonders zu veranschlagende Bauteile"),
+                         withUnit(shown(b, "BRNDKOSTEN", "BKOSTEN"), QStringLiteral("MK")),
                          withUnit(field(b, "BRNDKOSTENIDX"), field(cur, "BCURKOSTENIDX"))},
                         right);
-        html += itemRow({QStringLiteral("Aufzugsanlagen"), withUnit(shown(b, "BRNDAUFZUG", "BAUFZUGSKOSTEN"), QStringLiteral("MK")),
+        html += itemRow({QStringLiteral("Aufzugsanlagen"),
+                         withUnit(shown(b, "BRNDAUFZUG", "BAUFZUGSKOSTEN"), QStringLiteral("MK")),
                          withUnit(field(b, "BRNDAUFZUGIDX"), field(cur, "BCURAUFZUGIDX"))},
                         right);
         const bool vat = field(b, "USTPFLICHT").trimmed() == QLatin1String("1");
-        html += itemRow({vat ? QStringLiteral("Wiederbeschaffungspreis (brutto, Umsatzsteuer %1 %)")
-                                   .arg(QLocale().toString(number(b, "REGELSTEUERSATZ"), 'f', QLocale::FloatingPointShortest))
-                             : QStringLiteral("Wiederbeschaffungspreis"),
-                         {}, withUnit(field(b, "BRNDWIEDERKOST"), basis)},
-                        right);
-        html += itemRow({QStringLiteral("Nebenkosten (%1 %)").arg(QLocale().toString(number(b, "BVERSSTEUER"), 'f', QLocale::FloatingPointShortest)),
-                         {}, withUnit(field(b, "BSUMMENK"), basis)},
+        html += itemRow(
+            {vat ? QStringLiteral("Wiederbeschaffungspreis (brutto, Umsatzsteuer %1 %)")
+                       .arg(QLocale().toString(number(b, "REGELSTEUERSATZ"), 'f', QLocale::FloatingPointShortest))
+                 : QStringLiteral("Wiederbeschaffungspreis"),
+             {},
+             withUnit(field(b, "BRNDWIEDERKOST"), basis)},
+            right);
+        html += itemRow({QStringLiteral("Nebenkosten (%1 %)")
+                             .arg(QLocale().toString(number(b, "BVERSSTEUER"), 'f', QLocale::FloatingPointShortest)),
+                         {},
+                         withUnit(field(b, "BSUMMENK"), basis)},
                         right);
         html += itemRow({QStringLiteral("Versicherungswert"), {}, withUnit(field(b, "BSUMMEBAU"), basis)}, right);
-        html += itemRow({QStringLiteral("Versicherungswert, auf volle Tausend aufgerundet"), {},
+        html += itemRow({QStringLiteral("Versicherungswert, auf volle Tausend aufgerundet"),
+                         {},
                          withUnit(field(b, "BSUMMEBAUROUND"), basis)},
                         right, true);
-        html += itemRow({QStringLiteral("Wertminderung (%1, %2)").arg(field(b, "BZUSTAND"), field(b, "BWMSELECTED")), {},
+        html += itemRow({QStringLiteral("Wertminderung (%1, %2)").arg(field(b, "BZUSTAND"), field(b, "BWMSELECTED")),
+                         {},
                          withUnit(amount(number(b, "BWERTMINDERUNG")), basis)},
                         right);
-        html += itemRow({QStringLiteral("Zeitwert (%1 % des Versicherungswertes)").arg(field(b, "BZEITWERTPERCENT")), {},
+        html += itemRow({QStringLiteral("Zeitwert (%1 % des Versicherungswertes)").arg(field(b, "BZEITWERTPERCENT")),
+                         {},
                          withUnit(shown(b, "BRNDZEITWERT", "BZEITWERT"), basis)},
                         right, true);
         html += QStringLiteral("</table>");

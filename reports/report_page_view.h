@@ -49,8 +49,8 @@ private:
     QPagedPaintDevice* device_;
     int pages_ = 0;
     qreal zoom_ = 1.0;
-    QSizeF pageInch_;       // the whole sheet
-    QRectF paintRectInch_;  // where the report draws on it
+    QSizeF pageInch_;      // the whole sheet
+    QRectF paintRectInch_; // where the report draws on it
     qreal deviceDpi_ = 0;
     QCache<int, QImage> cache_;
     int lastReported_ = 0;

@@ -130,7 +130,10 @@ void WriteReportWorkbook(const TableReportOutput& report, const ReportRows& rows
         lxw_row_t r = 0;
         s.text(r++, 0, heading.caption, s.title_);
         s.text(r++, 0, heading.client);
-        s.text(r++, 0, QStringList({heading.basis, heading.date}).filter(QRegularExpression(QStringLiteral("\\S"))).join(QStringLiteral("    ")));
+        s.text(r++, 0,
+               QStringList({heading.basis, heading.date})
+                   .filter(QRegularExpression(QStringLiteral("\\S")))
+                   .join(QStringLiteral("    ")));
         ++r;
         const int columns = int(layout.columns.size());
         QList<int> source;
@@ -140,7 +143,8 @@ void WriteReportWorkbook(const TableReportOutput& report, const ReportRows& rows
             const bool right = col.format == QLatin1String("amount") || col.format == QLatin1String("number");
             s.text(r, lxw_col_t(c), ReportColumnTitle(col), right ? s.headerRight_ : s.header_);
             source << rows.column(col.field);
-            widths << std::max<int>(int(ReportColumnTitle(col).size()) / 2 + 2, col.format == QLatin1String("date") ? 11 : 8);
+            widths << std::max<int>(int(ReportColumnTitle(col).size()) / 2 + 2,
+                                    col.format == QLatin1String("date") ? 11 : 8);
         }
         const lxw_row_t headerRow = r++;
         worksheet_freeze_panes(s.ws(), lxw_row_t(headerRow + 1), 0);

@@ -281,10 +281,10 @@ TEST_F(RegisterTest, AMainAssetGoesWithItsRelatedAssetsAtOnce) {
 } // namespace
 
 TEST_F(RegisterTest, AnInMemorySortGivesTheOrderOfTheDatabase) {
-    const QStringList texts = {QStringLiteral("Zange"), QStringLiteral("Äxte"), QStringLiteral("axt"),
+    const QStringList texts = {QStringLiteral("Zange"),    QStringLiteral("Äxte"),    QStringLiteral("axt"),
                                QStringLiteral("Öl-Pumpe"), QStringLiteral("Ölpumpe"), QStringLiteral("Übergabe"),
-                               QStringLiteral("Zange"), QStringLiteral("  Band"), QStringLiteral("Bänder"),
-                               QStringLiteral("ß-Teil"), QStringLiteral("Euro €"), QString()};
+                               QStringLiteral("Zange"),    QStringLiteral("  Band"),  QStringLiteral("Bänder"),
+                               QStringLiteral("ß-Teil"),   QStringLiteral("Euro €"),  QString()};
     for (int i = 0; i < texts.size(); ++i) {
         TBrenvikVersWerte r = asset(20 - i, i % 3, texts[i], (i * 37) % 5 * 100.5);
         r.konto_nr = QStringLiteral("0%1").arg(400 + (i * 7) % 4);
@@ -302,8 +302,8 @@ TEST_F(RegisterTest, AnInMemorySortGivesTheOrderOfTheDatabase) {
         QList<TBrenvikVersWerte> rows = *GetVersWerteList(1, QString());
         ASSERT_TRUE(SortVersWerteLike(rows, QString::fromLatin1(field))) << field;
         // The database's order of the field with the asset number among equal values.
-        const QString order = *field ? QString::fromLatin1(field) + QStringLiteral(";ANLAGE_NR;ANLAGE_SUB_NR")
-                                     : QString();
+        const QString order =
+            *field ? QString::fromLatin1(field) + QStringLiteral(";ANLAGE_NR;ANLAGE_SUB_NR") : QString();
         EXPECT_EQ(numbers(rows), numbers(GetVersWerteList(1, order))) << field;
     }
     QList<TBrenvikVersWerte> rows = *GetVersWerteList(1, QString());

@@ -595,7 +595,8 @@ TEST_F(ReportRunTest, OneSitesReportNamesTheSiteAndHoldsOnlyItsAssets) {
     job.indexYear = 2012;
     job.addressNr = 2;
     job.addressCaption = QStringLiteral("Lager Süd");
-    const PreparedReport site = PrepareReport(project, QStringLiteral("Report_22_Position_II_Standortgruppierung"), job);
+    const PreparedReport site =
+        PrepareReport(project, QStringLiteral("Report_22_Position_II_Standortgruppierung"), job);
     ASSERT_TRUE(site.table);
     QStringList accounts;
     for (const ReportTableLine& l : site.table->table().lines)
@@ -614,9 +615,10 @@ TEST_F(ReportRunTest, ThePreviewDrawsOnlyThePagesInView) {
         BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
                                "KONTO_NR, ANLAGEBEZEICHNUNG, AHK, GELOESCHT, GEBAEUDE, VERSICHERUNGSWERT) "
                                "VALUES (1, 1, ?, 0, '0500', ?, 100, '0', '0', 110)"),
-                i, QStringLiteral("Anlage %1 mit einer Bezeichnung, die über mehrere Zeilen umbricht, weil sie so "
-                                  "lang ist, wie Anlagebezeichnungen in Buchhaltungen manchmal werden")
-                       .arg(i));
+                i,
+                QStringLiteral("Anlage %1 mit einer Bezeichnung, die über mehrere Zeilen umbricht, weil sie so "
+                               "lang ist, wie Anlagebezeichnungen in Buchhaltungen manchmal werden")
+                    .arg(i));
     BrvCommit();
     const ReportProject project = LoadReportProject(ReportProjectPath());
     ReportJob job;
@@ -755,19 +757,34 @@ TEST_F(ReportRunTest, TheBuildingSheetPrintsEveryFigureOfTheValuation) {
     EXPECT_FALSE(has(QStringLiteral("Mandant: Werk Nord")));
     EXPECT_TRUE(has(QStringLiteral("Industriestraße 4, 12345 Musterstadt")));
     // Type, shell construction and finish; the dimension lines with their sum and unit.
-    for (const char* s : {"Werkstattgebäude", "Stahlbetonskelett, Mauerwerk", "Industrieboden, Rolltore",
-                          "20 Jahre", "80 Jahre (Gebäudetyp: 60 bis 100 Jahre)", "Berechnung des umbauten Raums gem. DIN 277",
-                          "Anbau Büro", "280,00 m³", "6.680,00 m³", "1.150,00 EUR/m³", "Kranbahn (10 t)", "10.000,00",
-                          "Lastenaufzug", "2000 kg", "10.500,00", "Summe Bauteile", "Versicherungswert zum Neuwert",
-                          "Nebenkosten (14 %)", "Dipl.-Ing. Erika Prüfer", "Gutachterweg 1, 54321 Prüfstadt",
+    for (const char* s : {"Werkstattgebäude",
+                          "Stahlbetonskelett, Mauerwerk",
+                          "Industrieboden, Rolltore",
+                          "20 Jahre",
+                          "80 Jahre (Gebäudetyp: 60 bis 100 Jahre)",
+                          "Berechnung des umbauten Raums gem. DIN 277",
+                          "Anbau Büro",
+                          "280,00 m³",
+                          "6.680,00 m³",
+                          "1.150,00 EUR/m³",
+                          "Kranbahn (10 t)",
+                          "10.000,00",
+                          "Lastenaufzug",
+                          "2000 kg",
+                          "10.500,00",
+                          "Summe Bauteile",
+                          "Versicherungswert zum Neuwert",
+                          "Nebenkosten (14 %)",
+                          "Dipl.-Ing. Erika Prüfer",
+                          "Gutachterweg 1, 54321 Prüfstadt",
                           "Unterschrift"})
         EXPECT_TRUE(has(QString::fromUtf8(s))) << s;
     // The calculation's own figures, as it stored them.
     const std::optional<TGebBuilding> valued = GetGebBuilding(b.PID);
     ASSERT_TRUE(valued);
-    for (const QString& figure : {valued->RNDProdukt, valued->RNDProduktIDX, valued->RNDKostenIDX,
-                                  valued->RNDAufzugIDX, valued->RNDWiederKost, valued->SummeNK, valued->SummeBau,
-                                  valued->SummeBauRound, valued->RNDZeitwert})
+    for (const QString& figure :
+         {valued->RNDProdukt, valued->RNDProduktIDX, valued->RNDKostenIDX, valued->RNDAufzugIDX, valued->RNDWiederKost,
+          valued->SummeNK, valued->SummeBau, valued->SummeBauRound, valued->RNDZeitwert})
         EXPECT_TRUE(has(figure)) << figure.toStdString();
     EXPECT_TRUE(has(QStringLiteral("Wertminderung (Normale Instandhaltung, 25,00 %)")));
 
