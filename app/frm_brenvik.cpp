@@ -377,6 +377,8 @@ void TfrmBrenvik::LoadClientTree() {
             auto* node = new QTreeWidgetItem(
                 clients, {m.firma + QStringLiteral(" (") + QString::number(m.mandant_nr) + QLatin1Char(')')});
             node->setIcon(0, clientIcon);
+            // A long name is cut to the tree's width; the tooltip shows it whole.
+            node->setToolTip(0, node->text(0));
             node->setData(0, Qt::UserRole, QString::number(m.mandant_nr));
         }
         root->setExpanded(true);

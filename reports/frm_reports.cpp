@@ -203,10 +203,10 @@ QPageRanges Tfrm_RaveCustomSetup::pageRanges(int pageCount) const {
 
 // ---- Preview ----
 
-Tfrm_RaveCustomPreview::Tfrm_RaveCustomPreview(ReportOutput* report, QWidget* parent)
+Tfrm_RaveCustomPreview::Tfrm_RaveCustomPreview(ReportOutput* report, QWidget* parent, const QString& caption)
     : QDialog(parent), report_(report), printer_(new QPrinter(QPrinter::HighResolution)) {
     setObjectName(QStringLiteral("frm_RaveCustomPreview"));
-    setWindowTitle(QStringLiteral("Vorschau"));
+    setWindowTitle(caption.isEmpty() ? QStringLiteral("Vorschau") : QStringLiteral("Vorschau - ") + caption);
     resize(1000, 760);
     auto* top = new QVBoxLayout(this);
     auto* bar = new QToolBar;
@@ -458,7 +458,7 @@ bool Tfrm_Reports::output(ReportOutput& report, const QString& fileCaption, cons
         report.print(&setup.printer());
         return true;
     }
-    Tfrm_RaveCustomPreview preview(&report, this);
+    Tfrm_RaveCustomPreview preview(&report, this, fileCaption);
     platform::execModal(preview);
     return true;
 }

@@ -56,7 +56,8 @@ private:
 class Tfrm_RaveCustomPreview : public QDialog {
     Q_OBJECT
 public:
-    explicit Tfrm_RaveCustomPreview(ReportOutput* report, QWidget* parent = nullptr);
+    // The window names the report (caption) it shows.
+    explicit Tfrm_RaveCustomPreview(ReportOutput* report, QWidget* parent = nullptr, const QString& caption = {});
     ~Tfrm_RaveCustomPreview() override;
     int pageCount() const;
     int currentPage() const;

@@ -430,6 +430,7 @@ TEST_F(ReportRunTest, ScreenRunShowsThePreviewWithPageAndZoomControls) {
         ++previews;
         EXPECT_GE(preview.pageCount(), 1);
         EXPECT_EQ(preview.edPage->text(), QStringLiteral("1"));
+        EXPECT_EQ(preview.windowTitle(), QStringLiteral("Vorschau - Anlageverzeichnis"));
         preview.edZoom->setText(QStringLiteral("250"));
         preview.zoomEditDone();
         EXPECT_EQ(preview.edZoom->text(), QStringLiteral("250"));
