@@ -551,7 +551,9 @@ void TFrmMeasure::btnDeleteClick() {
 
 TFrmGebAufzug::TFrmGebAufzug(QWidget* parent)
     : GebLineList(QStringLiteral("Aufzugsanlagen"), "lvAufzuege",
-                  {QStringLiteral("Bezeichnung"), QStringLiteral("Summe")}, parent) {
+                  {QStringLiteral("Bezeichnung"), QStringLiteral("Nutzlast"), QStringLiteral("Anzahl"),
+                   QStringLiteral("Summe")},
+                  parent) {
     setObjectName(QStringLiteral("FrmGebAufzug"));
 }
 
@@ -564,8 +566,11 @@ void TFrmGebAufzug::fill() {
     lvItems->clear();
     lines_ = GetGebAufzugBestand(buildingPid_);
     for (const TGebAufzugBestand& a : lines_) {
-        auto* item = new QTreeWidgetItem({a.AufzugCaption, PlainNumber(a.AufzugSumme)});
-        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        // Elevators of one catalogue name differ in load, count and cost: all three stand beside the name.
+        auto* item =
+            new QTreeWidgetItem({a.AufzugCaption, a.Nutzlast, QString::number(a.Anzahl), PlainNumber(a.AufzugSumme)});
+        for (int c : {2, 3})
+            item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         lvItems->addTopLevelItem(item);
     }
 }

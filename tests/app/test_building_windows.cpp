@@ -602,3 +602,28 @@ TEST_F(BuildingWindowTest, EditorObjectWindowAndCommandLineStoreTheSameFigures) 
     EXPECT_FALSE(byEditor.startsWith(QStringLiteral("1.00")));
 }
 } // namespace
+
+TEST_F(BuildingWindowTest, ElevatorsOfOneNameAreToldApartInTheirList) {
+    for (auto [count, load, sum] : {std::tuple{1, "630 kg", 9000.0}, {2, "1000 kg", 21000.0}}) {
+        TGebAufzugBestand a;
+        a.PID = NewGuidText();
+        a.OwnerID = QStringLiteral("B1");
+        a.AufzugCaption = QStringLiteral("Personenaufzug");
+        a.Anzahl = count;
+        a.Nutzlast = QString::fromLatin1(load);
+        a.AufzugSumme = sum;
+        InsertGebAufzugBestand(a);
+    }
+    TFrmGebAufzug list;
+    list.Initialize(QStringLiteral("B1"));
+    auto* lv = child<QTreeWidget>(list, "lvAufzuege");
+    ASSERT_EQ(lv->topLevelItemCount(), 2);
+    QStringList lines;
+    for (int i = 0; i < 2; ++i) {
+        const QTreeWidgetItem* item = lv->topLevelItem(i);
+        lines << QStringList({item->text(0), item->text(1), item->text(2), item->text(3)}).join(QLatin1Char('|'));
+    }
+    lines.sort();
+    EXPECT_EQ(lines, (QStringList{QStringLiteral("Personenaufzug|1000 kg|2|21000"),
+                                  QStringLiteral("Personenaufzug|630 kg|1|9000")}));
+}
