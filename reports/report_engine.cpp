@@ -143,6 +143,10 @@ QString assetsText(int n) {
 }
 } // namespace
 
+double ReportCents(double v) {
+    return cents(v);
+}
+
 ReportTable BuildReportTable(const ReportLayout& layout, const ReportRows& data) {
     ReportTable t;
     QList<int> index;

@@ -64,6 +64,8 @@ struct ReportTable {
     QList<ReportTableLine> lines;
 };
 ReportTable BuildReportTable(const ReportLayout& layout, const ReportRows& data);
+// An amount as printed: rounded to the cent.
+double ReportCents(double v);
 
 class QPagedPaintDevice;
 class QPainter;

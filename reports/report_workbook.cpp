@@ -14,10 +14,6 @@
 
 namespace {
 
-double cents(double v) {
-    return std::round(v * 100.0) / 100.0;
-}
-
 // "C12" for row 11, column 2 (both from 0).
 QString cellName(lxw_row_t row, lxw_col_t col) {
     QString letters;
@@ -175,7 +171,7 @@ void WriteReportWorkbook(const TableReportOutput& report, const ReportRows& rows
                         continue;
                     const lxw_col_t cc = lxw_col_t(c);
                     if (col.format == QLatin1String("amount")) {
-                        const double shown = cents(v.toDouble());
+                        const double shown = ReportCents(v.toDouble());
                         s.number(r, cc, shown, s.amount_);
                         groupSums[c] += shown;
                         totals[c] += shown;
@@ -204,7 +200,7 @@ void WriteReportWorkbook(const TableReportOutput& report, const ReportRows& rows
                 const QString range = cellName(from, lxw_col_t(c)) + QLatin1Char(':') + cellName(r - 1, lxw_col_t(c));
                 s.formula(r, lxw_col_t(c),
                           r > from ? QStringLiteral("=SUBTOTAL(9,%1)").arg(range) : QStringLiteral("=0"),
-                          cents(total ? totals[c] : groupSums[c]), s.sum_);
+                          ReportCents(total ? totals[c] : groupSums[c]), s.sum_);
                 widths[c] = std::max(widths[c], 16);
             }
             s.text(r++, 0, line.cells.value(0), s.bold_);

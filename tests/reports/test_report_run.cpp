@@ -58,6 +58,14 @@ protected:
                 QString::fromLatin1(gruppe), QString::fromLatin1(foto), ahk * 1.1);
         BrvCommit();
     }
+    // The job of a report run for the sample client on the newest index year of the fixture.
+    static ReportJob sampleJob() {
+        ReportJob job;
+        job.clientNr = 1;
+        job.clientName = QStringLiteral("Muster GmbH");
+        job.indexYear = 2012;
+        return job;
+    }
     std::unique_ptr<Tfrm_Reports> window() {
         auto w = std::make_unique<Tfrm_Reports>();
         w->InitializeReportEnv(tmp.path(), tmp.path());
@@ -220,10 +228,7 @@ TEST_F(ReportRunTest, ProvisionSettlementPrintsItsKeyFigures) {
                         "LAGER_BSTOFFE_MAX, VORSORGESUMME, ENDWERTGRENZE) VALUES (1, 1, %1, 1000, 2000, 3000, 1500, "
                         "2500, 3500, 250000, 10)")
              .arg(year));
-    ReportJob job;
-    job.clientNr = 1;
-    job.clientName = QStringLiteral("Muster GmbH");
-    job.indexYear = 2012;
+    ReportJob job = sampleJob();
     job.logoFolder = tmp.path() + QLatin1Char('/');
     const PreparedReport r =
         PrepareReport(LoadReportProject(ReportProjectPath()), QStringLiteral("Report_40_Vorsorgeabrechnung"), job);
@@ -520,10 +525,7 @@ void keep(const QString& file) {
 TEST_F(ReportRunTest, WorkbookHoldsTypedCellsAndSumsAsFormulas) {
     exec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET NOTIZTEXT = 'Halle 3; \"Ost\"' WHERE ANLAGE_NR = 2"));
     const ReportProject project = LoadReportProject(ReportProjectPath());
-    ReportJob job;
-    job.clientNr = 1;
-    job.clientName = QStringLiteral("Muster GmbH");
-    job.indexYear = 2012;
+    ReportJob job = sampleJob();
     job.keepRows = true;
     const PreparedReport r = PrepareReport(project, QStringLiteral("Report_21_Position_II_Anlagengruppierung"), job);
     ASSERT_TRUE(r.table);
@@ -590,10 +592,7 @@ TEST_F(ReportRunTest, OneSitesReportNamesTheSiteAndHoldsOnlyItsAssets) {
                 nr, QString::fromUtf8(name));
     exec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET ADRESS_NR = CASE WHEN ANLAGE_NR = 3 THEN 2 ELSE 1 END"));
     const ReportProject project = LoadReportProject(ReportProjectPath());
-    ReportJob job;
-    job.clientNr = 1;
-    job.clientName = QStringLiteral("Muster GmbH");
-    job.indexYear = 2012;
+    ReportJob job = sampleJob();
     job.addressNr = 2;
     job.addressCaption = QStringLiteral("Lager Süd");
     const PreparedReport site =
@@ -622,10 +621,7 @@ TEST_F(ReportRunTest, ThePreviewDrawsOnlyThePagesInView) {
                     .arg(i));
     BrvCommit();
     const ReportProject project = LoadReportProject(ReportProjectPath());
-    ReportJob job;
-    job.clientNr = 1;
-    job.clientName = QStringLiteral("Muster GmbH");
-    job.indexYear = 2012;
+    ReportJob job = sampleJob();
     PreparedReport r = PrepareReport(project, QStringLiteral("Anlageverzeichnis"), job);
     Tfrm_RaveCustomPreview preview(r.table.get());
     preview.resize(900, 700);
@@ -640,6 +636,11 @@ TEST_F(ReportRunTest, ThePreviewDrawsOnlyThePagesInView) {
         EXPECT_LE(preview.preview->heldPages(), 8) << page;
     }
     EXPECT_EQ(preview.edPage->text(), QString::number(preview.pageCount()));
+    preview.goToPage(1);
+    QCoreApplication::processEvents();
+    const QString picture = path(QStringLiteral("vorschau.png"));
+    preview.grab().save(picture);
+    keep(picture);
     // A page picture shows the page: the heading in dark ink on white, as wide as the page at the zoom.
     const QImage first = preview.preview->pageImage(1);
     EXPECT_NEAR(first.width(), 8.27 * preview.preview->logicalDpiY(), 2);
@@ -742,9 +743,7 @@ TEST_F(ReportRunTest, TheBuildingSheetPrintsEveryFigureOfTheValuation) {
     UpdateGebBuilding(*stored);
 
     const ReportProject project = LoadReportProject(ReportProjectPath());
-    ReportJob job;
-    job.clientNr = 1;
-    job.clientName = QStringLiteral("Muster GmbH");
+    ReportJob job = sampleJob();
     job.indexYear = year;
     job.parameters[QStringLiteral("pFootnoteVersion")] = QStringLiteral("Erstellt mit Brenvik");
     PreparedReport r = PrepareReport(project, QStringLiteral("Report_11_Gebaeudewert"), job);
