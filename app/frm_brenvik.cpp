@@ -166,7 +166,7 @@ void TfrmBrenvik::buildUi() {
     hsplit->addWidget(tvBrenvik);
     hsplit->addWidget(panels_);
     hsplit->setStretchFactor(1, 1);
-    hsplit->setSizes({193, 792});
+    hsplit->setSizes({treeWidth(), 1000});
 
     redLog = new QPlainTextEdit;
     redLog->setObjectName(QStringLiteral("redLog"));
@@ -190,9 +190,35 @@ void TfrmBrenvik::buildUi() {
     sb->addWidget(statusPanel_);
     setStatusBar(sb);
 
-    resize(985, 760);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    UiFitToScreen(this, QSize(treeWidth() + 1010, 740));
+}
+
+namespace {
+const QString kSectionWindow = QStringLiteral("BRENVIK-FENSTER");
+const QString kTreeWidth = QStringLiteral("BAUMBREITE");
+} // namespace
+
+// The width the user gave the client tree, kept by the seat in its ini file (193 until the user moves the divider).
+int TfrmBrenvik::treeWidth() {
+    const int stored =
+        platform::IniProfile(brenvik::IniFilePath()).readString(kSectionWindow, kTreeWidth, QString()).toInt();
+    return stored >= 120 && stored <= 800 ? stored : 193;
+}
+
+void TfrmBrenvik::storeTreeWidth() {
+    const auto* split = findChild<QSplitter*>(QStringLiteral("splitterTree"));
+    if (!split || split->sizes().isEmpty())
+        return;
+    const int width = split->sizes().first();
+    // Only into an ini file that is there: a file of this key alone would stand for an installation without database.
+    platform::IniProfile ini(brenvik::IniFilePath());
+    if (!ini.loaded() || width == treeWidth())
+        return;
+    try {
+        ini.writeString(kSectionWindow, kTreeWidth, QString::number(width));
+    } catch (const Exception&) {
+        // A read-only ini file keeps the old width; nothing the user has to act on at the close.
+    }
 }
 
 void TfrmBrenvik::buildMenu() {
@@ -791,6 +817,7 @@ void TfrmBrenvik::RestoreClick() {
 void TfrmBrenvik::closeEvent(QCloseEvent* e) {
     if (!closed_) {
         closed_ = true;
+        storeTreeWidth();
         // This seat's locks are given back, the transaction ended, the database detached.
         CloseDatabase();
     }

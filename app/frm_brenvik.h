@@ -108,6 +108,8 @@ private:
     friend class TTabInventar;
 
     void buildUi();
+    static int treeWidth();
+    void storeTreeWidth();
     void buildMenu();
     void buildPopup();
     workspace::SelectedNode selectedNode() const;

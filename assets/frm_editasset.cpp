@@ -59,7 +59,7 @@ QCheckBox* Tfrm_EditAsset::check(const char* name, const QString& text) {
 Tfrm_EditAsset::Tfrm_EditAsset(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frm_EditAsset"));
     setWindowTitle(QStringLiteral("Anlage bearbeiten"));
-    resize(1000, 680);
+    UiFitToScreen(this, QSize(1000, 680));
     auto* top = new QVBoxLayout(this);
     grpMandant_ = new QGroupBox;
     grpMandant_->setObjectName(QStringLiteral("grpMandant"));

@@ -28,6 +28,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 using platform::MsgButtons;
 using platform::MsgIcon;
 using platform::MsgResult;
@@ -64,11 +66,34 @@ void VersWerteModel::setRows(QList<TBrenvikVersWerte> rows) {
     endResetModel();
 }
 
+bool VersWerteModel::sortLike(const QString& sortField) {
+    // Sorted in place: a copy shared with anyone else would make the sort copy every row first.
+    beginResetModel();
+    const bool sorted = SortVersWerteLike(rows_, sortField);
+    endResetModel();
+    return sorted;
+}
+
 void VersWerteModel::updateRow(int row, const TBrenvikVersWerte& r) {
     if (!isDataRow(row))
         return;
     rows_[row] = r;
     emit dataChanged(index(row, 0), index(row, 11));
+}
+
+void VersWerteModel::setValues(int row, double versicherungswert, double zeitwert) {
+    if (!isDataRow(row))
+        return;
+    TBrenvikVersWerte& r = rows_[row];
+    r.versicherungswert = versicherungswert;
+    r.zeitwert = zeitwert;
+}
+
+void VersWerteModel::shown(int first, int last) {
+    first = std::max(first, 0);
+    last = std::min(last, int(rows_.size()) - 1);
+    if (first <= last)
+        emit dataChanged(index(first, 0), index(last, columnCount() - 1));
 }
 
 int VersWerteModel::rowCount(const QModelIndex& parent) const {
@@ -366,12 +391,10 @@ void Tfrm_VersWerte::HeaderClick(int column) {
     rememberCurrent();
     sortField_ = QString::fromLatin1(kSortFields[column]);
     // The rows shown are those the filter read: they are put in the new order where they are, not read again.
-    QList<TBrenvikVersWerte> rows = model_->rows();
-    if (!SortVersWerteLike(rows, sortField_)) {
+    if (!model_->sortLike(sortField_)) {
         LoadList();
         return;
     }
-    model_->setRows(std::move(rows));
     for (int i = 0; i < model_->rows().size() && !rememberedNr_.isEmpty(); ++i)
         if (QString::number(model_->at(i).anlage_nr) == rememberedNr_) {
             scrollToRow(i);
@@ -505,9 +528,13 @@ void Tfrm_VersWerte::StartValuation() {
     o.stopOnError = answer == MsgResult::Yes;
     QElapsedTimer shownAgo;
     shownAgo.start();
+    // The dialog and the grid are brought up to date a few times a second, not for every row: the values of the
+    // rows valued since the last look are shown together.
+    int notShown = 0;
     o.progress = [&](int n, int total) {
-        // The dialog and the grid are brought up to date a few times a second, not for every row.
         if (n == 0 || shownAgo.elapsed() > 100) {
+            model_->shown(notShown, n - 1);
+            notShown = n;
             progress.setValue(n);
             progress.setLabelText(QStringLiteral("Anlage %1 von %2").arg(n + 1).arg(total));
             gridVersWerte->scrollTo(model_->index(n, 0), QAbstractItemView::PositionAtTop);
@@ -517,16 +544,16 @@ void Tfrm_VersWerte::StartValuation() {
         return !progress.wasCanceled();
     };
     o.rowValued = [this](int n, const TBrenvikVersWerte& valued) {
-        TBrenvikVersWerte shown = model_->at(n);
-        shown.versicherungswert = valued.versicherungswert;
-        shown.zeitwert = valued.zeitwert;
-        model_->updateRow(n, shown);
+        model_->setValues(n, valued.versicherungswert, valued.zeitwert);
     };
+    const auto showRest = [&] { model_->shown(notShown, int(rows.size()) - 1); };
     QApplication::setOverrideCursor(Qt::WaitCursor);
     BatchResult r;
     try {
         r = RunBatchValuation(rows, o);
+        showRest();
     } catch (const Exception& e) {
+        showRest();
         QApplication::restoreOverrideCursor();
         progress.reset();
         say(e.message(), MsgIcon::Error, this);

@@ -19,11 +19,17 @@ class VersWerteModel : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
     void setRows(QList<TBrenvikVersWerte> rows);
+    // Puts the rows in the order of the database's ORDER BY on the field, where they are (false: a field it cannot
+    // sort by; the rows stay as they were).
+    bool sortLike(const QString& sortField);
     const QList<TBrenvikVersWerte>& rows() const { return rows_; }
     // A grid row that stands for an asset (an empty register still shows one empty row).
     bool isDataRow(int row) const { return row >= 0 && row < rows_.size(); }
     const TBrenvikVersWerte& at(int row) const { return rows_[row]; }
     void updateRow(int row, const TBrenvikVersWerte& r);
+    // The values of a batch run, taken in without a signal per row; shown() tells the views about rows first..last.
+    void setValues(int row, double versicherungswert, double zeitwert);
+    void shown(int first, int last);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -44,6 +45,7 @@ QLineEdit* output(const char* name) {
     QLineEdit* e = UiLineEdit(name);
     e->setReadOnly(true);
     e->setAlignment(Qt::AlignRight);
+    UiAmountWidth(e);
     return e;
 }
 
@@ -156,7 +158,10 @@ TFrmBuilding::TFrmBuilding(QWidget* parent) : QDialog(parent) {
 }
 
 void TFrmBuilding::buildUi() {
-    auto* top = new QHBoxLayout(this);
+    // The fields scroll on a small screen; "OK" and "Abbrechen" stay in sight below them.
+    auto* outer = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    outer->addLayout(top, 1);
     auto* leftWidget = new QWidget;
     auto* g = new QGridLayout(leftWidget);
     int r = 0;
@@ -287,8 +292,10 @@ void TFrmBuilding::buildUi() {
     lblNKCur = label({}, "lblNKCur");
     auto* nk = new QHBoxLayout;
     nk->addWidget(label(QStringLiteral("Nebenkosten")));
+    txtNebenkosten->setMaximumWidth(txtNebenkosten->fontMetrics().horizontalAdvance(QStringLiteral("100,00")) + 16);
     nk->addWidget(txtNebenkosten);
     nk->addWidget(label(QStringLiteral("%")));
+    nk->addStretch(1);
     g->addLayout(nk, r, 0, 1, 2);
     g->addWidget(txtNKSumme, r, 2);
     g->addWidget(lblNKCur, r++, 3);
@@ -331,11 +338,13 @@ void TFrmBuilding::buildUi() {
     g->addWidget(txtZeitwert, r, 2);
     g->addWidget(lblCurZeitwert, r++, 3);
 
-    g->addLayout(UiOkCancelRow(btnOK, btnCancel), r++, 0, 1, 4);
-
     auto* scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
     scroll->setWidget(leftWidget);
+    // Only the height scrolls: the amounts and their currency stay whole in the width.
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setMinimumWidth(leftWidget->minimumSizeHint().width() + scroll->verticalScrollBar()->sizeHint().width() +
+                            2 * scroll->frameWidth());
     top->addWidget(scroll, 1);
 
     pnlGebTypeDetails = new QGroupBox(QStringLiteral("Gebäudetyp-Details"));
@@ -347,7 +356,8 @@ void TFrmBuilding::buildUi() {
     right->addWidget(btnHideGebTypeDetails);
     top->addWidget(pnlGebTypeDetails, 1);
     pnlGebTypeDetails->hide();
-    resize(FSmallWidth, 860);
+    outer->addLayout(UiOkCancelRow(btnOK, btnCancel));
+    UiFitToScreen(this, QSize(FSmallWidth, 860));
 
     connect(txtCaption, &QLineEdit::editingFinished, this, &TFrmBuilding::txtCaptionExit);
     connect(txtZusatz, &QLineEdit::editingFinished, this, &TFrmBuilding::txtZusatzExit);
@@ -696,7 +706,7 @@ void TFrmBuilding::btnShowGebTypeInfoClick() {
     if (!t)
         return;
     try {
-        resize(FWideWidth, height());
+        UiFitToScreen(this, QSize(FWideWidth, height()));
         pnlGebTypeDetails->show();
         FFrmGebTypeInfo->ShowType(*t, FBuilding->Versart);
     } catch (const Exception& e) {
@@ -706,7 +716,7 @@ void TFrmBuilding::btnShowGebTypeInfoClick() {
 
 void TFrmBuilding::btnHideGebTypeDetailsClick() {
     pnlGebTypeDetails->hide();
-    resize(FSmallWidth, height());
+    UiFitToScreen(this, QSize(FSmallWidth, height()));
 }
 
 void TFrmBuilding::btnOKClick() {

@@ -270,6 +270,7 @@ TFrmGebAufzugDetail::TFrmGebAufzugDetail(QWidget* parent) : QDialog(parent) {
     auto* form = new QFormLayout;
     cmbCaption = new QComboBox;
     cmbCaption->setObjectName(QStringLiteral("cmbCaption"));
+    cmbCaption->setMinimumWidth(260);
     txtNutzlast = readOnly(UiLineEdit("txtNutzlast"));
     txtHaltestellen = readOnly(UiLineEdit("txtHaltestellen"));
     txtRichtMin = readOnly(UiLineEdit("txtRichtMin"));
@@ -389,6 +390,12 @@ void TFrmGebAufzugDetail::btnOKClick() {
 
 // ---- Lists ----
 
+void GebLineList::fitColumns() {
+    // Names and loads are read whole; the header's own width is the least a column gets.
+    for (int c = 0; c < lvItems->columnCount(); ++c)
+        lvItems->resizeColumnToContents(c);
+}
+
 GebLineList::GebLineList(const QString& caption, const char* listName, const QStringList& columns, QWidget* parent)
     : QDialog(parent) {
     setWindowTitle(caption);
@@ -460,6 +467,7 @@ void TFrmBuildingDimension::fill() {
     for (const TGebDimension& d : lines_)
         lvItems->addTopLevelItem(new QTreeWidgetItem(
             {d.DimCaption, PlainNumber(d.DimL), PlainNumber(d.DimB), PlainNumber(d.DimH), PlainNumber(d.DimFlaeche)}));
+    fitColumns();
 }
 
 double TFrmBuildingDimension::GetDimFlaechenSum() const {
@@ -517,6 +525,7 @@ void TFrmMeasure::fill() {
     for (const TGebMeasure& m : lines_)
         lvItems->addTopLevelItem(new QTreeWidgetItem(
             {m.Caption, PlainNumber(m.MeasureCount), m.Einheit, PlainNumber(m.Richtpreis), PlainNumber(m.MeasureSum)}));
+    fitColumns();
 }
 
 double TFrmMeasure::GetMeasureSum() const {
@@ -573,6 +582,7 @@ void TFrmGebAufzug::fill() {
             item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         lvItems->addTopLevelItem(item);
     }
+    fitColumns();
 }
 
 double TFrmGebAufzug::GetAufzugBestandSum() const {

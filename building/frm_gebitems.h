@@ -90,6 +90,7 @@ protected:
     int selectedRow() const;
     // The question before a line is removed; true unless the answer is No.
     bool confirmRemove(const QString& caption);
+    void fitColumns();
     QString buildingPid_;
 };
 

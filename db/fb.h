@@ -175,6 +175,7 @@ private:
     int stmtType_ = 0;
     std::vector<char> inDa_, inDaDescribed_, outDa_;
     std::vector<Param> params_;
+    std::vector<ISC_QUAD> blobIds_;
     std::vector<std::vector<char>> outBufs_;
     std::vector<short> outInd_;
     QHash<QString, int> colIndex_;

@@ -89,7 +89,10 @@ void Statement::setParam(int i, short type, const void* data, int len) {
     p.type = type;
     p.ind = 0;
     p.isBlob = false;
-    p.buf = QByteArray(static_cast<const char*>(data), len);
+    // The buffer of the last row is reused: a statement run for every row of an import binds the same slots again.
+    p.buf.resize(len);
+    if (len > 0)
+        std::memcpy(p.buf.data(), data, size_t(len));
 }
 
 void Statement::bindNull(int i) {
@@ -109,9 +112,16 @@ void Statement::bindDouble(int i, double v) {
     setParam(i, SQL_DOUBLE, &v, sizeof v);
 }
 void Statement::bindText(int i, const QString& v) {
-    const QByteArray u = db_.encode(v);
-    setParam(i, SQL_TEXT, u.constData(), int(u.size()));
-    params_[i].blobText = v; // kept in case the parameter turns out to be a BLOB
+    if (i < 0)
+        return;
+    if (size_t(i) >= params_.size())
+        params_.resize(i + 1);
+    Param& p = params_[i];
+    p.type = SQL_TEXT;
+    p.ind = 0;
+    p.isBlob = false;
+    p.buf = db_.encode(v);
+    p.blobText = v; // kept in case the parameter turns out to be a BLOB
 }
 void Statement::bindDateTime(int i, TDateTime v) {
     ISC_TIMESTAMP ts = toIscTimestamp(v);
@@ -222,7 +232,7 @@ void Statement::execute(Transaction& tr) {
     const int n = in->sqld;
     if (int(params_.size()) < n)
         params_.resize(n); // unbound parameters are NULL
-    std::vector<ISC_QUAD> blobIds(n);
+    blobIds_.resize(size_t(n));
     static char dummy[8] = {};
     for (int i = 0; i < n; ++i) {
         XSQLVAR& v = in->sqlvar[i];
@@ -253,11 +263,11 @@ void Statement::execute(Transaction& tr) {
             }
             if (isc_close_blob(st, &bh))
                 raise(st, "close blob", &sql_);
-            blobIds[i] = id;
+            blobIds_[i] = id;
             v.sqltype = SQL_BLOB | 1;
             v.sqlsubtype = 1;
             v.sqllen = sizeof(ISC_QUAD);
-            v.sqldata = reinterpret_cast<char*>(&blobIds[i]);
+            v.sqldata = reinterpret_cast<char*>(&blobIds_[i]);
             v.sqlind = &p.ind;
             continue;
         }

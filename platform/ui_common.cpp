@@ -11,8 +11,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QGuiApplication>
 #include <QLocale>
 #include <QPushButton>
+#include <QScreen>
 #include <QTreeWidget>
 
 void ShowApplicationError(const QString& message, QWidget* parent) {
@@ -43,6 +45,7 @@ QHBoxLayout* IndexRow(QLineEdit*& edit, QPushButton*& button, QLabel*& descripti
     auto* row = new QHBoxLayout;
     edit = new QLineEdit;
     edit->setObjectName(QStringLiteral("edKategorieNr"));
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("99999")) + 16);
     edit->setMaximumWidth(90);
     row->addWidget(edit);
     button = new QPushButton(QStringLiteral("..."));
@@ -52,6 +55,10 @@ QHBoxLayout* IndexRow(QLineEdit*& edit, QPushButton*& button, QLabel*& descripti
     row->addWidget(button);
     description = new QLabel;
     description->setObjectName(QStringLiteral("lbIndexbezeichnung"));
+    // A long series name wraps instead of widening its window beyond the screen.
+    description->setWordWrap(true);
+    description->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    description->setMinimumWidth(160);
     row->addWidget(description, 1);
     return row;
 }
@@ -60,6 +67,23 @@ QLineEdit* UiLineEdit(const char* name) {
     auto* e = new QLineEdit;
     e->setObjectName(QString::fromLatin1(name));
     return e;
+}
+
+void UiFitToScreen(QWidget* window, const QSize& wanted) {
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen) {
+        window->resize(wanted);
+        return;
+    }
+    // The title bar and the frame that the window system adds around the window.
+    const QRect free = screen->availableGeometry().adjusted(0, 0, -16, -40);
+    const QSize size = wanted.boundedTo(free.size()).expandedTo(window->minimumSize());
+    window->resize(size);
+    window->move(free.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
+void UiAmountWidth(QLineEdit* field) {
+    field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("99.999.999,99")) + 16);
 }
 
 QPushButton* UiButton(const QString& caption, const char* name) {

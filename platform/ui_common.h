@@ -38,6 +38,12 @@ QPushButton* UiButton(const QString& caption, const char* name);
 // The foot row of a dialog: a stretch, then "OK" (btnOK) and the cancel button (btnCancel).
 QHBoxLayout* UiOkCancelRow(QPushButton*& ok, QPushButton*& cancel,
                            const QString& cancelCaption = QStringLiteral("Abbrechen"));
+// Gives a window the size it wants, as far as the screen it opens on leaves room for it with its title bar and frame,
+// and centres it there: a window never opens larger than a 1366 x 768 laptop screen shows.
+class QSize;
+void UiFitToScreen(QWidget* window, const QSize& wanted);
+// Room for an amount of up to "99.999.999,99" in an entry field of its font.
+void UiAmountWidth(QLineEdit* field);
 // A report list: whole rows selected, no editing, no tree decoration.
 QTreeWidget* UiListView(const char* name, const QStringList& headers);
 

@@ -54,6 +54,7 @@ Tfrm_RaveCustomSetup::Tfrm_RaveCustomSetup(int pageCount, QWidget* parent) : QDi
     pl->addWidget(lblPrinter, 1);
     btnProperties = UiButton(QStringLiteral("Eigenschaften"), "btnProperties");
     btnProperties->setEnabled(hasPrinter_);
+    btnProperties->setMinimumWidth(btnProperties->sizeHint().width());
     pl->addWidget(btnProperties);
     top->addWidget(grpPrinter);
     // The printer's own settings; the name is shown again afterwards.
@@ -207,7 +208,7 @@ Tfrm_RaveCustomPreview::Tfrm_RaveCustomPreview(ReportOutput* report, QWidget* pa
     : QDialog(parent), report_(report), printer_(new QPrinter(QPrinter::HighResolution)) {
     setObjectName(QStringLiteral("frm_RaveCustomPreview"));
     setWindowTitle(caption.isEmpty() ? QStringLiteral("Vorschau") : QStringLiteral("Vorschau - ") + caption);
-    resize(1000, 760);
+    UiFitToScreen(this, QSize(1000, 760));
     auto* top = new QVBoxLayout(this);
     auto* bar = new QToolBar;
     top->addWidget(bar);

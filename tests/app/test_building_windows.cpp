@@ -20,7 +20,10 @@
 #include <QListWidget>
 #include <QTreeWidget>
 #include <QProcess>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QPushButton>
+#include <QScrollArea>
 
 namespace {
 
@@ -627,3 +630,23 @@ TEST_F(BuildingWindowTest, ElevatorsOfOneNameAreToldApartInTheirList) {
     EXPECT_EQ(lines, (QStringList{QStringLiteral("Personenaufzug|1000 kg|2|21000"),
                                   QStringLiteral("Personenaufzug|630 kg|1|9000")}));
 }
+
+namespace {
+
+// On a small screen the editor's fields scroll while "OK" stays in sight, and a seven-digit amount is whole.
+TEST_F(BuildingWindowTest, EditorButtonsStayInSightAndAmountsFitTheirFields) {
+    TGebBuilding b = example();
+    TFrmBuilding w;
+    w.Initialize(&b, &obj, false);
+    w.show();
+    auto* scroll = w.findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_FALSE(scroll->widget()->isAncestorOf(child<QPushButton>(w, "btnOK")));
+    EXPECT_LE(w.height(), QGuiApplication::primaryScreen()->availableGeometry().height() - 40);
+    for (const char* name : {"txtVersWert", "txtWiederKost", "txtProdukt", "txtZeitwert"}) {
+        auto* field = child<QLineEdit>(w, name);
+        EXPECT_GE(field->width(), field->fontMetrics().horizontalAdvance(QStringLiteral("9.999.999,99"))) << name;
+    }
+}
+
+} // namespace

@@ -25,10 +25,13 @@
 #include <QDate>
 #include <QDir>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QEventLoop>
 #include <QTimer>
@@ -804,4 +807,30 @@ TEST_F(WindowTest, ANewClientStartsEmptyOnEveryTabAndResetDiscardsIt) {
     EXPECT_TRUE(dialogs.calls.isEmpty()) << dialogs.messages().join('|').toStdString();
     EXPECT_TRUE(child<QLineEdit>(*w, "edFirma")->text().isEmpty());
 }
+} // namespace
+
+namespace {
+
+// The client tree opens at 193 pixels and keeps the width the user dragged it to from one start to the next; the
+// window opens within the screen's height (the test screen is narrower than any window of the program).
+TEST_F(WindowTest, TheClientTreeKeepsItsWidthAndTheWindowFitsTheScreen) {
+    EXPECT_LE(w->height(), QGuiApplication::primaryScreen()->availableGeometry().height() - 40);
+    w->resize(1300, 700);
+    w->show();
+    auto* split = w->findChild<QSplitter*>(QStringLiteral("splitterTree"));
+    EXPECT_EQ(split->sizes().first(), 193);
+    split->setSizes({260, split->sizes().last() + split->sizes().first() - 260});
+    w->close();
+    EXPECT_EQ(platform::IniProfile(brenvik::IniFilePath())
+                  .readString(QStringLiteral("BRENVIK-FENSTER"), QStringLiteral("BAUMBREITE"), QString()),
+              QStringLiteral("260"));
+    w = std::make_unique<TfrmBrenvik>();
+    w->StartUp();
+    w->resize(1300, 700);
+    w->show();
+    EXPECT_EQ(w->findChild<QSplitter*>(QStringLiteral("splitterTree"))->sizes().first(), 260);
+    // The database settings stay as they were beside the new key.
+    EXPECT_TRUE(BrvConnected());
+}
+
 } // namespace
