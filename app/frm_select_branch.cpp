@@ -19,7 +19,7 @@
 Tfrm_select_branch::Tfrm_select_branch(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frm_select_branch"));
     setWindowTitle(QStringLiteral("Auswahl der Betriebsart"));
-    resize(620, 480);
+    resize(720, 480);
     auto* top = new QVBoxLayout(this);
     auto* grp = new QGroupBox(QStringLiteral("Auswahl der Betriebsart des Mandanten"));
     auto* g = new QVBoxLayout(grp);

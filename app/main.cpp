@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
         return 2;
 #endif
     }
+    platform::preferGermanSystemLocale();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brenvik"));
     QApplication::setApplicationDisplayName(QStringLiteral("Brenvik"));

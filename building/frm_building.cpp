@@ -339,6 +339,7 @@ void TFrmBuilding::buildUi() {
     g->addWidget(lblCurZeitwert, r++, 3);
 
     auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("scrlGebaeude"));
     scroll->setWidgetResizable(true);
     scroll->setWidget(leftWidget);
     // Only the height scrolls: the amounts and their currency stay whole in the width.
@@ -351,7 +352,13 @@ void TFrmBuilding::buildUi() {
     pnlGebTypeDetails->setObjectName(QStringLiteral("pnlGebTypeDetails"));
     auto* right = new QVBoxLayout(pnlGebTypeDetails);
     FFrmGebTypeInfo = new TFrmGebTypeInfo;
-    right->addWidget(FFrmGebTypeInfo, 1);
+    auto* infoScroll = new QScrollArea;
+    infoScroll->setObjectName(QStringLiteral("scrlGebTypeInfo"));
+    infoScroll->setWidgetResizable(true);
+    infoScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    infoScroll->setFrameShape(QFrame::NoFrame);
+    infoScroll->setWidget(FFrmGebTypeInfo);
+    right->addWidget(infoScroll, 1);
     btnHideGebTypeDetails = UiButton(QStringLiteral("Details ausblenden"), "btnHideGebTypeDetails");
     right->addWidget(btnHideGebTypeDetails);
     top->addWidget(pnlGebTypeDetails, 1);

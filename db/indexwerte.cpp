@@ -177,16 +177,31 @@ void DeleteDatenimporte(int mandantNr) {
     BrvCommit();
 }
 
-void InsertDatenimport(const TBrenvikDatenimport& r, bool commit) {
-    BrvExec(
+struct DatenimportInserter::Impl {
+    fb::Query q{
+        BrvRequireDb(),
         QStringLiteral(
             "INSERT INTO DATENIMPORTE (BRV_MANDANT_NR, MANDANT_NR, INSERT_TS, ZEILE_NR, KONTO_NR, "
             "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, GRUPPE, ZUSAETZE, KATEGORIE_NR, LAGERUNG_AUSSEN, "
             "ELEKTRONIK_VERS, MASCHINEN_VERS, LEASING, GEMIETET, GEBAEUDE, GELOESCHT, ADRESS_NR, FESTE_TAXE, "
-            "BEARBEITUNG, ANLAGENTYP_ID) VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-        r.mandant_nr, SqlTs{BrvNow()}, r.zeile_nr, r.konto_nr, r.anlagebezeichnung, SqlTs{r.anschaffungsdatum}, r.ahk,
-        r.gruppe, r.zusaetze, r.kategorie_nr, r.lagerung_aussen, r.elektronik_vers, r.maschinen_vers, r.leasing,
-        r.gemietet, r.gebaeude, r.geloescht, r.adress_nr, r.feste_taxe, r.bearbeitung, r.anlagentyp_id);
+            "BEARBEITUNG, ANLAGENTYP_ID) VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")};
+    // The rows of one file are stamped with the time their reading began: asking the clock (and its time zone)
+    // for every row costs more than the rest of the row's binding.
+    SqlTs now{BrvNow()};
+};
+
+DatenimportInserter::DatenimportInserter() : d_(std::make_unique<Impl>()) {}
+DatenimportInserter::~DatenimportInserter() = default;
+
+void DatenimportInserter::insert(const TBrenvikDatenimport& r) {
+    bindAll(*d_->q, r.mandant_nr, d_->now, r.zeile_nr, r.konto_nr, r.anlagebezeichnung, SqlTs{r.anschaffungsdatum},
+            r.ahk, r.gruppe, r.zusaetze, r.kategorie_nr, r.lagerung_aussen, r.elektronik_vers, r.maschinen_vers,
+            r.leasing, r.gemietet, r.gebaeude, r.geloescht, r.adress_nr, r.feste_taxe, r.bearbeitung, r.anlagentyp_id);
+    d_->q->execute(BrvActiveTrans());
+}
+
+void InsertDatenimport(const TBrenvikDatenimport& r, bool commit) {
+    DatenimportInserter().insert(r);
     if (commit)
         BrvCommit();
 }

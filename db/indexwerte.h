@@ -6,6 +6,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 // One yearly value of an index series (INDEXWERTE).
@@ -38,6 +39,19 @@ bool DeleteIndexwerteJahr(int year);
 void DeleteDatenimporte(int mandantNr);
 // commit false leaves the commit to the caller (staging a whole file commits in chunks).
 void InsertDatenimport(const TBrenvikDatenimport& r, bool commit = true);
+// The same for every row of a file: the statement is held and run without asking for its row count; no commit.
+class DatenimportInserter {
+public:
+    DatenimportInserter();
+    ~DatenimportInserter();
+    DatenimportInserter(const DatenimportInserter&) = delete;
+    DatenimportInserter& operator=(const DatenimportInserter&) = delete;
+    void insert(const TBrenvikDatenimport& r);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
 void GetDatenimport(int mandantNr, int zeileNr, TBrenvikDatenimport& rec);
 // Account numbers that occur more than once in the client's staged lines.
 QStringList GetDoppelteKontoNr(int mandantNr);

@@ -9,6 +9,7 @@
 #include <QStringDecoder>
 
 #include <cmath>
+#include <optional>
 
 using platform::MsgIcon;
 
@@ -571,11 +572,14 @@ ImportResult ReadImportFile(int mandantNr, const QString& path, ImportLayout lay
     const QByteArray bytes = f.readAll();
     f.close();
     int pending = 0;
+    std::optional<DatenimportInserter> inserter;
     const StageRecord insert = [&](const TBrenvikDatenimport& d) {
         TBrenvikDatenimport r = d;
         r.brv_mandant_nr = 1;
         r.mandant_nr = mandantNr;
-        InsertDatenimport(r, false);
+        if (!inserter)
+            inserter.emplace();
+        inserter->insert(r);
         // Committed in chunks: one prepared statement, not one transaction per row.
         if (++pending >= kChunk) {
             BrvCommit();
@@ -583,6 +587,7 @@ ImportResult ReadImportFile(int mandantNr, const QString& path, ImportLayout lay
         }
     };
     const bool readable = ParseImportData(bytes, layout, options, res, insert, status);
+    inserter.reset();
     try {
         BrvCommit();
     } catch (const Exception& e) {

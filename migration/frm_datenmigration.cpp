@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -58,7 +59,9 @@ Tfrm_Datenmigration::Tfrm_Datenmigration(QWidget* parent) : QDialog(parent) {
     lbRecCount = new QLabel;
     lbRecCount->setObjectName(QStringLiteral("lbRecCount"));
     top->addWidget(lbRecCount);
-    imgNoImport = new QLabel(QStringLiteral("⛔"));
+    // The style's own stop sign: a symbol character may be missing from the user's fonts.
+    imgNoImport = new QLabel;
+    imgNoImport->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(24, 24));
     imgNoImport->setObjectName(QStringLiteral("imgNoImport"));
     imgNoImport->hide();
     auto* buttons = new QHBoxLayout;

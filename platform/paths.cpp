@@ -159,6 +159,18 @@ void platform::useGermanLocaleWhenUnset() {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
 }
 
+void platform::preferGermanSystemLocale() {
+    const auto unset = [](const char* name) {
+        const QByteArray v = qgetenv(name);
+        return v.isEmpty() || v == "C" || v == "POSIX" || v.startsWith("C.");
+    };
+    if (!unset("LC_ALL") || !unset("LC_TIME") || !unset("LANG"))
+        return;
+    qunsetenv("LC_ALL");
+    qunsetenv("LC_TIME");
+    qputenv("LANG", "de_DE.UTF-8");
+}
+
 bool platform::loadGermanQtTranslations() {
     // Held for the life of the application, as the application holds no ownership of installed translators.
     static QTranslator* translator = nullptr;

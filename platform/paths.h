@@ -35,6 +35,9 @@ QString loginName();
 // Numbers and dates follow the user's locale; a machine without one (the "C" locale of a bare system) gets the
 // German conventions the program is made for.
 void useGermanLocaleWhenUnset();
+// The same for the platform's own dialogs (the dates of the file dialog): called before the application object,
+// which reads the system locale once; a machine without a locale setting is taken as German.
+void preferGermanSystemLocale();
 // Qt's own texts (standard buttons, file dialogs, context menus) in German, as the rest of the program: Qt's
 // translations of the system, else those beside the program ("translations/"). False when none can be loaded; the
 // program then still runs, with those texts in English.

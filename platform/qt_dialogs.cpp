@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -62,14 +64,39 @@ MsgResult QtDialogs::message(const QString& text, MsgIcon icon, MsgButtons butto
     }
 }
 
+namespace {
+
+// The platform's file dialog where there is one; Qt's own is opened wide enough for its name, type and date columns.
+QString runFileDialog(QFileDialog& d) {
+    d.resize(d.sizeHint().expandedTo(QSize(820, 480)));
+    if (auto* list = d.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
+        return {};
+    return d.selectedFiles().first();
+}
+
+} // namespace
+
 QString QtDialogs::openFile(const QString& caption, const QString& dir, const QString& filter, QWidget* parent) {
-    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+    QFileDialog d(parent, caption, dir, filter);
+    d.setFileMode(QFileDialog::ExistingFile);
+    return runFileDialog(d);
 }
 QString QtDialogs::saveFile(const QString& caption, const QString& dir, const QString& filter, QWidget* parent) {
-    return QFileDialog::getSaveFileName(parent, caption, dir, filter, nullptr, QFileDialog::DontConfirmOverwrite);
+    QFileDialog d(parent, caption, dir, filter);
+    d.setAcceptMode(QFileDialog::AcceptSave);
+    d.setFileMode(QFileDialog::AnyFile);
+    d.setOption(QFileDialog::DontConfirmOverwrite);
+    return runFileDialog(d);
 }
 QString QtDialogs::folder(const QString& caption, const QString& dir, QWidget* parent) {
-    return QFileDialog::getExistingDirectory(parent, caption, dir);
+    QFileDialog d(parent, caption, dir);
+    d.setFileMode(QFileDialog::Directory);
+    d.setOption(QFileDialog::ShowDirsOnly);
+    return runFileDialog(d);
 }
 bool QtDialogs::inputBox(const QString& caption, const QString& prompt, QString& value, QWidget* parent) {
     bool ok = false;

@@ -16,7 +16,6 @@ cmake --build build -j"$(nproc)" --target brenvik-cli brenvik-screenshots
 data="$(mktemp -d)"
 trap 'rm -rf "$data"' EXIT
 export BRENVIK_DATA_DIR="$data"
-export LANG=de_DE.UTF-8 LC_ALL=
 ./build/brenvik-cli prepare-installation
 ./build/brenvik-cli new-client "Muster Metallbau GmbH"
 ./build/brenvik-cli import --client 1 --file data/Beispielanlagen.xlsx

@@ -269,6 +269,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Aufruf: brenvik-screenshots AUSGABEORDNER\n");
         return 2;
     }
+    platform::preferGermanSystemLocale();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brenvik"));
     QApplication::setApplicationDisplayName(QStringLiteral("Brenvik"));
@@ -370,11 +371,14 @@ int main(int argc, char** argv) {
         return int(QDialog::Rejected);
     };
     gInside[QStringLiteral("FrmBuilding")] = [](QDialog& d) {
-        if (auto* scroll = d.findChild<QScrollArea*>()) {
+        if (auto* scroll = d.findChild<QScrollArea*>(QStringLiteral("scrlGebaeude"))) {
             scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
             shoot(QStringLiteral("FrmBuilding_unten"), &d);
             scroll->verticalScrollBar()->setValue(0);
         }
+        click(d, "btnShowGebTypeInfo");
+        shoot(QStringLiteral("FrmBuilding_Gebaeudetyp"), &d);
+        click(d, "btnHideGebTypeDetails");
         click(d, "btnProduktkosten");
         click(d, "btnKosten");
         click(d, "btnAufzugskosten");

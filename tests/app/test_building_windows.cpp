@@ -639,7 +639,7 @@ TEST_F(BuildingWindowTest, EditorButtonsStayInSightAndAmountsFitTheirFields) {
     TFrmBuilding w;
     w.Initialize(&b, &obj, false);
     w.show();
-    auto* scroll = w.findChild<QScrollArea*>();
+    auto* scroll = w.findChild<QScrollArea*>(QStringLiteral("scrlGebaeude"));
     ASSERT_NE(scroll, nullptr);
     EXPECT_FALSE(scroll->widget()->isAncestorOf(child<QPushButton>(w, "btnOK")));
     EXPECT_LE(w.height(), QGuiApplication::primaryScreen()->availableGeometry().height() - 40);
