@@ -26,7 +26,7 @@ using platform::MsgIcon;
 Tfrm_SelectIdxCategory::Tfrm_SelectIdxCategory(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frm_SelectIdxCategory"));
     setWindowTitle(QStringLiteral("Indexauswahl"));
-    resize(760, 520);
+    resize(860, 520);
     auto* top = new QVBoxLayout(this);
     auto* grp = new QGroupBox(QStringLiteral("Indexauswahl für die Anlage ..."));
     auto* g = new QVBoxLayout(grp);
