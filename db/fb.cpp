@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include <QLoggingCategory>
+#include <QStringEncoder>
 #include <QStringList>
 
 #include <algorithm>
@@ -201,6 +202,17 @@ QByteArray Database::encode(const QString& text) const {
         out.append(it != std::end(kWin1252High) ? char(0x80 + (it - std::begin(kWin1252High))) : '?');
     }
     return out;
+}
+
+void Database::encodeInto(const QString& text, QByteArray& out) const {
+    if (win1252_) {
+        out = encode(text);
+        return;
+    }
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    out.resize(utf8.requiredSpace(text.size()));
+    char* end = utf8.appendToBuffer(out.data(), text);
+    out.truncate(end - out.constData());
 }
 
 QString Database::decode(const char* bytes, qsizetype size) const {

@@ -55,6 +55,8 @@ public:
     bool legacyWin1252() const { return win1252_; }
     // Texts as the attachment exchanges them; characters Windows-1252 lacks become "?" there.
     QByteArray encode(const QString& text) const;
+    // The same into a buffer that keeps its capacity from one call to the next (a parameter bound for every row).
+    void encodeInto(const QString& text, QByteArray& out) const;
     QString decode(const char* bytes, qsizetype size) const;
     void close();
     bool isOpen() const { return handle_ != 0; }

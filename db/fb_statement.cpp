@@ -120,7 +120,7 @@ void Statement::bindText(int i, const QString& v) {
     p.type = SQL_TEXT;
     p.ind = 0;
     p.isBlob = false;
-    p.buf = db_.encode(v);
+    db_.encodeInto(v, p.buf);
     p.blobText = v; // kept in case the parameter turns out to be a BLOB
 }
 void Statement::bindDateTime(int i, TDateTime v) {

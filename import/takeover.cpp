@@ -22,15 +22,19 @@ using platform::MsgIcon;
 namespace {
 
 // The register compares texts as the database does: trailing blanks do not count.
-QString key(const QString& konto, const QString& desc) {
-    auto strip = [](QString s) {
-        int n = int(s.size());
-        while (n > 0 && s[n - 1] == QLatin1Char(' '))
-            --n;
-        s.truncate(n);
+QString key(QStringView konto, QStringView desc) {
+    const auto strip = [](QStringView s) {
+        while (!s.isEmpty() && s.back() == u' ')
+            s.chop(1);
         return s;
     };
-    return strip(konto) + QChar(0) + strip(desc);
+    const QStringView k = strip(konto), d = strip(desc);
+    QString out;
+    out.reserve(k.size() + 1 + d.size());
+    out.append(k);
+    out.append(QChar(0));
+    out.append(d);
+    return out;
 }
 
 struct Known {
@@ -215,9 +219,11 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
                            "QUELLE = 'IMPORT', ANSCHAFFUNGSJAHR = EXTRACT(YEAR FROM ANSCHAFFUNGSDATUM), "
                            "BEARBEITUNG = CASE WHEN AHK <= 1 THEN '1' ELSE BEARBEITUNG END "
                            "WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"));
+        known.reserve(known.size() + staged.size());
         for (const TBrenvikDatenimport& d : staged) {
             try {
-                const auto it = known.constFind(key(d.konto_nr, d.anlagebezeichnung));
+                const QString k = key(d.konto_nr, d.anlagebezeichnung);
+                const auto it = known.constFind(k);
                 if (it != known.constEnd()) {
                     bindAll(*confirmRow, SqlTs{start}, mandantNr, it->anlageNr, it->subNr);
                     confirmRow->execute(BrvActiveTrans());
@@ -255,7 +261,7 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
                     inserter.insert(r);
                     ++maxNr;
                     // A second staged row of the same asset confirms the one just added.
-                    known.insert(key(r.konto_nr, r.anlagebezeichnung), {r.anlage_nr, 0, r.ahk});
+                    known.insert(k, {r.anlage_nr, 0, r.ahk});
                     ++res.added;
                 }
             } catch (const Exception&) {
