@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <utility>
+
 namespace {
 
 class IniTest : public TempDirTest {};
@@ -62,6 +64,28 @@ TEST(Paths, DataFolderFromTheEnvironmentAndLoginName) {
     const QString login = platform::loginName();
     EXPECT_FALSE(login.isEmpty());
     EXPECT_LE(login.size(), 79);
+}
+
+// A machine without a locale setting gets German in Qt's own dialogs; a user's own setting is left alone.
+TEST(Paths, ABareMachineIsTakenAsGermanAndAUsersLocaleIsKept) {
+    const QByteArray lang = qgetenv("LANG"), all = qgetenv("LC_ALL"), time = qgetenv("LC_TIME");
+    qunsetenv("LANG");
+    qputenv("LC_ALL", "C");
+    qunsetenv("LC_TIME");
+    platform::preferGermanSystemLocale();
+    EXPECT_EQ(qgetenv("LANG"), QByteArray("de_DE.UTF-8"));
+    EXPECT_TRUE(qEnvironmentVariableIsEmpty("LC_ALL"));
+    qputenv("LANG", "fr_FR.UTF-8");
+    qputenv("LC_ALL", "C.UTF-8");
+    platform::preferGermanSystemLocale();
+    EXPECT_EQ(qgetenv("LANG"), QByteArray("fr_FR.UTF-8"));
+    EXPECT_EQ(qgetenv("LC_ALL"), QByteArray("C.UTF-8"));
+    for (auto [name, value] : {std::pair{"LANG", lang}, {"LC_ALL", all}, {"LC_TIME", time}}) {
+        if (value.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
 }
 
 TEST(SingleInstance, SecondGuardOfTheSameLogOnIsRefused) {
