@@ -15,6 +15,7 @@
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
 #include <optional>
 
 using platform::MsgIcon;
@@ -169,10 +170,16 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
         res.plan.readIncomplete = !read->complete;
     }
     QSet<QPair<int, int>> seen;
+    // Each staged row's key once, for the plan and for the run.
+    QStringList keys;
+    keys.reserve(staged.size());
+    for (const TBrenvikDatenimport& d : staged)
+        keys.append(key(d.konto_nr, d.anlagebezeichnung));
     {
         QSet<QString> newKeys;
-        for (const TBrenvikDatenimport& d : staged) {
-            const QString k = key(d.konto_nr, d.anlagebezeichnung);
+        newKeys.reserve(staged.size());
+        seen.reserve(std::min(staged.size(), stored.size()));
+        for (const QString& k : std::as_const(keys)) {
             const auto it = known.constFind(k);
             if (it != known.constEnd()) {
                 seen.insert({it->anlageNr, it->subNr});
@@ -220,9 +227,10 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
                            "BEARBEITUNG = CASE WHEN AHK <= 1 THEN '1' ELSE BEARBEITUNG END "
                            "WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"));
         known.reserve(known.size() + staged.size());
-        for (const TBrenvikDatenimport& d : staged) {
+        for (qsizetype row = 0; row < staged.size(); ++row) {
+            const TBrenvikDatenimport& d = staged.at(row);
             try {
-                const QString k = key(d.konto_nr, d.anlagebezeichnung);
+                const QString& k = keys.at(row);
                 const auto it = known.constFind(k);
                 if (it != known.constEnd()) {
                     bindAll(*confirmRow, SqlTs{start}, mandantNr, it->anlageNr, it->subNr);
