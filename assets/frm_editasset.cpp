@@ -109,6 +109,7 @@ Tfrm_EditAsset::Tfrm_EditAsset(QWidget* parent) : QDialog(parent) {
     lbOrgDatum->setObjectName(QStringLiteral("lbOrgDatum"));
     left->addRow(originalRow(QStringLiteral("Originalwert des Anschaffungsdatums: "), lbOrgDatum));
     edAHK = line("edAHK");
+    UiAmountWidth(edAHK);
     left->addRow(QStringLiteral("Anschaffungs-/Herstellungskosten:"), edAHK);
     lbOrgAHK = new QLabel(kNv);
     lbOrgAHK->setObjectName(QStringLiteral("lbOrgAHK"));
@@ -119,6 +120,7 @@ Tfrm_EditAsset::Tfrm_EditAsset(QWidget* parent) : QDialog(parent) {
         auto* h = new QHBoxLayout;
         ed = line(name);
         ed->setAlignment(Qt::AlignRight);
+        UiAmountWidth(ed);
         h->addWidget(ed, 1);
         if (btn) {
             *btn = new QPushButton(btnText);
