@@ -203,6 +203,8 @@ void TTabKundendaten::ReloadAddressList() {
         items.append(it);
     }
     lvAdressen->addTopLevelItems(items);
+    for (int c = 0; c < lvAdressen->columnCount(); ++c)
+        lvAdressen->resizeColumnToContents(c);
 }
 
 void TTabKundendaten::ReloadMeasureList() {
