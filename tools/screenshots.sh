@@ -21,5 +21,12 @@ export BRENVIK_DATA_DIR="$data"
 ./build/brenvik-cli import --client 1 --file data/Beispielanlagen.xlsx
 ./build/brenvik-cli value --client 1
 rm -f "$out"/*.png
-xvfb-run -a -s "-screen 0 1366x768x24" ./build/brenvik-screenshots "$out"
+# The virtual screen is started here and waited for at the end, so that nothing of it outlives the script.
+display=99
+while [[ -e "/tmp/.X${display}-lock" ]]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$data"' EXIT
+for _ in $(seq 1 50); do [[ -e "/tmp/.X11-unix/X$display" ]] && break; sleep 0.1; done
+DISPLAY=":$display" ./build/brenvik-screenshots "$out"
 echo "Bilder in $out"
