@@ -96,6 +96,7 @@ TfrmBrenvik::~TfrmBrenvik() {
 }
 
 void TfrmBrenvik::buildUi() {
+    const int treeStart = treeWidth(platform::IniProfile(brenvik::IniFilePath()));
     tvBrenvik = new QTreeWidget;
     tvBrenvik->setObjectName(QStringLiteral("tvBrenvik"));
     tvBrenvik->setHeaderHidden(true);
@@ -166,7 +167,7 @@ void TfrmBrenvik::buildUi() {
     hsplit->addWidget(tvBrenvik);
     hsplit->addWidget(panels_);
     hsplit->setStretchFactor(1, 1);
-    hsplit->setSizes({treeWidth(), 1000});
+    hsplit->setSizes({treeStart, 1000});
 
     redLog = new QPlainTextEdit;
     redLog->setObjectName(QStringLiteral("redLog"));
@@ -190,7 +191,7 @@ void TfrmBrenvik::buildUi() {
     sb->addWidget(statusPanel_);
     setStatusBar(sb);
 
-    UiFitToScreen(this, QSize(treeWidth() + 1010, 740));
+    UiFitToScreen(this, QSize(treeStart + 1010, 740));
 }
 
 namespace {
@@ -199,9 +200,8 @@ const QString kTreeWidth = QStringLiteral("BAUMBREITE");
 } // namespace
 
 // The width the user gave the client tree, kept by the seat in its ini file (193 until the user moves the divider).
-int TfrmBrenvik::treeWidth() {
-    const int stored =
-        platform::IniProfile(brenvik::IniFilePath()).readString(kSectionWindow, kTreeWidth, QString()).toInt();
+int TfrmBrenvik::treeWidth(const platform::IniProfile& ini) {
+    const int stored = ini.readString(kSectionWindow, kTreeWidth, QString()).toInt();
     return stored >= 120 && stored <= 800 ? stored : 193;
 }
 
@@ -212,7 +212,7 @@ void TfrmBrenvik::storeTreeWidth() {
     const int width = split->sizes().first();
     // Only into an ini file that is there: a file of this key alone would stand for an installation without database.
     platform::IniProfile ini(brenvik::IniFilePath());
-    if (!ini.loaded() || width == treeWidth())
+    if (!ini.loaded() || width == treeWidth(ini))
         return;
     try {
         ini.writeString(kSectionWindow, kTreeWidth, QString::number(width));

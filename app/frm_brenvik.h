@@ -13,6 +13,9 @@
 #include <functional>
 #include <optional>
 
+namespace platform {
+class IniProfile;
+}
 class QAction;
 class QLabel;
 class QMenu;
@@ -108,7 +111,7 @@ private:
     friend class TTabInventar;
 
     void buildUi();
-    static int treeWidth();
+    static int treeWidth(const platform::IniProfile& ini);
     void storeTreeWidth();
     void buildMenu();
     void buildPopup();

@@ -27,10 +27,7 @@ int main(int argc, char** argv) {
     }
     platform::preferGermanSystemLocale();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Brenvik"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Brenvik"));
-    platform::useGermanLocaleWhenUnset();
-    platform::loadGermanQtTranslations();
+    platform::setUpApplication();
     platform::QtDialogs qtDialogs;
     platform::setDialogs(&qtDialogs);
 

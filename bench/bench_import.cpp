@@ -62,17 +62,26 @@ void writeWorkbook(const QString& file, int n) {
     workbook_close(wb);
 }
 
-// Raw insert of the staged rows (the same values the reader produced): the first parameter takes the line number
-// (staging) or a running asset number (register), then account, description, date and amount.
-double rawInsert(fb::Database& db, const QList<TBrenvikDatenimport>& rows, const char* sql, bool lineNumbers) {
+// Runs body in one transaction of its own on the bare client library and returns the milliseconds, commit included.
+template <typename Body>
+double timedRawTransaction(fb::Database& db, Body body) {
     QElapsedTimer t;
     t.start();
     isc_tr_handle tr = 0;
     ISC_STATUS_ARRAY st{};
     isc_start_transaction(st, &tr, 1, db.handle(), 5, kTpb);
     rawCheck(st);
-    {
-        RawStmt ins(db.handle(), &tr, sql, 5);
+    body(&tr);
+    isc_commit_transaction(st, &tr);
+    rawCheck(st);
+    return ms(t);
+}
+
+// Raw insert of the staged rows (the same values the reader produced): the first parameter takes the line number
+// (staging) or a running asset number (register), then account, description, date and amount.
+double rawInsert(fb::Database& db, const QList<TBrenvikDatenimport>& rows, const char* sql, bool lineNumbers) {
+    return timedRawTransaction(db, [&](isc_tr_handle* tr) {
+        RawStmt ins(db.handle(), tr, sql, 5);
         qint32 nr = 0;
         double ahk = 0;
         ISC_TIMESTAMP ts{};
@@ -90,23 +99,14 @@ double rawInsert(fb::Database& db, const QList<TBrenvikDatenimport>& rows, const
             ahk = r.ahk;
             ins.execute();
         }
-    }
-    isc_commit_transaction(st, &tr);
-    rawCheck(st);
-    return ms(t);
+    });
 }
 
 // Raw insert of whole staging rows: the statement the import writes, every column bound as it binds it.
 double rawInsertStagingRows(fb::Database& db, const QList<TBrenvikDatenimport>& rows) {
-    QElapsedTimer t;
-    t.start();
-    isc_tr_handle tr = 0;
-    ISC_STATUS_ARRAY st{};
-    isc_start_transaction(st, &tr, 1, db.handle(), 5, kTpb);
-    rawCheck(st);
-    {
+    return timedRawTransaction(db, [&](isc_tr_handle* tr) {
         RawStmt ins(
-            db.handle(), &tr,
+            db.handle(), tr,
             "INSERT INTO DATENIMPORTE (BRV_MANDANT_NR, MANDANT_NR, INSERT_TS, ZEILE_NR, KONTO_NR, "
             "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, GRUPPE, ZUSAETZE, KATEGORIE_NR, LAGERUNG_AUSSEN, "
             "ELEKTRONIK_VERS, MASCHINEN_VERS, LEASING, GEMIETET, GEBAEUDE, GELOESCHT, ADRESS_NR, FESTE_TAXE, "
@@ -143,29 +143,20 @@ double rawInsertStagingRows(fb::Database& db, const QList<TBrenvikDatenimport>& 
             ahk = r.ahk;
             ins.execute();
         }
-    }
-    isc_commit_transaction(st, &tr);
-    rawCheck(st);
-    return ms(t);
+    });
 }
 
 // Raw takeover of new rows: the staged rows read, then whole register rows inserted with the statement the takeover
 // writes, every column bound as it binds it.
 double rawTakeoverWholeRows(fb::Database& db) {
-    QElapsedTimer t;
-    t.start();
-    isc_tr_handle tr = 0;
-    ISC_STATUS_ARRAY st{};
-    isc_start_transaction(st, &tr, 1, db.handle(), 5, kTpb);
-    rawCheck(st);
-    {
+    return timedRawTransaction(db, [&](isc_tr_handle* tr) {
         struct Row {
             QByteArray konto, desc;
             ISC_TIMESTAMP ts;
             double ahk;
         };
         std::vector<Row> rows;
-        RawStmt sel(db.handle(), &tr,
+        RawStmt sel(db.handle(), tr,
                     "SELECT ZEILE_NR, KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK, GRUPPE, ZUSAETZE, "
                     "KATEGORIE_NR, LAGERUNG_AUSSEN, ELEKTRONIK_VERS, MASCHINEN_VERS, LEASING, GEMIETET, GEBAEUDE, "
                     "GELOESCHT, ADRESS_NR, FESTE_TAXE, BEARBEITUNG, ANLAGENTYP_ID FROM DATENIMPORTE "
@@ -181,7 +172,7 @@ double rawTakeoverWholeRows(fb::Database& db) {
                   *reinterpret_cast<const double*>(sel.data[4].data())};
             rows.push_back(std::move(r));
         }
-        RawStmt ins(db.handle(), &tr,
+        RawStmt ins(db.handle(), tr,
                     "INSERT INTO VERSICHERUNGSWERTE ( BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, INSERT_TS, "
                     "KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, ANSCHAFFUNGSJAHR, AHK, LISTENPREIS, "
                     "VERSICHERUNGSWERT, GEMEINER_WERT, ZEITWERT, NUTZUNGSDAUER, ELEKTRONIK_VERS, MASCHINEN_VERS, "
@@ -227,24 +218,16 @@ double rawTakeoverWholeRows(fb::Database& db) {
             ahk = r.ahk;
             ins.execute();
         }
-    }
-    isc_commit_transaction(st, &tr);
-    rawCheck(st);
-    return ms(t);
+    });
 }
 
 double rawReadUpdate(fb::Database& db) {
-    QElapsedTimer t;
-    t.start();
-    isc_tr_handle tr = 0;
-    ISC_STATUS_ARRAY st{};
-    isc_start_transaction(st, &tr, 1, db.handle(), 5, kTpb);
-    {
-        RawStmt sel(db.handle(), &tr,
+    return timedRawTransaction(db, [&](isc_tr_handle* tr) {
+        RawStmt sel(db.handle(), tr,
                     "SELECT ANLAGE_NR, ANLAGE_SUB_NR, KONTO_NR, ANLAGEBEZEICHNUNG FROM VERSICHERUNGSWERTE WHERE "
                     "MANDANT_NR = 9",
                     0);
-        RawStmt upd(db.handle(), &tr,
+        RawStmt upd(db.handle(), tr,
                     "UPDATE VERSICHERUNGSWERTE SET UPDATE_TS = CURRENT_TIMESTAMP, UPDATE_CHECK = '1' WHERE "
                     "MANDANT_NR = 9 AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?",
                     2);
@@ -260,9 +243,7 @@ double rawReadUpdate(fb::Database& db) {
             sub = b;
             upd.execute();
         }
-    }
-    isc_commit_transaction(st, &tr);
-    return ms(t);
+    });
 }
 
 QList<TBrenvikDatenimport> stagedRows() {

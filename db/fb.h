@@ -166,6 +166,8 @@ private:
     int col(const QString& name) const;
     XSQLVAR& outVar(int col) const;
     void describeOutput();
+    // The parameter i, made ready for a new value of the type (nullptr for a negative number).
+    Param* slot(int i, short type);
     void setParam(int i, short type, const void* data, int len);
     void checkTextFits(const Param& p, const XSQLVAR& described, int i) const;
     QString readBlob(ISC_QUAD id) const;

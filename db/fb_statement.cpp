@@ -80,19 +80,26 @@ void Statement::checkTextFits(const Param& p, const XSQLVAR& described, int i) c
         -802, isc_arith_except, {isc_arith_except, isc_string_truncation});
 }
 
-void Statement::setParam(int i, short type, const void* data, int len) {
+Statement::Param* Statement::slot(int i, short type) {
     if (i < 0)
-        return;
+        return nullptr;
     if (size_t(i) >= params_.size())
         params_.resize(i + 1);
     Param& p = params_[i];
     p.type = type;
     p.ind = 0;
     p.isBlob = false;
+    return &p;
+}
+
+void Statement::setParam(int i, short type, const void* data, int len) {
+    Param* p = slot(i, type);
+    if (!p)
+        return;
     // The buffer of the last row is reused: a statement run for every row of an import binds the same slots again.
-    p.buf.resize(len);
+    p->buf.resize(len);
     if (len > 0)
-        std::memcpy(p.buf.data(), data, size_t(len));
+        std::memcpy(p->buf.data(), data, size_t(len));
 }
 
 void Statement::bindNull(int i) {
@@ -112,16 +119,11 @@ void Statement::bindDouble(int i, double v) {
     setParam(i, SQL_DOUBLE, &v, sizeof v);
 }
 void Statement::bindText(int i, const QString& v) {
-    if (i < 0)
+    Param* p = slot(i, SQL_TEXT);
+    if (!p)
         return;
-    if (size_t(i) >= params_.size())
-        params_.resize(i + 1);
-    Param& p = params_[i];
-    p.type = SQL_TEXT;
-    p.ind = 0;
-    p.isBlob = false;
-    db_.encodeInto(v, p.buf);
-    p.blobText = v; // kept in case the parameter turns out to be a BLOB
+    db_.encodeInto(v, p->buf);
+    p->blobText = v; // kept in case the parameter turns out to be a BLOB
 }
 void Statement::bindDateTime(int i, TDateTime v) {
     ISC_TIMESTAMP ts = toIscTimestamp(v);

@@ -1,5 +1,7 @@
 #include "platform/qt_dialogs.h"
 
+#include "platform/paths.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -115,6 +117,13 @@ ModalRunner& modalRunner() {
     return runner;
 }
 } // namespace
+
+void setUpApplication() {
+    QApplication::setApplicationName(QStringLiteral("Brenvik"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Brenvik"));
+    useGermanLocaleWhenUnset();
+    loadGermanQtTranslations();
+}
 
 int execModal(QDialog& dialog) {
     if (modalRunner())

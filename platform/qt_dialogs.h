@@ -20,6 +20,10 @@ public:
     bool inputBox(const QString& caption, const QString& prompt, QString& value, QWidget* parent) override;
 };
 
+// The application's name, its German conventions where the system has none, and Qt's own texts in German: what
+// the program sets up right after its application object (and the picture tool with it, to look the same).
+void setUpApplication();
+
 // Every modal window of the program is shown through here, so that tests can drive a dialog (fill its fields,
 // press its buttons) instead of blocking in its event loop. Returns the dialog's result code.
 int execModal(QDialog& dialog);
