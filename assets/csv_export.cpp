@@ -22,16 +22,6 @@ const QString kRegisterCsvHeader = QStringLiteral(
 
 namespace {
 
-// Whether Windows-1252 has the character: ASCII, Latin-1 from 0xA0, and the 27 letters and signs it puts in 0x80-0x9F.
-bool inWindows1252(char32_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return true;
-    static const char32_t extra[] = {0x20AC, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030,
-                                     0x0160, 0x2039, 0x0152, 0x017D, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-                                     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x017E, 0x0178};
-    return std::find(std::begin(extra), std::end(extra), c) != std::end(extra);
-}
-
 // A text field as the file can hold it: no field separator and no line break (either would split the record), and
 // "?" for every character the code page lacks. Counts the fields that lost characters that way.
 class TextField {
@@ -43,7 +33,7 @@ public:
         for (const char32_t c : s.toUcs4()) {
             if (c == U';' || c == U'\r' || c == U'\n')
                 continue;
-            if (!inWindows1252(c)) {
+            if (!InWindows1252(c)) {
                 out += QLatin1Char('?');
                 replaced = true;
             } else {

@@ -11,6 +11,7 @@
 #include "db/dbaccess.h"
 #include "db/indexwerte.h"
 #include "db/versicherungswerte.h"
+#include "import/journal.h"
 #include "platform/qt_dialogs.h"
 
 #include <QApplication>
@@ -300,6 +301,7 @@ Tfrm_VersWerte::Tfrm_VersWerte(QWidget* parent) : QDialog(parent) {
     btnWertermittlung = button(QStringLiteral("Wertermittlung starten"), "btnWertermittlung");
     btnWertermittlung->setToolTip(QStringLiteral("Versicherungswerte automatisch berechnen"));
     btnExport = button(QStringLiteral("Anlagenexport"), "btnExport");
+    btnImportUndo = button(QStringLiteral("Letzte Datenübernahme rückgängig machen"), "btnImportUndo");
     buttons->addStretch(1);
     btnBeenden = button(QStringLiteral("Beenden"), "btnBeenden");
     top->addLayout(buttons);
@@ -310,6 +312,7 @@ Tfrm_VersWerte::Tfrm_VersWerte(QWidget* parent) : QDialog(parent) {
     connect(btnIndextausch, &QPushButton::clicked, this, &Tfrm_VersWerte::ExchangeClick);
     connect(btnWertermittlung, &QPushButton::clicked, this, &Tfrm_VersWerte::StartValuation);
     connect(btnExport, &QPushButton::clicked, this, &Tfrm_VersWerte::ExportClick);
+    connect(btnImportUndo, &QPushButton::clicked, this, &Tfrm_VersWerte::UndoImportClick);
     connect(btnBeenden, &QPushButton::clicked, this, &QDialog::accept);
 }
 
@@ -738,6 +741,42 @@ void Tfrm_VersWerte::ExchangeClick() {
         rememberCurrent();
         LoadList();
     }
+}
+
+void Tfrm_VersWerte::UndoImportClick() {
+    QList<TakeoverJournalEntry> last;
+    try {
+        for (const TakeoverJournalEntry& e : GetDatenuebernahmen(iClientID, 50))
+            if (!e.undone) {
+                last = {e};
+                break;
+            }
+    } catch (const Exception& e) {
+        ShowApplicationError(e.message(), this);
+        return;
+    }
+    if (last.isEmpty()) {
+        platform::dialogs().message(
+            QStringLiteral("Es gibt keine Datenübernahme dieses Mandanten, die rückgängig gemacht werden kann."),
+            MsgIcon::Information, MsgButtons::Ok, this);
+        return;
+    }
+    const TakeoverJournalEntry& e = last.first();
+    const QString question =
+        QStringLiteral("Soll die letzte Datenübernahme rückgängig gemacht werden?\r\n\r\nDatei: %1\r\nVom: %2 (%3)"
+                       "\r\n%4 neu, %5 bestätigt, %6 als Abgang markiert, %7 reaktiviert\r\n\r\nDas "
+                       "Anlagenverzeichnis wird auf den Stand vor dieser Datenübernahme zurückgesetzt.")
+            .arg(e.datei, FormatDateTimeLocal(QStringLiteral("DD.MM.YYYY HH:mm"), e.zeitpunkt), e.login)
+            .arg(e.neu)
+            .arg(e.bestaetigt)
+            .arg(e.abgaenge)
+            .arg(e.reaktiviert);
+    if (platform::dialogs().message(question, MsgIcon::Question, MsgButtons::YesNo, this) != platform::MsgResult::Yes)
+        return;
+    const UndoTakeoverResult r = UndoLastTakeover(iClientID);
+    platform::dialogs().message(r.message, r.done ? MsgIcon::Information : MsgIcon::Warning, MsgButtons::Ok, this);
+    if (r.done)
+        LoadList();
 }
 
 void Tfrm_VersWerte::ExportClick() {

@@ -63,6 +63,8 @@ public:
     void RelatedClick();
     void ExchangeClick();
     void ExportClick();
+    // "Letzte Datenübernahme rückgängig machen".
+    void UndoImportClick();
 
     VersWerteModel* model() const { return model_; }
     QTableView* grid() const { return gridVersWerte; }
@@ -86,7 +88,7 @@ private:
     VersWerteModel* model_ = nullptr;
     QLabel *sttHintBearbeitung, *sstGeloescht;
     QPushButton *btnHinzufuegen, *btnBearbeiten, *btnLoeschen, *btnVerbund, *btnIndextausch, *btnWertermittlung,
-        *btnExport, *btnBeenden;
+        *btnExport, *btnImportUndo, *btnBeenden;
     QString sortField_;
     QString rememberedNr_;
 };

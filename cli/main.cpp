@@ -12,6 +12,7 @@
 #include "assets/inventory.h"
 #include "db/backup.h"
 #include "import/importer.h"
+#include "import/journal.h"
 #include "import/takeover.h"
 #include "migration/migration.h"
 #include "building/gebdata.h"
@@ -66,6 +67,7 @@ int usage() {
         "                     [--groups] [--extras] [--index-from-file] [--stage-only]\n"
         "                     [--allow-disposals]\n"
         "                                      liest, prüft und übernimmt eine Importdatei\n"
+        "  brenvik-cli import-undo --client N  macht die letzte Datenübernahme des Mandanten rückgängig\n"
         "  brenvik-cli inventory --client N [--address A]\n"
         "                                      gibt den Block der Inventarsummen aus\n"
         "  brenvik-cli index-import ORDNER     übernimmt idxb_ex.dat und idx_ex.dat des Ordners\n"
@@ -301,11 +303,24 @@ int importFile(const QStringList& args) {
         return 1;
     }
     printMessages(r.messages);
+    if (!r.sheetName.isEmpty())
+        out(QStringLiteral("Tabellenblatt: %1").arg(r.sheetName));
+    for (const QString& n : r.notices)
+        out(QStringLiteral("Hinweis: ") + n);
     out(QStringLiteral("Gelesen: %1").arg(r.records));
     out(QStringLiteral("Bereitgestellt: %1").arg(r.staged));
     out(QStringLiteral("Fehlgeschlagen: %1").arg(r.failed));
+    out(QStringLiteral("Übersprungen: %1").arg(r.skipped.size()));
     for (const ImportFailure& f : r.failures)
         err(QStringLiteral("Nicht übernommen: Zeile %1: %2 [%3] %4").arg(f.line).arg(f.reason, f.konto, f.description));
+    for (const ImportFailure& f : r.skipped)
+        out(QStringLiteral("Übersprungen: Zeile %1: %2 [%3] %4").arg(f.line).arg(f.reason, f.konto, f.description));
+    if (r.records > 0 && !r.longDescriptions.isEmpty()) {
+        out(QStringLiteral("Information Import: Die Bezeichnung der folgenden Datensätze sind zu lang und werden beim "
+                           "Import automatisch auf 100 Zeichen gekürzt:"));
+        for (const QString& line : r.longDescriptions)
+            out(QStringLiteral("  ") + line);
+    }
     // Exit status 0 only when every row was read, staged and taken over.
     int code = r.staged > 0 && !r.lossy() ? 0 : 1;
     if (!args.contains(QStringLiteral("--stage-only")) && r.staged > 0) {
@@ -314,9 +329,12 @@ int importFile(const QStringList& args) {
             client, index.toInt(), &r,
             [allow](const TakeoverPlan& plan) {
                 out(QStringLiteral("Plan: ") + plan.text());
-                if (!allow)
-                    err(plan.question().section(QStringLiteral("\r\n\r\n"), 0, 0) +
-                        QStringLiteral("\r\nDie Übernahme wird nur mit --allow-disposals ausgeführt."));
+                if (!allow) {
+                    // The reasons of the question, without the question itself.
+                    QString reasons = plan.question();
+                    reasons.truncate(reasons.lastIndexOf(QStringLiteral("\r\n\r\n")));
+                    err(reasons + QStringLiteral("\r\nDie Übernahme wird nur mit --allow-disposals ausgeführt."));
+                }
                 return allow;
             },
             [&stopped](int) {
@@ -331,6 +349,7 @@ int importFile(const QStringList& args) {
         out(QStringLiteral("Neu: %1").arg(t.added));
         out(QStringLiteral("Bestätigt: %1").arg(t.confirmed));
         out(QStringLiteral("Abgänge: %1").arg(t.disposed));
+        out(QStringLiteral("Reaktiviert: %1").arg(t.reactivated));
         if (t.refused || t.aborted || t.failedRows > 0 || t.disposalFailed)
             code = 1;
         if (!t.refused && !t.aborted) {
@@ -338,10 +357,29 @@ int importFile(const QStringList& args) {
             session.readParameters();
             const ArchiveResult a =
                 ArchiveImportFile(client, file, session.backupFolder(), session.useBackupFolderDb());
+            if (a.copied && t.journalNr > 0) {
+                try {
+                    JournalSetArchive(client, t.journalNr, a.target);
+                } catch (const Exception&) {
+                }
+            }
             err(a.message.text);
         }
     }
     return code;
+}
+
+int importUndo(const QStringList& args) {
+    const int client = clientArgument(args);
+    if (client <= 0)
+        return usage();
+    session::Session session(logToStderr);
+    TBrenvikMandant m;
+    if (!openClientRun(session, client, m))
+        return 1;
+    const UndoTakeoverResult r = UndoLastTakeover(client);
+    (r.done ? out : err)(r.message);
+    return r.done ? 0 : 1;
 }
 
 int inventory(const QStringList& args) {
@@ -817,6 +855,8 @@ int main(int argc, char** argv) {
         return exportCsv(args);
     if (cmd == QLatin1String("import"))
         return importFile(args);
+    if (cmd == QLatin1String("import-undo"))
+        return importUndo(args);
     if (cmd == QLatin1String("inventory"))
         return inventory(args);
     if (cmd == QLatin1String("index-import"))

@@ -1,5 +1,8 @@
 #include "core/convert.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include <optional>
 
 #include <QLocale>
@@ -266,4 +269,14 @@ QString FormatFixed2(double value) {
     QLocale plain;
     plain.setNumberOptions(QLocale::OmitGroupSeparator);
     return plain.toString(value, 'f', 2);
+}
+
+bool InWindows1252(char32_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return true;
+    // The 27 letters and signs Windows-1252 puts in 0x80-0x9F.
+    static const char32_t extra[] = {0x20AC, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030,
+                                     0x0160, 0x2039, 0x0152, 0x017D, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+                                     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x017E, 0x0178};
+    return std::find(std::begin(extra), std::end(extra), c) != std::end(extra);
 }

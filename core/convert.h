@@ -28,6 +28,8 @@ QString FormatAmount(double value);
 QString FormatCurrency(double value);
 // Fixed point with two decimals and no thousands separator ("1234,50").
 QString FormatFixed2(double value);
+// Whether the code page Windows-1252 has the character (what the register export and the text import can hold).
+bool InWindows1252(char32_t c);
 // 32 upper-case hexadecimal digits of a new GUID.
 QString NewGuidText();
 

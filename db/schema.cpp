@@ -496,6 +496,45 @@ int CheckDatabaseStructure() {
         // 22. Assets of releases that did not record their source came from the import.
         run(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET QUELLE = 'IMPORT'  WHERE QUELLE IS NULL;"));
         success();
+        // 23. Takeovers that can be undone: a disposal the import inferred is told apart from one entered by hand,
+        // the imported description is kept as long as the register keeps it, and each takeover keeps its journal
+        // with the register as it was before.
+        handled([&] {
+            if (declaredSize(QStringLiteral("VERSICHERUNGSWERTE"), QStringLiteral("ABGANG_IMPORT")) == 0)
+                run(QStringLiteral("ALTER TABLE VERSICHERUNGSWERTE ADD ABGANG_IMPORT CHAR(1);"));
+            if (declaredSize(QStringLiteral("VERSICHERUNGSWERTE"), QStringLiteral("ANLAGEBEZEICHNUNG_ORG")) < 500)
+                run(QStringLiteral("ALTER TABLE VERSICHERUNGSWERTE ALTER COLUMN ANLAGEBEZEICHNUNG_ORG TYPE "
+                                   "VARCHAR(500);"));
+            if (!tableExists(QStringLiteral("DATENUEBERNAHMEN")))
+                runAll({QStringLiteral("CREATE TABLE DATENUEBERNAHMEN (MANDANT_NR INTEGER NOT NULL, UEBERNAHME_NR "
+                                       "INTEGER NOT NULL, ZEITPUNKT TIMESTAMP, LOGIN VARCHAR(128), DATEINAME "
+                                       "VARCHAR(1000), ARCHIVDATEI VARCHAR(1000), NEU INTEGER, BESTAETIGT INTEGER, "
+                                       "ABGAENGE INTEGER, REAKTIVIERT INTEGER, STATUS CHAR(1), RUECKGAENGIG_TS "
+                                       "TIMESTAMP, RUECKGAENGIG_LOGIN VARCHAR(128), CONSTRAINT PK_DATENUEBERNAHMEN "
+                                       "PRIMARY KEY (MANDANT_NR, UEBERNAHME_NR));"),
+                        // The register rows of the client as they were before the takeover, column for column.
+                        QStringLiteral(
+                            "CREATE TABLE DATENUEBERNAHME_VORHER (UEBERNAHME_NR INTEGER NOT NULL, "
+                            "BRV_MANDANT_NR INTEGER NOT NULL, MANDANT_NR INTEGER NOT NULL, INSERT_TS TIMESTAMP, "
+                            "UPDATE_TS TIMESTAMP, ANLAGE_NR INTEGER NOT NULL, ANLAGE_SUB_NR INTEGER NOT NULL, "
+                            "KONTO_NR VARCHAR(50), ANLAGEBEZEICHNUNG VARCHAR(500), ANSCHAFFUNGSDATUM TIMESTAMP, "
+                            "ANSCHAFFUNGSJAHR INTEGER, AHK DOUBLE PRECISION, LISTENPREIS DOUBLE PRECISION, "
+                            "VERSICHERUNGSWERT DOUBLE PRECISION, GEMEINER_WERT DOUBLE PRECISION, ZEITWERT DOUBLE "
+                            "PRECISION, NUTZUNGSDAUER INTEGER, ELEKTRONIK_VERS CHAR(1), MASCHINEN_VERS CHAR(1), "
+                            "LAGERUNG_AUSSEN CHAR(1), KATEGORIE_NR INTEGER, KATEGORIE_NR_UMBASIERT INTEGER, ADRESS_NR "
+                            "INTEGER, GELOESCHT CHAR(1), BEARBEITUNG CHAR(1), GEBAEUDE CHAR(1), SOFTWARE CHAR(1), "
+                            "LEASING CHAR(1), GEMIETET CHAR(1), FESTE_TAXE CHAR(1), ABGANGSJAHR INTEGER, GRUPPE "
+                            "VARCHAR(100), NOTIZTEXT VARCHAR(2000), QUELLE VARCHAR(20), UPDATE_CHECK CHAR(1), "
+                            "DATEINAME_FOTO VARCHAR(500), ANLAGEBEZEICHNUNG_ORG VARCHAR(500), ANSCHAFFUNGSDATUM_ORG "
+                            "TIMESTAMP, AHK_ORG DOUBLE PRECISION, ANLAGENTYP_ID INTEGER, ABGANG_IMPORT CHAR(1));"),
+                        QStringLiteral("CREATE INDEX IX_DU_VORHER ON DATENUEBERNAHME_VORHER (MANDANT_NR, "
+                                       "UEBERNAHME_NR);"),
+                        // A check sum of every register row as the takeover left it: a later change shows.
+                        QStringLiteral("CREATE TABLE DATENUEBERNAHME_NACHHER (MANDANT_NR INTEGER NOT NULL, "
+                                       "UEBERNAHME_NR INTEGER NOT NULL, ANLAGE_NR INTEGER NOT NULL, ANLAGE_SUB_NR "
+                                       "INTEGER NOT NULL, PRUEFSUMME BIGINT, CONSTRAINT PK_DU_NACHHER PRIMARY KEY "
+                                       "(MANDANT_NR, UEBERNAHME_NR, ANLAGE_NR, ANLAGE_SUB_NR));")});
+        });
     } catch (const Exception& e) {
         try {
             BrvRollback();

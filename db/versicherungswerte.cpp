@@ -482,14 +482,17 @@ void SaveVersWert(TBrenvikVersWerte r) {
                     "MASCHINEN_VERS = ?, LAGERUNG_AUSSEN = ?, KATEGORIE_NR = ?, KATEGORIE_NR_UMBASIERT = ?, "
                     "ADRESS_NR = ?, GELOESCHT = ?, BEARBEITUNG = ?, GEBAEUDE = ?, SOFTWARE = ?, LEASING = ?, "
                     "GEMIETET = ?, FESTE_TAXE = ?, ABGANGSJAHR = ?, GRUPPE = ?, NOTIZTEXT = ?, QUELLE = ?, "
-                    "UPDATE_CHECK = ?, DATEINAME_FOTO = ?, ANLAGENTYP_ID = ? "
+                    "UPDATE_CHECK = ?, DATEINAME_FOTO = ?, ANLAGENTYP_ID = ?, "
+                    // A disposal changed by hand is the user's own: no later import undoes it.
+                    "ABGANG_IMPORT = CASE WHEN GELOESCHT IS NOT DISTINCT FROM ? AND ABGANGSJAHR IS NOT DISTINCT FROM "
+                    "? THEN ABGANG_IMPORT ELSE NULL END "
                     "WHERE BRV_MANDANT_NR = 1 AND MANDANT_NR = ? AND ANLAGE_NR = ?  AND ANLAGE_SUB_NR = ?"),
                 now, r.konto_nr, r.anlagebezeichnung, SqlTs{r.anschaffungsdatum}, year, r.ahk, r.listenpreis,
                 r.versicherungswert, r.gemeiner_wert, r.zeitwert, r.nutzungsdauer, r.elektronik_vers, r.maschinen_vers,
                 r.lagerung_aussen, r.kategorie_nr, r.kategorie_nr_umbasiert, r.adress_nr, r.geloescht, r.bearbeitung,
                 r.gebaeude, r.software, r.leasing, r.gemietet, r.feste_taxe, r.abgangsjahr, r.gruppe, r.notiztext,
-                r.quelle, r.update_check, r.dateiname_foto, r.anlagentyp_id, r.mandant_nr, r.anlage_nr,
-                r.anlage_sub_nr);
+                r.quelle, r.update_check, r.dateiname_foto, r.anlagentyp_id, r.geloescht, r.abgangsjahr, r.mandant_nr,
+                r.anlage_nr, r.anlage_sub_nr);
     else
         BrvExec(QStringLiteral(
                     "INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, INSERT_TS, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
@@ -542,7 +545,8 @@ void InsertVersWert(const TBrenvikVersWerte& r) {
 void SetLoeschmarkierung(int mandantNr, int anlageNr, int /*anlageSubNr*/, bool mark) {
     // Every sub number of the asset number: related assets share the mark of their main asset.
     bulkUpdate(QStringLiteral("Fehler waehrend Update auf Loeschmarkierung."),
-               QStringLiteral("UPDATE VERSICHERUNGSWERTE SET GELOESCHT = ? WHERE MANDANT_NR = ? AND ANLAGE_NR = ?"),
+               QStringLiteral("UPDATE VERSICHERUNGSWERTE SET GELOESCHT = ?, ABGANG_IMPORT = NULL WHERE MANDANT_NR = ? AND "
+                              "ANLAGE_NR = ?"),
                mark ? QStringLiteral("1") : QStringLiteral("0"), mandantNr, anlageNr);
 }
 
@@ -554,8 +558,9 @@ void ResetUpdateCheck(int mandantNr) {
 int MarkAbgaenge(int mandantNr, int abgangsjahr) {
     return bulkUpdate(
         QStringLiteral("Fehler waehrend der Ermittlung von Anlagenabgaengen in der Datenbank."),
-        QStringLiteral("UPDATE VERSICHERUNGSWERTE SET ABGANGSJAHR = ?, GELOESCHT = '1' WHERE MANDANT_NR = ? AND "
-                       "UPDATE_CHECK = '0' AND QUELLE = 'IMPORT' AND GEMIETET = '0' AND LEASING = '0'"),
+        QStringLiteral("UPDATE VERSICHERUNGSWERTE SET ABGANGSJAHR = ?, GELOESCHT = '1', ABGANG_IMPORT = '1' WHERE "
+                       "MANDANT_NR = ? AND UPDATE_CHECK = '0' AND QUELLE = 'IMPORT' AND GEMIETET = '0' AND LEASING = "
+                       "'0'"),
         abgangsjahr, mandantNr);
 }
 

@@ -5,6 +5,7 @@
 #include "core/convert.h"
 #include "db/indexwerte.h"
 #include "import/importer.h"
+#include "import/journal.h"
 #include "import/takeover.h"
 #include "platform/atomic_file.h"
 #include "platform/qt_dialogs.h"
@@ -150,6 +151,16 @@ Tfrm_ImportAssets::Tfrm_ImportAssets(QWidget* parent) : QDialog(parent) {
     lvImportFehler->setUniformRowHeights(true);
     lvImportFehler->header()->resizeSection(1, 380);
     top->addWidget(lvImportFehler, 1);
+    top->addWidget(new QLabel(QStringLiteral("Letzte Datenübernahmen dieses Mandanten:")));
+    lvUebernahmen = new QTreeWidget;
+    lvUebernahmen->setObjectName(QStringLiteral("lvUebernahmen"));
+    lvUebernahmen->setHeaderLabels({QStringLiteral("Datum"), QStringLiteral("Datei"), QStringLiteral("Neu"),
+                                    QStringLiteral("Bestätigt"), QStringLiteral("Abgänge"), QStringLiteral("Reaktiviert"),
+                                    QStringLiteral("Stand")});
+    lvUebernahmen->setRootIsDecorated(false);
+    lvUebernahmen->setUniformRowHeights(true);
+    lvUebernahmen->header()->resizeSection(1, 300);
+    top->addWidget(lvUebernahmen, 1);
 
     connect(btnBrowse, &QPushButton::clicked, this, &Tfrm_ImportAssets::BrowseClick);
     connect(btnIndex, &QPushButton::clicked, this, &Tfrm_ImportAssets::IndexLookUp);
@@ -173,6 +184,25 @@ void Tfrm_ImportAssets::FormShow() {
         ShowApplicationError(e.message(), this);
     }
     ShowIndexText();
+    LoadTakeovers();
+}
+
+void Tfrm_ImportAssets::LoadTakeovers() {
+    lvUebernahmen->clear();
+    try {
+        for (const TakeoverJournalEntry& e : GetDatenuebernahmen(iClientID)) {
+            auto* item = new QTreeWidgetItem(
+                {FormatDateTimeLocal(QStringLiteral("DD.MM.YYYY HH:mm"), e.zeitpunkt), QFileInfo(e.datei).fileName(),
+                 QString::number(e.neu), QString::number(e.bestaetigt), QString::number(e.abgaenge),
+                 QString::number(e.reaktiviert),
+                 e.undone ? QStringLiteral("rückgängig gemacht")
+                          : (e.undoable ? QStringLiteral("übernommen") : QStringLiteral("übernommen (endgültig)"))});
+            item->setToolTip(1, e.datei + (e.archiv.isEmpty() ? QString() : QStringLiteral("\nArchiv: ") + e.archiv));
+            lvUebernahmen->addTopLevelItem(item);
+        }
+    } catch (const Exception&) {
+        // The list is information only; a database failure shows at the next action that needs the database.
+    }
 }
 
 void Tfrm_ImportAssets::BrowseClick() {
@@ -255,11 +285,26 @@ void Tfrm_ImportAssets::PruefenClick() {
         bSave = false;
     iDBError = r.failed;
     lastRead_ = r;
-    lbImportSumme->setText(r.summaryText());
+    QString summary = r.summaryText();
+    if (!r.sheetName.isEmpty())
+        summary += QStringLiteral(" (Tabellenblatt \"%1\")").arg(r.sheetName);
+    if (!r.skipped.isEmpty())
+        summary += QStringLiteral(", übersprungen: %1").arg(r.skipped.size());
+    lbImportSumme->setText(summary);
+    lbImportSumme->setToolTip(r.notices.join(QLatin1Char('\n')));
     QList<QTreeWidgetItem*> failures;
     for (const ImportFailure& f : r.failures)
         failures.append(
             new QTreeWidgetItem({f.line > 0 ? QString::number(f.line) : QString(), f.reason, f.konto, f.description}));
+    // Every other non-empty row of the file, with the reason it is no asset: nothing of the file goes unaccounted.
+    for (const ImportFailure& f : r.skipped) {
+        auto* item = new QTreeWidgetItem(
+            {QString::number(f.line), QStringLiteral("Übersprungen: ") + f.reason, f.konto, f.description});
+        item->setForeground(1, palette().brush(QPalette::Disabled, QPalette::Text));
+        failures.append(item);
+    }
+    for (const QString& n : r.notices)
+        failures.append(new QTreeWidgetItem({QString(), n}));
     lvImportFehler->addTopLevelItems(failures);
     QList<QTreeWidgetItem*> items;
     items.reserve(r.preview.size());
@@ -301,14 +346,23 @@ void Tfrm_ImportAssets::UebernehmenClick() {
         });
     QApplication::restoreOverrideCursor();
     if (!t.aborted && !t.refused)
-        lbDBCount->setText(QStringLiteral("%1 neu, %2 bestätigt, %3 als Abgang markiert")
+        lbDBCount->setText(QStringLiteral("%1 neu, %2 bestätigt, %3 als Abgang markiert, %4 reaktiviert")
                                .arg(t.added)
                                .arg(t.confirmed)
-                               .arg(t.disposed));
+                               .arg(t.disposed)
+                               .arg(t.reactivated));
     showMessages(t.messages, this);
     if (t.refused || t.aborted)
         return; // nothing was taken over, so there is nothing to archive
     const ArchiveResult a = ArchiveImportFile(iClientID, edFileName->text(), sBAKFLD, sUSE_BACKUP_FOLDER_DB);
+    if (a.copied && t.journalNr > 0) {
+        try {
+            JournalSetArchive(iClientID, t.journalNr, a.target);
+        } catch (const Exception&) {
+            // The journal names the file taken over in any case; the archive copy is found by its time stamp.
+        }
+    }
+    LoadTakeovers();
     showMessages({a.message}, this);
 }
 

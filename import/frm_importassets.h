@@ -30,6 +30,8 @@ public:
     void ShowIndexText();
     void PruefenClick();
     void UebernehmenClick();
+    // "Letzte Datenübernahmen": the client's takeovers from the journal.
+    void LoadTakeovers();
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -43,6 +45,7 @@ private:
     QTreeWidget* lvImportData = nullptr;
     QLabel* lbImportSumme = nullptr;
     QTreeWidget* lvImportFehler = nullptr; // rows of the file that were read but not staged
+    QTreeWidget* lvUebernahmen = nullptr; // the client's last takeovers
     ImportResult lastRead_;                // what the last read staged and what it could not
 };
 

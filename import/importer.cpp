@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -38,6 +39,20 @@ QString ImportResult::countText() const {
 
 QString ImportResult::summaryText() const {
     return QStringLiteral("Gelesen: %1, bereitgestellt: %2, fehlgeschlagen: %3").arg(records).arg(staged).arg(failed);
+}
+
+QString ImportMatchText(QStringView text) {
+    QString out;
+    out.reserve(text.size());
+    for (const char32_t c : text.toUcs4()) {
+        if (c == U';' || c == U'\r' || c == U'\n')
+            continue;
+        if (InWindows1252(c))
+            out += QString::fromUcs4(&c, 1);
+        else
+            out += QLatin1Char('?');
+    }
+    return out.trimmed().left(kMaxImportDescription).trimmed();
 }
 
 QString CheckStandardIndex(const QString& text) {
@@ -204,38 +219,180 @@ bool dateAt(const Worksheet& ws, int r, int c, TDateTime& out) {
     return cell->kind == Worksheet::Kind::Text && readDate(cell->text, out);
 }
 
+// What stands in the cells where an amount is expected.
+enum class AmountCell { Number, NoValue, Unreadable, Words, Empty };
+
+// A text that holds a digit is meant as a number, however it is written ("12.5", "1.234,5 EUR"); one without is a
+// heading or a remark ("Betrag", "EUR").
+bool hasDigit(const QString& t) {
+    return std::any_of(t.begin(), t.end(), [](QChar c) { return c.isDigit(); });
+}
+
+AmountCell amountCell(const Worksheet& ws, int r, int c, double& out) {
+    const Worksheet::Cell* cell = ws.at(r, c);
+    if (!cell || cell->kind == Worksheet::Kind::Empty)
+        return AmountCell::Empty;
+    if (cell->kind == Worksheet::Kind::NoValue)
+        return AmountCell::NoValue;
+    if (numberAt(ws, r, c, out))
+        return AmountCell::Number;
+    const QString t = ws.cell(r, c).trimmed();
+    if (t.isEmpty())
+        return AmountCell::Empty;
+    return hasDigit(t) || cell->kind != Worksheet::Kind::Text ? AmountCell::Unreadable : AmountCell::Words;
+}
+
+// The first number of the cells [from, to] of row r; else the most telling state of them (a formula without value
+// before an unreadable number before words before nothing). raw gets the text of the telling cell.
+AmountCell amountOf(const Worksheet& ws, int r, int from, int to, double& out, QString& raw) {
+    AmountCell best = AmountCell::Empty;
+    for (int c = from; c <= to; ++c) {
+        const AmountCell s = amountCell(ws, r, c, out);
+        if (s == AmountCell::Number)
+            return s;
+        if (int(s) < int(best)) {
+            best = s;
+            raw = ws.cell(r, c).trimmed();
+        }
+    }
+    return best;
+}
+
+QString amountFailure(AmountCell s, const QString& raw) {
+    switch (s) {
+    case AmountCell::NoValue:
+        return QStringLiteral("Der AHK-Betrag ist eine Formel ohne gespeicherten Wert (Datei in der "
+                              "Tabellenkalkulation öffnen, neu berechnen und speichern)");
+    case AmountCell::Unreadable:
+        return QStringLiteral("Der AHK-Betrag \"%1\" ist keine Zahl im deutschen Format").arg(raw);
+    case AmountCell::Words:
+        return QStringLiteral("Kein gültiger AHK-Betrag: \"%1\"").arg(raw);
+    default:
+        return QStringLiteral("Kein AHK-Betrag neben der Kennung \"AHK\"");
+    }
+}
+
+// Whether a row holds what only an asset row holds: a number or a date, or a formula without value, in the columns
+// where the layout expects date and amount.
+bool looksLikeAsset(const Worksheet& ws, int r, int from, int to) {
+    for (int c = from; c <= to; ++c) {
+        const Worksheet::Cell* cell = ws.at(r, c);
+        if (!cell)
+            continue;
+        if (cell->kind == Worksheet::Kind::Number || cell->kind == Worksheet::Kind::Date ||
+            cell->kind == Worksheet::Kind::NoValue)
+            return true;
+        TDateTime d = 0;
+        double v = 0;
+        if (cell->kind == Worksheet::Kind::Text && (numberAt(ws, r, c, v) || readDate(cell->text, d)))
+            return true;
+    }
+    return false;
+}
+
+// The marker "AHK" under another name: a short text in the marker's place beside an amount ("AfA", "AHK.", "Anl").
+bool otherMarker(const Worksheet& ws, int r, int c) {
+    const Worksheet::Cell* cell = ws.at(r, c);
+    return cell && cell->kind == Worksheet::Kind::Text && !cell->text.trimmed().isEmpty() &&
+           cell->text.trimmed().size() <= 8 && !hasDigit(cell->text);
+}
+
+void see(ImportResult& res, const QString& konto) {
+    const QString k = ImportMatchText(konto);
+    if (!k.isEmpty())
+        res.seenKonten.insert(k);
+}
+
+void skipRow(ImportResult& res, int line, const QString& reason, const QString& konto, const QString& desc) {
+    res.skipped.append({line, reason, konto, desc});
+}
+
+const QString kHeadingRow = QStringLiteral("Überschrift oder Bemerkung (keine Zahl in der Betragsspalte)");
+const QString kNoteRow = QStringLiteral("Keine Anlagenzeile (weder Betrag noch Datum)");
+
+// Reading stopped after the rows without record that the layout allows. Rows after that which look like assets
+// make the read incomplete; rows that do not are notes below the register, listed, and their accounts seen.
+template <typename IsAssetRow>
+void checkRest(const Worksheet& ws, int from, ImportResult& res, const IsAssetRow& isAssetRow) {
+    const int last = std::min(ws.lastUsedRow(), kMaxRow);
+    for (int r = from; r <= last; ++r) {
+        if (!ws.rowUsed(r))
+            continue;
+        if (isAssetRow(r)) {
+            stopEarly(res, r,
+                      QStringLiteral("Das Lesen endete nach mehr als 100 Zeilen ohne Datensatz vor Zeile %1; ab dort "
+                                     "folgen weitere Anlagenzeilen, die nicht gelesen wurden.")
+                          .arg(r));
+            return;
+        }
+        see(res, ws.cell(r, 1).trimmed());
+        skipRow(res, r, QStringLiteral("Bemerkung unterhalb des Anlagenverzeichnisses"), ws.cell(r, 1).trimmed(),
+                ws.cell(r, 2).trimmed());
+    }
+}
+
+void beyondLastRow(const Worksheet& ws, ImportResult& res) {
+    if (ws.lastUsedRow() > kMaxRow && res.complete)
+        stopEarly(res, kMaxRow + 1, kBeyondLastRow);
+}
+
 void readStandard(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportResult& res,
                   const std::function<void(const QString&)>& status) {
     res.layout = QStringLiteral("standard");
     int withoutRecord = 0;
     bool found = false;
     const int last = std::min(ws.rowCount(), kMaxRow);
-    for (int r = 1; r <= last && withoutRecord <= 100; ++r) {
-        const QString a = ws.cell(r, 1).trimmed();
-        QString b = ws.cell(r, 2).trimmed();
+    int r = 1;
+    for (; r <= last && withoutRecord <= 100; ++r) {
         if (status && r % 500 == 1)
             status(QStringLiteral("Aktueller Datensatz d. Importdatei: %1").arg(r));
-        int marker = 0;
-        bool markerSeen = false;
+        if (!ws.rowUsed(r)) {
+            if (found)
+                ++withoutRecord;
+            continue;
+        }
+        const QString a = ws.cell(r, 1).trimmed();
+        const QString b = ws.cell(r, 2).trimmed();
+        see(res, a);
+        int marker = 0, markerSeen = 0;
         double amount = 0;
-        if (!a.isEmpty() && !b.isEmpty()) {
-            for (int m = 3; m <= 19 && !marker; ++m) {
-                if (!isMarker(ws, r, m))
-                    continue;
-                markerSeen = true;
-                for (int k = m + 1; k <= m + 2 && !marker; ++k)
-                    if (numberAt(ws, r, k, amount))
-                        marker = m;
+        AmountCell state = AmountCell::Empty;
+        QString raw;
+        for (int m = 3; m <= 19 && !marker; ++m) {
+            if (!isMarker(ws, r, m))
+                continue;
+            QString rawHere;
+            const AmountCell s = amountOf(ws, r, m + 1, m + 2, amount, rawHere);
+            if (s == AmountCell::Number)
+                marker = m;
+            else if (!markerSeen || int(s) < int(state)) {
+                state = s;
+                raw = rawHere;
             }
+            if (!markerSeen)
+                markerSeen = m;
+        }
+        const bool assetLike = looksLikeAsset(ws, r, 3, 19);
+        // Rows that look like assets but lack what the layout requires are listed as failed: their accounts stand
+        // in the file, and the user must see why they were not taken.
+        QString why;
+        if (marker && (a.isEmpty() || b.isEmpty()))
+            why = a.isEmpty() ? QStringLiteral("Die Kontonummer (Spalte A) fehlt")
+                              : QStringLiteral("Die Anlagebezeichnung (Spalte B) fehlt");
+        else if (!marker && markerSeen &&
+                 (state == AmountCell::NoValue || state == AmountCell::Unreadable || assetLike ||
+                  (state == AmountCell::Empty && found)))
+            why = amountFailure(state, raw);
+        else if (!marker && !markerSeen && !a.isEmpty() && !b.isEmpty() && assetLike)
+            why = QStringLiteral("Die Kennung \"AHK\" fehlt (Spalten C bis S)");
+        if (!why.isEmpty()) {
+            ++res.records;
+            fail(res, r, why, a, b);
+            withoutRecord = 0;
+            continue;
         }
         if (!marker) {
-            if (found && markerSeen) {
-                // An asset row whose amount cannot be read: listed, never silently left out.
-                ++res.records;
-                fail(res, r, QStringLiteral("Kein gültiger AHK-Betrag neben der Kennung \"AHK\""), a, b);
-                withoutRecord = 0;
-                continue;
-            }
+            skipRow(res, r, markerSeen ? kHeadingRow : kNoteRow, a, b);
             if (found)
                 ++withoutRecord;
             continue;
@@ -262,8 +419,15 @@ void readStandard(const Worksheet& ws, const ImportOptions& o, Stager& st, Impor
             st.preview(rec);
         st.stage(rec, r);
     }
-    if (ws.rowCount() > kMaxRow && withoutRecord <= 100)
-        stopEarly(res, kMaxRow + 1, kBeyondLastRow);
+    if (withoutRecord > 100)
+        checkRest(ws, r, res, [&](int row) {
+            for (int m = 3; m <= 19; ++m)
+                if (isMarker(ws, row, m))
+                    return true;
+            return !ws.cell(row, 1).trimmed().isEmpty() && !ws.cell(row, 2).trimmed().isEmpty() &&
+                   looksLikeAsset(ws, row, 3, 19);
+        });
+    beyondLastRow(ws, res);
 }
 
 void readColumnHL(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportResult& res,
@@ -279,27 +443,46 @@ void readColumnHL(const Worksheet& ws, const ImportOptions& o, Stager& st, Impor
     }
     if (!s)
         return;
+    // The rows above the first marker are the file's heading; their accounts count as seen all the same.
+    for (int r = 1; r < start; ++r)
+        if (ws.rowUsed(r)) {
+            see(res, ws.cell(r, 1).trimmed());
+            skipRow(res, r, QStringLiteral("Kopfbereich vor der ersten Zeile mit \"AHK\""), ws.cell(r, 1).trimmed(),
+                    ws.cell(r, 3).trimmed());
+        }
     int withoutRecord = 0;
     bool found = false;
-    for (int t = start; t <= kMaxRow && withoutRecord <= 100;) {
+    int t = start;
+    while (t <= kMaxRow && withoutRecord <= 100) {
         if (t > ws.rowCount() + 1)
             break; // only empty rows follow
-        const QString a = ws.cell(t, 1).trimmed();
-        const QString c = ws.cell(t, 3).trimmed();
         if (status && t % 500 == 1)
             status(QStringLiteral("Aktuelle Zeile d. Importdatei: %1").arg(t));
+        const QString a = ws.cell(t, 1).trimmed();
+        const QString c = ws.cell(t, 3).trimmed();
         int w = t;
-        if (!isMarker(ws, t, s) && isMarker(ws, t + 1, s))
+        // A record spreads over two lines only when its first line names the asset.
+        if (!isMarker(ws, t, s) && isMarker(ws, t + 1, s) && !a.isEmpty() && !c.isEmpty())
             w = t + 1;
-        bool record = false;
-        const bool candidate = !a.isEmpty() && !c.isEmpty() && isMarker(ws, w, s);
+        see(res, a);
+        if (w != t)
+            see(res, ws.cell(w, 1).trimmed());
+        const bool markerRow = isMarker(ws, w, s);
         double amount = 0;
-        if (candidate)
-            for (int k = s + 1; k <= s + 3 && !record; ++k)
-                record = numberAt(ws, w, k, amount);
-        if (!record && candidate && res.records > 0) {
+        QString raw;
+        const AmountCell state = markerRow ? amountOf(ws, w, s + 1, s + 3, amount, raw) : AmountCell::Empty;
+        const bool record = markerRow && state == AmountCell::Number && !a.isEmpty() && !c.isEmpty();
+        QString why;
+        if (markerRow && state == AmountCell::Number && (a.isEmpty() || c.isEmpty()))
+            why = a.isEmpty() ? QStringLiteral("Die Kontonummer (Spalte A) fehlt")
+                              : QStringLiteral("Die Anlagebezeichnung (Spalte C) fehlt");
+        else if (markerRow && state != AmountCell::Number && (!a.isEmpty() || !c.isEmpty()) &&
+                 (state == AmountCell::NoValue || state == AmountCell::Unreadable ||
+                  looksLikeAsset(ws, w, 4, s + 3) || (state == AmountCell::Empty && found)))
+            why = amountFailure(state, raw);
+        if (!why.isEmpty()) {
             ++res.records;
-            fail(res, w, QStringLiteral("Kein gültiger AHK-Betrag neben der Kennung \"AHK\""), a, c);
+            fail(res, w, why, a, c);
             withoutRecord = 0;
         } else if (record) {
             found = true;
@@ -321,14 +504,34 @@ void readColumnHL(const Worksheet& ws, const ImportOptions& o, Stager& st, Impor
             // The row of the amounts belongs to a record only when this row opened one: a record of one line right
             // after a blank or heading row is read as such.
             w = t;
+            if (ws.rowUsed(t))
+                skipRow(res, t, markerRow ? kHeadingRow : kNoteRow, a, c);
         }
-        if (w + 1 > kMaxRow) {
-            if (ws.rowCount() > kMaxRow && found)
-                stopEarly(res, kMaxRow + 1, kBeyondLastRow);
+        if (w + 1 > kMaxRow)
             break;
-        }
         t = w + 1;
     }
+    if (withoutRecord > 100)
+        checkRest(ws, t, res, [&](int row) { return isMarker(ws, row, s); });
+    beyondLastRow(ws, res);
+}
+
+// Column A of the DATEV layout: account number and description in one cell. A line break of any kind counts as a
+// blank (a spreadsheet stores Alt+Enter as a bare LF).
+QString datevCell(const Worksheet& ws, int row) {
+    QString a = ws.cell(row, 1);
+    a.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    a.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    a.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    return a.trimmed();
+}
+QString datevKonto(const QString& a) {
+    const int blank = a.indexOf(QLatin1Char(' '));
+    return blank < 0 ? QStringLiteral("0") : a.left(blank);
+}
+QString datevDescription(const QString& a) {
+    const int blank = a.indexOf(QLatin1Char(' '));
+    return blank < 0 ? a : a.mid(blank + 1).trimmed();
 }
 
 void readDatev(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportResult& res,
@@ -346,19 +549,52 @@ void readDatev(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportRe
                              MsgIcon::Error});
         return;
     }
+    for (int r = 1; r < start; ++r)
+        if (ws.rowUsed(r)) {
+            const QString a = datevCell(ws, r);
+            if (!a.isEmpty())
+                see(res, datevKonto(a));
+            skipRow(res, r, QStringLiteral("Kopfbereich vor der ersten Zeile mit \"AHK\""), datevKonto(a),
+                    datevDescription(a));
+        }
     int withoutRecord = 0;
-    for (int row = start;; ++row) {
+    int row = start;
+    for (;; ++row) {
         if (row > kMaxRow) {
-            res.messages.append({QStringLiteral("Verarbeitung der Datei nach Erreichen der maximalen Anzahl an "
-                                                "Datensätzen (65500) beendet\r\nBitte prüfen Sie die Vollständigkeit "
-                                                "der Datenübernahme."),
-                                 MsgIcon::Error});
-            stopEarly(res, row, kBeyondLastRow);
+            if (ws.lastUsedRow() > kMaxRow) {
+                res.messages.append({QStringLiteral("Verarbeitung der Datei nach Erreichen der maximalen Anzahl an "
+                                                    "Datensätzen (65500) beendet\r\nBitte prüfen Sie die "
+                                                    "Vollständigkeit der Datenübernahme."),
+                                     MsgIcon::Error});
+                stopEarly(res, row, kBeyondLastRow);
+            }
             break;
         }
+        if (row > ws.lastUsedRow())
+            break; // nothing follows
         if (status && row % 500 == 1)
             status(QStringLiteral("Aktuelle Zeile d. Importdatei: %1").arg(row));
+        const QString a = datevCell(ws, row);
+        if (!a.isEmpty())
+            see(res, datevKonto(a));
         if (!isMarker(ws, row, 4)) {
+            if (ws.rowUsed(row)) {
+                // A row with an account, a date and an amount but another marker is an asset the file lists.
+                double v = 0;
+                QString raw;
+                TDateTime d = 0;
+                const bool assetLike = !a.isEmpty() && otherMarker(ws, row, 4) &&
+                                       (dateAt(ws, row, 3, d) || dateAt(ws, row, 2, d)) &&
+                                       amountOf(ws, row, 5, 6, v, raw) != AmountCell::Empty;
+                if (assetLike) {
+                    ++res.records;
+                    fail(res, row, QStringLiteral("Die Kennung in Spalte D ist nicht \"AHK\""), datevKonto(a),
+                         datevDescription(a));
+                    withoutRecord = 0;
+                    continue;
+                }
+                skipRow(res, row, kNoteRow, datevKonto(a), datevDescription(a));
+            }
             if (++withoutRecord > 100) {
                 if (res.records == 0)
                     res.messages.append(
@@ -368,34 +604,34 @@ void readDatev(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportRe
                                         "Zeile %1 der Excel-Datei abgebrochen.")
                              .arg(row),
                          MsgIcon::Error});
+                checkRest(ws, row + 1, res, [&](int r) { return isMarker(ws, r, 4); });
                 break;
             }
             continue;
         }
         TBrenvikDatenimport rec;
-        QString a = ws.cell(row, 1).trimmed();
-        a.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-        // A row with the marker is an asset row: when it cannot be staged it is listed, not silently dropped.
+        // A row with the marker is an asset row: when it cannot be staged it is listed, not silently dropped, with
+        // the account it would have had.
         auto skip = [&](const QString& reason) {
             ++res.records;
-            const int blank = a.indexOf(QLatin1Char(' '));
-            fail(res, row, reason, blank < 0 ? QString() : a.left(blank), blank < 0 ? a : a.mid(blank + 1));
+            fail(res, row, reason, a.isEmpty() ? QString() : datevKonto(a), datevDescription(a));
         };
         if (!dateAt(ws, row, 3, rec.anschaffungsdatum) && !dateAt(ws, row, 2, rec.anschaffungsdatum)) {
             skip(QStringLiteral("Fehler, kein valides Anschaffungsdatum gefunden"));
             continue;
         }
         // An empty column E is no amount of its own: the amount of column F counts, as after a 0.
-        const Worksheet::Cell* e = ws.at(row, 5);
-        const bool emptyE = !e || e->kind == Worksheet::Kind::Empty ||
-                            (e->kind == Worksheet::Kind::Text && e->text.trimmed().isEmpty());
-        if (emptyE) {
-            if (!numberAt(ws, row, 6, rec.ahk)) {
-                skip(QStringLiteral("Fehler, AHK Wert konnte nicht ermittelt werden"));
+        QString raw;
+        const AmountCell e = amountCell(ws, row, 5, rec.ahk);
+        if (e == AmountCell::Empty) {
+            const AmountCell f = amountOf(ws, row, 6, 6, rec.ahk, raw);
+            if (f != AmountCell::Number) {
+                skip(QStringLiteral("Fehler, AHK Wert konnte nicht ermittelt werden: ") + amountFailure(f, raw));
                 continue;
             }
-        } else if (!numberAt(ws, row, 5, rec.ahk)) {
-            skip(QStringLiteral("Fehler, AHK Wert konnte nicht ermittelt werden"));
+        } else if (e != AmountCell::Number) {
+            raw = ws.cell(row, 5).trimmed();
+            skip(QStringLiteral("Fehler, AHK Wert konnte nicht ermittelt werden: ") + amountFailure(e, raw));
             continue;
         } else if (rec.ahk == 0 && !numberAt(ws, row, 6, rec.ahk)) {
             rec.ahk = 0;
@@ -404,14 +640,8 @@ void readDatev(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportRe
             skip(QStringLiteral("Fehler, Kontonummer und Bezeichnung nicht vorhanden"));
             continue;
         }
-        const int blank = a.indexOf(QLatin1Char(' '));
-        if (blank < 0) {
-            rec.konto_nr = QStringLiteral("0");
-            rec.anlagebezeichnung = a;
-        } else {
-            rec.konto_nr = a.left(blank);
-            rec.anlagebezeichnung = a.mid(blank + 1).left(kMaxImportDescription);
-        }
+        rec.konto_nr = datevKonto(a);
+        rec.anlagebezeichnung = datevDescription(a).left(kMaxImportDescription);
         applyExtras(
             rec, o, [&](int col) { return ws.cell(row, col); }, 0);
         rec.zeile_nr = ++res.records;
@@ -422,32 +652,60 @@ void readDatev(const Worksheet& ws, const ImportOptions& o, Stager& st, ImportRe
     }
 }
 
-void readText(const QByteArray& bytes, const ImportOptions& o, Stager& st, ImportResult& res,
+// The lines of a text file one after the other; nullopt at the end.
+using NextLine = std::function<std::optional<QString>()>;
+
+void readText(const NextLine& next, const ImportOptions& o, Stager& st, ImportResult& res,
               const std::function<void(const QString&)>& status) {
     res.layout = QStringLiteral("text");
-    QStringList lines = DecodeTextLines(bytes);
-    if (!lines.isEmpty())
-        lines.removeFirst(); // the header
     static const QString emptySheetRow(52, QLatin1Char(';'));
-    for (int i = 0; i < lines.size(); ++i) {
-        const int lineNr = i + 1;
-        const QString trimmed = lines[i].trimmed();
+    // The first line is the header of the layout; say what was taken as such, so that a file without header does
+    // not lose its first asset unnoticed.
+    if (const std::optional<QString> header = next()) {
+        const QString shown = header->size() > 80 ? header->left(80) + QStringLiteral("…") : *header;
+        res.notices << QStringLiteral("Zeile 1 wurde als Überschrift übersprungen: \"%1\"").arg(shown);
+        const QStringList f = header->split(QLatin1Char(';'));
+        see(res, f.value(0));
+        if (f.size() > 6) {
+            QString amount = f[6].toUpper().trimmed();
+            amount.remove(QStringLiteral("€"));
+            if (isNumber(amount.trimmed()))
+                res.notices << QStringLiteral("Achtung: Zeile 1 sieht wie eine Anlage aus (Betrag \"%1\"); sie wurde "
+                                              "dennoch als Überschrift gelesen.")
+                                   .arg(f[6].trimmed());
+        }
+    }
+    int lineNr = 0;
+    while (const std::optional<QString> text = next()) {
+        ++lineNr;
+        const QString& line = *text;
+        const QString trimmed = line.trimmed();
         if (trimmed.isEmpty() || trimmed == emptySheetRow)
             continue;
         if (status && lineNr % 500 == 1)
             status(QStringLiteral("Aktuelle Zeile d. Importdatei: %1").arg(lineNr));
-        const QStringList f = lines[i].split(QLatin1Char(';'));
+        const QStringList f = line.split(QLatin1Char(';'));
         auto field = [&f](int n) { return n < f.size() ? f[n] : QString(); };
+        see(res, field(0));
         QStringList preview{QString::number(lineNr), field(0), field(1), field(3), field(6)};
         for (int col : {26, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39})
             preview << field(col);
-        res.preview.append(preview);
+        if (res.preview.size() < kMaxRow)
+            res.preview.append(preview);
         res.records = lineNr;
         TBrenvikDatenimport rec;
         rec.zeile_nr = lineNr;
         QString why;
         if (f.size() <= 6) {
             why = QStringLiteral("Die Zeile hat nur %1 Felder (mindestens 7 erwartet).").arg(f.size());
+        } else if (f[0].trimmed().size() > kMaxKontoLength) {
+            why = QStringLiteral("Die Kontonummer ist zu lang (%1 Zeichen, höchstens %2).")
+                      .arg(f[0].trimmed().size())
+                      .arg(kMaxKontoLength);
+        } else if (f[1].size() > kMaxDescriptionLength) {
+            why = QStringLiteral("Die Anlagebezeichnung ist zu lang (%1 Zeichen, höchstens %2).")
+                      .arg(f[1].size())
+                      .arg(kMaxDescriptionLength);
         } else if (!readDate(f[3], rec.anschaffungsdatum)) {
             why = QStringLiteral("Kein gültiges Anschaffungsdatum (TT.MM.JJJJ): \"%1\"").arg(f[3].trimmed());
         } else {
@@ -464,10 +722,15 @@ void readText(const QByteArray& bytes, const ImportOptions& o, Stager& st, Impor
             continue;
         }
         rec.konto_nr = f[0];
-        // Cut like the workbook layouts: the register keeps the imported description at this length.
-        rec.anlagebezeichnung = cutDescription(f[0], f[1], res);
+        // The text layout keeps descriptions whole: it is the layout of the register export, whose texts must
+        // come back as they were.
+        rec.anlagebezeichnung = f[1];
         applyExtras(
             rec, o, [&](int col) { return field(col - 1); }, 0);
+        if (rec.gruppe.size() > 100)
+            rec.gruppe = rec.gruppe.left(100);
+        if (rec.zusaetze.size() > 500)
+            rec.zusaetze = rec.zusaetze.left(500);
         st.stage(rec, lineNr);
     }
     const int counted = res.failed;
@@ -496,10 +759,18 @@ QStringList DecodeTextLines(const QByteArray& bytes) {
         if (text.startsWith(QChar(0xFEFF)))
             text.remove(0, 1);
     } else {
-        QStringDecoder d("windows-1252");
-        text = d.decode(bytes);
+        // Without a byte-order mark a file that is valid UTF-8 and not plain ASCII was written as UTF-8; anything
+        // else is taken as Windows-1252.
+        QStringDecoder utf8(QStringConverter::Utf8);
+        text = utf8.decode(bytes);
+        if (utf8.hasError()) {
+            QStringDecoder d("windows-1252");
+            text = d.decode(bytes);
+        }
     }
+    // Every kind of line end ends a line: CR LF, a bare LF, a bare CR.
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QStringList lines = text.split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
@@ -511,9 +782,15 @@ bool ParseImportData(const QByteArray& bytes, ImportLayout layout, const ImportO
     Stager st(res, stage);
     try {
         if (layout == ImportLayout::Text) {
-            readText(bytes, options, st, res, status);
+            const QStringList lines = DecodeTextLines(bytes);
+            qsizetype i = 0;
+            readText([&]() -> std::optional<QString> { return i < lines.size() ? std::optional(lines[i++]) : std::nullopt; },
+                     options, st, res, status);
         } else {
             const Worksheet ws = ReadWorkbookBytes(bytes);
+            res.sheetName = ws.sheetName;
+            if (!ws.sheetNotice.isEmpty())
+                res.notices << ws.sheetNotice;
             if (layout == ImportLayout::Datev2021) {
                 readDatev(ws, options, st, res, status);
             } else {
@@ -551,6 +828,7 @@ bool ParseImportData(const QByteArray& bytes, ImportLayout layout, const ImportO
 ImportResult ReadImportFile(int mandantNr, const QString& path, ImportLayout layout, const ImportOptions& options,
                             const std::function<void(const QString& status)>& status) {
     ImportResult res;
+    res.file = path;
     try {
         DeleteDatenimporte(mandantNr);
     } catch (const Exception& e) {

@@ -7,6 +7,7 @@
 #include "platform/dialogs.h"
 
 #include <QList>
+#include <QSet>
 #include <QStringList>
 
 #include <functional>
@@ -40,6 +41,15 @@ struct ImportResult {
     // False when reading stopped before the end of the file: the staged rows are then not the whole register.
     bool complete = true;
     QList<ImportFailure> failures; // every row read but not staged, and why reading stopped early
+    // Non-empty rows that are no asset (headings, notes, sums), each with the reason it was passed over.
+    QList<ImportFailure> skipped;
+    // The account texts (as ImportMatchText gives them) of every non-empty row read, whatever became of the row: an
+    // asset whose account number stands anywhere in the file is never taken for a disposal.
+    QSet<QString> seenKonten;
+    // What the user should know about how the file was read: the worksheet, the header line, the encoding.
+    QStringList notices;
+    QString sheetName; // the worksheet read (workbook layouts)
+    QString file;      // the file read
     QList<QStringList> preview;    // "ZeilenNr" ... "Anlagentyp_ID"
     QStringList longDescriptions;  // account number padded to 10 + the full description
     QList<ImportMessage> messages; // in the order the window shows them
@@ -49,8 +59,16 @@ struct ImportResult {
     bool lossy() const { return failed > 0 || !complete || !failures.isEmpty(); }
 };
 
-// The longest description the register keeps as imported (ANLAGEBEZEICHNUNG_ORG).
+// The description length the workbook layouts keep (longer ones are cut and listed).
 constexpr int kMaxImportDescription = 100;
+// The longest texts the staging and the register hold.
+constexpr int kMaxKontoLength = 50;
+constexpr int kMaxDescriptionLength = 500;
+
+// An account number or description as the file formats can carry it, for matching the file with the register: line
+// breaks and ";" dropped and characters outside Windows-1252 as "?" (as the register export writes them), blanks at
+// either end dropped, cut to the 100 characters the workbook layouts keep.
+QString ImportMatchText(QStringView text);
 
 // The checks of the standard index ("Standardindex") before a read and again before a takeover: the empty text
 // when it names a category of the reference list, else the German reason.

@@ -6,6 +6,7 @@
 #include "db/indexwerte.h"
 #include "db/mandanten.h"
 #include "db/versicherungswerte.h"
+#include "import/journal.h"
 #include "platform/paths.h"
 
 #include <QDateTime>
@@ -22,14 +23,10 @@ using platform::MsgIcon;
 
 namespace {
 
-// The register compares texts as the database does: trailing blanks do not count.
+// File and register are compared as the file formats can carry their texts (ImportMatchText): the register's own
+// export, a workbook layout's cut description and a line break in a cell all name the asset they came from.
 QString key(QStringView konto, QStringView desc) {
-    const auto strip = [](QStringView s) {
-        while (!s.isEmpty() && s.back() == u' ')
-            s.chop(1);
-        return s;
-    };
-    const QStringView k = strip(konto), d = strip(desc);
+    const QString k = ImportMatchText(konto), d = ImportMatchText(desc);
     QString out;
     out.reserve(k.size() + 1 + d.size());
     out.append(k);
@@ -38,16 +35,13 @@ QString key(QStringView konto, QStringView desc) {
     return out;
 }
 
-struct Known {
-    int anlageNr, subNr;
-    double ahk;
-};
-
 // A register row of the client as the plan needs it.
 struct Stored {
     int anlageNr, subNr;
-    QString konto;
-    bool disposable; // imported, neither rented nor leased, not yet marked as disposed
+    QString konto;         // as ImportMatchText gives it
+    bool disposable;       // imported, neither rented nor leased, not yet marked as disposed
+    bool disposedByImport; // marked as disposed by an earlier takeover, not by hand
+    bool confirmedInRun = false;
 };
 
 QList<TBrenvikDatenimport> stagedRows(int mandantNr) {
@@ -89,7 +83,11 @@ QList<TBrenvikDatenimport> stagedRows(int mandantNr) {
 } // namespace
 
 QString TakeoverPlan::text() const {
-    return QStringLiteral("%1 neu, %2 bestätigt, %3 als Abgang markiert").arg(newRows).arg(confirmed).arg(toDispose);
+    return QStringLiteral("%1 neu, %2 bestätigt, %3 als Abgang markiert, %4 reaktiviert")
+        .arg(newRows)
+        .arg(confirmed)
+        .arg(toDispose)
+        .arg(reactivated);
 }
 
 bool TakeoverPlan::needsConfirmation() const {
@@ -100,12 +98,13 @@ QString TakeoverPlan::question() const {
     QString q =
         QStringLiteral("Die Datenübernahme wird folgende Änderungen vornehmen:\r\n") + text() + QStringLiteral(".\r\n");
     if (readIncomplete)
-        q += QStringLiteral("\r\nDie Importdatei wurde nicht vollständig gelesen.");
+        q += QStringLiteral("\r\nDie Importdatei wurde nicht vollständig gelesen; es wird keine Anlage als Abgang "
+                            "markiert.");
     if (failedReadRows > 0)
         q += QStringLiteral("\r\n%1 Zeile(n) der Importdatei konnten nicht bereitgestellt werden.").arg(failedReadRows);
     if (protectedAssets > 0)
-        q += QStringLiteral("\r\n%1 Anlage(n) mit der Kontonummer einer fehlerhaften Zeile werden nicht als Abgang "
-                            "markiert.")
+        q += QStringLiteral("\r\n%1 Anlage(n), die nicht bestätigt wurden, deren Kontonummer aber in der Datei steht, "
+                            "werden nicht als Abgang markiert.")
                  .arg(protectedAssets);
     if (toDispose > 0 && toDispose * 5 > importedAssets)
         q += QStringLiteral("\r\n%1 von %2 importierten Anlagen werden als Abgang markiert.")
@@ -125,7 +124,7 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
                              MsgIcon::Error});
     };
     QList<TBrenvikDatenimport> staged;
-    QHash<QString, Known> known;
+    QHash<QString, QList<int>> known; // key -> indexes into stored
     QList<Stored> stored;
     int maxNr = 0;
     std::optional<int> abgangsjahr;
@@ -142,15 +141,18 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
         }
         maxNr = GetMaxAnlageNr(mandantNr);
         // The client's register once, instead of one look-up per staged row.
-        BrvSql q(QStringLiteral("SELECT KONTO_NR, ANLAGEBEZEICHNUNG, ANLAGE_NR, ANLAGE_SUB_NR, AHK, QUELLE, GEMIETET, "
-                                "LEASING, GELOESCHT FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? "
+        BrvSql q(QStringLiteral("SELECT KONTO_NR, ANLAGEBEZEICHNUNG, ANLAGE_NR, ANLAGE_SUB_NR, QUELLE, GEMIETET, "
+                                "LEASING, GELOESCHT, ABGANG_IMPORT FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? "
                                 "ORDER BY ANLAGE_NR, ANLAGE_SUB_NR"),
                  mandantNr);
-        while (q.next()) { // the last of several matches counts, as for FindVersWert
-            known.insert(key(q->asText(0), q->asText(1)), {q->asInt(2), q->asInt(3), q->asDouble(4)});
-            stored.append({q->asInt(2), q->asInt(3), q->asText(0),
-                           q->asText(5) == QLatin1String("IMPORT") && q->asText(6) == QLatin1String("0") &&
-                               q->asText(7) == QLatin1String("0") && q->asText(8) != QLatin1String("1")});
+        while (q.next()) {
+            const QString konto = q->asText(0);
+            const bool disposed = q->asText(7) == QLatin1String("1");
+            known[key(konto, q->asText(1))].append(int(stored.size()));
+            stored.append({q->asInt(2), q->asInt(3), ImportMatchText(konto),
+                           q->asText(4) == QLatin1String("IMPORT") && q->asText(5) == QLatin1String("0") &&
+                               q->asText(6) == QLatin1String("0") && !disposed,
+                           disposed && q->asText(8) == QLatin1String("1")});
         }
         BrvCommit();
     } catch (const Exception& e) {
@@ -158,48 +160,52 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
         return res;
     }
 
-    // The plan: which staged rows confirm an asset, which are new, which imported assets the file no longer lists.
-    // An asset whose account number stands in a row of the file that could not be staged may be that row: it is
-    // never disposed on the strength of this file.
-    QSet<QString> protectedKonten;
+    // The plan: which staged rows confirm assets, which are new, which imported assets the file no longer lists.
+    // An asset is taken for a disposal only on proof: the file was read to its end and no row of it, staged or
+    // not, carries the asset's account number.
+    QSet<QString> fileKonten;
     if (read) {
-        for (const ImportFailure& f : read->failures)
-            if (!f.konto.trimmed().isEmpty())
-                protectedKonten.insert(f.konto.trimmed());
+        fileKonten = read->seenKonten;
         res.plan.failedReadRows = read->failed;
         res.plan.readIncomplete = !read->complete;
     }
-    QSet<QPair<int, int>> seen;
-    // Each staged row's key once, for the plan and for the run.
+    for (const TBrenvikDatenimport& d : std::as_const(staged))
+        fileKonten.insert(ImportMatchText(d.konto_nr));
     QStringList keys;
     keys.reserve(staged.size());
     for (const TBrenvikDatenimport& d : staged)
         keys.append(key(d.konto_nr, d.anlagebezeichnung));
+    QList<bool> seen(stored.size(), false);
     {
         QSet<QString> newKeys;
         newKeys.reserve(staged.size());
-        seen.reserve(std::min(staged.size(), stored.size()));
         for (const QString& k : std::as_const(keys)) {
             const auto it = known.constFind(k);
             if (it != known.constEnd()) {
-                seen.insert({it->anlageNr, it->subNr});
-                ++res.plan.confirmed;
-            } else if (newKeys.contains(k)) {
-                ++res.plan.confirmed; // a second staged row of the same asset confirms the one the first adds
-            } else {
+                // Every register row that matches is the asset the file lists (a hand-entered twin beside the
+                // imported one included).
+                for (const int i : *it)
+                    if (!seen[i]) {
+                        seen[i] = true;
+                        ++res.plan.confirmed;
+                        if (stored[i].disposedByImport)
+                            ++res.plan.reactivated;
+                    }
+            } else if (!newKeys.contains(k)) {
                 newKeys.insert(k);
                 ++res.plan.newRows;
             }
         }
     }
     QList<const Stored*> disposals;
-    for (const Stored& s : stored) {
+    for (qsizetype i = 0; i < stored.size(); ++i) {
+        const Stored& s = stored[i];
         if (!s.disposable)
             continue;
         ++res.plan.importedAssets;
-        if (seen.contains({s.anlageNr, s.subNr}))
+        if (seen[i])
             continue;
-        if (protectedKonten.contains(s.konto.trimmed())) {
+        if (res.plan.readIncomplete || fileKonten.contains(s.konto)) {
             ++res.plan.protectedAssets;
             continue;
         }
@@ -219,24 +225,38 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
     const int maxBefore = maxNr;
     try {
         BrvUnitOfWork work;
+        res.journalNr = JournalTakeoverBegin(mandantNr, start, read ? read->file : QString());
         VersWertInserter inserter;
+        // A disposal that an earlier import inferred is undone when the file lists the asset again; one entered by
+        // hand stays.
         fb::Query confirmRow(
             BrvRequireDb(),
             QStringLiteral("UPDATE VERSICHERUNGSWERTE SET UPDATE_TS = ?, UPDATE_CHECK = '1', "
                            "QUELLE = 'IMPORT', ANSCHAFFUNGSJAHR = EXTRACT(YEAR FROM ANSCHAFFUNGSDATUM), "
-                           "BEARBEITUNG = CASE WHEN AHK <= 1 THEN '1' ELSE BEARBEITUNG END "
+                           "BEARBEITUNG = CASE WHEN AHK <= 1 THEN '1' ELSE BEARBEITUNG END, "
+                           "GELOESCHT = CASE WHEN GELOESCHT = '1' AND ABGANG_IMPORT = '1' THEN '0' ELSE GELOESCHT "
+                           "END, ABGANGSJAHR = CASE WHEN GELOESCHT = '1' AND ABGANG_IMPORT = '1' THEN 0 ELSE "
+                           "ABGANGSJAHR END, ABGANG_IMPORT = NULL "
                            "WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"));
-        known.reserve(known.size() + staged.size());
+        QHash<QString, int> added; // key -> asset number added by this run
+        QSet<QString> protectedKonten;
         for (qsizetype row = 0; row < staged.size(); ++row) {
             const TBrenvikDatenimport& d = staged.at(row);
             try {
                 const QString& k = keys.at(row);
                 const auto it = known.constFind(k);
                 if (it != known.constEnd()) {
-                    bindAll(*confirmRow, SqlTs{start}, mandantNr, it->anlageNr, it->subNr);
-                    confirmRow->execute(BrvActiveTrans());
-                    ++res.confirmed;
-                } else {
+                    for (const int i : *it) {
+                        if (stored[i].confirmedInRun)
+                            continue;
+                        bindAll(*confirmRow, SqlTs{start}, mandantNr, stored[i].anlageNr, stored[i].subNr);
+                        confirmRow->execute(BrvActiveTrans());
+                        stored[i].confirmedInRun = true;
+                        ++res.confirmed;
+                        if (stored[i].disposedByImport)
+                            ++res.reactivated;
+                    }
+                } else if (!added.contains(k)) {
                     TBrenvikVersWerte r;
                     r.brv_mandant_nr = 1;
                     r.mandant_nr = mandantNr;
@@ -269,13 +289,13 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
                     inserter.insert(r);
                     ++maxNr;
                     // A second staged row of the same asset confirms the one just added.
-                    known.insert(k, {r.anlage_nr, 0, r.ahk});
+                    added.insert(k, r.anlage_nr);
                     ++res.added;
                 }
             } catch (const Exception&) {
                 // The row's own statement failed and changed nothing; the asset it stands for stays as it is.
                 ++res.failedRows;
-                protectedKonten.insert(d.konto_nr.trimmed());
+                protectedKonten.insert(ImportMatchText(d.konto_nr));
             }
             if (progress)
                 progress(d.zeile_nr);
@@ -297,10 +317,11 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
         }
         if (abgangsjahr) {
             fb::Query dispose(BrvRequireDb(),
-                              QStringLiteral("UPDATE VERSICHERUNGSWERTE SET ABGANGSJAHR = ?, GELOESCHT = '1' WHERE "
-                                             "MANDANT_NR = ? AND ANLAGE_NR = ? AND ANLAGE_SUB_NR = ?"));
+                              QStringLiteral("UPDATE VERSICHERUNGSWERTE SET ABGANGSJAHR = ?, GELOESCHT = '1', "
+                                             "ABGANG_IMPORT = '1' WHERE MANDANT_NR = ? AND ANLAGE_NR = ? AND "
+                                             "ANLAGE_SUB_NR = ?"));
             for (const Stored* s : disposals) {
-                if (protectedKonten.contains(s->konto.trimmed()))
+                if (protectedKonten.contains(s->konto))
                     continue;
                 try {
                     bindAll(*dispose, *abgangsjahr, mandantNr, s->anlageNr, s->subNr);
@@ -316,9 +337,11 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
                                                 "Fehler aufgetreten.\r\nBitte prüfen Sie das Anlageverzeichnis auf "
                                                 "ungültige oder fehlende Abgänge."),
                                  MsgIcon::Warning});
+        JournalTakeoverEnd(mandantNr, res.journalNr, res.added, res.confirmed, res.disposed, res.reactivated);
         work.commit();
     } catch (const Exception& e) {
-        res.confirmed = res.added = res.disposed = res.failedRows = 0;
+        res.confirmed = res.added = res.disposed = res.failedRows = res.reactivated = 0;
+        res.journalNr = 0;
         res.disposalFailed = false;
         res.messages.clear();
         dbFailure(e.message());
@@ -330,10 +353,11 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
                                   "korrekt übernommen werden. Bitte prüfen Sie den Bestand und \r\n"
                                   "führen die Importfunktion ggf. erneut aus.")
                  : QStringLiteral("Die Datenübernahme wurde erfolgreich beendet.")) +
-             QStringLiteral("\r\n\r\n%1 neu, %2 bestätigt, %3 als Abgang markiert.")
+             QStringLiteral("\r\n\r\n%1 neu, %2 bestätigt, %3 als Abgang markiert, %4 reaktiviert.")
                  .arg(res.added)
                  .arg(res.confirmed)
-                 .arg(res.disposed),
+                 .arg(res.disposed)
+                 .arg(res.reactivated),
          MsgIcon::Information});
     return res;
 }

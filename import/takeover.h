@@ -13,10 +13,12 @@ struct TakeoverPlan {
     int confirmed = 0;
     int toDispose = 0;
     int importedAssets = 0;  // the client's imported assets not yet marked as disposed
-    int protectedAssets = 0; // kept although unconfirmed: a row of the file that failed names their account
+    int reactivated = 0;     // disposals an earlier import inferred, undone because the file lists the asset again
+    // Kept although unconfirmed: a row of the file carries their account number, or the file was not read whole.
+    int protectedAssets = 0;
     int failedReadRows = 0;  // rows of the file that were read but not staged
     bool readIncomplete = false;
-    // "n neu, n bestätigt, n als Abgang markiert"
+    // "n neu, n bestätigt, n als Abgang markiert, n reaktiviert"
     QString text() const;
     // Failed or missing rows of the file, or more than a fifth of the imported assets disposed.
     bool needsConfirmation() const;
@@ -36,6 +38,8 @@ struct TakeoverResult {
     int added = 0;
     int failedRows = 0;
     int disposed = 0;
+    int reactivated = 0;
+    int journalNr = 0; // the journal entry of the takeover, 0 when nothing was written
     bool disposalFailed = false;
     QList<ImportMessage> messages;
 };

@@ -17,7 +17,8 @@ public:
 
 class Worksheet {
 public:
-    enum class Kind : quint8 { Empty, Text, Number, Date, Bool, Error };
+    // NoValue: a formula whose result the file does not hold.
+    enum class Kind : quint8 { Empty, Text, Number, Date, Bool, Error, NoValue };
     struct Cell {
         Kind kind = Kind::Empty;
         double number = 0;
@@ -35,6 +36,15 @@ public:
     const Cell* at(int row, int column) const;
     // The number of the last row that holds a cell.
     int rowCount() const { return rows_.isEmpty() ? 0 : rows_.last().nr; }
+    // The last row of the sheet with a non-empty cell, also beyond the rows held.
+    int lastUsedRow() const { return rowCount(); }
+    // Whether the row holds a non-empty cell in any column.
+    bool rowUsed(int row) const {
+        const Row* r = findRow(row);
+        return r && !r->cells.isEmpty();
+    }
+    QString sheetName;   // the worksheet read
+    QString sheetNotice; // German, when the sheet read is not simply the first one shown
     // Cells held, whatever their rows and columns: the memory of a sheet grows with these only.
     qsizetype cellCount() const;
 

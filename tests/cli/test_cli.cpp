@@ -276,7 +276,7 @@ TEST_F(CliTest, ImportStagesTakesOverAndArchives) {
     r = cli({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"), file,
              QStringLiteral("--layout"), QStringLiteral("text"), QStringLiteral("--index"), QStringLiteral("443")});
     EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(r.out.contains(QStringLiteral("Plan: 2 neu, 0 bestätigt, 0 als Abgang markiert\n")));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Plan: 2 neu, 0 bestätigt, 0 als Abgang markiert, 0 reaktiviert\n")));
     EXPECT_TRUE(r.err.contains(QStringLiteral("nur mit --allow-disposals")));
     EXPECT_TRUE(r.out.endsWith(QStringLiteral("Neu: 0\nBestätigt: 0\nAbgänge: 0\n"))) << r.out.toStdString();
     EXPECT_EQ(QDir(archive).entryList({QStringLiteral("*_anlagen.csv")}).size(), 0);

@@ -6,6 +6,7 @@
 #include "db/mandanten.h"
 #include "db/versicherungswerte.h"
 #include "import/importer.h"
+#include "import/journal.h"
 #include "import/takeover.h"
 #include "import/xls_writer.h"
 #include "support/fixtures.h"
@@ -117,17 +118,22 @@ TEST_F(ImportTest, StandardLayoutMarkersDatesLongTextsAndExtras) {
 
     ImportResult r = ReadImportFile(1, file, ImportLayout::Excel, {});
     EXPECT_EQ(r.layout, QStringLiteral("standard"));
-    EXPECT_EQ(r.records, 7);
+    EXPECT_EQ(r.records, 8);
     EXPECT_EQ(r.staged, 6);
-    // A marked asset row without a readable amount is listed, not silently left out.
-    ASSERT_EQ(r.failures.size(), 1);
-    EXPECT_EQ(r.failures[0].line, 7);
-    EXPECT_EQ(r.failures[0].konto, QStringLiteral("0424"));
-    EXPECT_EQ(r.failures[0].reason, QStringLiteral("Kein gültiger AHK-Betrag neben der Kennung \"AHK\""));
+    // Marked asset rows without an account or a readable amount are listed, not silently left out.
+    ASSERT_EQ(r.failures.size(), 2);
+    EXPECT_EQ(r.failures[0].line, 6);
+    EXPECT_EQ(r.failures[0].reason, QStringLiteral("Die Kontonummer (Spalte A) fehlt"));
+    EXPECT_EQ(r.failures[1].line, 7);
+    EXPECT_EQ(r.failures[1].konto, QStringLiteral("0424"));
+    EXPECT_EQ(r.failures[1].reason, QStringLiteral("Kein gültiger AHK-Betrag: \"x\""));
+    // The heading row is accounted for.
+    ASSERT_GE(r.skipped.size(), 1);
+    EXPECT_EQ(r.skipped[0].line, 1);
     ASSERT_EQ(r.preview.size(), 6);
     EXPECT_EQ(r.preview[0], (QStringList{"1", "0420", "Drehbank", "15.03.2015", "1.234,50", "", "", "0", "0", "0", "0",
                                          "0", "0", "0", "0", "0", "0", "0"}));
-    EXPECT_EQ(r.countText(), QStringLiteral("Anzahl: 6 von 7"));
+    EXPECT_EQ(r.countText(), QStringLiteral("Anzahl: 6 von 8"));
     ASSERT_EQ(r.longDescriptions.size(), 1);
     EXPECT_EQ(r.longDescriptions[0], QStringLiteral("0423      ") + QString::fromStdString(longDesc));
     EXPECT_EQ(texts(r), QStringList()); // no duplicates, records found
@@ -184,7 +190,10 @@ TEST_F(ImportTest, ColumnHLayoutAndLayoutDetection) {
     const ImportResult r = ReadImportFile(1, xlsx("hl.xlsx", rows), ImportLayout::Excel, {});
     EXPECT_EQ(r.layout, QStringLiteral("H/L"));
     const QList<TBrenvikDatenimport> s = staged();
-    ASSERT_EQ(s.size(), 4) << texts(r).join('|').toStdString();
+    QStringList why;
+    for (const ImportFailure& f : r.failures)
+        why << QStringLiteral("%1 %2").arg(f.line).arg(f.reason);
+    ASSERT_EQ(s.size(), 4) << texts(r).join('|').toStdString() << why.join('|').toStdString();
     EXPECT_EQ(s[2].konto_nr, QStringLiteral("0502"));
     EXPECT_EQ(s[3].konto_nr, QStringLiteral("0503"));
     EXPECT_EQ(s[3].ahk, 20.0);
@@ -229,7 +238,7 @@ TEST_F(ImportTest, Datev2021Layout) {
     ASSERT_EQ(r.failures.size(), 2);
     EXPECT_EQ(r.failures[0].line, 4);
     EXPECT_EQ(r.failures[0].konto, QStringLiteral("0701"));
-    EXPECT_EQ(r.failures[0].reason, QStringLiteral("Fehler, AHK Wert konnte nicht ermittelt werden"));
+    EXPECT_TRUE(r.failures[0].reason.startsWith(QStringLiteral("Fehler, AHK Wert konnte nicht ermittelt werden")));
     EXPECT_EQ(r.failures[1].reason, QStringLiteral("Fehler, kein valides Anschaffungsdatum gefunden"));
     EXPECT_EQ(r.countText(), QStringLiteral("Anzahl: 4 von 6"));
     ASSERT_EQ(s.size(), 4);
@@ -430,7 +439,7 @@ TEST_F(TakeoverTest, ReconciliationNumberingAndDisposals) {
     EXPECT_EQ(seen, (QList<int>{1, 2, 4, 5, 6}));
     // One of the two imported assets goes: more than a fifth, so the plan was put to the user first.
     ASSERT_EQ(asked.size(), 1);
-    EXPECT_EQ(asked[0].text(), QStringLiteral("3 neu, 2 bestätigt, 1 als Abgang markiert"));
+    EXPECT_EQ(asked[0].text(), QStringLiteral("3 neu, 2 bestätigt, 1 als Abgang markiert, 0 reaktiviert"));
     EXPECT_TRUE(
         asked[0].question().contains(QStringLiteral("1 von 2 importierten Anlagen werden als Abgang markiert.")));
     EXPECT_EQ(t.confirmed, 2);
@@ -438,7 +447,7 @@ TEST_F(TakeoverTest, ReconciliationNumberingAndDisposals) {
     EXPECT_EQ(t.disposed, 1);
     ASSERT_EQ(t.messages.size(), 1);
     EXPECT_EQ(t.messages[0].text, QStringLiteral("Die Datenübernahme wurde erfolgreich beendet.\r\n\r\n3 neu, 2 "
-                                                 "bestätigt, 1 als Abgang markiert."));
+                                                 "bestätigt, 1 als Abgang markiert, 0 reaktiviert."));
     // Confirmed: the stored values stay, the to-do flag follows the stored AHK.
     EXPECT_EQ(field(10, "AHK").toDouble(), 0.8);
     EXPECT_EQ(field(10, "VERSICHERUNGSWERT").toDouble(), 77.0);
@@ -595,3 +604,205 @@ TEST_F(TakeoverTest, ArchiveCopyByFolderRules) {
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+// An asset the file lists is never taken for a disposal.
+
+class ProofTest : public TakeoverTest {
+protected:
+    // Reads the file and takes it over; confirms every question.
+    TakeoverResult importFile(const QString& file, ImportLayout layout, ImportResult* read = nullptr) {
+        ImportResult r = ReadImportFile(1, file, layout, {});
+        const TakeoverResult t = TakeOverStaged(1, 443, &r, [](const TakeoverPlan&) { return true; });
+        if (read)
+            *read = r;
+        return t;
+    }
+    QString disposedList() {
+        QStringList out;
+        BrvSql q(QStringLiteral("SELECT KONTO_NR FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = 1 AND GELOESCHT = '1' "
+                                "ORDER BY ANLAGE_NR"));
+        while (q.next())
+            out << q->asText(0);
+        BrvCommit();
+        return out.join(QLatin1Char(','));
+    }
+    // Every column of every register row of the client, as text.
+    QString dump() {
+        QStringList out;
+        BrvSql q(QStringLiteral("SELECT * FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = 1 ORDER BY ANLAGE_NR, "
+                                "ANLAGE_SUB_NR"));
+        while (q.next()) {
+            QStringList row;
+            for (int c = 0; c < q->columnCount(); ++c)
+                row << (q->isNull(c) ? QStringLiteral("<null>") : q->asText(c));
+            out << row.join(QLatin1Char('|'));
+        }
+        BrvCommit();
+        return out.join(QLatin1Char('\n'));
+    }
+};
+
+TEST_F(ProofTest, UnreadableAmountsMissingMarkersAndGapsNeverDispose) {
+    registered(1, "6001", "Maschine", 500, "IMPORT");
+    registered(2, "6002", "Presse", 500, "IMPORT");
+    registered(3, "6003", "Drucker", 500, "IMPORT");
+    registered(4, "6004", "Nach der Lücke", 500, "IMPORT");
+    registered(5, "6005", "Verkauft", 500, "IMPORT");
+    // The first data row's amount in the wrong format: no heading, a failed row. A row with another marker than
+    // "AHK" and a row after more than 100 empty rows are assets the file lists, too.
+    std::vector<Row> rows = {
+        {"6001", "Maschine", {}, Date{2015, 3, 15}, {}, "AHK", "12.5"},
+        {"6002", "Presse", {}, Date{2015, 3, 15}, {}, "AHK", 100.0},
+        {"6003", "Drucker", {}, Date{2015, 3, 15}, {}, "AfA", 300.0},
+    };
+    rows.resize(rows.size() + 101);
+    rows.push_back({"6004", "Nach der Lücke", {}, Date{2016, 1, 1}, {}, "AHK", 200.0});
+    ImportResult r;
+    const TakeoverResult t = importFile(xlsx("beweis.xlsx", rows), ImportLayout::Excel, &r);
+    EXPECT_FALSE(r.complete);
+    ASSERT_GE(r.failures.size(), 3);
+    EXPECT_EQ(r.failures[0].line, 1);
+    EXPECT_TRUE(r.failures[0].reason.contains(QStringLiteral("\"12.5\""))) << r.failures[0].reason.toStdString();
+    EXPECT_EQ(r.failures[1].konto, QStringLiteral("6003"));
+    EXPECT_TRUE(r.failures[1].reason.contains(QStringLiteral("Kennung")));
+    EXPECT_EQ(r.failures[2].line, 105);
+    EXPECT_EQ(r.failed, 2);
+    EXPECT_TRUE(t.plan.readIncomplete);
+    // Not read to its end: nothing is disposed, not even the asset the file no longer lists.
+    EXPECT_EQ(t.disposed, 0);
+    EXPECT_EQ(disposedList(), QString());
+
+    // Read whole, with the same unreadable rows: only the asset whose account stands nowhere in the file goes.
+    rows.erase(rows.begin() + 3, rows.begin() + 104);
+    const TakeoverResult t2 = importFile(xlsx("beweis2.xlsx", rows), ImportLayout::Excel, &r);
+    EXPECT_TRUE(r.complete);
+    EXPECT_EQ(t2.disposed, 1);
+    EXPECT_EQ(disposedList(), QStringLiteral("6005"));
+}
+
+TEST_F(ProofTest, DatevFailedOneWordRowsAndLineBreaksInCellA) {
+    registered(1, "0", "Werkbank", 500, "IMPORT");
+    registered(2, "6001", "Maschine", 500, "IMPORT");
+    registered(3, "6002", "Fräse groß", 500, "IMPORT");
+    // One word without a date: failed, and it keeps the account "0" it would have had. A bare LF (Alt+Enter) and a
+    // bare CR count as blanks.
+    const std::vector<Row> rows = {
+        {"Werkbank", {}, "kein Datum", "AHK", 100.0},
+        {"6001\nMaschine", {}, Date{2010, 1, 1}, "AHK", 100.0},
+        {"6002 Fräse\rgroß", {}, Date{2010, 1, 1}, "AHK", 100.0},
+    };
+    ImportResult r;
+    const TakeoverResult t = importFile(xlsx("datev.xlsx", rows), ImportLayout::Datev2021, &r);
+    ASSERT_EQ(r.failures.size(), 1);
+    EXPECT_EQ(r.failures[0].konto, QStringLiteral("0"));
+    EXPECT_EQ(t.added, 0);
+    EXPECT_EQ(t.confirmed, 2);
+    EXPECT_EQ(t.disposed, 0);
+    EXPECT_EQ(disposedList(), QString());
+}
+
+TEST_F(ProofTest, OwnExportWithHostileTextsComesBackUnchanged) {
+    const QString longDesc = QStringLiteral("Sehr lange Bezeichnung ") + QString(140, QLatin1Char('y'));
+    const QStringList descriptions = {QStringLiteral("Regal; Stahl"), QStringLiteral("Zeile eins\r\nZeile zwei"),
+                                      QStringLiteral("Träger Ω-Profil"), longDesc, QStringLiteral("Schlicht")};
+    for (int i = 0; i < descriptions.size(); ++i) {
+        TBrenvikVersWerte v;
+        v.brv_mandant_nr = 1;
+        v.mandant_nr = 1;
+        v.anlage_nr = i + 1;
+        v.konto_nr = QStringLiteral("70%1;%1").arg(i);
+        v.anlagebezeichnung = descriptions[i];
+        v.anschaffungsdatum = EncodeDate(2012, 2, 3);
+        v.ahk = 1000.25 + i;
+        v.quelle = QStringLiteral("IMPORT");
+        v.kategorie_nr = 443;
+        for (QString* f : {&v.elektronik_vers, &v.maschinen_vers, &v.lagerung_aussen, &v.geloescht, &v.bearbeitung,
+                           &v.gebaeude, &v.software, &v.leasing, &v.gemietet, &v.feste_taxe})
+            *f = QStringLiteral("0");
+        InsertVersWert(v);
+    }
+    BrvCommit();
+    const QString before = dump();
+    const QString csv = path(QStringLiteral("export.csv"));
+    ExportRegisterCsv(1, csv);
+    ImportResult r;
+    const TakeoverResult t = importFile(csv, ImportLayout::Text, &r);
+    EXPECT_EQ(r.failed, 0);
+    EXPECT_EQ(t.added, 0);
+    EXPECT_EQ(t.disposed, 0);
+    EXPECT_EQ(t.confirmed, 5);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM VERSICHERUNGSWERTE")), 5);
+    // The text layout stages a description whole.
+    EXPECT_EQ(count(QStringLiteral("SELECT MAX(CHAR_LENGTH(ANLAGEBEZEICHNUNG)) FROM DATENIMPORTE")), 163);
+    // Undone, the register is as it was, column for column.
+    const UndoTakeoverResult u = UndoLastTakeover(1);
+    EXPECT_TRUE(u.done) << u.message.toStdString();
+    EXPECT_EQ(dump(), before);
+}
+
+TEST_F(ProofTest, TwinsAreConfirmedTogetherAndImportedDisposalsComeBack) {
+    registered(1, "6001", "Maschine", 500, "IMPORT");
+    registered(2, "6001", "Maschine", 500, "MANUELL"); // entered by hand beside the imported one
+    registered(3, "6002", "Presse", 500, "IMPORT");
+    registered(4, "6003", "Von Hand ausgebucht", 500, "IMPORT");
+    registered(5, "6004", "Bleibt", 500, "IMPORT");
+    registered(6, "6005", "Bleibt auch", 500, "IMPORT");
+    // Disposed by hand: no import undoes that.
+    TBrenvikVersWerte v;
+    GetVersWert(1, 4, 0, v);
+    v.geloescht = QStringLiteral("1");
+    v.abgangsjahr = 2023;
+    SaveVersWert(v);
+    BrvCommit();
+    const auto file = [&](const char* name, bool withPresse) {
+        std::vector<Row> rows = {{"6001", "Maschine", {}, Date{2015, 3, 15}, {}, "AHK", 100.0},
+                                 {"6003", "Von Hand ausgebucht", {}, Date{2015, 3, 15}, {}, "AHK", 100.0},
+                                 {"6004", "Bleibt", {}, Date{2015, 3, 15}, {}, "AHK", 100.0},
+                                 {"6005", "Bleibt auch", {}, Date{2015, 3, 15}, {}, "AHK", 100.0}};
+        if (withPresse)
+            rows.push_back({"6002", "Presse", {}, Date{2015, 3, 15}, {}, "AHK", 100.0});
+        return xlsx(name, rows);
+    };
+    const QString before = dump();
+    TakeoverResult t = importFile(file("ohne.xlsx", false), ImportLayout::Excel);
+    EXPECT_EQ(t.confirmed, 5);
+    EXPECT_EQ(t.disposed, 1);
+    EXPECT_EQ(disposedList(), QStringLiteral("6002,6003"));
+    EXPECT_EQ(field(2, "UPDATE_CHECK"), QStringLiteral("1"));
+    // The unchanged file again: both twins stay.
+    t = importFile(file("ohne2.xlsx", false), ImportLayout::Excel);
+    EXPECT_EQ(t.disposed, 0);
+    EXPECT_EQ(field(1, "GELOESCHT"), QStringLiteral("0"));
+    const QString afterSecond = dump();
+    // The next file lists the press again: the disposal the import inferred is undone, the hand-made one stays.
+    t = importFile(file("mit.xlsx", true), ImportLayout::Excel);
+    EXPECT_EQ(t.reactivated, 1);
+    EXPECT_EQ(t.plan.reactivated, 1);
+    EXPECT_TRUE(t.messages.last().text.contains(QStringLiteral("1 reaktiviert")));
+    EXPECT_EQ(disposedList(), QStringLiteral("6003"));
+    EXPECT_EQ(field(3, "ABGANGSJAHR"), QStringLiteral("0"));
+
+    // Undo, step by step, back to the register before the first takeover.
+    const QList<TakeoverJournalEntry> journal = GetDatenuebernahmen(1);
+    ASSERT_EQ(journal.size(), 3);
+    EXPECT_EQ(journal[0].reaktiviert, 1);
+    EXPECT_TRUE(journal[0].datei.endsWith(QStringLiteral("mit.xlsx")));
+    EXPECT_TRUE(UndoLastTakeover(1).done);
+    EXPECT_EQ(dump(), afterSecond);
+    // A change after a takeover blocks its undo, with the asset named.
+    exec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET NOTIZTEXT = 'geprüft' WHERE MANDANT_NR = 1 AND ANLAGE_NR = 5"));
+    UndoTakeoverResult u = UndoLastTakeover(1);
+    EXPECT_FALSE(u.done);
+    EXPECT_TRUE(u.message.contains(QStringLiteral("Anlage 5"))) << u.message.toStdString();
+    EXPECT_EQ(dump().contains(QStringLiteral("geprüft")), true);
+    exec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET NOTIZTEXT = NULL WHERE MANDANT_NR = 1 AND ANLAGE_NR = 5"));
+    EXPECT_TRUE(UndoLastTakeover(1).done);
+    EXPECT_TRUE(UndoLastTakeover(1).done);
+    EXPECT_EQ(dump(), before);
+    u = UndoLastTakeover(1);
+    EXPECT_FALSE(u.done);
+    EXPECT_EQ(u.message, QStringLiteral("Es gibt keine Datenübernahme dieses Mandanten, die rückgängig gemacht werden "
+                                        "kann."));
+    EXPECT_TRUE(GetDatenuebernahmen(1)[0].undone);
+}
