@@ -215,7 +215,8 @@ int CheckDatabaseStructure() {
                         QStringLiteral("UPDATE VERSICHERUNGSWERTE SET AHK_ORG = AHK;")});
                 success();
             }
-            if (count <= 38) {
+            // Columns added later than the asset type would make a count wrong here: asked by name.
+            if (declaredSize(QStringLiteral("VERSICHERUNGSWERTE"), QStringLiteral("ANLAGENTYP_ID")) == 0) {
                 run(QStringLiteral("ALTER TABLE VERSICHERUNGSWERTE ADD ANLAGENTYP_ID INTEGER;"));
                 success();
             }

@@ -727,10 +727,15 @@ void readText(const NextLine& next, const ImportOptions& o, Stager& st, ImportRe
         rec.anlagebezeichnung = f[1];
         applyExtras(
             rec, o, [&](int col) { return field(col - 1); }, 0);
+        // A text the register cannot hold whole is no reason to cut it silently: the line is listed.
         if (rec.gruppe.size() > 100)
-            rec.gruppe = rec.gruppe.left(100);
-        if (rec.zusaetze.size() > 500)
-            rec.zusaetze = rec.zusaetze.left(500);
+            why = QStringLiteral("Die Gruppe (Spalte AA) ist zu lang (%1 Zeichen, höchstens 100).").arg(rec.gruppe.size());
+        else if (rec.zusaetze.size() > 500)
+            why = QStringLiteral("Die Notiz (Spalte AC) ist zu lang (%1 Zeichen, höchstens 500).").arg(rec.zusaetze.size());
+        if (!why.isEmpty()) {
+            fail(res, lineNr, why, field(0), field(1));
+            continue;
+        }
         st.stage(rec, lineNr);
     }
     const int counted = res.failed;

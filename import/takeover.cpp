@@ -166,6 +166,11 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
     QSet<QString> fileKonten;
     if (read) {
         fileKonten = read->seenKonten;
+        for (const ImportFailure& f : read->failures)
+            fileKonten.insert(ImportMatchText(f.konto));
+        for (const ImportFailure& f : read->skipped)
+            fileKonten.insert(ImportMatchText(f.konto));
+        fileKonten.remove(QString());
         res.plan.failedReadRows = read->failed;
         res.plan.readIncomplete = !read->complete;
     }

@@ -501,7 +501,7 @@ TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
     click(w, "btnPruefen");
     EXPECT_TRUE(lastMessage().startsWith(lead + QStringLiteral("Die angegebene Datei existiert nicht")));
     const QString file = writeFile(QStringLiteral("Anlagen.txt"),
-                                   "Kopf\r\n0420;A;;01.02.2003;;AHK;100\r\n0421;Neu;;01.02.2003;;AHK;250,5\r\n");
+                                   "Kopf\r\n0430;A;;01.02.2003;;AHK;100\r\n0421;Neu;;01.02.2003;;AHK;250,5\r\n");
     type(w, "edFileName", QStringLiteral("  ") + file + QStringLiteral("  "));
     type(w, "edKategorieNr", QStringLiteral("12x"));
     click(w, "btnPruefen");
@@ -521,7 +521,10 @@ TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
     EXPECT_EQ(lastMessage(), QStringLiteral("Der Import wurde erfolgreich abgeschlossen."));
     EXPECT_EQ(child<QLabel>(w, "lbImportSumme")->text(),
               QStringLiteral("Gelesen: 2, bereitgestellt: 2, fehlgeschlagen: 0"));
-    EXPECT_EQ(child<QTreeWidget>(w, "lvImportFehler")->topLevelItemCount(), 0);
+    // Nothing failed; the list only says which line was taken as the header.
+    ASSERT_EQ(child<QTreeWidget>(w, "lvImportFehler")->topLevelItemCount(), 1);
+    EXPECT_EQ(child<QTreeWidget>(w, "lvImportFehler")->topLevelItem(0)->text(1),
+              QStringLiteral("Zeile 1 wurde als Überschrift übersprungen: \"Kopf\""));
     // The standard index is checked again before anything is taken over.
     type(w, "edKategorieNr", QStringLiteral("abc"));
     dialogs.calls.clear();
@@ -559,6 +562,33 @@ TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
     EXPECT_EQ(storedText(3, 0, "ANLAGEBEZEICHNUNG"), QStringLiteral("Neu"));
     EXPECT_EQ(stored(3, 0, "KATEGORIE_NR"), 612.0);
     EXPECT_EQ(storedText(1, 0, "GELOESCHT"), QStringLiteral("1")); // imported before, not in this file
+    // The takeover is in the client's list of takeovers, and the asset list can undo it, after a question.
+    auto* journal = child<QTreeWidget>(w, "lvUebernahmen");
+    ASSERT_EQ(journal->topLevelItemCount(), 1);
+    EXPECT_EQ(journal->topLevelItem(0)->text(1), QStringLiteral("Anlagen.txt"));
+    EXPECT_EQ(journal->topLevelItem(0)->text(2), QStringLiteral("2"));
+    EXPECT_EQ(journal->topLevelItem(0)->text(6), QStringLiteral("übernommen"));
+    {
+        auto list = open();
+        EXPECT_EQ(list->model()->rowCount(), 3);
+        dialogs.calls.clear();
+        dialogs.answers = {platform::MsgResult::No};
+        click(*list, "btnImportUndo");
+        ASSERT_EQ(dialogs.calls.size(), 1);
+        EXPECT_EQ(dialogs.calls[0].icon, MsgIcon::Question);
+        EXPECT_TRUE(dialogs.calls[0].text.startsWith(
+            QStringLiteral("Soll die letzte Datenübernahme rückgängig gemacht werden?\r\n\r\nDatei: ") + file));
+        EXPECT_EQ(storedText(1, 0, "GELOESCHT"), QStringLiteral("1"));
+        dialogs.answers = {platform::MsgResult::Yes};
+        click(*list, "btnImportUndo");
+        ASSERT_EQ(dialogs.calls.size(), 3);
+        EXPECT_EQ(dialogs.calls[2].icon, MsgIcon::Information);
+        EXPECT_TRUE(dialogs.calls[2].text.contains(QStringLiteral("wurde rückgängig gemacht")));
+        EXPECT_EQ(list->model()->rowCount(), 1);
+        EXPECT_EQ(storedText(1, 0, "GELOESCHT"), QStringLiteral("0"));
+    }
+    w.LoadTakeovers();
+    EXPECT_EQ(journal->topLevelItem(0)->text(6), QStringLiteral("rückgängig gemacht"));
 
     // A read with rows that cannot be staged lists them with their reasons.
     const QString faulty = writeFile(QStringLiteral("Fehler.txt"), "Kopf\r\n0420;A;;01.02.2003;;AHK;100\r\n"
@@ -569,7 +599,7 @@ TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
     EXPECT_EQ(child<QLabel>(w, "lbImportSumme")->text(),
               QStringLiteral("Gelesen: 3, bereitgestellt: 1, fehlgeschlagen: 2"));
     auto* failures = child<QTreeWidget>(w, "lvImportFehler");
-    ASSERT_EQ(failures->topLevelItemCount(), 2);
+    ASSERT_EQ(failures->topLevelItemCount(), 3); // the two failed lines, then the header line
     const QTreeWidgetItem* first = failures->topLevelItem(0);
     EXPECT_EQ((QStringList{first->text(0), first->text(1), first->text(2), first->text(3)}),
               (QStringList{"2", "Kein gültiges Anschaffungsdatum (TT.MM.JJJJ): \"31.02.2005\"", "0421", "Neu"}));
@@ -585,7 +615,8 @@ TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
     ASSERT_FALSE(dialogs.calls.isEmpty());
     EXPECT_TRUE(dialogs.calls[0].text.contains(
         QStringLiteral("2 Zeile(n) der Importdatei konnten nicht bereitgestellt werden.")));
-    EXPECT_EQ(storedText(3, 0, "GELOESCHT"), QStringLiteral("0"));
+    EXPECT_EQ(storedText(1, 0, "GELOESCHT"), QStringLiteral("0"));
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM VERSICHERUNGSWERTE")), 1);
 }
 
 } // namespace

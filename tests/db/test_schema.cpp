@@ -14,7 +14,8 @@ TEST_F(SchemaTest, NewDatabaseIsCompletedAndSecondRunChangesNothing) {
         "INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
         "ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK) VALUES (1, 1, 1, 0, 'Drehbank', '15.03.2001', 1000.5)"));
     EXPECT_EQ(CheckDatabaseStructure(), 1) << dialogs.messages().join("|").toStdString();
-    EXPECT_EQ(columnCount(QStringLiteral("VERSICHERUNGSWERTE")), 39);
+    EXPECT_EQ(columnCount(QStringLiteral("VERSICHERUNGSWERTE")), 40);
+    EXPECT_EQ(columnCount(QStringLiteral("DATENUEBERNAHME_VORHER")), 41);
     EXPECT_EQ(scalar(QStringLiteral("SELECT ANLAGEBEZEICHNUNG_ORG FROM VERSICHERUNGSWERTE")),
               QStringLiteral("Drehbank"));
     EXPECT_EQ(scalar(QStringLiteral("SELECT AHK_ORG FROM VERSICHERUNGSWERTE")), QStringLiteral("1000.5"));
@@ -30,22 +31,22 @@ TEST_F(SchemaTest, NewDatabaseIsCompletedAndSecondRunChangesNothing) {
                           "TABGEBAUFZUGBESTAND", "TABGEBPRODUKT", "TABGEBSETTINGS", "BENUTZER"})
         EXPECT_GT(columnCount(QString::fromLatin1(t)), 0) << t;
     EXPECT_EQ(CheckDatabaseStructure(), 1);
-    EXPECT_EQ(columnCount(QStringLiteral("VERSICHERUNGSWERTE")), 39);
+    EXPECT_EQ(columnCount(QStringLiteral("VERSICHERUNGSWERTE")), 40);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM STEUERSAETZE")), 24);
     EXPECT_TRUE(dialogs.calls.isEmpty());
 }
 
 TEST_F(SchemaTest, AssetColumnsDependOnTheCount) {
     ASSERT_EQ(CheckDatabaseStructure(), 1);
-    // 38 columns: only the asset type is missing.
+    // Only the asset type is missing.
     exec(QStringLiteral("ALTER TABLE VERSICHERUNGSWERTE DROP ANLAGENTYP_ID"));
     ASSERT_EQ(CheckDatabaseStructure(), 1);
-    EXPECT_EQ(columnCount(QStringLiteral("VERSICHERUNGSWERTE")), 39);
-    // 37 columns: the asset type is added, the _ORG columns are not touched again.
+    EXPECT_EQ(columnCount(QStringLiteral("VERSICHERUNGSWERTE")), 40);
+    // The asset type is added, the _ORG columns are not touched again.
     exec(QStringLiteral("ALTER TABLE VERSICHERUNGSWERTE DROP ANLAGENTYP_ID"));
     exec(QStringLiteral("ALTER TABLE VERSICHERUNGSWERTE DROP AHK_ORG"));
     ASSERT_EQ(CheckDatabaseStructure(), 1);
-    EXPECT_EQ(columnCount(QStringLiteral("VERSICHERUNGSWERTE")), 38);
+    EXPECT_EQ(columnCount(QStringLiteral("VERSICHERUNGSWERTE")), 39);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM RDB$RELATION_FIELDS WHERE RDB$RELATION_NAME = "
                                    "'VERSICHERUNGSWERTE' AND RDB$FIELD_NAME = 'AHK_ORG'")),
               0);

@@ -548,17 +548,19 @@ TEST_F(TakeoverTest, ReadFailuresReachTheTakeoverEndToEnd) {
     EXPECT_TRUE(r.failures[0].reason.contains(QStringLiteral("zu lang"))) << r.failures[0].reason.toStdString();
     EXPECT_EQ(r.failures[1].line, 2);
     EXPECT_EQ(r.failures[1].reason, QStringLiteral("Kein gültiges Anschaffungsdatum (TT.MM.JJJJ): \"31.02.2005\""));
-    // The long description is cut like the workbook layouts cut it, and listed.
-    ASSERT_EQ(r.longDescriptions.size(), 1);
-    EXPECT_EQ(r.longDescriptions[0], QStringLiteral("0802      ") + longDesc);
-    EXPECT_EQ(staged()[0].anlagebezeichnung, longDesc.left(100));
+    // The text layout, the layout of the register export, keeps a long description whole.
+    EXPECT_TRUE(r.longDescriptions.isEmpty());
+    EXPECT_EQ(staged()[0].anlagebezeichnung, longDesc);
 
     const TakeoverResult t = TakeOverStaged(1, 443, &r, [](const TakeoverPlan&) { return true; });
     EXPECT_EQ(t.added, 1);
-    EXPECT_EQ(t.disposed, 1); // the old "Lange Bezeichnung" has another description now
+    // The old "Lange Bezeichnung" has another description now, but its account stands in the file: kept.
+    EXPECT_EQ(t.disposed, 0);
+    EXPECT_EQ(t.plan.protectedAssets, 3);
     EXPECT_EQ(field(1, "GELOESCHT"), QStringLiteral("0"));
     EXPECT_EQ(field(2, "GELOESCHT"), QStringLiteral("0"));
-    EXPECT_EQ(field(4, "ANLAGEBEZEICHNUNG_ORG"), longDesc.left(100));
+    EXPECT_EQ(field(3, "GELOESCHT"), QStringLiteral("0"));
+    EXPECT_EQ(field(4, "ANLAGEBEZEICHNUNG_ORG"), longDesc);
 }
 
 TEST_F(TakeoverTest, NothingStagedChangesNothing) {
