@@ -4,6 +4,7 @@
 #include <QLocale>
 
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -70,21 +71,23 @@ TextLineReader::TextLineReader(QIODevice& device) : in_(device) {
     if (!in_.isSequential())
         in_.seek(0);
     const QByteArray head = in_.peek(4);
-    auto starts = [&head](const char* bom, int n) { return head.size() >= n && std::memcmp(head.data(), bom, n) == 0; };
+    auto starts = [&head](std::string_view bom) {
+        return head.size() >= qsizetype(bom.size()) && std::memcmp(head.data(), bom.data(), bom.size()) == 0;
+    };
     int bom = 0;
-    if (starts("\xEF\xBB\xBF", 3)) {
+    if (starts("\xEF\xBB\xBF")) {
         encoding_ = Encoding::Utf8WithBom;
         bom = 3;
-    } else if (starts("\xFF\xFE\x00\x00", 4)) {
+    } else if (starts(std::string_view("\xFF\xFE\x00\x00", 4))) {
         encoding_ = Encoding::Utf32LE;
         bom = 4;
-    } else if (starts("\x00\x00\xFE\xFF", 4)) {
+    } else if (starts(std::string_view("\x00\x00\xFE\xFF", 4))) {
         encoding_ = Encoding::Utf32BE;
         bom = 4;
-    } else if (starts("\xFF\xFE", 2)) {
+    } else if (starts("\xFF\xFE")) {
         encoding_ = Encoding::Utf16LE;
         bom = 2;
-    } else if (starts("\xFE\xFF", 2)) {
+    } else if (starts("\xFE\xFF")) {
         encoding_ = Encoding::Utf16BE;
         bom = 2;
     } else {

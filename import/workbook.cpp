@@ -471,26 +471,42 @@ public:
 
     bool next(Tag& tag) {
         for (;;) {
-            // Text before the tag is of no interest here.
-            const char* lt = static_cast<const char*>(std::memchr(buf_.data() + pos_, '<', end_ - pos_));
-            if (!lt) {
-                pos_ = end_;
+            // Text before the tag is of no interest here; between the tags of a sheet there is little of it.
+            const char* b = buf_.data();
+            size_t i = pos_;
+            while (i < end_ && b[i] != '<')
+                ++i;
+            pos_ = i;
+            if (i == end_) {
                 if (!refill())
                     return false;
                 continue;
             }
-            pos_ = size_t(lt - buf_.data());
-            size_t tagEnd = 0;
-            // The whole tag in the buffer, from its '<' to its '>'.
-            while (!findTagEnd(tagEnd))
-                if (!refill())
-                    throw EBrvWorkbookError(QStringLiteral("unvollständiges XML"));
-            const char* p = buf_.data() + pos_ + 1;
-            const char* e = buf_.data() + tagEnd;
-            if (*p == '?' || *p == '!') {
+            if (i + 1 < end_ && (b[i + 1] == '?' || b[i + 1] == '!')) {
                 skipSpecial();
                 continue;
             }
+            // The whole tag in the buffer, from its '<' to its '>'; else it is scanned again after a refill.
+            size_t j = i + 1;
+            char quote = 0;
+            for (; j < end_; ++j) {
+                const char c = b[j];
+                if (quote) {
+                    if (c == quote)
+                        quote = 0;
+                } else if (c == '>') {
+                    break;
+                } else if (c == '"' || c == '\'') {
+                    quote = c;
+                }
+            }
+            if (j == end_) {
+                if (!refill())
+                    throw EBrvWorkbookError(QStringLiteral("unvollständiges XML"));
+                continue;
+            }
+            const char* p = b + i + 1;
+            const char* e = b + j;
             tag = Tag{};
             if (*p == '/') {
                 tag.closing = true;
@@ -509,7 +525,7 @@ public:
                 tag.selfClosing = true;
                 --tag.attrEnd;
             }
-            pos_ = tagEnd + 1;
+            pos_ = j + 1;
             return true;
         }
     }
@@ -517,13 +533,14 @@ public:
     // Appends the raw text up to the next tag to out, keeping at most cap bytes of it (the rest is passed over).
     void text(std::string& out, size_t cap) {
         for (;;) {
-            const char* b = buf_.data() + pos_;
-            const char* lt = static_cast<const char*>(std::memchr(b, '<', end_ - pos_));
-            const size_t n = size_t((lt ? lt : buf_.data() + end_) - b);
+            const char* b = buf_.data();
+            size_t i = pos_;
+            while (i < end_ && b[i] != '<')
+                ++i;
             if (out.size() < cap)
-                out.append(b, std::min(n, cap - out.size()));
-            pos_ += n;
-            if (lt || !refill())
+                out.append(b + pos_, std::min(i - pos_, cap - out.size()));
+            pos_ = i;
+            if (i < end_ || !refill())
                 return;
         }
     }
@@ -573,41 +590,6 @@ private:
         return got > 0;
     }
 
-    // The '>' of the tag at pos_, quotes respected; false when the buffer ends first. What was scanned is not
-    // scanned again after a refill.
-    bool findTagEnd(size_t& tagEnd) {
-        if (scanFrom_ != pos_) {
-            scanFrom_ = pos_;
-            scanned_ = 0;
-            quote_ = 0;
-        }
-        const char* b = buf_.data();
-        size_t i = pos_ + 1 + scanned_;
-        // Comments and CDATA may hold '>' anywhere: they end where skipSpecial finds their end.
-        if (pos_ + 1 < end_ && (b[pos_ + 1] == '!' || b[pos_ + 1] == '?')) {
-            tagEnd = pos_ + 1;
-            scanFrom_ = size_t(-1);
-            return true;
-        }
-        for (; i < end_; ++i) {
-            const char c = b[i];
-            if (quote_) {
-                if (c == quote_)
-                    quote_ = 0;
-            } else if (c == '"' || c == '\'') {
-                quote_ = c;
-            } else if (c == '>') {
-                tagEnd = i;
-                scanFrom_ = size_t(-1);
-                return true;
-            }
-        }
-        scanned_ = i - pos_ - 1;
-        // refill() moves the tag to the front: where it then starts is the new pos_.
-        scanFrom_ = 0;
-        return false;
-    }
-
     // From pos_ at "<!" or "<?" to behind the end of the declaration, comment or CDATA section.
     void skipSpecial() {
         const char* stop = ">";
@@ -643,8 +625,6 @@ private:
     PartStream& in_;
     std::vector<char> buf_;
     size_t pos_ = 0, end_ = 0;
-    size_t scanFrom_ = size_t(-1), scanned_ = 0;
-    char quote_ = 0;
 };
 
 // Text of the XML with its character references resolved, cut to what a cell holds.
@@ -850,6 +830,8 @@ Worksheet readXlsx(const Zip& zip) {
     int rowNr = 0, colNr = 0;
     bool rowUsed = false;
     QVector<Worksheet::Entry> cells;
+    qsizetype rowWidth = 0; // of the row before: rows of a register are alike, growing each one costs
+
     std::string v, raw, formula;
     auto flushRow = [&] {
         if (rowUsed)
@@ -872,6 +854,7 @@ Worksheet readXlsx(const Zip& zip) {
             }
             cells = std::move(unique);
         }
+        rowWidth = cells.size();
         ws.setRow(rowNr, std::move(cells));
         cells = QVector<Worksheet::Entry>();
     };
@@ -917,6 +900,8 @@ Worksheet readXlsx(const Zip& zip) {
                     xlsxFails(QStringLiteral("Zeilennummer %1 außerhalb des gültigen Bereichs.").arg(rowNr));
                 colNr = 0;
                 cells = QVector<Worksheet::Entry>();
+                if (rowNr <= Worksheet::kHeldRows)
+                    cells.reserve(rowWidth);
                 rowUsed = false;
                 if (tag.selfClosing)
                     flushRow();
@@ -938,8 +923,22 @@ Worksheet readXlsx(const Zip& zip) {
             colNr = col;
             if (tag.selfClosing)
                 continue;
-            // The type is copied: what the scanner handed out is gone after its next tag.
-            const std::string t(tv);
+            // The type is taken now: what the scanner handed out is gone after its next tag.
+            enum class Type { Number, Shared, Inline, Str, Bool, Error, IsoDate, Other } t = Type::Number;
+            if (tv == "s")
+                t = Type::Shared;
+            else if (tv == "inlineStr")
+                t = Type::Inline;
+            else if (tv == "str")
+                t = Type::Str;
+            else if (tv == "b")
+                t = Type::Bool;
+            else if (tv == "e")
+                t = Type::Error;
+            else if (tv == "d")
+                t = Type::IsoDate;
+            else if (!tv.empty() && tv != "n")
+                t = Type::Other;
             const bool heldCell = col >= 1 && col <= Worksheet::kHeldColumns && rowNr <= Worksheet::kHeldRows;
             // Of a cell not held only whether it holds anything matters.
             const size_t cap = heldCell ? kMaxRawText : 16;
@@ -978,41 +977,41 @@ Worksheet readXlsx(const Zip& zip) {
                     cutText(cell.text);
                     ws.charge(cell.text.size());
                 }
-            } else if (t == "s") {
+            } else if (t == Type::Shared) {
                 int idx = -1;
                 std::from_chars(v.data(), v.data() + v.size(), idx);
                 if (idx >= 0 && idx < shared.size()) {
                     cell.kind = Worksheet::Kind::Text;
                     cell.text = shared[idx];
                 }
-            } else if (t == "inlineStr" || hasInline) {
+            } else if (t == Type::Inline || hasInline) {
                 cell.kind = Worksheet::Kind::Text;
                 cell.text = std::move(inlineText);
                 if (heldCell)
                     ws.charge(cell.text.size());
-            } else if (t == "str") {
+            } else if (t == Type::Str) {
                 cell.kind = Worksheet::Kind::Text;
                 cell.text = xmlText(v);
                 if (heldCell)
                     ws.charge(cell.text.size());
-            } else if (t == "b") {
+            } else if (t == Type::Bool) {
                 cell.kind = Worksheet::Kind::Bool;
                 cell.number = v == "1" ? 1 : 0;
-            } else if (t == "e") {
+            } else if (t == Type::Error) {
                 cell.kind = Worksheet::Kind::Error;
                 cell.text = xmlText(v);
             } else if (!v.empty()) {
                 double num = 0;
                 const std::string_view trimmed = std::string_view(v).substr(0, v.find_last_not_of(" \t\r\n") + 1);
                 auto [ptr, ec] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), num);
-                const bool numeric = t != "d" && ec == std::errc() && ptr == trimmed.data() + trimmed.size();
+                const bool numeric = t != Type::IsoDate && ec == std::errc() && ptr == trimmed.data() + trimmed.size();
                 if (numeric) {
                     const bool isDate =
                         style >= 0 && style < dateStyle.size() && dateStyle[style] && SerialIsDate(num, date1904);
                     cell.kind = isDate ? Worksheet::Kind::Date : Worksheet::Kind::Number;
                     // The 1900 system counts the 29th of February 1900 that never was.
                     cell.number = isDate ? (date1904 ? num + dayShift : (num < 61 ? num + 1 : num)) : num;
-                } else if (t == "d") {
+                } else if (t == Type::IsoDate) {
                     const QDate d = QDate::fromString(xmlText(v).left(10), Qt::ISODate);
                     if (d.isValid()) {
                         cell.kind = Worksheet::Kind::Date;

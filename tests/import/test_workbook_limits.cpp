@@ -117,7 +117,7 @@ QString sheetXml(const QByteArray& rows, const QByteArray& after = {}) {
 class SheetFactsTest : public TempDirTest {
 protected:
     QString xlsx(const QString& name, const QString& sheet, const QByteArray& sharedStrings = {}) {
-        const QString file = path(name);
+        QString file = path(name);
         QList<QPair<QByteArray, Generated>> parts{{"xl/workbook.xml", fixed(kWorkbook)},
                                                   {"xl/worksheets/sheet1.xml", fixed(sheet.toUtf8())}};
         if (!sharedStrings.isEmpty())
@@ -127,7 +127,7 @@ protected:
     }
     QString xls(const QString& name, const QByteArray& sheetRecords, const QByteArray& globals = {}) {
         using namespace biff;
-        const QString file = path(name);
+        QString file = path(name);
         EXPECT_TRUE(writeContainer(file, workbook(globals, {bof(0x0600, 0x0010) + sheetRecords + eof()})));
         return file;
     }
@@ -242,7 +242,7 @@ TEST_F(SheetFactsTest, HiddenFirstSheetIsReadChartSheetIsPassedOver) {
     const QByteArray one = sheetXml("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>").toUtf8();
     const QByteArray two = sheetXml("<row r=\"1\"><c r=\"A1\"><v>2</v></c></row>").toUtf8();
     auto book = [&](const QString& name, const QByteArray& sheets) {
-        const QString file = path(name);
+        QString file = path(name);
         EXPECT_TRUE(writeZip(file, {{"xl/workbook.xml", fixed("<workbook><sheets>" + sheets + "</sheets></workbook>")},
                                     {"xl/_rels/workbook.xml.rels", fixed(rels)},
                                     {"xl/worksheets/sheet1.xml", fixed(one)},
