@@ -336,18 +336,22 @@ public:
         std::vector<char> buf;
         size_t filled = 0;
         for (;;) {
-            if (buf.size() - filled < 65536) {
-                if (buf.size() >= kMaxSmallPart)
+            if (filled == buf.size()) {
+                if (buf.size() > kMaxSmallPart)
                     xlsxFails(QStringLiteral("Der Bestandteil %1 ist größer als %2 MB und keiner einer Anlagenliste.")
                                   .arg(name)
                                   .arg(kMaxSmallPart >> 20));
-                buf.resize(std::min(kMaxSmallPart, std::max<size_t>(buf.size() * 2, 262144)) + 1);
+                buf.resize(std::min(kMaxSmallPart + 1, std::max<size_t>(buf.size() * 2, 262144)));
             }
-            const size_t got = part->read(buf.data() + filled, std::min(buf.size() - 1, kMaxSmallPart) - filled);
+            const size_t got = part->read(buf.data() + filled, buf.size() - filled);
             if (got == 0)
                 break;
             filled += got;
         }
+        if (filled > kMaxSmallPart)
+            xlsxFails(QStringLiteral("Der Bestandteil %1 ist größer als %2 MB und keiner einer Anlagenliste.")
+                          .arg(name)
+                          .arg(kMaxSmallPart >> 20));
         buf.resize(filled);
         return buf;
     }

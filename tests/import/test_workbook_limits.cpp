@@ -298,6 +298,21 @@ TEST_F(SheetFactsTest, HiddenFirstSheetIsReadChartSheetIsPassedOver) {
     EXPECT_TRUE(old.sheetNotice.contains(QStringLiteral("ausgeblendet")));
 }
 
+TEST_F(SheetFactsTest, SmallPartsHaveALimit) {
+    // Styles of 17 MB: no workbook of a register has them; the part is refused before it is parsed.
+    const QString file = path(QStringLiteral("stile.xlsx"));
+    ASSERT_TRUE(writeZip(
+        file, {{"xl/workbook.xml", fixed(kWorkbook)},
+               {"xl/worksheets/sheet1.xml", fixed(sheetXml({}).toUtf8())},
+               {"xl/styles.xml", Generated{"<styleSheet>", "<!-- Stil -->", "</styleSheet>", 17 * 1024 * 1024 / 12}}}));
+    try {
+        ReadWorkbook(file);
+        FAIL() << "accepted";
+    } catch (const EBrvWorkbookError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("xl/styles.xml ist größer als 16 MB"))) << e.what();
+    }
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 // Text files
 
