@@ -121,9 +121,10 @@ Worksheet ReadWorkbook(const QString& path);
 Worksheet ReadWorkbookBytes(const QByteArray& bytes);
 Worksheet ReadXlsxBytes(const QByteArray& bytes);
 Worksheet ReadXlsBytes(const QByteArray& bytes);
-// .xls from a file: the file is limited to kMaxXlsFileSize.
+// .xls from a file: the container is read from the file, its workbook stream copied into memory once. A file (or
+// bytes) beyond kMaxXlsFileSize is refused: a register of 65,536 rows takes far less.
 Worksheet ReadXlsFile(const QString& path);
-inline constexpr qint64 kMaxXlsFileSize = qint64(128) << 20;
+inline constexpr qint64 kMaxXlsFileSize = qint64(64) << 20;
 
 // Whether a number format (built-in id, or its format code) shows a date or time.
 bool NumberFormatIsDate(int id, const QString& code);

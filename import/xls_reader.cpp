@@ -405,8 +405,9 @@ Worksheet readXls(const QByteArray& stream) {
             if (r.len < 8)
                 damaged();
             const quint32 unique = u32(r.data + 4);
-            // Each string takes at least three bytes: the declared count cannot exceed what the records hold.
-            sst.reserve(qsizetype(std::min<quint64>(unique, quint64(stream.size()) / 3)));
+            // Each string takes at least three bytes: the declared count cannot exceed what the records hold. Beyond
+            // a register's strings the table grows as it is read, counted against the budget.
+            sst.reserve(qsizetype(std::min<quint64>({unique, quint64(stream.size()) / 3, quint64(1) << 16})));
             c.skip(8);
             for (quint32 i = 0; i < unique && !c.atEnd(); ++i) {
                 QString s = unicodeString(c, true);

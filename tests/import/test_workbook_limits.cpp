@@ -311,6 +311,16 @@ TEST_F(SheetFactsTest, SmallPartsHaveALimit) {
     } catch (const EBrvWorkbookError& e) {
         EXPECT_TRUE(e.message().contains(QStringLiteral("xl/styles.xml ist größer als 16 MB"))) << e.what();
     }
+    // An .xls container beyond what a register takes is refused before its stream is copied.
+    const QString big = writeFile(QStringLiteral("gross.xls"), QByteArray::fromHex("D0CF11E0A1B11AE1"));
+    QFile f(big);
+    ASSERT_TRUE(f.resize(kMaxXlsFileSize + 1)); // sparse: costs no disk
+    try {
+        ReadWorkbook(big);
+        FAIL() << "accepted";
+    } catch (const EBrvWorkbookError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("mehr als 64 MB"))) << e.what();
+    }
 }
 
 // ---------------------------------------------------------------------------------------------------------------
