@@ -6,12 +6,14 @@
 
 #include "core/convert.h"
 
+#include <QFile>
 #include <QHash>
 #include <QVector>
 
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
+#include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-utils.h>
 
 #include <cmath>
@@ -48,6 +50,7 @@ enum : quint16 {
     kBoolErr = 0x0205,
     kFormula = 0x0006,
     kString = 0x0207,
+    kMergedCells = 0x00E5,
 };
 
 quint16 u16(const quint8* p) {
@@ -262,15 +265,19 @@ struct GObjectPtr {
     }
 };
 
-// The "Workbook" stream of the container.
-QByteArray workbookStream(const QByteArray& bytes) {
-    ensureGsf();
-    GObjectPtr<GsfInput> mem{
-        gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()), bytes.size(), FALSE)};
-    if (!mem.p)
-        xlsFails(QStringLiteral("Die Datei kann nicht gelesen werden."));
+[[noreturn]] void tooLarge() {
+    throw EBrvWorkbookError(
+        QStringLiteral("Die Datei ist mit mehr als %1 MB zu groß für eine Excel 97-2003-Arbeitsmappe mit einer "
+                       "Anlagenliste.")
+            .arg(kMaxXlsFileSize >> 20));
+}
+
+// The "Workbook" stream of the container; it is never larger than the container.
+QByteArray workbookStream(GsfInput* input) {
+    if (gsf_input_size(input) > kMaxXlsFileSize)
+        tooLarge();
     GError* err = nullptr;
-    GObjectPtr<GsfInfile> ole{gsf_infile_msole_new(mem.p, &err)};
+    GObjectPtr<GsfInfile> ole{gsf_infile_msole_new(input, &err)};
     if (!ole.p) {
         const QString why = err ? QString::fromUtf8(err->message) : QString();
         if (err)
@@ -288,7 +295,7 @@ QByteArray workbookStream(const QByteArray& bytes) {
         xlsFails(QStringLiteral("Die Datei enthält keine Arbeitsmappe."));
     }
     const gsf_off_t size = gsf_input_size(stream.p);
-    if (size < 0 || size > (gsf_off_t(1) << 30))
+    if (size < 0 || size > kMaxXlsFileSize)
         xlsFails(QStringLiteral("Die Arbeitsmappe ist zu groß oder beschädigt."));
     QByteArray out(qsizetype(size), Qt::Uninitialized);
     if (size > 0 && !gsf_input_read(stream.p, size_t(size), reinterpret_cast<guint8*>(out.data())))
@@ -296,10 +303,45 @@ QByteArray workbookStream(const QByteArray& bytes) {
     return out;
 }
 
+QByteArray workbookStream(const QByteArray& bytes) {
+    ensureGsf();
+    if (bytes.size() > kMaxXlsFileSize)
+        tooLarge();
+    GObjectPtr<GsfInput> mem{
+        gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()), bytes.size(), FALSE)};
+    if (!mem.p)
+        xlsFails(QStringLiteral("Die Datei kann nicht gelesen werden."));
+    return workbookStream(mem.p);
+}
+
+QByteArray workbookStreamOfFile(const QString& path) {
+    ensureGsf();
+    GError* err = nullptr;
+    GObjectPtr<GsfInput> file{gsf_input_stdio_new(QFile::encodeName(path).constData(), &err)};
+    if (!file.p) {
+        const QString why = err ? QString::fromUtf8(err->message) : QString();
+        if (err)
+            g_error_free(err);
+        throw EBrvWorkbookError(QStringLiteral("Die Datei kann nicht gelesen werden: ") + why);
+    }
+    return workbookStream(file.p);
+}
+
+Worksheet readXls(const QByteArray& stream);
+
 } // namespace
 
 Worksheet ReadXlsBytes(const QByteArray& bytes) {
-    const QByteArray stream = workbookStream(bytes);
+    return readXls(workbookStream(bytes));
+}
+
+Worksheet ReadXlsFile(const QString& path) {
+    return readXls(workbookStreamOfFile(path));
+}
+
+namespace {
+
+Worksheet readXls(const QByteArray& stream) {
     Records rec(stream, 0);
     Record r;
     if (!rec.next(r) || r.type != kBof || r.len < 4)
@@ -313,6 +355,8 @@ Worksheet ReadXlsBytes(const QByteArray& bytes) {
     // Workbook globals: date system, sheets, shared strings, number formats and cell formats.
     bool date1904 = false;
     qint64 firstSheet = -1;
+    QString firstName; // of the first sheet, whatever it is
+    Worksheet ws;
     QVector<QString> sst;
     QHash<int, QString> formats;
     QVector<int> xfFormat;
@@ -325,11 +369,29 @@ Worksheet ReadXlsBytes(const QByteArray& bytes) {
             if (r.len >= 2)
                 date1904 = u16(r.data) == 1;
             break;
-        case kBoundSheet:
-            // The first sheet that is a worksheet (not a chart or macro sheet).
-            if (r.len >= 6 && firstSheet < 0 && r.data[5] == 0)
-                firstSheet = u32(r.data);
+        case kBoundSheet: {
+            // The first sheet that is a worksheet (not a chart or macro sheet); a hidden one is read all the same.
+            if (r.len < 8 || firstSheet >= 0)
+                break;
+            const QString name = recordString(r, 6, false);
+            const bool first = firstName.isNull();
+            if (first)
+                firstName = name.isNull() ? QStringLiteral("") : name;
+            if (r.data[5] != 0)
+                break;
+            firstSheet = u32(r.data);
+            ws.sheetName = name;
+            if (!first)
+                ws.sheetNotice = QStringLiteral("Das erste Blatt \"%1\" der Arbeitsmappe ist kein Tabellenblatt "
+                                                "(sondern ein Diagramm); gelesen wurde das Tabellenblatt \"%2\".")
+                                     .arg(firstName, name);
+            if (r.data[4] & 0x03)
+                ws.sheetNotice += (ws.sheetNotice.isEmpty() ? QString() : QStringLiteral(" ")) +
+                                  QStringLiteral("Das %1 Tabellenblatt \"%2\" ist ausgeblendet; es wurde trotzdem "
+                                                 "gelesen.")
+                                      .arg(first ? QStringLiteral("erste") : QStringLiteral("gelesene"), name);
             break;
+        }
         case kFormat:
             if (r.len >= 2)
                 formats.insert(u16(r.data), recordString(r, 2));
@@ -343,11 +405,17 @@ Worksheet ReadXlsBytes(const QByteArray& bytes) {
             if (r.len < 8)
                 damaged();
             const quint32 unique = u32(r.data + 4);
-            // Each string takes at least three bytes: the declared count cannot exceed what the records hold.
-            sst.reserve(qsizetype(std::min<quint64>(unique, quint64(stream.size()) / 3)));
+            // Each string takes at least three bytes: the declared count cannot exceed what the records hold. Beyond
+            // a register's strings the table grows as it is read, counted against the budget.
+            sst.reserve(qsizetype(std::min<quint64>({unique, quint64(stream.size()) / 3, quint64(1) << 16})));
             c.skip(8);
-            for (quint32 i = 0; i < unique && !c.atEnd(); ++i)
-                sst.append(unicodeString(c, true));
+            for (quint32 i = 0; i < unique && !c.atEnd(); ++i) {
+                QString s = unicodeString(c, true);
+                if (s.size() > Worksheet::kMaxCellText)
+                    s.truncate(Worksheet::kMaxCellText - (s[Worksheet::kMaxCellText - 1].isHighSurrogate() ? 1 : 0));
+                ws.charge(Worksheet::kStringCost + s.size());
+                sst.append(std::move(s));
+            }
             break;
         }
         default:
@@ -363,7 +431,6 @@ Worksheet ReadXlsBytes(const QByteArray& bytes) {
         const int id = xfFormat[xf];
         return NumberFormatIsDate(id, formats.value(id));
     };
-    Worksheet ws;
     auto put = [&](int row, int col, Worksheet::Cell cell) { ws.set(row + 1, col + 1, std::move(cell)); };
     auto number = [&](int row, int col, int xf, double v) {
         Worksheet::Cell cell;
@@ -395,6 +462,14 @@ Worksheet ReadXlsBytes(const QByteArray& bytes) {
             int depth = 1;
             while (depth > 0 && sheet.next(r))
                 depth += r.type == kBof ? 1 : r.type == kEof ? -1 : 0;
+            continue;
+        }
+        if (r.type == kMergedCells && r.len >= 2) {
+            const int n = std::min<int>(u16(r.data), (r.len - 2) / 8);
+            for (int i = 0; i < n; ++i) {
+                const quint8* p = r.data + 2 + 8 * i;
+                ws.addMerge(u16(p) + 1, u16(p + 4) + 1, u16(p + 2) + 1, u16(p + 6) + 1);
+            }
             continue;
         }
         if (r.len < 6)
@@ -459,6 +534,8 @@ Worksheet ReadXlsBytes(const QByteArray& bytes) {
                     Continued c = withContinues(s, sheet);
                     cell.kind = Worksheet::Kind::Text;
                     cell.text = unicodeString(c, false);
+                } else {
+                    cell.kind = Worksheet::Kind::NoValue; // the file does not hold the result
                 }
                 break;
             }
@@ -481,5 +558,8 @@ Worksheet ReadXlsBytes(const QByteArray& bytes) {
             break;
         }
     }
+    ws.finishMerges();
     return ws;
 }
+
+} // namespace

@@ -3,6 +3,7 @@
 # SECONDS seconds (default 60), one after the other, starting from the seeds in tests/fuzz/seeds/<target>/.
 # The corpus grows in build-fuzz/corpus/<target>/; a crash, leak or timeout is kept in build-fuzz/findings/<target>/
 # and makes the script exit with 1. Usage: bash tools/fuzz.sh [SECONDS] [TARGET...]
+# BRENVIK_FUZZ_MAX_LEN sets the largest input (default 65536), e.g. 4194304 for archives that inflate far.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -14,6 +15,7 @@ cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]/#/fuzz_}" >/dev/nul
 export QT_QPA_PLATFORM=offscreen
 # Process-lifetime allocations of the libraries (Qt's and glib's type registries) are no finding.
 export ASAN_OPTIONS="detect_leaks=0"
+max_len=${BRENVIK_FUZZ_MAX_LEN:-65536}
 status=0
 for t in "${targets[@]}"; do
   corpus=build-fuzz/corpus/$t
@@ -21,7 +23,7 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus" "$findings"
   cp -n tests/fuzz/seeds/"$t"/* "$corpus"/ 2>/dev/null || true
   log=build-fuzz/fuzz_$t.log
-  if build-fuzz/fuzz_"$t" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 -max_len=65536 \
+  if build-fuzz/fuzz_"$t" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 -max_len="$max_len" \
        -artifact_prefix="$findings/" -print_final_stats=1 "$corpus" >"$log" 2>&1; then
     result="keine Funde"
   else
@@ -30,6 +32,7 @@ for t in "${targets[@]}"; do
   fi
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log" | tail -n 1)
-  printf 'fuzz_%-15s %6ss  %10s Durchläufe  %5s MB  %s\n' "$t" "$seconds" "${runs:-?}" "${rss:-?}" "$result"
+  printf 'fuzz_%-15s %6ss  max_len %-8s %10s Durchläufe  %5s MB  %s\n' "$t" "$seconds" "$max_len" "${runs:-?}" \
+    "${rss:-?}" "$result"
 done
 exit $status

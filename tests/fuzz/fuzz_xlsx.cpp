@@ -7,9 +7,14 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         const Worksheet ws = ReadXlsxBytes(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
-        for (int r = 1; r <= ws.rowCount() && r <= 50; ++r)
+        for (int r = 1; r <= ws.rowCount() && r <= 50; ++r) {
+            (void)ws.rowUsed(r);
             for (int c = 1; c <= 40; ++c)
                 (void)ws.cell(r, c);
+        }
+        if (ws.lastUsedRow() < ws.rowCount() && ws.cellCount() > 0 && ws.rowUsed(ws.rowCount()))
+            __builtin_trap(); // a row held with a value is a row used
+        (void)ws.cell(Worksheet::kHeldRows, Worksheet::kHeldColumns);
     } catch (const Exception&) {
     }
     return 0;
