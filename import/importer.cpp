@@ -3,8 +3,10 @@
 #include "core/convert.h"
 #include "db/dbaccess.h"
 #include "db/indexwerte.h"
+#include "import/text_lines.h"
 #include "import/workbook.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QStringDecoder>
 
@@ -749,50 +751,32 @@ void readText(const NextLine& next, const ImportOptions& o, Stager& st, ImportRe
 
 } // namespace
 
-QStringList ReadTextLines(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw Exception(f.errorString());
-    return DecodeTextLines(f.readAll());
-}
+namespace {
 
-QStringList DecodeTextLines(const QByteArray& bytes) {
-    QString text;
-    if (const auto bom = QStringConverter::encodingForData(bytes)) {
-        QStringDecoder d(*bom);
-        text = d.decode(bytes);
-        if (text.startsWith(QChar(0xFEFF)))
-            text.remove(0, 1);
-    } else {
-        // Without a byte-order mark a file that is valid UTF-8 and not plain ASCII was written as UTF-8; anything
-        // else is taken as Windows-1252.
-        QStringDecoder utf8(QStringConverter::Utf8);
-        text = utf8.decode(bytes);
-        if (utf8.hasError()) {
-            QStringDecoder d("windows-1252");
-            text = d.decode(bytes);
-        }
-    }
-    // Every kind of line end ends a line: CR LF, a bare LF, a bare CR.
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QStringList lines = text.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
-bool ParseImportData(const QByteArray& bytes, ImportLayout layout, const ImportOptions& options, ImportResult& res,
-                     const StageRecord& stage, const std::function<void(const QString& status)>& status) {
+// The reading of one file: text from the device, or the worksheet that book reads.
+bool parseWith(ImportLayout layout, const ImportOptions& options, ImportResult& res, const StageRecord& stage,
+               const std::function<void(const QString& status)>& status, QIODevice* text,
+               const std::function<Worksheet()>& book) {
     Stager st(res, stage);
     try {
         if (layout == ImportLayout::Text) {
-            const QStringList lines = DecodeTextLines(bytes);
-            qsizetype i = 0;
-            readText([&]() -> std::optional<QString> { return i < lines.size() ? std::optional(lines[i++]) : std::nullopt; },
-                     options, st, res, status);
+            TextLineReader reader(*text);
+            bool first = true;
+            readText(
+                [&]() -> std::optional<QString> {
+                    QString line;
+                    if (!reader.next(line))
+                        return std::nullopt;
+                    if (first) {
+                        first = false;
+                        if (const QString n = reader.encodingNotice(); !n.isEmpty())
+                            res.notices << n;
+                    }
+                    return line;
+                },
+                options, st, res, status);
         } else {
-            const Worksheet ws = ReadWorkbookBytes(bytes);
+            const Worksheet ws = book();
             res.sheetName = ws.sheetName;
             if (!ws.sheetNotice.isEmpty())
                 res.notices << ws.sheetNotice;
@@ -830,6 +814,16 @@ bool ParseImportData(const QByteArray& bytes, ImportLayout layout, const ImportO
     return true;
 }
 
+} // namespace
+
+bool ParseImportData(const QByteArray& bytes, ImportLayout layout, const ImportOptions& options, ImportResult& res,
+                     const StageRecord& stage, const std::function<void(const QString& status)>& status) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return parseWith(layout, options, res, stage, status, &buffer, [&] { return ReadWorkbookBytes(bytes); });
+}
+
 ImportResult ReadImportFile(int mandantNr, const QString& path, ImportLayout layout, const ImportOptions& options,
                             const std::function<void(const QString& status)>& status) {
     ImportResult res;
@@ -842,9 +836,10 @@ ImportResult ReadImportFile(int mandantNr, const QString& path, ImportLayout lay
              MsgIcon::Error});
         return res;
     }
+    // Read as it goes: neither a text file nor a workbook is held whole.
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly) || f.size() > (qint64(1) << 30)) {
-        const QString why = f.isOpen() ? QStringLiteral("Die Datei ist zu groß.") : f.errorString();
+    if (!f.open(QIODevice::ReadOnly)) {
+        const QString why = f.errorString();
         res.messages.append({layout == ImportLayout::Text
                                  ? QStringLiteral("Die Datei kann nicht gelesen werden.\r\nSystemmeldung: ") + why
                                  : QStringLiteral("Die Datei kann nicht gelesen werden: ") + why,
@@ -852,8 +847,8 @@ ImportResult ReadImportFile(int mandantNr, const QString& path, ImportLayout lay
         stopEarly(res, 0, why);
         return res;
     }
-    const QByteArray bytes = f.readAll();
-    f.close();
+    if (layout != ImportLayout::Text)
+        f.close();
     int pending = 0;
     std::optional<DatenimportInserter> inserter;
     const StageRecord insert = [&](const TBrenvikDatenimport& d) {
@@ -869,7 +864,7 @@ ImportResult ReadImportFile(int mandantNr, const QString& path, ImportLayout lay
             pending = 0;
         }
     };
-    const bool readable = ParseImportData(bytes, layout, options, res, insert, status);
+    const bool readable = parseWith(layout, options, res, insert, status, &f, [&] { return ReadWorkbook(path); });
     inserter.reset();
     try {
         BrvCommit();

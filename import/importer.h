@@ -89,7 +89,3 @@ using StageRecord = std::function<void(const TBrenvikDatenimport&)>;
 // to stage. Never raises; false when the file is no readable workbook.
 bool ParseImportData(const QByteArray& bytes, ImportLayout layout, const ImportOptions& options, ImportResult& res,
                      const StageRecord& stage, const std::function<void(const QString& status)>& status = {});
-
-// Lines of a text file: a byte-order mark honoured, otherwise Windows-1252.
-QStringList ReadTextLines(const QString& path);
-QStringList DecodeTextLines(const QByteArray& bytes);

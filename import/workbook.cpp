@@ -119,8 +119,6 @@ QString Worksheet::cell(int row, int column) const {
     case Kind::Text:
     case Kind::Error:
         return c->text;
-    case Kind::NoValue:
-        return {};
     case Kind::Number:
         return NumberCellText(c->number);
     case Kind::Date:
