@@ -36,8 +36,12 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <glib.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -51,41 +55,8 @@ void err(const QString& s) {
 // What the session reports on the way (an unreadable configuration file) goes to standard error.
 void logToStderr(const QString&, const QString& text);
 
-int usage() {
-    err(QStringLiteral(
-        "Aufruf:\n"
-        "  brenvik-cli init-db PFAD            legt eine neue Datenbank an\n"
-        "  brenvik-cli check-db                prüft und ergänzt die konfigurierte Datenbank\n"
-        "  brenvik-cli prepare-installation    richtet bei Bedarf Datenordner, brenvik.ini und "
-        "Datenbank ein\n"
-        "  brenvik-cli new-client FIRMA        legt einen Mandanten mit der nächsten freien Nummer an\n"
-        "  brenvik-cli value --client N [--stop-on-error]\n"
-        "                                      bewertet alle Anlagen des Mandanten N\n"
-        "  brenvik-cli export-csv --client N --out DATEI\n"
-        "                                      schreibt das Anlagenverzeichnis wie \"Anlagenexport\"\n"
-        "  brenvik-cli import --client N --file DATEI [--layout excel|text|datev2021] [--index K]\n"
-        "                     [--groups] [--extras] [--index-from-file] [--stage-only]\n"
-        "                     [--allow-disposals]\n"
-        "                                      liest, prüft und übernimmt eine Importdatei\n"
-        "  brenvik-cli import-undo --client N  macht die letzte Datenübernahme des Mandanten rückgängig\n"
-        "  brenvik-cli inventory --client N [--address A]\n"
-        "                                      gibt den Block der Inventarsummen aus\n"
-        "  brenvik-cli index-import ORDNER     übernimmt idxb_ex.dat und idx_ex.dat des Ordners\n"
-        "  brenvik-cli index-export ORDNER JAHR\n"
-        "                                      schreibt die Indexdateien eines Jahres\n"
-        "  brenvik-cli building-calc --pid PID bewertet ein gespeichertes Gebäude und speichert es\n"
-        "  brenvik-cli migrate DATEI.mdb       übernimmt die Daten des Vorgängerprogramms in eine leere "
-        "Datenbank\n"
-        "  brenvik-cli unlock --client N       hebt die Sperre eines Mandanten auf, dessen Sitzung nicht "
-        "mehr besteht\n"
-        "  brenvik-cli report --client N (--key BERICHT | --all) --out ORDNER [--address A]\n"
-        "                     [--building PID] [--xlsx]\n"
-        "                                      schreibt Berichte als PDF (mit Bildanlage), mit --xlsx\n"
-        "                                      Tabellen auch als Excel-Arbeitsmappe\n"
-        "  brenvik-cli backup DATEI            sichert die konfigurierte Datenbank in DATEI\n"
-        "  brenvik-cli restore DATEI           stellt die konfigurierte Datenbank aus DATEI wieder her"));
-    return 2;
-}
+// The usage of every command, from the table of commands at the end; exit status 2.
+int usage();
 
 void logToStderr(const QString&, const QString& text) {
     err(text);
@@ -183,10 +154,6 @@ bool openClientRun(session::Session& session, int client, TBrenvikMandant& m) {
 
 int value(const QStringList& args) {
     const int client = clientArgument(args);
-    for (const QString& a : args)
-        if (a.startsWith(QLatin1String("--")) && a != QLatin1String("--client") &&
-            a != QLatin1String("--stop-on-error"))
-            return usage();
     if (client <= 0)
         return usage();
     session::Session session(logToStderr);
@@ -812,6 +779,241 @@ int prepareInstallation() {
     }
 }
 
+// ---------------------------------------------------------------- the commands and their options
+
+// An option of a command: its name and, when it takes a value, what the usage calls the value.
+struct Option {
+    enum Need { Optional, Required, Alternative }; // Alternative: exactly one of the adjacent alternatives
+    const char* name;
+    const char* value = nullptr; // nullptr: a switch without a value
+    Need need = Optional;
+};
+
+// A command: its operands (one word each, as the usage shows them), its options, what it does, and its body.
+struct Command {
+    const char* name;
+    const char* operands;
+    std::vector<Option> options;
+    const char* purpose;
+    int (*run)(const QStringList& args);
+};
+
+// Accepted by every command, before or after its name.
+const Option kVerbose{"--verbose"};
+
+// The one table the usage text and the check of the arguments are made from: an option added here is shown and
+// accepted at once.
+const std::vector<Command>& commands() {
+    using O = Option;
+    static const std::vector<Command> table = {
+        {"init-db", "PFAD", {}, "legt eine neue Datenbank an", initDb},
+        {"check-db",
+         "",
+         {},
+         "prüft und ergänzt die konfigurierte Datenbank",
+         [](const QStringList&) { return checkDb(); }},
+        {"prepare-installation",
+         "",
+         {},
+         "richtet bei Bedarf Datenordner, brenvik.ini und Datenbank ein",
+         [](const QStringList&) { return prepareInstallation(); }},
+        {"new-client", "FIRMA", {}, "legt einen Mandanten mit der nächsten freien Nummer an", newClient},
+        {"value",
+         "",
+         {{"--client", "N", O::Required}, {"--stop-on-error"}},
+         "bewertet alle Anlagen des Mandanten N",
+         value},
+        {"export-csv",
+         "",
+         {{"--client", "N", O::Required}, {"--out", "DATEI", O::Required}},
+         "schreibt das Anlagenverzeichnis wie \"Anlagenexport\"",
+         exportCsv},
+        {"import",
+         "",
+         {{"--client", "N", O::Required},
+          {"--file", "DATEI", O::Required},
+          {"--layout", "excel|text|datev2021"},
+          {"--index", "K"},
+          {"--groups"},
+          {"--extras"},
+          {"--index-from-file"},
+          {"--stage-only"},
+          {"--allow-disposals"}},
+         "liest, prüft und übernimmt eine Importdatei",
+         importFile},
+        {"import-undo",
+         "",
+         {{"--client", "N", O::Required}},
+         "macht die letzte Datenübernahme des Mandanten rückgängig",
+         importUndo},
+        {"inventory",
+         "",
+         {{"--client", "N", O::Required}, {"--address", "A"}},
+         "gibt den Block der Inventarsummen aus",
+         inventory},
+        {"index-import", "ORDNER", {}, "übernimmt idxb_ex.dat und idx_ex.dat des Ordners", indexImport},
+        {"index-export", "ORDNER JAHR", {}, "schreibt die Indexdateien eines Jahres", indexExport},
+        {"building-calc",
+         "",
+         {{"--pid", "PID", O::Required}},
+         "bewertet ein gespeichertes Gebäude und speichert es",
+         buildingCalc},
+        {"migrate", "DATEI.mdb", {}, "übernimmt die Daten des Vorgängerprogramms in eine leere Datenbank", migrate},
+        {"unlock",
+         "",
+         {{"--client", "N", O::Required}},
+         "hebt die Sperre eines Mandanten auf, dessen Sitzung nicht mehr besteht",
+         unlock},
+        {"report",
+         "",
+         {{"--client", "N", O::Required},
+          {"--key", "BERICHT", O::Alternative},
+          {"--all", nullptr, O::Alternative},
+          {"--out", "ORDNER", O::Required},
+          {"--address", "A"},
+          {"--building", "PID"},
+          {"--xlsx"}},
+         "schreibt Berichte als PDF (mit Bildanlage), mit --xlsx\nTabellen auch als Excel-Arbeitsmappe",
+         report},
+        {"backup", "DATEI", {}, "sichert die konfigurierte Datenbank in DATEI", backupCommand},
+        {"restore", "DATEI", {}, "stellt die konfigurierte Datenbank aus DATEI wieder her", restoreCommand},
+    };
+    return table;
+}
+
+QString shown(const Option& o) {
+    return o.value ? QStringLiteral("%1 %2").arg(QLatin1String(o.name), QLatin1String(o.value))
+                   : QString::fromLatin1(o.name);
+}
+
+// "brenvik-cli import --client N --file DATEI [--layout ...] ...", broken before 100 columns under the first option,
+// and what the command does from column 40, on a line of its own when the call is longer.
+QString usageOf(const Command& c) {
+    QStringList words{QStringLiteral("brenvik-cli"), QString::fromUtf8(c.name)};
+    if (*c.operands)
+        words << QString::fromUtf8(c.operands);
+    for (size_t i = 0; i < c.options.size(); ++i) {
+        const Option& o = c.options[i];
+        if (o.need == Option::Alternative) {
+            QStringList choice;
+            for (; i < c.options.size() && c.options[i].need == Option::Alternative; ++i)
+                choice << shown(c.options[i]);
+            --i;
+            words << QLatin1Char('(') + choice.join(QStringLiteral(" | ")) + QLatin1Char(')');
+        } else {
+            words << (o.need == Option::Required ? shown(o) : QLatin1Char('[') + shown(o) + QLatin1Char(']'));
+        }
+    }
+    constexpr int kPurposeColumn = 38, kWidth = 100;
+    const QString indent(2 + words[0].size() + 1 + words[1].size() + 1, QLatin1Char(' '));
+    QStringList lines{QStringLiteral("  ") + words[0] + QLatin1Char(' ') + words[1]};
+    for (qsizetype i = 2; i < words.size(); ++i) {
+        if (lines.last().size() + 1 + words[i].size() > kWidth)
+            lines << indent + words[i];
+        else
+            lines.last() += QLatin1Char(' ') + words[i];
+    }
+    const QString column(kPurposeColumn, QLatin1Char(' '));
+    QStringList purpose = QString::fromUtf8(c.purpose).split(QLatin1Char('\n'));
+    if (lines.size() == 1 && lines.last().size() < kPurposeColumn)
+        lines.last() = lines.last().leftJustified(kPurposeColumn) + purpose.takeFirst();
+    for (const QString& p : purpose)
+        lines << column + p;
+    return lines.join(QLatin1Char('\n'));
+}
+
+int usage() {
+    QStringList text{QStringLiteral("Aufruf:")};
+    for (const Command& c : commands())
+        text << usageOf(c);
+    text << QStringLiteral("Jeder Befehl nimmt auch [%1] an: Meldungen der Bibliotheken (GLib, Firebird) erscheinen "
+                           "dann ebenfalls.")
+                .arg(shown(kVerbose));
+    err(text.join(QLatin1Char('\n')));
+    return 2;
+}
+
+// Checks the arguments of a command against its options; on success they come back as "--name" (value as the next
+// argument) and the operands in order, as the commands read them. Otherwise the German line that names what is
+// wrong: an unknown option or a stray argument, an option without its value, one given twice or missing.
+QString checkArguments(const Command& c, QStringList& args) {
+    const QStringList operandNames = QString::fromUtf8(c.operands).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QStringList checked;
+    QStringList seen;
+    qsizetype operands = 0;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (!a.startsWith(QLatin1String("--"))) {
+            if (operands++ >= operandNames.size())
+                return QStringLiteral("Unbekanntes Argument: %1").arg(a);
+            checked << a;
+            continue;
+        }
+        const qsizetype equals = a.indexOf(QLatin1Char('='));
+        const QString name = equals < 0 ? a : a.left(equals);
+        const auto o = std::find_if(c.options.cbegin(), c.options.cend(),
+                                    [&name](const Option& x) { return name == QLatin1String(x.name); });
+        if (o == c.options.cend())
+            return QStringLiteral("Unbekannte Option: %1").arg(name);
+        if (seen.contains(name))
+            return QStringLiteral("Die Option %1 ist mehrfach angegeben.").arg(name);
+        seen << name;
+        checked << name;
+        if (!o->value) {
+            if (equals >= 0)
+                return QStringLiteral("Die Option %1 nimmt keinen Wert an.").arg(name);
+            continue;
+        }
+        // The next argument is the value unless it is an option itself: "--file --groups" lacks the file.
+        QString value;
+        if (equals >= 0)
+            value = a.mid(equals + 1);
+        else if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--")))
+            value = args[++i];
+        if (value.isEmpty())
+            return QStringLiteral("Der Option %1 fehlt ihr Wert: %2").arg(name, shown(*o));
+        checked << value;
+    }
+    if (operands < operandNames.size())
+        return QStringLiteral("Es fehlt die Angabe %1.").arg(operandNames[operands]);
+    QStringList alternatives;
+    for (const Option& o : c.options) {
+        if (o.need == Option::Required && !seen.contains(QLatin1String(o.name)))
+            return QStringLiteral("Die Option %1 fehlt.").arg(shown(o));
+        if (o.need == Option::Alternative)
+            alternatives << QString::fromLatin1(o.name);
+    }
+    if (!alternatives.isEmpty() && std::count_if(alternatives.cbegin(), alternatives.cend(),
+                                                 [&seen](const QString& n) { return seen.contains(n); }) != 1)
+        return QStringLiteral("Genau eine der Optionen %1 ist anzugeben.").arg(alternatives.join(QStringLiteral(", ")));
+    args = checked;
+    return {};
+}
+
+// Without --verbose what the libraries say on their own stays off standard error: GLib's and libgsf's criticals
+// and warnings (a damaged .xls), Qt's warnings and the database layer's statement log with Firebird's English
+// texts. Our German messages say what failed; the raw texts are for a support case, which asks for --verbose.
+void quietLibraries() {
+    fb::setStatementLog(false);
+    g_log_set_default_handler(
+        [](const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer) {
+            if (level & (G_LOG_FLAG_FATAL | G_LOG_LEVEL_ERROR))
+                g_log_default_handler(domain, level, message, nullptr);
+        },
+        nullptr);
+    g_log_set_writer_func(
+        [](GLogLevelFlags level, const GLogField* fields, gsize count, gpointer) {
+            return level & (G_LOG_FLAG_FATAL | G_LOG_LEVEL_ERROR) ? g_log_writer_default(level, fields, count, nullptr)
+                                                                  : G_LOG_WRITER_HANDLED;
+        },
+        nullptr, nullptr);
+    static const QtMessageHandler qtDefault = qInstallMessageHandler(nullptr);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (type == QtFatalMsg)
+            qtDefault(type, context, message);
+    });
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -821,7 +1023,18 @@ int main(int argc, char** argv) {
     platform::onTerminationSignal({});
     RegisterGebSchemaHooks();
     // Reports are drawn with fonts and pictures: that run needs the toolkit's graphics, on no screen.
-    const bool drawing = argc > 1 && qstrcmp(argv[1], "report") == 0;
+    const char* command = nullptr;
+    bool verbose = false;
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], kVerbose.name) == 0)
+            verbose = true;
+        else if (!command)
+            command = argv[i];
+    }
+    // Before the application object: the toolkit already speaks while it starts.
+    if (!verbose)
+        quietLibraries();
+    const bool drawing = qstrcmp(command, "report") == 0;
     if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> application =
@@ -833,45 +1046,22 @@ int main(int argc, char** argv) {
     platform::ConsoleDialogs console;
     platform::ScopedDialogs scoped(console);
     QStringList args = app.arguments().mid(1);
+    args.removeAll(QLatin1String(kVerbose.name));
     if (args.isEmpty())
         return usage();
     const QString cmd = args.takeFirst();
+    const auto c = std::find_if(commands().cbegin(), commands().cend(),
+                                [&cmd](const Command& x) { return cmd == QLatin1String(x.name); });
+    if (c == commands().cend()) {
+        err(QStringLiteral("Unbekannter Befehl: %1").arg(cmd));
+        return usage();
+    }
+    if (const QString problem = checkArguments(*c, args); !problem.isEmpty()) {
+        err(problem);
+        return usage();
+    }
     struct Shutdown {
         ~Shutdown() { fb::shutdownClient(); }
     } shutdown;
-    if (cmd == QLatin1String("init-db"))
-        return initDb(args);
-    if (cmd == QLatin1String("check-db") && args.isEmpty())
-        return checkDb();
-    if (cmd == QLatin1String("prepare-installation") && args.isEmpty())
-        return prepareInstallation();
-    if (cmd == QLatin1String("building-calc"))
-        return buildingCalc(args);
-    if (cmd == QLatin1String("new-client"))
-        return newClient(args);
-    if (cmd == QLatin1String("value"))
-        return value(args);
-    if (cmd == QLatin1String("export-csv"))
-        return exportCsv(args);
-    if (cmd == QLatin1String("import"))
-        return importFile(args);
-    if (cmd == QLatin1String("import-undo"))
-        return importUndo(args);
-    if (cmd == QLatin1String("inventory"))
-        return inventory(args);
-    if (cmd == QLatin1String("index-import"))
-        return indexImport(args);
-    if (cmd == QLatin1String("migrate"))
-        return migrate(args);
-    if (cmd == QLatin1String("index-export"))
-        return indexExport(args);
-    if (cmd == QLatin1String("unlock"))
-        return unlock(args);
-    if (cmd == QLatin1String("report"))
-        return report(args);
-    if (cmd == QLatin1String("backup"))
-        return backupCommand(args);
-    if (cmd == QLatin1String("restore"))
-        return restoreCommand(args);
-    return usage();
+    return c->run(args);
 }

@@ -40,6 +40,7 @@ using namespace detail;
 namespace {
 
 int gLockTimeout = 3;
+std::atomic<bool> gStatementLog{true};
 
 QString statusText(const ISC_STATUS* status) {
     QStringList parts;
@@ -91,14 +92,15 @@ qsizetype codePoints(const QString& s) {
 }
 
 // A failure of the client library as fb::Error. A failing statement is logged with its operation, text and codes,
-// so that a support case can follow what the database refused (QT_LOGGING_RULES="brenvik.db=false" silences it).
+// so that a support case can follow what the database refused (setStatementLog(false) or
+// QT_LOGGING_RULES="brenvik.db=false" silences it).
 [[noreturn]] void raise(const ISC_STATUS* status, const char* what, const QString* sql) {
     QString msg = statusText(status);
     if (msg.isEmpty())
         msg = QString::fromLatin1(what);
     const int sqlcode = static_cast<int>(isc_sqlcode(status));
     std::vector<ISC_STATUS> codes = statusCodes(status);
-    if (sql) {
+    if (sql && gStatementLog) {
         QStringList numbers;
         for (ISC_STATUS c : codes)
             numbers << QString::number(c);
@@ -308,6 +310,13 @@ int Transaction::lockTimeoutSeconds() {
 }
 void Transaction::setLockTimeoutSeconds(int seconds) {
     gLockTimeout = std::max(1, seconds);
+}
+
+void setStatementLog(bool on) {
+    gStatementLog = on;
+}
+bool statementLog() {
+    return gStatementLog;
 }
 
 int openCursorCount() {

@@ -209,6 +209,12 @@ int openCursorCount();
 // Executes one statement without parameters and without result (DDL and the like).
 void executeImmediate(Database& db, Transaction& tr, const QString& sql);
 
+// Whether a failing statement is logged (category "brenvik.db") with its text, codes and the library's English
+// status text. On unless turned off: the command-line tool shows it only when asked to be verbose, since its
+// German messages already say what failed.
+void setStatementLog(bool on);
+bool statementLog();
+
 // Stops the client library's engine and its threads before the process ends, so that nothing of it runs while
 // the process tears down (the embedded engine keeps worker threads otherwise).
 void shutdownClient();

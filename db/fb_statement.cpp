@@ -2,6 +2,8 @@
 
 #include "db/fb_detail.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -54,8 +56,176 @@ XSQLVAR& Statement::outVar(int c) const {
     return const_cast<XSQLDA*>(da(outDa_))->sqlvar[c];
 }
 
-// A text longer than its column is refused here with a German message, before the client library could cut it
-// or the buffer length (a 16-bit field) could overflow.
+namespace {
+
+// The SQL text in the pieces that tell which column a "?" stands for: names (upper case unless quoted), "?",
+// literals and single punctuation marks (two-character comparisons kept whole). Comments are left out.
+struct SqlToken {
+    enum Kind { Name, Param, Literal, Mark } kind;
+    QString text;
+};
+
+std::vector<SqlToken> sqlTokens(const QString& sql) {
+    std::vector<SqlToken> out;
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    const auto isNameChar = [](QChar c) {
+        return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$');
+    };
+    while (i < n) {
+        const QChar c = sql[i];
+        if (c.isSpace()) {
+            ++i;
+        } else if (sql.mid(i, 2) == QLatin1String("--")) {
+            while (i < n && sql[i] != QLatin1Char('\n'))
+                ++i;
+        } else if (sql.mid(i, 2) == QLatin1String("/*")) {
+            const qsizetype end = sql.indexOf(QLatin1String("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            // A doubled quote inside stands for the quote itself.
+            qsizetype j = i + 1;
+            QString text;
+            while (j < n) {
+                if (sql[j] == c && (j + 1 >= n || sql[j + 1] != c))
+                    break;
+                if (sql[j] == c)
+                    ++j;
+                text += sql[j++];
+            }
+            out.push_back({c == QLatin1Char('"') ? SqlToken::Name : SqlToken::Literal, text});
+            i = j + 1;
+        } else if (isNameChar(c)) {
+            qsizetype j = i;
+            while (j < n && isNameChar(sql[j]))
+                ++j;
+            out.push_back({c.isDigit() ? SqlToken::Literal : SqlToken::Name, sql.mid(i, j - i).toUpper()});
+            i = j;
+        } else if (c == QLatin1Char('?')) {
+            out.push_back({SqlToken::Param, QStringLiteral("?")});
+            ++i;
+        } else {
+            const QString two = sql.mid(i, 2);
+            const bool pair = two == QLatin1String("<>") || two == QLatin1String("!=") || two == QLatin1String("<=") ||
+                              two == QLatin1String(">=") || two == QLatin1String("||");
+            out.push_back({SqlToken::Mark, pair ? two : QString(c)});
+            i += pair ? 2 : 1;
+        }
+    }
+    return out;
+}
+
+bool isMark(const std::vector<SqlToken>& t, size_t k, const char* mark) {
+    return k < t.size() && t[k].kind == SqlToken::Mark && t[k].text == QLatin1String(mark);
+}
+bool isWord(const std::vector<SqlToken>& t, size_t k, const char* word) {
+    return k < t.size() && t[k].kind == SqlToken::Name && t[k].text == QLatin1String(word);
+}
+
+// The column each "?" of the statement is bound for, by position: the n-th entry of the column list of
+// INSERT INTO T (A, B, ...) VALUES (...) for the parameters in the n-th value, the column assigned in
+// UPDATE T SET A = ..., and elsewhere the column a parameter is compared with (WHERE A = ?). The client library's
+// parameter description carries no column names, so the text is all there is. Empty where nothing tells.
+QStringList parameterColumns(const QString& sql) {
+    const std::vector<SqlToken> t = sqlTokens(sql);
+    std::vector<size_t> params;
+    for (size_t k = 0; k < t.size(); ++k)
+        if (t[k].kind == SqlToken::Param)
+            params.push_back(k);
+    std::vector<QString> byToken(t.size());
+
+    const auto into = std::find_if(t.begin(), t.end(), [](const SqlToken& x) {
+        return x.kind == SqlToken::Name && x.text == QLatin1String("INTO");
+    });
+    const bool insert = !t.empty() && (isWord(t, 0, "INSERT") || (isWord(t, 0, "UPDATE") && isWord(t, 1, "OR")));
+    if (insert && into != t.end()) {
+        size_t k = size_t(into - t.begin()) + 2; // past the table's name
+        QStringList columns;
+        if (isMark(t, k, "(")) {
+            for (++k; k < t.size() && !isMark(t, k, ")"); ++k)
+                if (t[k].kind == SqlToken::Name && !isMark(t, k + 1, "."))
+                    columns << t[k].text;
+            while (k < t.size() && !isWord(t, k, "VALUES"))
+                ++k;
+            if (isMark(t, k + 1, "(")) {
+                int depth = 0, value = 0;
+                for (k += 1; k < t.size(); ++k) {
+                    if (isMark(t, k, "("))
+                        ++depth;
+                    else if (isMark(t, k, ")") && --depth == 0)
+                        break;
+                    else if (isMark(t, k, ",") && depth == 1)
+                        ++value;
+                    else if (t[k].kind == SqlToken::Param && value < columns.size())
+                        byToken[k] = columns[value];
+                }
+            }
+        }
+    } else if (isWord(t, 0, "UPDATE")) {
+        size_t k = 1;
+        while (k < t.size() && !isWord(t, k, "SET"))
+            ++k;
+        int depth = 0;
+        QString column;
+        bool expectColumn = true;
+        for (++k; k < t.size(); ++k) {
+            if (depth == 0 && t[k].kind == SqlToken::Name &&
+                (t[k].text == QLatin1String("WHERE") || t[k].text == QLatin1String("RETURNING") ||
+                 t[k].text == QLatin1String("PLAN") || t[k].text == QLatin1String("ORDER") ||
+                 t[k].text == QLatin1String("ROWS")))
+                break;
+            if (isMark(t, k, "("))
+                ++depth;
+            else if (isMark(t, k, ")"))
+                --depth;
+            else if (isMark(t, k, ",") && depth == 0)
+                expectColumn = true;
+            else if (expectColumn && t[k].kind == SqlToken::Name && !isMark(t, k + 1, ".")) {
+                column = t[k].text;
+                expectColumn = false;
+            } else if (t[k].kind == SqlToken::Param)
+                byToken[k] = column;
+        }
+    }
+    // What is left: a parameter compared with a column, the column on the left.
+    static const QStringList comparisons = {QStringLiteral("="),  QStringLiteral("<>"),   QStringLiteral("!="),
+                                            QStringLiteral("<"),  QStringLiteral(">"),    QStringLiteral("<="),
+                                            QStringLiteral(">="), QStringLiteral("LIKE"), QStringLiteral("CONTAINING")};
+    for (const size_t k : params)
+        if (byToken[k].isEmpty() && k >= 2 && t[k - 1].kind != SqlToken::Literal &&
+            comparisons.contains(t[k - 1].text) && t[k - 2].kind == SqlToken::Name)
+            byToken[k] = t[k - 2].text;
+
+    QStringList columns;
+    for (const size_t k : params)
+        columns << byToken[k];
+    return columns;
+}
+
+// How the windows name a column; the column's own name where no window shows it.
+QString columnLabel(const QString& column) {
+    static const QHash<QString, QString> labels = {
+        {QStringLiteral("KONTO_NR"), QStringLiteral("Kontonummer")},
+        {QStringLiteral("ANLAGEBEZEICHNUNG"), QStringLiteral("Anlagebezeichnung")},
+        {QStringLiteral("GRUPPE"), QStringLiteral("Gruppe")},
+        {QStringLiteral("ZUSAETZE"), QStringLiteral("Notiz")},
+        {QStringLiteral("NOTIZTEXT"), QStringLiteral("Notiz")},
+        {QStringLiteral("FIRMA"), QStringLiteral("Firma")},
+        {QStringLiteral("ADRESSBEZEICHNUNG"), QStringLiteral("Adressbezeichnung")},
+        {QStringLiteral("STRASSE"), QStringLiteral("Straße")},
+        {QStringLiteral("HAUSNUMMER"), QStringLiteral("Hausnummer")},
+        {QStringLiteral("PLZ"), QStringLiteral("PLZ")},
+        {QStringLiteral("ORT"), QStringLiteral("Ort")},
+        {QStringLiteral("ANSPRECHPARTNER"), QStringLiteral("Ansprechpartner")},
+        {QStringLiteral("INDEX_TEXT"), QStringLiteral("Bezeichnung")},
+    };
+    return labels.value(column, column);
+}
+
+} // namespace
+
+// A text longer than its column is refused here with a German message naming the column, before the client
+// library could cut it or the buffer length (a 16-bit field) could overflow.
 void Statement::checkTextFits(const Param& p, const XSQLVAR& described, int i) const {
     const int type = described.sqltype & ~1;
     const qsizetype chars = codePoints(p.blobText);
@@ -67,17 +237,27 @@ void Statement::checkTextFits(const Param& p, const XSQLVAR& described, int i) c
     }
     if (chars <= limit && p.buf.size() <= 32765)
         return;
-    QString head = p.blobText.left(40);
-    if (p.blobText.size() > 40)
-        head += QStringLiteral("…");
-    throw Error(
-        QStringLiteral("Der Text ist zu lang für das Datenbankfeld (Wert %1): %2 Zeichen, erlaubt sind höchstens "
-                       "%3 Zeichen. Textanfang: \"%4\"")
-            .arg(i + 1)
-            .arg(chars)
-            .arg(limit)
-            .arg(head),
-        -802, isc_arith_except, {isc_arith_except, isc_string_truncation});
+    const QStringList columns = parameterColumns(sql_);
+    const QString column = i < columns.size() ? columns[i] : QString();
+    QString message;
+    if (!column.isEmpty()) {
+        message = QStringLiteral("Der Text für \"%1\" ist zu lang (%2 Zeichen, höchstens %3 erlaubt).")
+                      .arg(columnLabel(column))
+                      .arg(chars)
+                      .arg(limit);
+    } else {
+        // Without a column the text's beginning is what lets the user find the value.
+        QString head = p.blobText.left(40);
+        if (p.blobText.size() > 40)
+            head += QStringLiteral("…");
+        message = QStringLiteral("Der Text für den Wert %1 ist zu lang (%2 Zeichen, höchstens %3 erlaubt). "
+                                 "Textanfang: \"%4\"")
+                      .arg(i + 1)
+                      .arg(chars)
+                      .arg(limit)
+                      .arg(head);
+    }
+    throw Error(message, -802, isc_arith_except, {isc_arith_except, isc_string_truncation});
 }
 
 Statement::Param* Statement::slot(int i, short type) {

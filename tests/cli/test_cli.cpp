@@ -61,6 +61,65 @@ TEST_F(CliTest, InitDbAndCheckDb) {
     EXPECT_EQ(cli({QStringLiteral("frobnicate")}).code, 2);
 }
 
+// Every command knows its options: what it does not know is refused before anything runs, with a line naming it
+// and the usage; the global --verbose is accepted by every command, before or after its name.
+TEST_F(CliTest, ArgumentsACommandDoesNotKnowAreRefusedWithTheUsage) {
+    const QString file = path(QStringLiteral("anlagen.csv"));
+    const QStringList import = {QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"),
+                                QStringLiteral("--file"), file};
+    const auto refused = [this](const QStringList& args, const QString& line) {
+        const CliRun r = cli(args);
+        EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.startsWith(line + QStringLiteral("\nAufruf:\n"))) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        return r.err;
+    };
+    const QString usage = refused(import + QStringList{QStringLiteral("--alow-disposals")},
+                                  QStringLiteral("Unbekannte Option: --alow-disposals"));
+    EXPECT_TRUE(usage.contains(QStringLiteral(
+        "  brenvik-cli import --client N --file DATEI [--layout excel|text|datev2021] [--index K] [--groups]\n")))
+        << usage.toStdString();
+    for (const char* option : {"--extras", "--index-from-file", "--stage-only", "--allow-disposals"})
+        EXPECT_TRUE(usage.contains(QStringLiteral("[%1]").arg(QLatin1String(option)))) << option;
+    EXPECT_TRUE(usage.contains(QStringLiteral("  brenvik-cli report --client N (--key BERICHT | --all) --out ORDNER")));
+    EXPECT_TRUE(usage.contains(QStringLiteral("[--verbose]")));
+    refused({QStringLiteral("value"), QStringLiteral("--clinet"), QStringLiteral("1")},
+            QStringLiteral("Unbekannte Option: --clinet"));
+    refused({QStringLiteral("--verbose"), QStringLiteral("unlock"), QStringLiteral("--client"), QStringLiteral("1"),
+             QStringLiteral("2")},
+            QStringLiteral("Unbekanntes Argument: 2"));
+    refused({QStringLiteral("check-db"), QStringLiteral("jetzt")}, QStringLiteral("Unbekanntes Argument: jetzt"));
+    // A value option without its value, also when the next argument is another option.
+    refused({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file")},
+            QStringLiteral("Der Option --file fehlt ihr Wert: --file DATEI"));
+    refused({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("--file"), file},
+            QStringLiteral("Der Option --client fehlt ihr Wert: --client N"));
+    refused(import + QStringList{QStringLiteral("--client"), QStringLiteral("2")},
+            QStringLiteral("Die Option --client ist mehrfach angegeben."));
+    refused({QStringLiteral("import"), QStringLiteral("--file"), file}, QStringLiteral("Die Option --client N fehlt."));
+    refused({QStringLiteral("report"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--all"),
+             QStringLiteral("--key"), QStringLiteral("R"), QStringLiteral("--out"), file},
+            QStringLiteral("Genau eine der Optionen --key, --all ist anzugeben."));
+    refused({QStringLiteral("new-client")}, QStringLiteral("Es fehlt die Angabe FIRMA."));
+    refused({QStringLiteral("frobnicate")}, QStringLiteral("Unbekannter Befehl: frobnicate"));
+
+    // Accepted: every option of the import, "--name=value", and --verbose anywhere; the run goes on to the file.
+    for (const QStringList& args :
+         {import + QStringList{QStringLiteral("--layout"), QStringLiteral("text"), QStringLiteral("--index"),
+                               QStringLiteral("443"), QStringLiteral("--groups"), QStringLiteral("--extras"),
+                               QStringLiteral("--index-from-file"), QStringLiteral("--stage-only"),
+                               QStringLiteral("--allow-disposals"), QStringLiteral("--verbose")},
+          QStringList{QStringLiteral("--verbose"), QStringLiteral("import"), QStringLiteral("--client=1"),
+                      QStringLiteral("--file=") + file}}) {
+        const CliRun r = cli(args);
+        EXPECT_EQ(r.code, 1) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("Die angegebene Datei existiert nicht"))) << r.err.toStdString();
+    }
+    const CliRun r = cli({QStringLiteral("init-db"), path(QStringLiteral("neu.fdb")), QStringLiteral("--verbose")});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("neu.fdb"))));
+}
+
 TEST_F(CliTest, PrepareInstallationMakesIniAndDatabaseOnce) {
     CliRun r = cli({QStringLiteral("prepare-installation")});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
@@ -321,6 +380,47 @@ TEST_F(CliTest, ImportStagesTakesOverAndArchives) {
              writeFile(QStringLiteral("kaputt.xlsx"), "PK\x03\x04 kein zip")});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("keine lesbare Excel-Arbeitsmappe"))) << r.err.toStdString();
+    // A cut .xls makes libgsf complain on its own: only with --verbose does that reach standard error.
+    QFile xls(QStringLiteral(BRENVIK_SOURCE_DIR "/tests/import/data/anlagen.xls"));
+    ASSERT_TRUE(xls.open(QIODevice::ReadOnly));
+    const QString cut = writeFile(QStringLiteral("halb.xls"), xls.read(2048));
+    const QStringList importCut = {
+        QStringLiteral("import"),      QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"), cut,
+        QStringLiteral("--stage-only")};
+    r = cli(importCut);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Der OLE-Container ist beschädigt"))) << r.err.toStdString();
+    for (const char* raw : {"GLib", "CRITICAL", "GSF", "assertion"})
+        EXPECT_FALSE(r.err.contains(QLatin1String(raw), Qt::CaseInsensitive)) << r.err.toStdString();
+    r = cli(importCut + QStringList{QStringLiteral("--verbose")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("libgsf:msole-CRITICAL"))) << r.err.toStdString();
+    // An account longer than its column: the row is refused naming the field.
+    const QString longAccount =
+        writeFile(QStringLiteral("lang.csv"), "Kopf\r\n" + QByteArray(60, '4') + ";Drehbank;;01.02.2003;;AHK;100\r\n");
+    r = cli({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"),
+             longAccount, QStringLiteral("--stage-only")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(
+        r.err.contains(QStringLiteral("Der Text für \"Kontonummer\" ist zu lang (60 Zeichen, höchstens 50 erlaubt).")))
+        << r.err.toStdString();
+    // A statement the database refuses: the German line tells; the statement log only with --verbose.
+    onInstallation(tmp.path(), [] {
+        BrvExecDdl(QStringLiteral("CREATE EXCEPTION BRV_TESTFEHLER 'Testfehler'"));
+        BrvExecDdl(QStringLiteral(
+            "CREATE TRIGGER BRV_TEST_STAGING FOR DATENIMPORTE BEFORE INSERT AS BEGIN EXCEPTION BRV_TESTFEHLER; END"));
+    });
+    const QStringList stageWhole = {
+        QStringLiteral("import"),      QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"), whole,
+        QStringLiteral("--stage-only")};
+    r = cli(stageWhole);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Nicht übernommen: Zeile 1: Speichern in der Datenbank fehlgeschlagen")))
+        << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains(QStringLiteral("SQLCODE"))) << r.err.toStdString();
+    r = cli(stageWhole + QStringList{QStringLiteral("--verbose")});
+    EXPECT_TRUE(r.err.contains(QStringLiteral("execute fehlgeschlagen, SQLCODE"))) << r.err.toStdString();
+    onInstallation(tmp.path(), [] { BrvExecDdl(QStringLiteral("DROP TRIGGER BRV_TEST_STAGING")); });
     onInstallation(tmp.path(), [] {
         BrvExec(
             QStringLiteral(

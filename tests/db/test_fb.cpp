@@ -83,17 +83,66 @@ TEST_F(FbLayerTest, TextsLongerThanTheirColumnAreRefusedWholeNeverCut) {
             FAIL() << n << " characters accepted";
         } catch (const fb::Error& e) {
             EXPECT_TRUE(e.hasCode(isc_string_truncation));
-            EXPECT_EQ(e.message(), QStringLiteral("Der Text ist zu lang für das Datenbankfeld (Wert 2): %1 Zeichen, "
-                                                  "erlaubt sind höchstens 100 Zeichen. Textanfang: \"%2…\"")
-                                       .arg(n)
-                                       .arg(QStringLiteral("y").repeated(40)));
+            EXPECT_EQ(e.message(),
+                      QStringLiteral("Der Text für \"V\" ist zu lang (%1 Zeichen, höchstens 100 erlaubt).").arg(n));
         }
     }
     // A text compared with a long column, and one too long for any parameter.
     EXPECT_THROW(BrvSql(QStringLiteral("SELECT ID FROM L WHERE W = ?"), QStringLiteral("z").repeated(40000)),
                  fb::Error);
+    // Where the text does not tell the column, the value's number and its beginning.
+    try {
+        BrvExec(QStringLiteral("INSERT INTO L SELECT ?, ?, NULL FROM RDB$DATABASE"), 3,
+                QStringLiteral("y").repeated(101));
+        FAIL() << "overlong text accepted";
+    } catch (const fb::Error& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Der Text für den Wert 2 ist zu lang (101 Zeichen, höchstens 100 "
+                                              "erlaubt). Textanfang: \"%1…\"")
+                                   .arg(QStringLiteral("y").repeated(40)));
+    }
     BrvRollback();
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM L")), 1);
+}
+
+// The message names the column by the label the windows give it, found from the statement's text: the column list
+// of an INSERT, the assignment of an UPDATE, the comparison of a WHERE; comments, quotes and expressions around the
+// "?" do not shift the count.
+TEST_F(FbLayerTest, ATextTooLongForItsColumnNamesTheColumn) {
+    const QString sixty = QStringLiteral("4").repeated(60);
+    const auto refusal = [](const std::function<void()>& statement) {
+        try {
+            statement();
+        } catch (const fb::Error& e) {
+            EXPECT_TRUE(e.hasCode(isc_string_truncation));
+            return e.message();
+        }
+        return QStringLiteral("angenommen");
+    };
+    EXPECT_EQ(refusal([&] {
+                  BrvExec(QStringLiteral("INSERT INTO DATENIMPORTE (BRV_MANDANT_NR, MANDANT_NR, ZEILE_NR, KONTO_NR, "
+                                         "ANLAGEBEZEICHNUNG) VALUES (?, ?, ?, ?, ?)"),
+                          1, 1, 1, sixty, QStringLiteral("Drehbank"));
+              }),
+              QStringLiteral("Der Text für \"Kontonummer\" ist zu lang (60 Zeichen, höchstens 50 erlaubt)."));
+    EXPECT_EQ(refusal([&] {
+                  BrvExec(QStringLiteral("INSERT INTO DATENIMPORTE (BRV_MANDANT_NR, MANDANT_NR, ZEILE_NR, KONTO_NR, "
+                                         "ZUSAETZE, GRUPPE) VALUES (1, ?, /* Zeile ? */ 7, UPPER(?), 'a,?', ?)"),
+                          1, QStringLiteral("k"), QStringLiteral("g").repeated(101));
+              }),
+              QStringLiteral("Der Text für \"Gruppe\" ist zu lang (101 Zeichen, höchstens 100 erlaubt)."));
+    EXPECT_EQ(refusal([&] {
+                  BrvExec(QStringLiteral("UPDATE VERSICHERUNGSWERTE v SET v.GRUPPE = ?, NOTIZTEXT = COALESCE(?, "
+                                         "NOTIZTEXT) WHERE v.KONTO_NR = ?"),
+                          QStringLiteral("g"), QStringLiteral("n").repeated(2001), QStringLiteral("k"));
+              }),
+              QStringLiteral("Der Text für \"Notiz\" ist zu lang (2001 Zeichen, höchstens 2000 erlaubt)."));
+    EXPECT_EQ(refusal([&] {
+                  BrvSql(QStringLiteral("SELECT COUNT(*) FROM MANDANTEN WHERE MANDANT_NR = ? AND FIRMA = ?"), 1,
+                         QStringLiteral("f").repeated(201));
+              }),
+              QStringLiteral("Der Text für \"Firma\" ist zu lang (201 Zeichen, höchstens 200 erlaubt)."));
+    BrvRollback();
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM DATENIMPORTE")), 0);
 }
 
 TEST_F(FbLayerTest, ADatabaseOfAnOlderReleaseWithNoneColumnsKeepsItsUmlauts) {
@@ -210,4 +259,15 @@ TEST_F(FbLayerTest, AFailingStatementIsLoggedWithItsTextAndCodes) {
     EXPECT_TRUE(logged[0].contains(QStringLiteral("335544569"))); // isc_dsql_error
     EXPECT_TRUE(logged[0].endsWith(QStringLiteral("| SQL: INSERT INTO GIBTESNICHT (A) VALUES (?)")))
         << logged[0].toStdString();
+    // Turned off, the failure still reaches the caller, but nothing is logged.
+    logged.clear();
+    gLogged = &logged;
+    qInstallMessageHandler(keepMessage);
+    fb::setStatementLog(false);
+    EXPECT_THROW(BrvExec(QStringLiteral("INSERT INTO GIBTESNICHT (A) VALUES (?)"), 1), fb::Error);
+    fb::setStatementLog(true);
+    BrvRollback();
+    qInstallMessageHandler(before);
+    gLogged = nullptr;
+    EXPECT_TRUE(logged.isEmpty()) << logged.join('\n').toStdString();
 }
