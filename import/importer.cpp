@@ -701,11 +701,11 @@ void readText(const NextLine& next, const ImportOptions& o, Stager& st, ImportRe
         if (f.size() <= 6) {
             why = QStringLiteral("Die Zeile hat nur %1 Felder (mindestens 7 erwartet).").arg(f.size());
         } else if (f[0].trimmed().size() > kMaxKontoLength) {
-            why = QStringLiteral("Die Kontonummer ist zu lang (%1 Zeichen, höchstens %2).")
+            why = QStringLiteral("Der Text für \"Kontonummer\" ist zu lang (%1 Zeichen, höchstens %2 erlaubt).")
                       .arg(f[0].trimmed().size())
                       .arg(kMaxKontoLength);
         } else if (f[1].size() > kMaxDescriptionLength) {
-            why = QStringLiteral("Die Anlagebezeichnung ist zu lang (%1 Zeichen, höchstens %2).")
+            why = QStringLiteral("Der Text für \"Anlagebezeichnung\" ist zu lang (%1 Zeichen, höchstens %2 erlaubt).")
                       .arg(f[1].size())
                       .arg(kMaxDescriptionLength);
         } else if (!readDate(f[3], rec.anschaffungsdatum)) {
@@ -731,9 +731,9 @@ void readText(const NextLine& next, const ImportOptions& o, Stager& st, ImportRe
             rec, o, [&](int col) { return field(col - 1); }, 0);
         // A text the register cannot hold whole is no reason to cut it silently: the line is listed.
         if (rec.gruppe.size() > 100)
-            why = QStringLiteral("Die Gruppe (Spalte AA) ist zu lang (%1 Zeichen, höchstens 100).").arg(rec.gruppe.size());
+            why = QStringLiteral("Der Text für \"Gruppe\" (Spalte AA) ist zu lang (%1 Zeichen, höchstens 100 erlaubt).").arg(rec.gruppe.size());
         else if (rec.zusaetze.size() > 500)
-            why = QStringLiteral("Die Notiz (Spalte AC) ist zu lang (%1 Zeichen, höchstens 500).").arg(rec.zusaetze.size());
+            why = QStringLiteral("Der Text für \"Notiz\" (Spalte AC) ist zu lang (%1 Zeichen, höchstens 500 erlaubt).").arg(rec.zusaetze.size());
         if (!why.isEmpty()) {
             fail(res, lineNr, why, field(0), field(1));
             continue;
@@ -769,8 +769,9 @@ bool parseWith(ImportLayout layout, const ImportOptions& options, ImportResult& 
                         return std::nullopt;
                     if (first) {
                         first = false;
-                        if (const QString n = reader.encodingNotice(); !n.isEmpty())
-                            res.notices << n;
+                        // Only UTF-8 without a byte order mark is a guess worth telling; plain ASCII reads alike.
+                        if (reader.encoding() == TextLineReader::Encoding::Utf8)
+                            res.notices << reader.encodingNotice();
                     }
                     return line;
                 },
