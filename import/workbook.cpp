@@ -198,7 +198,8 @@ void Worksheet::setRow(int row, QVector<Entry>&& cells) {
         return;
     const auto beyond =
         std::find_if(cells.begin(), cells.end(), [](const Entry& e) { return e.column > kHeldColumns; });
-    cells.erase(beyond, cells.end());
+    if (beyond != cells.end())
+        cells.erase(beyond, cells.end());
     charge(kCellCost * cells.size());
     rowFor(row)->cells = std::move(cells);
 }
