@@ -632,10 +632,36 @@ private:
     size_t pos_ = 0, end_ = 0;
 };
 
-// Text of the XML with its character references resolved, cut to what a cell holds.
+// A spreadsheet writes characters XML cannot hold (a carriage return, control characters) as "_xHHHH_", and a
+// literal "_x" that would read as such an escape as "_x005F_x".
+void decodeEscapes(QString& s) {
+    qsizetype at = s.indexOf(QLatin1String("_x"));
+    if (at < 0)
+        return;
+    QString out;
+    out.reserve(s.size());
+    qsizetype from = 0;
+    const auto hex = [](QChar c) { return c.isDigit() || (c.toLower() >= u'a' && c.toLower() <= u'f'); };
+    while (at >= 0) {
+        if (at + 7 <= s.size() && s[at + 6] == u'_' && hex(s[at + 2]) && hex(s[at + 3]) && hex(s[at + 4]) &&
+            hex(s[at + 5])) {
+            out += QStringView(s).mid(from, at - from);
+            out += QChar(char16_t(QStringView(s).mid(at + 2, 4).toUShort(nullptr, 16)));
+            from = at + 7;
+            at = s.indexOf(QLatin1String("_x"), from);
+        } else {
+            at = s.indexOf(QLatin1String("_x"), at + 1);
+        }
+    }
+    out += QStringView(s).mid(from);
+    s = std::move(out);
+}
+
+// Text of the XML with its character references and escapes resolved, cut to what a cell holds.
 QString xmlText(std::string_view raw) {
     if (raw.find('&') == std::string_view::npos) {
         QString s = QString::fromUtf8(raw.data(), qsizetype(raw.size()));
+        decodeEscapes(s);
         cutText(s);
         return s;
     }
@@ -677,6 +703,7 @@ QString xmlText(std::string_view raw) {
         i = semi;
     }
     QString s = QString::fromStdString(out);
+    decodeEscapes(s);
     cutText(s);
     return s;
 }

@@ -8,6 +8,7 @@
 #include "import/importer.h"
 #include "import/journal.h"
 #include "import/takeover.h"
+#include "import/workbook.h"
 #include "import/xls_writer.h"
 #include "support/fixtures.h"
 
@@ -686,18 +687,20 @@ TEST_F(ProofTest, UnreadableAmountsMissingMarkersAndGapsNeverDispose) {
 TEST_F(ProofTest, DatevFailedOneWordRowsAndLineBreaksInCellA) {
     registered(1, "0", "Werkbank", 500, "IMPORT");
     registered(2, "6001", "Maschine", 500, "IMPORT");
-    registered(3, "6002", "Fräse groß", 500, "IMPORT");
+    registered(3, "6002", "Fraese gross", 500, "IMPORT");
     // One word without a date: failed, and it keeps the account "0" it would have had. A bare LF (Alt+Enter) and a
     // bare CR count as blanks.
     const std::vector<Row> rows = {
         {"Werkbank", {}, "kein Datum", "AHK", 100.0},
         {"6001\nMaschine", {}, Date{2010, 1, 1}, "AHK", 100.0},
-        {"6002 Fräse\rgroß", {}, Date{2010, 1, 1}, "AHK", 100.0},
+        {"6002 Fraese\rgross", {}, Date{2010, 1, 1}, "AHK", 100.0},
     };
     ImportResult r;
     const TakeoverResult t = importFile(xlsx("datev.xlsx", rows), ImportLayout::Datev2021, &r);
     ASSERT_EQ(r.failures.size(), 1);
     EXPECT_EQ(r.failures[0].konto, QStringLiteral("0"));
+    // A spreadsheet stores the carriage return as the escape "_x000D_"; a literal "_x" stays.
+    EXPECT_EQ(ReadWorkbook(xlsx("cr.xlsx", {{"a\rb_x_y"}})).cell(1, 1), QStringLiteral("a\rb_x_y"));
     EXPECT_EQ(t.added, 0);
     EXPECT_EQ(t.confirmed, 2);
     EXPECT_EQ(t.disposed, 0);
