@@ -21,6 +21,7 @@
 #include <variant>
 
 #include <xlsxwriter.h>
+#include <zip.h>
 
 using platform::MsgIcon;
 
@@ -682,6 +683,66 @@ TEST_F(ProofTest, UnreadableAmountsMissingMarkersAndGapsNeverDispose) {
     EXPECT_TRUE(r.complete);
     EXPECT_EQ(t2.disposed, 1);
     EXPECT_EQ(disposedList(), QStringLiteral("6005"));
+}
+
+TEST_F(ProofTest, MergedAccountCellsAndFormulasWithoutResultAreAssetsTheFileLists) {
+    registered(1, "6001", "Maschine", 500, "IMPORT");
+    registered(2, "6001", "Zubehoer", 500, "IMPORT");
+    registered(3, "6002", "Formel", 500, "IMPORT");
+    registered(4, "6003", "Verkauft", 500, "IMPORT");
+    registered(5, "6004", "Bleibt", 500, "IMPORT");
+    registered(6, "6005", "Bleibt auch", 500, "IMPORT");
+    const QString file = path(QStringLiteral("merge.xlsx"));
+    lxw_workbook* wb = workbook_new(QFile::encodeName(file).constData());
+    lxw_worksheet* ws = workbook_add_worksheet(wb, nullptr);
+    // The account stands once for two rows; the second amount is a formula the writer left without its result.
+    worksheet_merge_range(ws, 0, 0, 1, 0, "6001", nullptr);
+    worksheet_write_string(ws, 0, 1, "Maschine", nullptr);
+    worksheet_write_string(ws, 1, 1, "Zubehoer", nullptr);
+    for (lxw_row_t r = 0; r < 5; ++r) {
+        worksheet_write_string(ws, r, 3, "01.02.2010", nullptr);
+        worksheet_write_string(ws, r, 5, "AHK", nullptr);
+    }
+    worksheet_write_number(ws, 0, 6, 100, nullptr);
+    worksheet_write_number(ws, 1, 6, 50, nullptr);
+    worksheet_write_string(ws, 2, 0, "6002", nullptr);
+    worksheet_write_string(ws, 2, 1, "Formel", nullptr);
+    worksheet_write_formula(ws, 2, 6, "=G1*2", nullptr);
+    worksheet_write_string(ws, 3, 0, "6004", nullptr);
+    worksheet_write_string(ws, 3, 1, "Bleibt", nullptr);
+    worksheet_write_number(ws, 3, 6, 10, nullptr);
+    worksheet_write_string(ws, 4, 0, "6005", nullptr);
+    worksheet_write_string(ws, 4, 1, "Bleibt auch", nullptr);
+    worksheet_write_number(ws, 4, 6, 10, nullptr);
+    ASSERT_EQ(workbook_close(wb), LXW_NO_ERROR);
+    // As many generators write it: the formula without a cached value.
+    {
+        int error = 0;
+        zip_t* z = zip_open(QFile::encodeName(file).constData(), 0, &error);
+        ASSERT_NE(z, nullptr);
+        zip_stat_t st;
+        ASSERT_EQ(zip_stat(z, "xl/worksheets/sheet1.xml", 0, &st), 0);
+        QByteArray xml(qsizetype(st.size), '\0');
+        zip_file_t* f = zip_fopen(z, "xl/worksheets/sheet1.xml", 0);
+        ASSERT_EQ(zip_fread(f, xml.data(), st.size), zip_int64_t(st.size));
+        zip_fclose(f);
+        ASSERT_TRUE(xml.contains("<f>G1*2</f><v>0</v>"));
+        xml.replace("<f>G1*2</f><v>0</v>", "<f>G1*2</f>");
+        static QByteArray kept;
+        kept = xml;
+        zip_source_t* src = zip_source_buffer(z, kept.constData(), zip_uint64_t(kept.size()), 0);
+        ASSERT_GE(zip_file_add(z, "xl/worksheets/sheet1.xml", src, ZIP_FL_OVERWRITE), 0);
+        ASSERT_EQ(zip_close(z), 0);
+    }
+    ImportResult r;
+    const TakeoverResult t = importFile(file, ImportLayout::Excel, &r);
+    EXPECT_EQ(r.staged, 4);
+    ASSERT_EQ(r.failures.size(), 1);
+    EXPECT_EQ(r.failures[0].konto, QStringLiteral("6002"));
+    EXPECT_TRUE(r.failures[0].reason.contains(QStringLiteral("Formel ohne gespeicherten Wert")));
+    EXPECT_EQ(t.added, 0);
+    EXPECT_EQ(t.confirmed, 4);
+    EXPECT_EQ(disposedList(), QStringLiteral("6003"));
 }
 
 TEST_F(ProofTest, DatevFailedOneWordRowsAndLineBreaksInCellA) {
