@@ -270,7 +270,8 @@ QString LegacyRelativePath(const QString& legacyValue) {
         }
         kept << part;
     }
-    return kept.join(QLatin1Char('/'));
+    const QString relative = kept.join(QLatin1Char('/'));
+    return !relative.isEmpty() && p.endsWith(QLatin1Char('/')) ? relative + QLatin1Char('/') : relative;
 }
 
 bool CopyLegacyFolder(const QString& legacyFile, const QString& dataFolder) {
