@@ -62,8 +62,10 @@ QString line(const TBrenvikVersWerte& r, const QList<TBrenvikAdresse>& addresses
     }
     QStringList f;
     f.reserve(54);
-    f << text(r.konto_nr) << text(r.anlagebezeichnung) << QString() << ShortDateText(r.anschaffungsdatum) << QString()
-      << QStringLiteral("AHK") << FormatCurrency(r.ahk) << QString();
+    // An asset without acquisition date (NULL reads as 0) has an empty field, not the day 0 of the calendar.
+    const QString acquired = r.anschaffungsdatum == 0 ? QString() : ShortDateText(r.anschaffungsdatum);
+    f << text(r.konto_nr) << text(r.anlagebezeichnung) << QString() << acquired << QString() << QStringLiteral("AHK")
+      << FormatCurrency(r.ahk) << QString();
     for (int i = 0; i < 18; ++i)
         f << QString();
     f << text(r.gruppe) << flag(r.bearbeitung) << text(r.notiztext) << QString::number(r.kategorie_nr)

@@ -151,18 +151,40 @@ void Tfrm_Indexaktualisierung::importIndex() {
                 QApplication::setOverrideCursor(Qt::WaitCursor);
                 return yes;
             },
-            show);
+            show, [this](const QString& path) { return askEmpty(EmptyIndexFileQuestion(path)); });
         QApplication::restoreOverrideCursor();
+        if (!r.refusedEmptyFile.isEmpty()) {
+            const QString refusal = QStringLiteral("Die Datei %1 enthält keine Datensätze. Die Indexdaten wurden "
+                                                   "nicht geändert.")
+                                        .arg(r.refusedEmptyFile);
+            lbStatus->setText(refusal);
+            say(refusal, MsgIcon::Information, this);
+            return;
+        }
         if (r.confirmed)
             show(r.descriptions, r.values);
         say(QStringLiteral("Die Indexaktualisierung wurde erfolgreich abgeschlossen. "), MsgIcon::Information, this);
-    } catch (const Exception&) {
+    } catch (const Exception& e) {
         QApplication::restoreOverrideCursor();
-        // Nothing of the replacement was kept: the series are as they were before.
+        // Nothing of the replacement was kept: the series are as they were before. The reason (a damaged file, a
+        // value that is no index) tells the user which file to ask for again.
         say(QStringLiteral("Fehler während der Aktualisierung der Datenbank. \r\nBitte infomieren Sie den "
-                           "Software-Hersteller."),
+                           "Software-Hersteller.\r\n\r\n") +
+                e.message(),
             MsgIcon::Error, this);
     }
+}
+
+bool Tfrm_Indexaktualisierung::askEmpty(const QString& question) {
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy)
+        QApplication::restoreOverrideCursor();
+    // Emptying a table has to be chosen; Enter keeps the data.
+    const bool yes =
+        platform::dialogs().message(question, MsgIcon::Question, MsgButtons::YesNoDefaultNo, this) == MsgResult::Yes;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    return yes;
 }
 
 void Tfrm_Indexaktualisierung::updateBuildingData() {
@@ -170,11 +192,16 @@ void Tfrm_Indexaktualisierung::updateBuildingData() {
                                     MsgButtons::YesNo, this) != MsgResult::Yes)
         return;
     try {
-        QString report = TGebDataImport().ImportUpdateData(edFoldername->text());
+        QString report = TGebDataImport().ImportUpdateData(
+            edFoldername->text(), [this](const QString& path) { return askEmpty(EmptyCatalogueQuestion(path)); });
         report.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         lbStatus->setText(lbStatus->text() + QStringLiteral("\n") + report.trimmed());
         say(QStringLiteral("Die Aktualisierung der Gebäude-Daten wurde erfolgreich abgeschlossen. "),
             MsgIcon::Information, this);
+    } catch (const EBrvEmptyFileRefused& e) {
+        lbStatus->setText(lbStatus->text() + QStringLiteral("\n") +
+                          QString(e.message()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        say(e.message(), MsgIcon::Information, this);
     } catch (const Exception& e) {
         say(QStringLiteral("Bei der Aktualisierung der Gebäude-Daten ist ein Fehler aufgetreten: \r\n") + e.message(),
             MsgIcon::Error, this);

@@ -20,6 +20,8 @@ public:
 private:
     void importIndex();
     void updateBuildingData();
+    // The question before a file without records empties a table; No is the default.
+    bool askEmpty(const QString& question);
 
     QLineEdit* edFoldername = nullptr;
     QLabel *lbDateinameIdxB, *lbDateinameIdx, *lblGebTypes, *lblGebBauteile, *lblGebAufzug, *lbStatus;

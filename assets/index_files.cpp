@@ -6,9 +6,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QtEndian>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -66,6 +68,10 @@ QByteArray EncodeIndexDescription(const IndexDescriptionRecord& r) {
     return out;
 }
 
+int IndexYear(const IndexValueRecord& r) {
+    return qint16(r.jahr & 0xFFFF);
+}
+
 QList<IndexValueRecord> ReadIndexValueFile(const QString& path) {
     return DecodeIndexValues(readWhole(path), path);
 }
@@ -80,7 +86,24 @@ QList<IndexValueRecord> DecodeIndexValues(const QByteArray& bytes, const QString
     out.reserve(bytes.size() / kValueSize);
     for (qsizetype at = 0; at < bytes.size(); at += kValueSize) {
         const char* p = bytes.constData() + at;
-        out.append({getInt(p), getInt(p + 4), qFromLittleEndian<double>(p + 8)});
+        const IndexValueRecord r{getInt(p), getInt(p + 4), qFromLittleEndian<double>(p + 8)};
+        // The valuation divides by the index of the acquisition year and multiplies by the current one: a value
+        // that is no positive number would give every asset of the category an insured value of 0 or none at all,
+        // without a word. Such a file is refused as a whole.
+        if (!std::isfinite(r.wert) || r.wert <= 0)
+            throw Exception(
+                QStringLiteral("Die Datei %1 enthält im Datensatz %2 (Kategorie %3, Jahr %4) den "
+                               "ungültigen Indexwert %5; ein Indexwert muss eine Zahl größer als 0 sein.\r\n"
+                               "Die Indexdaten wurden nicht geändert.")
+                    .arg(source)
+                    .arg(at / kValueSize + 1)
+                    .arg(r.kategorie)
+                    .arg(IndexYear(r))
+                    .arg(std::isnan(r.wert) ? QStringLiteral("NaN")
+                         : std::isinf(r.wert)
+                             ? (r.wert > 0 ? QStringLiteral("+unendlich") : QStringLiteral("-unendlich"))
+                             : QString::number(r.wert)));
+        out.append(r);
     }
     return out;
 }
@@ -97,34 +120,55 @@ QList<IndexDescriptionRecord> DecodeIndexDescriptions(const QByteArray& bytes, c
     return out;
 }
 
+QString EmptyIndexFileQuestion(const QString& path) {
+    if (QFileInfo(path).fileName().compare(QLatin1String("idx_ex.dat"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("Die Datei %1 enthält keine Datensätze. Sollen trotzdem die Indexbeschreibungen "
+                              "übernommen werden? Die Indexwerte bleiben unverändert.")
+            .arg(path);
+    return QStringLiteral("Die Datei %1 enthält keine Datensätze. Soll die Tabelle trotzdem geleert werden?").arg(path);
+}
+
 IndexImportResult ImportIndexFiles(const QString& folder, const std::function<bool(const QString&)>& confirm,
-                                   const std::function<void(int, int)>& progress) {
+                                   const std::function<void(int, int)>& progress,
+                                   const std::function<bool(const QString&)>& emptyAllowed) {
     IndexImportResult res;
     const QDir dir(folder);
-    const QList<IndexDescriptionRecord> descriptions =
-        ReadIndexDescriptionFile(dir.filePath(QStringLiteral("idxb_ex.dat")));
-    const QList<IndexValueRecord> values = ReadIndexValueFile(dir.filePath(QStringLiteral("idx_ex.dat")));
-    if (values.isEmpty() || descriptions.isEmpty())
-        return res;
-    res.year = qint16(values.first().jahr & 0xFFFF);
-    if (res.year <= 0)
-        return res;
+    const QString descriptionPath = dir.filePath(QStringLiteral("idxb_ex.dat"));
+    const QString valuePath = dir.filePath(QStringLiteral("idx_ex.dat"));
+    // Both files are read and checked whole before the question: a bad value anywhere refuses the update.
+    const QList<IndexDescriptionRecord> descriptions = ReadIndexDescriptionFile(descriptionPath);
+    const QList<IndexValueRecord> values = ReadIndexValueFile(valuePath);
+    // An empty description file would leave every category without its name; an empty value file carries no year.
+    // Either is taken only on request.
+    for (const QString& empty :
+         {descriptions.isEmpty() ? descriptionPath : QString(), values.isEmpty() ? valuePath : QString()})
+        if (!empty.isEmpty() && !(emptyAllowed && emptyAllowed(empty))) {
+            res.refusedEmptyFile = empty;
+            return res;
+        }
+    if (!values.isEmpty()) {
+        res.year = IndexYear(values.first());
+        if (res.year <= 0)
+            return res;
+    }
     // An update carries one year; the files a new installation starts from carry every year of the series. Each
     // year the file holds replaces that year, so a repeated import never meets its own rows.
     QList<int> years;
     for (const IndexValueRecord& v : values) {
-        const int y = qint16(v.jahr & 0xFFFF);
+        const int y = IndexYear(v);
         if (!years.contains(y))
             years.append(y);
     }
     std::sort(years.begin(), years.end());
-    const QString question =
-        years.size() == 1
-            ? QStringLiteral("Bitte bestätigen Sie den Import der Indexdaten für das Jahr %1.").arg(res.year)
-            : QStringLiteral("Bitte bestätigen Sie den Import der Indexdaten für die Jahre %1 bis %2.")
-                  .arg(years.first())
-                  .arg(years.last());
-    res.confirmed = !confirm || confirm(question);
+    // Taking an empty value file was the answer to its own question already.
+    res.confirmed = true;
+    if (!years.isEmpty() && confirm)
+        res.confirmed = confirm(
+            years.size() == 1
+                ? QStringLiteral("Bitte bestätigen Sie den Import der Indexdaten für das Jahr %1.").arg(res.year)
+                : QStringLiteral("Bitte bestätigen Sie den Import der Indexdaten für die Jahre %1 bis %2.")
+                      .arg(years.first())
+                      .arg(years.last()));
     if (!res.confirmed)
         return res;
     // The whole replacement is one transaction: a file that breaks halfway leaves the series as they were.
@@ -151,7 +195,7 @@ IndexImportResult ImportIndexFiles(const QString& folder, const std::function<bo
         fb::Query q(BrvRequireDb(), QStringLiteral("INSERT INTO INDEXWERTE (BRV_MANDANT_NR, INSERT_TS, UPDATE_TS, "
                                                    "KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, ?, ?, ?, ?, ?)"));
         for (const IndexValueRecord& v : values) {
-            bindAll(*q, now, now, v.kategorie, int(qint16(v.jahr & 0xFFFF)), v.wert);
+            bindAll(*q, now, now, v.kategorie, IndexYear(v), v.wert);
             q->execute(BrvActiveTrans());
             if (progress && ++res.values % 2000 == 0)
                 progress(res.descriptions, res.values);

@@ -150,7 +150,11 @@ QString ImportAufzugDat(const QString& datFileFolder) {
     return f ? replaceAufzuege(*f) : QString();
 }
 
-QString TGebDataImport::ImportUpdateData(const QString& folderName) {
+QString EmptyCatalogueQuestion(const QString& path) {
+    return QStringLiteral("Die Datei %1 enthält keine Datensätze. Soll die Tabelle trotzdem geleert werden?").arg(path);
+}
+
+QString TGebDataImport::ImportUpdateData(const QString& folderName, const EmptyFileAnswer& emptyAllowed) {
     if (!QDir(folderName).exists())
         return {};
     // Every file present is read and checked before any table is replaced: a damaged file of the update leaves all
@@ -158,12 +162,35 @@ QString TGebDataImport::ImportUpdateData(const QString& folderName) {
     const auto bauteile = readBauteile(folderName);
     const auto aufzuege = readAufzuege(folderName);
     const auto typen = readGebTypes(folderName);
+    // A file without records would empty a catalogue the building editor depends on; that happens only on request.
+    const auto checkEmpty = [&emptyAllowed](const auto& file) {
+        if (file && file->records.isEmpty() && !(emptyAllowed && emptyAllowed(file->path)))
+            throw EBrvEmptyFileRefused(
+                QStringLiteral("Die Datei %1 enthält keine Datensätze und wurde nicht übernommen.\r\n"
+                               "Die Gebäudetypen, Bauteile und Aufzugsanlagen bleiben unverändert.")
+                    .arg(file->path));
+    };
+    checkEmpty(bauteile);
+    checkEmpty(aufzuege);
+    checkEmpty(typen);
+    // The three catalogues belong together (a type names its components and elevators): one unit of work replaces
+    // them, so a record the database refuses in the last file leaves the first two as they were as well.
     QString report;
-    for (const QString& part :
-         {bauteile ? replaceBauteile(*bauteile) : QString(), aufzuege ? replaceAufzuege(*aufzuege) : QString(),
-          typen ? replaceGebTypes(*typen) : QString()})
-        if (!part.isEmpty())
-            report += part + QStringLiteral("\r\n");
+    try {
+        BrvUnitOfWork work;
+        for (const QString& part :
+             {bauteile ? replaceBauteile(*bauteile) : QString(), aufzuege ? replaceAufzuege(*aufzuege) : QString(),
+              typen ? replaceGebTypes(*typen) : QString()})
+            if (!part.isEmpty())
+                report += part + QStringLiteral("\r\n");
+        work.commit();
+    } catch (const EBrvCommonException& e) {
+        throw EBrvCommonException(e.message() + QStringLiteral("\r\nKeiner der Gebäude-Kataloge wurde geändert."));
+    } catch (const Exception& e) {
+        throw EBrvCommonException(QStringLiteral("Die Gebäudedaten konnten nicht gespeichert werden; keiner der "
+                                                 "Gebäude-Kataloge wurde geändert.\r\nSystemmeldung: ") +
+                                  e.message());
+    }
     return report.isEmpty() ? QStringLiteral("Keine Daten importiert") : report;
 }
 

@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 // One building type of the catalogue.
 class TGebType {
 public:
@@ -113,11 +115,24 @@ QByteArray EncodeGebAufzugRecord(const TGebAufzug& a);
 QString ImportBauteileDAT(const QString& datFileFolder);
 QString ImportAufzugDat(const QString& datFileFolder);
 
+// Raised when a reference or index file without records is not to replace its table; nothing was changed.
+class EBrvEmptyFileRefused : public EBrvCommonException {
+public:
+    using EBrvCommonException::EBrvCommonException;
+};
+
+// The question before a file without records empties its table ("Die Datei ... enthält keine Datensätze. ...").
+QString EmptyCatalogueQuestion(const QString& path);
+// Answers for a file of the update that holds no records (path): true empties its table all the same.
+using EmptyFileAnswer = std::function<bool(const QString& path)>;
+
 // Imports whichever of the three reference files the folder holds; the report lists one count line each, or
-// "Keine Daten importiert".
+// "Keine Daten importiert". All files are read and checked first and the three tables replaced together: any
+// failure raises EBrvCommonException and leaves all three as they were. A file without records empties its table
+// only when emptyAllowed answers yes; otherwise EBrvEmptyFileRefused is raised before anything is changed.
 class TGebDataImport {
 public:
-    QString ImportUpdateData(const QString& folderName);
+    QString ImportUpdateData(const QString& folderName, const EmptyFileAnswer& emptyAllowed = {});
     QString ImportBauteileDAT(const QString& folder) { return ::ImportBauteileDAT(folder); }
     QString ImportAufzugDat(const QString& folder) { return ::ImportAufzugDat(folder); }
     QString ImportGebTypeDAT(const QString& folder) { return ::ImportGebTypeDAT(folder); }

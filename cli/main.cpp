@@ -380,9 +380,18 @@ int inventory(const QStringList& args) {
     return 1;
 }
 
-int indexImport(const QStringList& args) {
+int indexImport(const QStringList& arguments) {
+    QStringList args = arguments;
+    // A file without records empties its table only when asked for explicitly.
+    const bool allowEmpty = args.removeAll(QStringLiteral("--allow-empty")) > 0;
     if (args.size() != 1)
         return usage();
+    const auto refuseEmpty = [](const QString& path) {
+        err(QStringLiteral("Die Datei %1 enthält keine Datensätze und wurde nicht übernommen; die Indexdaten "
+                           "bleiben unverändert.\r\nEine leere Datei leert ihre Tabelle nur mit --allow-empty.")
+                .arg(QDir::toNativeSeparators(path)));
+    };
+    const auto emptyAllowed = [allowEmpty](const QString&) { return allowEmpty; };
     const QDir dir(args[0]);
     const bool index = dir.exists(QStringLiteral("idx_ex.dat")) && dir.exists(QStringLiteral("idxb_ex.dat"));
     const bool building = dir.exists(QStringLiteral("DataGebTypes.dat")) ||
@@ -398,12 +407,20 @@ int indexImport(const QStringList& args) {
     int code = 0;
     if (index) {
         try {
-            const IndexImportResult r = ImportIndexFiles(args[0], [](const QString& question) {
-                err(question + QStringLiteral(" Ja"));
-                return true;
-            });
-            out(QStringLiteral("Anzahl Indizes: %1  / Anzahl Indexwerte: %2").arg(r.descriptions).arg(r.values));
-            out(QStringLiteral("Die Indexaktualisierung wurde erfolgreich abgeschlossen. "));
+            const IndexImportResult r = ImportIndexFiles(
+                args[0],
+                [](const QString& question) {
+                    err(question + QStringLiteral(" Ja"));
+                    return true;
+                },
+                {}, emptyAllowed);
+            if (!r.refusedEmptyFile.isEmpty()) {
+                refuseEmpty(r.refusedEmptyFile);
+                code = 1;
+            } else {
+                out(QStringLiteral("Anzahl Indizes: %1  / Anzahl Indexwerte: %2").arg(r.descriptions).arg(r.values));
+                out(QStringLiteral("Die Indexaktualisierung wurde erfolgreich abgeschlossen. "));
+            }
         } catch (const Exception& e) {
             err(QStringLiteral("Fehler während der Aktualisierung der Datenbank. \r\nBitte infomieren Sie den "
                                "Software-Hersteller.\r\n") +
@@ -413,8 +430,11 @@ int indexImport(const QStringList& args) {
     }
     if (building) {
         try {
-            out(TGebDataImport().ImportUpdateData(args[0]).trimmed());
+            out(TGebDataImport().ImportUpdateData(args[0], emptyAllowed).trimmed());
             out(QStringLiteral("Die Aktualisierung der Gebäude-Daten wurde erfolgreich abgeschlossen. "));
+        } catch (const EBrvEmptyFileRefused& e) {
+            err(e.message() + QStringLiteral("\r\nEine leere Datei leert ihre Tabelle nur mit --allow-empty."));
+            code = 1;
         } catch (const Exception& e) {
             err(QStringLiteral("Bei der Aktualisierung der Gebäude-Daten ist ein Fehler aufgetreten: \r\n") +
                 e.message());
@@ -562,20 +582,43 @@ int newClient(const QStringList& args) {
     if (args.size() != 1 || args[0].trimmed().isEmpty())
         return usage();
     session::Session session(logToStderr);
-    if (!openSession(session))
+    try {
+        session.openConfigured();
+        // A new or foreign database file (an empty one, another program's restored backup) has none of the tables:
+        // that is said before the schema check would start to change it.
+        BrvSql q(QStringLiteral("SELECT 1 FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = ?"),
+                 QStringLiteral("MANDANTEN"));
+        const bool found = q.next();
+        q->closeCursor();
+        BrvCommit();
+        if (!found) {
+            err(QStringLiteral("Die Datenbank enthält die Tabellen von Brenvik nicht (MANDANTEN fehlt). Bitte mit "
+                               "brenvik-cli prepare-installation oder init-db anlegen."));
+            return 1;
+        }
+    } catch (const Exception& e) {
+        err(QStringLiteral("Fehler beim Öffnen der Datenbank.\r\nSystemmeldung: ") + e.message());
         return 1;
+    }
+    if (session.checkSchema() >= 2)
+        err(QStringLiteral("Die Überprüfung der Datenbankstrukturen ist fehlgeschlagen. Bitte informieren Sie den "
+                           "Softwarehersteller."));
     TBrenvikMandant m;
     m.firma = args[0].trimmed().left(200);
     m.mwst_pflicht = QStringLiteral("0");
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        m.mandant_nr = 0;
-        const int nr = SaveMandant(m, true);
-        if (nr > 0) {
-            out(QStringLiteral("Mandant %1 \"%2\" angelegt.").arg(nr).arg(m.firma));
-            return 0;
+    try {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            m.mandant_nr = 0;
+            const int nr = SaveMandant(m, true);
+            if (nr > 0) {
+                out(QStringLiteral("Mandant %1 \"%2\" angelegt.").arg(nr).arg(m.firma));
+                return 0;
+            }
         }
+        err(QStringLiteral("Fehler beim Speichern der Mandantendaten."));
+    } catch (const Exception& e) {
+        err(QStringLiteral("Fehler beim Speichern der Mandantendaten.\r\nSystemmeldung: ") + e.message());
     }
-    err(QStringLiteral("Fehler beim Speichern der Mandantendaten."));
     return 1;
 }
 
@@ -851,7 +894,11 @@ const std::vector<Command>& commands() {
          {{"--client", "N", O::Required}, {"--address", "A"}},
          "gibt den Block der Inventarsummen aus",
          inventory},
-        {"index-import", "ORDNER", {}, "übernimmt idxb_ex.dat und idx_ex.dat des Ordners", indexImport},
+        {"index-import",
+         "ORDNER",
+         {{"--allow-empty"}},
+         "übernimmt idxb_ex.dat und idx_ex.dat des Ordners (leere Dateien nur mit --allow-empty)",
+         indexImport},
         {"index-export", "ORDNER JAHR", {}, "schreibt die Indexdateien eines Jahres", indexExport},
         {"building-calc",
          "",

@@ -39,13 +39,25 @@ int whole(const QString& v) {
     return int(number(v));
 }
 
-TDateTime dateTime(const QString& v) {
-    if (v.trimmed().isEmpty())
-        return 0;
-    const QDateTime dt = QDateTime::fromString(v.trimmed(), QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+// A date of the legacy file; nothing when the field is empty or holds no date. mdb-export prints the dates it
+// cannot convert (before 1900, the year 9999 some forms used for "open") as "00.01.1900", day 0.
+std::optional<TDateTime> legacyDate(const QString& v) {
+    const QString t = v.trimmed();
+    if (t.isEmpty())
+        return std::nullopt;
+    const QDateTime dt = QDateTime::fromString(t, QStringLiteral("dd.MM.yyyy HH:mm:ss"));
     if (dt.isValid())
         return DateTimeToTDateTime(dt);
-    return TextToDate(v.trimmed());
+    try {
+        return TextToDate(t);
+    } catch (const Exception&) {
+        return std::nullopt;
+    }
+}
+
+// A time stamp of the legacy file; 0 (the time of the takeover is kept) when it holds none.
+TDateTime dateTime(const QString& v) {
+    return legacyDate(v).value_or(0);
 }
 
 struct Section {
@@ -171,7 +183,9 @@ bool RunMigration(LegacySource& source, const QString& dataFolder, const Migrati
                     v.anlage_sub_nr = whole(t.value(r, QStringLiteral("SUB_NR")));
                     v.konto_nr = QString::number(whole(t.value(r, QStringLiteral("KONTO_NR"))));
                     v.anlagebezeichnung = t.value(r, QStringLiteral("ANLAGEBEZEICHNUNG"));
-                    v.anschaffungsdatum = dateTime(t.value(r, QStringLiteral("DATUM_ANSCHAFFUNG")));
+                    const QString acquired = t.value(r, QStringLiteral("DATUM_ANSCHAFFUNG"));
+                    const std::optional<TDateTime> acquiredOn = legacyDate(acquired);
+                    v.anschaffungsdatum = acquiredOn.value_or(0);
                     v.ahk = number(t.value(r, QStringLiteral("AHK")));
                     v.listenpreis = number(t.value(r, QStringLiteral("LISTENPREIS")));
                     v.versicherungswert = number(t.value(r, QStringLiteral("VERS_WERT")));
@@ -187,6 +201,12 @@ bool RunMigration(LegacySource& source, const QString& dataFolder, const Migrati
                     v.adress_nr = address.isEmpty() ? 0 : whole(address) + 1;
                     v.geloescht = flag(t.value(r, QStringLiteral("GELOESCHT")));
                     v.bearbeitung = flag(t.value(r, QStringLiteral("BEARBEITUNG")));
+                    if (!acquiredOn && !acquired.trimmed().isEmpty()) {
+                        // As the import takes a date it cannot read: the asset keeps a visible stand-in date and
+                        // is marked to be worked on, instead of the whole migration ending at it.
+                        v.anschaffungsdatum = EncodeDate(1900, 1, 1);
+                        v.bearbeitung = QStringLiteral("1");
+                    }
                     // Older files have no building column.
                     v.gebaeude = t.has(QStringLiteral("GEBÄUDE")) ? flag(t.value(r, QStringLiteral("GEBÄUDE")))
                                                                   : QStringLiteral("0");
@@ -226,11 +246,32 @@ bool RunMigration(LegacySource& source, const QString& dataFolder, const Migrati
 }
 
 QString LegacyRelativePath(const QString& legacyValue) {
+    // The value comes from the old file as it is; whatever it holds, the result stays inside the data folder: a
+    // drive ("C:"), a server with its share (\\server\share) and leading separators are dropped, "." goes, and ".."
+    // takes back the folder before it, at the top nothing.
     QString p = legacyValue.trimmed();
     p.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    while (p.startsWith(QLatin1Char('/')))
-        p.remove(0, 1);
-    return QDir::cleanPath(p) == QLatin1String(".") ? QString() : p;
+    const bool unc = p.startsWith(QLatin1String("//"));
+    QStringList parts = p.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (unc)
+        parts = parts.mid(2);
+    else if (!parts.isEmpty() && parts.first().size() >= 2 && parts.first()[1] == QLatin1Char(':') &&
+             parts.first()[0].isLetter())
+        parts.first().remove(0, 2); // "C:" alone, or "C:kunden" relative to that drive
+    QStringList kept;
+    for (const QString& part : parts) {
+        const QString name = part.trimmed();
+        if (name.isEmpty() || name == QLatin1String("."))
+            continue;
+        if (name == QLatin1String("..")) {
+            if (!kept.isEmpty())
+                kept.removeLast();
+            continue;
+        }
+        kept << part;
+    }
+    const QString relative = kept.join(QLatin1Char('/'));
+    return !relative.isEmpty() && p.endsWith(QLatin1Char('/')) ? relative + QLatin1Char('/') : relative;
 }
 
 bool CopyLegacyFolder(const QString& legacyFile, const QString& dataFolder) {

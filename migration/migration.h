@@ -22,6 +22,7 @@ struct MigrationCallbacks {
 bool RunMigration(LegacySource& source, const QString& dataFolder, const MigrationCallbacks& cb);
 
 // A folder of the old installation ("kunden\\meier") as a path below the data folder of this platform.
+// Never leads out of it: drives, servers and ".." going above the data folder are dropped.
 QString LegacyRelativePath(const QString& legacyValue);
 
 // Copies the content of the legacy file's folder into the data folder; existing files are kept. False when a file

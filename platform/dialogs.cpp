@@ -17,6 +17,8 @@ MsgResult defaultAnswer(MsgButtons b) {
     case MsgButtons::YesNo:
     case MsgButtons::YesNoCancel:
         return MsgResult::Yes;
+    case MsgButtons::YesNoDefaultNo:
+        return MsgResult::No;
     }
     return MsgResult::Ok;
 }
@@ -47,6 +49,7 @@ MsgResult ConsoleDialogs::message(const QString& text, MsgIcon, MsgButtons butto
     case MsgButtons::Ok:
         return MsgResult::Ok;
     case MsgButtons::YesNo:
+    case MsgButtons::YesNoDefaultNo:
         return MsgResult::No;
     default:
         return MsgResult::Cancel;

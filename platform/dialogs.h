@@ -13,7 +13,8 @@ class QWidget;
 namespace platform {
 
 enum class MsgIcon { None, Information, Warning, Error, Question };
-enum class MsgButtons { Ok, Cancel, OkCancel, YesNo, YesNoCancel };
+// YesNoDefaultNo: a question whose safe answer is No (Enter, Escape and a console run answer No).
+enum class MsgButtons { Ok, Cancel, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class MsgResult { Ok, Cancel, Yes, No };
 
 class Dialogs {
@@ -46,7 +47,8 @@ public:
     bool inputBox(const QString&, const QString&, QString&, QWidget*) override { return false; }
 };
 
-// Records every call; answers from queues (or the defaults: Ok / Yes where offered, empty paths, cancel).
+// Records every call; answers from queues (or the defaults: Ok / Yes where offered, No for YesNoDefaultNo, empty
+// paths, cancel).
 class ScriptedDialogs : public Dialogs {
 public:
     struct Call {

@@ -22,6 +22,7 @@ QMessageBox::StandardButtons qtButtons(MsgButtons b) {
     case MsgButtons::OkCancel:
         return QMessageBox::Ok | QMessageBox::Cancel;
     case MsgButtons::YesNo:
+    case MsgButtons::YesNoDefaultNo:
         return QMessageBox::Yes | QMessageBox::No;
     case MsgButtons::YesNoCancel:
         return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
@@ -54,6 +55,10 @@ MsgResult QtDialogs::message(const QString& text, MsgIcon icon, MsgButtons butto
     t.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QMessageBox box(qtIcon(icon), caption.isEmpty() ? QApplication::applicationName() : caption, t, qtButtons(buttons),
                     parent ? parent : QApplication::activeWindow());
+    if (buttons == MsgButtons::YesNoDefaultNo) {
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+    }
     switch (box.exec()) {
     case QMessageBox::Yes:
         return MsgResult::Yes;

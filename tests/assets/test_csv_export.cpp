@@ -68,6 +68,30 @@ TEST_F(ExportTest, RegisterFileByteForByte) {
     EXPECT_EQ(header.count(';'), 53);
 }
 
+// An asset without acquisition date reads as day 0; the register shows an empty field, not 30.12.1899.
+TEST_F(ExportTest, AnAssetWithoutAcquisitionDateHasAnEmptyDateField) {
+    BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
+                           "KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK) VALUES (1, 1, ?, 0, ?, 'Ohne', ?, 1)"),
+            1, QStringLiteral("0001"), SqlNull{});
+    BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "
+                           "KONTO_NR, ANLAGEBEZEICHNUNG, ANSCHAFFUNGSDATUM, AHK) VALUES (1, 1, ?, 0, ?, 'Mit', ?, 1)"),
+            2, QStringLiteral("0002"), SqlTs{EncodeDate(1900, 1, 1)});
+    BrvCommit();
+    TBrenvikVersWerte v;
+    GetVersWert(1, 1, 0, v);
+    ASSERT_EQ(v.anschaffungsdatum, 0); // how the record carries the missing date
+
+    const QString file = path(QStringLiteral("ohne_datum.csv"));
+    ASSERT_EQ(ExportRegisterCsv(1, file).assets, 2);
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_TRUE(lines[1].startsWith("0001;Ohne;;;;AHK;")) << lines[1].toStdString();
+    EXPECT_FALSE(lines[1].contains("1899"));
+    EXPECT_TRUE(lines[2].startsWith("0002;Mit;;01.01.1900;;AHK;")) << lines[2].toStdString();
+}
+
 TEST_F(ExportTest, TextsThatWouldBreakTheFileComeBackThroughTheImport) {
     auto add = [](int nr, const QString& konto, const QString& desc, const QString& note) {
         BrvExec(QStringLiteral("INSERT INTO VERSICHERUNGSWERTE (BRV_MANDANT_NR, MANDANT_NR, ANLAGE_NR, ANLAGE_SUB_NR, "

@@ -5,8 +5,16 @@
 #include "db/indexwerte.h"
 #include "support/fixtures.h"
 
+#include "assets/frm_indexupdate.h"
+#include "platform/dialogs.h"
+
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <limits>
 
 namespace {
 
@@ -119,6 +127,154 @@ TEST_F(IndexFileDbTest, AFileOfSeveralYearsReplacesEachOfThem) {
     EXPECT_EQ(GetIndexwert(443, EncodeDate(2023, 6, 1)), 91.0);
     EXPECT_EQ(GetIndexwert(443, EncodeDate(2024, 6, 1)), 96.0);
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM INDEXWERTE")), 3);
+}
+
+class IndexFileGuardTest : public IndexFileDbTest {
+protected:
+    QString dir;
+    void SetUp() override {
+        IndexFileDbTest::SetUp();
+        dir = path(QStringLiteral("update"));
+        exec(QStringLiteral(
+            "INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 1, 'Alt')"));
+        exec(QStringLiteral(
+            "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 1, 2024, 91)"));
+    }
+    // The descriptions and the values as one text: equal texts, unchanged series.
+    QString series() {
+        QStringList texts, values;
+        {
+            BrvSql q(QStringLiteral("SELECT INDEX_TEXT FROM INDEXBESCHREIBUNGEN ORDER BY KATEGORIE_NR"));
+            while (q.next())
+                texts << q->asText(0);
+        }
+        BrvSql q(QStringLiteral("SELECT KATEGORIE_NR, INDEXJAHR, INDEXWERT FROM INDEXWERTE ORDER BY 1, 2"));
+        while (q.next())
+            values << QStringLiteral("%1:%2=%3").arg(q->asInt(0)).arg(q->asInt(1)).arg(q->asDouble(2));
+        BrvCommit();
+        return texts.join(QLatin1Char(',')) + QLatin1Char('/') + values.join(QLatin1Char(','));
+    }
+};
+
+TEST_F(IndexFileGuardTest, AValueThatIsNoPositiveNumberRefusesTheWholeUpdate) {
+    const QString before = series();
+    const struct {
+        double value;
+        const char* shown;
+    } bad[] = {{std::numeric_limits<double>::quiet_NaN(), "NaN"},
+               {std::numeric_limits<double>::infinity(), "+unendlich"},
+               {0.0, "0"},
+               {-1.0, "-1"}};
+    for (const auto& b : bad) {
+        SCOPED_TRACE(b.shown);
+        // The bad value is the third record, of another year than the first: everything before it is sound.
+        writeFiles({{7, 70, 0, QStringLiteral("Neu"), {}, QStringLiteral("1"), 5}},
+                   {{7, 2024, 101.0}, {8, 2024, 102.0}, {9, 2025, b.value}, {10, 2025, 104.0}}, dir);
+        bool asked = false;
+        try {
+            ImportIndexFiles(dir, [&](const QString&) { return asked = true; });
+            FAIL() << "the update was taken";
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.message(), QStringLiteral("Die Datei %1 enthält im Datensatz 3 (Kategorie 9, Jahr 2025) den "
+                                                  "ungültigen Indexwert %2; ein Indexwert muss eine Zahl größer als "
+                                                  "0 sein.\r\nDie Indexdaten wurden nicht geändert.")
+                                       .arg(dir + QStringLiteral("/idx_ex.dat"), QLatin1String(b.shown)));
+        }
+        EXPECT_FALSE(asked); // refused before the question
+        EXPECT_EQ(series(), before);
+    }
+    // The sound file goes through.
+    writeFiles({{7, 70, 0, QStringLiteral("Neu"), {}, QStringLiteral("1"), 5}}, {{7, 2024, 0.5}}, dir);
+    EXPECT_EQ(ImportIndexFiles(dir, {}).values, 1);
+    EXPECT_EQ(series(), QStringLiteral("Neu/7:2024=0.5"));
+}
+
+TEST_F(IndexFileGuardTest, AFileWithoutRecordsIsTakenOnlyWhenTheAnswerIsYes) {
+    const QString before = series();
+    const QString descriptionFile = dir + QStringLiteral("/idxb_ex.dat");
+    const QString valueFile = dir + QStringLiteral("/idx_ex.dat");
+    QStringList asked;
+    const auto answer = [&asked](bool yes) {
+        return [&asked, yes](const QString& file) {
+            asked << file;
+            return yes;
+        };
+    };
+    // Empty descriptions: No, or no one to ask, changes nothing and names the file.
+    writeFiles({}, {{7, 2024, 101.0}}, dir);
+    IndexImportResult r = ImportIndexFiles(dir, {}, {}, answer(false));
+    EXPECT_EQ(asked, QStringList{descriptionFile});
+    EXPECT_EQ(r.refusedEmptyFile, descriptionFile);
+    EXPECT_EQ(ImportIndexFiles(dir, {}).refusedEmptyFile, descriptionFile);
+    EXPECT_EQ(series(), before);
+    EXPECT_EQ(EmptyIndexFileQuestion(descriptionFile),
+              QStringLiteral("Die Datei %1 enthält keine Datensätze. Soll die Tabelle trotzdem geleert werden?")
+                  .arg(descriptionFile));
+    // Yes empties the descriptions and takes the values.
+    r = ImportIndexFiles(dir, {}, {}, answer(true));
+    EXPECT_TRUE(r.refusedEmptyFile.isEmpty());
+    EXPECT_EQ(series(), QStringLiteral("/7:2024=101"));
+
+    // Empty values: the file carries no year, so a yes takes the descriptions and leaves every value alone.
+    asked.clear();
+    writeFiles({{7, 70, 0, QStringLiteral("Neu"), {}, QStringLiteral("1"), 5}}, {}, dir);
+    EXPECT_EQ(ImportIndexFiles(dir, {}, {}, answer(false)).refusedEmptyFile, valueFile);
+    EXPECT_EQ(series(), QStringLiteral("/7:2024=101"));
+    r = ImportIndexFiles(
+        dir, [](const QString&) -> bool { throw Exception(QStringLiteral("no year to confirm")); }, {}, answer(true));
+    EXPECT_TRUE(r.confirmed);
+    EXPECT_EQ(series(), QStringLiteral("Neu/7:2024=101"));
+    EXPECT_EQ(asked, (QStringList{valueFile, valueFile}));
+    EXPECT_TRUE(EmptyIndexFileQuestion(valueFile).startsWith(
+        QStringLiteral("Die Datei %1 enthält keine Datensätze. ").arg(valueFile)));
+}
+
+// The window asks with No as the default; the scripted answer decides, and No keeps the tables.
+TEST_F(IndexFileGuardTest, TheWindowAsksBeforeAnEmptyFileEmptiesATable) {
+    writeFiles({}, {{7, 2024, 101.0}}, dir);
+    const QString before = series();
+    Tfrm_Indexaktualisierung w;
+    w.findChild<QLineEdit*>(QStringLiteral("edFoldername"))->setText(dir);
+    w.ShowFiles();
+    dialogs.calls.clear();
+    dialogs.answers = {platform::MsgResult::No};
+    w.findChild<QPushButton*>(QStringLiteral("btnUebernehmen"))->click();
+    ASSERT_EQ(dialogs.calls.size(), 2);
+    const QString descriptionFile = dir + QStringLiteral("/idxb_ex.dat");
+    EXPECT_EQ(dialogs.calls[0].text,
+              QStringLiteral("Die Datei %1 enthält keine Datensätze. Soll die Tabelle trotzdem geleert werden?")
+                  .arg(descriptionFile));
+    EXPECT_EQ(dialogs.calls[0].buttons, platform::MsgButtons::YesNoDefaultNo);
+    EXPECT_EQ(dialogs.calls[1].text,
+              QStringLiteral("Die Datei %1 enthält keine Datensätze. Die Indexdaten wurden nicht geändert.")
+                  .arg(descriptionFile));
+    EXPECT_EQ(series(), before);
+
+    // Without a scripted answer the question's default (No) holds as well.
+    dialogs.calls.clear();
+    w.findChild<QPushButton*>(QStringLiteral("btnUebernehmen"))->click();
+    EXPECT_EQ(series(), before);
+
+    // A building file without records: No keeps the catalogue, Yes empties it.
+    writeFile(QStringLiteral("update/DataAufzug.dat"), QByteArray());
+    exec(QStringLiteral("INSERT INTO TABGEBAUFZUG (PID) VALUES ('A1')"));
+    QFile::remove(descriptionFile);
+    w.ShowFiles();
+    dialogs.calls.clear();
+    dialogs.answers = {platform::MsgResult::Yes, platform::MsgResult::No};
+    w.findChild<QPushButton*>(QStringLiteral("btnUebernehmen"))->click();
+    ASSERT_EQ(dialogs.calls.size(), 3);
+    EXPECT_EQ(dialogs.calls[0].text, QStringLiteral("Aktualisierung der Gebäudedaten ausführen?"));
+    EXPECT_EQ(dialogs.calls[1].buttons, platform::MsgButtons::YesNoDefaultNo);
+    EXPECT_TRUE(dialogs.calls[2].text.startsWith(
+        QStringLiteral("Die Datei %1/DataAufzug.dat enthält keine Datensätze und wurde nicht übernommen.").arg(dir)));
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM TABGEBAUFZUG")), 1);
+    dialogs.calls.clear();
+    dialogs.answers = {platform::MsgResult::Yes, platform::MsgResult::Yes};
+    w.findChild<QPushButton*>(QStringLiteral("btnUebernehmen"))->click();
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM TABGEBAUFZUG")), 0);
+    EXPECT_EQ(dialogs.calls.last().text,
+              QStringLiteral("Die Aktualisierung der Gebäude-Daten wurde erfolgreich abgeschlossen. "));
 }
 
 TEST_F(IndexFileDbTest, ExportOfOneYearReadsBack) {

@@ -197,6 +197,128 @@ TEST_F(GebTypesTest, ComponentsAndElevatorsReplaceTheirCatalogues) {
     EXPECT_TRUE(GetGebBauteile().isEmpty());
 }
 
+// Every column of every row, in key order: two dumps are equal exactly when the table is unchanged.
+QString dumpTable(const char* table, const char* order) {
+    QString out;
+    BrvSql q(QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(QLatin1String(table), QLatin1String(order)));
+    while (q.next()) {
+        for (int c = 0; c < q->columnCount(); ++c)
+            out += (q->isNull(c) ? QStringLiteral("<null>") : q->asText(c)) + QLatin1Char('|');
+        out += QLatin1Char('\n');
+    }
+    return out;
+}
+
+class GebUpdateSetTest : public GebTypesTest {
+protected:
+    QString folder;
+    QString catalogues() {
+        return dumpTable("TABGEBBAUTEILE", "PID") + dumpTable("TABGEBAUFZUG", "PID") + dumpTable("TABGEBTYPES", "PID");
+    }
+    void SetUp() override {
+        GebTypesTest::SetUp();
+        folder = path(QStringLiteral("set"));
+        QDir().mkpath(folder);
+        TGebBauteil b;
+        b.PID = QStringLiteral("alt-B");
+        b.Caption = QStringLiteral("Alte Gaube");
+        b.Minpreis = 10.25;
+        InsertGebBauteil(b);
+        TGebAufzug a;
+        a.PID = QStringLiteral("alt-A");
+        a.Haltestellen = 3;
+        InsertGebAufzug(a);
+        TGebType t;
+        t.PID = QStringLiteral("alt-T");
+        t.DESCRIPTION = QStringLiteral("Altbau");
+        InsertGebType(t);
+    }
+    // A complete, sound set of the three files with one new record each.
+    void writeSet() {
+        TGebBauteil b;
+        b.PID = QStringLiteral("neu-B");
+        TGebAufzug a;
+        a.PID = QStringLiteral("neu-A");
+        TGebType t;
+        t.PID = QStringLiteral("neu-T");
+        writeFile(QStringLiteral("set/DataBauteile.dat"), EncodeGebBauteilRecord(b));
+        writeFile(QStringLiteral("set/DataAufzug.dat"), EncodeGebAufzugRecord(a));
+        writeFile(QStringLiteral("set/DataGebTypes.dat"), EncodeGebTypeRecord(t));
+    }
+};
+
+TEST_F(GebUpdateSetTest, AFileTheDatabaseRefusesLeavesAllThreeCataloguesAsTheyWere) {
+    const QString before = catalogues();
+    ASSERT_TRUE(before.contains(QStringLiteral("alt-T")));
+    writeSet();
+    // The building types are written last: their refusal comes after two catalogues were replaced already.
+    failOn(QStringLiteral("TABGEBTYPES"), "INSERT");
+    try {
+        TGebDataImport().ImportUpdateData(folder);
+        FAIL() << "a refused building type was imported";
+    } catch (const EBrvCommonException& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("DataGebTypes.dat konnte nicht übernommen werden")))
+            << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains(QStringLiteral("Keiner der Gebäude-Kataloge wurde geändert.")));
+    }
+    stopFailing();
+    EXPECT_FALSE(BrvUnitOfWork::open());
+    EXPECT_EQ(catalogues(), before);
+    // Also for what another seat sees, and once more after a reconnect.
+    reopen();
+    EXPECT_EQ(catalogues(), before);
+
+    // A text too long for its column is refused the same way, here in the second file.
+    writeSet();
+    TGebAufzug tooLong;
+    tooLong.PID = QString(200, QLatin1Char('P'));
+    writeFile(QStringLiteral("set/DataAufzug.dat"), EncodeGebAufzugRecord(tooLong));
+    EXPECT_THROW(TGebDataImport().ImportUpdateData(folder), EBrvCommonException);
+    EXPECT_EQ(catalogues(), before);
+
+    // The sound set replaces all three.
+    writeSet();
+    EXPECT_EQ(TGebDataImport().ImportUpdateData(folder),
+              QStringLiteral("Es wurden 1 Datensätze in Bauteile importiert.\r\n"
+                             "Es wurden 1 Datensätze in Aufzugsanlagen importiert.\r\n"
+                             "Es wurden 1 Datensätze in Gebäudetypen importiert.\r\n"));
+    const QString after = catalogues();
+    EXPECT_FALSE(after.contains(QStringLiteral("alt-")));
+    EXPECT_EQ(after.count(QStringLiteral("neu-")), 3);
+}
+
+TEST_F(GebUpdateSetTest, AFileWithoutRecordsEmptiesItsTableOnlyWhenTheAnswerIsYes) {
+    const QString before = catalogues();
+    writeSet();
+    writeFile(QStringLiteral("set/DataAufzug.dat"), QByteArray());
+    QStringList asked;
+    const auto answer = [&asked](bool yes) {
+        return [&asked, yes](const QString& file) {
+            asked << EmptyCatalogueQuestion(file);
+            return yes;
+        };
+    };
+    try {
+        TGebDataImport().ImportUpdateData(folder, answer(false));
+        FAIL() << "an empty file emptied its table without a yes";
+    } catch (const EBrvEmptyFileRefused& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("DataAufzug.dat enthält keine Datensätze")));
+    }
+    EXPECT_EQ(asked, QStringList{QStringLiteral("Die Datei %1 enthält keine Datensätze. Soll die Tabelle trotzdem "
+                                                "geleert werden?")
+                                     .arg(folder + QStringLiteral("/DataAufzug.dat"))});
+    EXPECT_EQ(catalogues(), before); // not even the two sound files were taken
+    EXPECT_THROW(TGebDataImport().ImportUpdateData(folder), EBrvEmptyFileRefused); // no one to ask: refused
+    EXPECT_EQ(catalogues(), before);
+
+    EXPECT_EQ(TGebDataImport().ImportUpdateData(folder, answer(true)),
+              QStringLiteral("Es wurden 1 Datensätze in Bauteile importiert.\r\n"
+                             "Es wurden 0 Datensätze in Aufzugsanlagen importiert.\r\n"
+                             "Es wurden 1 Datensätze in Gebäudetypen importiert.\r\n"));
+    EXPECT_TRUE(GetGebAufzuege().isEmpty());
+    EXPECT_EQ(GetGebBauteile().size(), 1);
+}
+
 } // namespace
 
 #include "building/gebhelper.h"

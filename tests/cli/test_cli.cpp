@@ -1,5 +1,6 @@
 #include "session/brenvik_ini.h"
 #include "building/gebdata.h"
+#include "building/gebtypes.h"
 #include "db/brenvik_config.h"
 #include "core/convert.h"
 #include "import/workbook.h"
@@ -526,6 +527,77 @@ TEST_F(CliTest, IndexFilesExportAndImportRoundTrip) {
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.out.split('\n').first(), QStringLiteral("Anzahl Indizes: 1  / Anzahl Indexwerte: 1"));
     EXPECT_EQ(cli({QStringLiteral("index-import"), path(QStringLiteral("fehlt"))}).code, 1);
+}
+
+// A file without records would empty its table: the tool refuses it, naming the file, unless --allow-empty.
+TEST_F(CliTest, IndexImportRefusesEmptyFilesUnlessAllowed) {
+    ASSERT_TRUE(prepareWithoutSeries());
+    onInstallation(tmp.path(), [] {
+        BrvExec(QStringLiteral(
+            "INSERT INTO INDEXBESCHREIBUNGEN (BRV_MANDANT_NR, KATEGORIE_NR, INDEX_TEXT) VALUES (1, 443, 'M')"));
+        BrvExec(QStringLiteral(
+            "INSERT INTO INDEXWERTE (BRV_MANDANT_NR, KATEGORIE_NR, INDEXJAHR, INDEXWERT) VALUES (1, 443, 2023, 99.5)"));
+    });
+    const auto counts = [this] {
+        QString c;
+        onInstallation(tmp.path(), [&c] {
+            for (const char* table : {"INDEXBESCHREIBUNGEN", "INDEXWERTE", "TABGEBAUFZUG", "TABGEBBAUTEILE"}) {
+                BrvSql q(QStringLiteral("SELECT COUNT(*) FROM ") + QLatin1String(table));
+                q.next();
+                c += QString::number(q->asInt(0)) + QLatin1Char(' ');
+            }
+        });
+        return c.trimmed();
+    };
+    const QString before = counts();
+    ASSERT_EQ(before, QStringLiteral("1 1 6 10"));
+    const QString folder = path(QStringLiteral("leer"));
+    QDir().mkpath(folder);
+    writeFile(QStringLiteral("leer/idxb_ex.dat"), QByteArray());
+    writeFile(QStringLiteral("leer/idx_ex.dat"), QByteArray());
+    CliRun r = cli({QStringLiteral("index-import"), folder});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(
+        QStringLiteral("Die Datei %1 enthält keine Datensätze und wurde nicht übernommen; die Indexdaten bleiben "
+                       "unverändert.\nEine leere Datei leert ihre Tabelle nur mit --allow-empty.")
+            .arg(QDir::toNativeSeparators(folder + QStringLiteral("/idxb_ex.dat")))))
+        << r.err.toStdString();
+    EXPECT_EQ(counts(), before);
+
+    // A building file without records likewise; the sound one beside it is not taken either.
+    QFile::remove(folder + QStringLiteral("/idx_ex.dat"));
+    writeFile(QStringLiteral("leer/DataAufzug.dat"), QByteArray());
+    TGebBauteil b;
+    b.PID = QStringLiteral("B1");
+    writeFile(QStringLiteral("leer/DataBauteile.dat"), EncodeGebBauteilRecord(b));
+    r = cli({QStringLiteral("index-import"), folder});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("DataAufzug.dat enthält keine Datensätze und wurde nicht übernommen.")))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("--allow-empty")));
+    EXPECT_EQ(counts(), before);
+
+    r = cli({QStringLiteral("index-import"), folder, QStringLiteral("--allow-empty")});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(counts(), QStringLiteral("1 1 0 1"));
+    EXPECT_TRUE(cli({}).err.contains(QStringLiteral("brenvik-cli index-import ORDNER [--allow-empty]")));
+}
+
+TEST_F(CliTest, NewClientOnADatabaseWithoutTheBaseTablesSaysSo) {
+    const QString file = path(QStringLiteral("leer.fdb"));
+    fb::Database::create(file, brenvik::kDefaultDbUser, brenvik::kDefaultDbPassword);
+    writeFile(QStringLiteral("brenvik.ini"), "[BRENVIK-DB]\r\nDATABASE=" + file.toUtf8() + "\r\n");
+    const CliRun r = cli({QStringLiteral("new-client"), QStringLiteral("Muster GmbH")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.trimmed(),
+              QStringLiteral("Die Datenbank enthält die Tabellen von Brenvik nicht (MANDANTEN fehlt). Bitte mit "
+                             "brenvik-cli prepare-installation oder init-db anlegen."));
+    // The foreign file is left as it was: no table was created in it.
+    onInstallation(tmp.path(), [] {
+        BrvSql q(QStringLiteral("SELECT COUNT(*) FROM RDB$RELATIONS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"));
+        ASSERT_TRUE(q.next());
+        EXPECT_EQ(q->asInt(0), 0);
+    });
 }
 
 // The worked example of the building valuation, stored with its inputs and valued by the tool.

@@ -6,6 +6,7 @@
 #include "support/fixtures.h"
 #include "support/widgets.h"
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -138,6 +139,65 @@ TEST_F(MigrationTest, ADuplicateLegacyKeyEndsItsSectionInsteadOfReplacingARow) {
     EXPECT_EQ(v.anlagebezeichnung, QStringLiteral("Drehbank")); // the first row is not replaced
     EXPECT_EQ(LegacyRelativePath(QStringLiteral("\\kunden\\a b\\")), QStringLiteral("kunden/a b/"));
     EXPECT_EQ(LegacyRelativePath(QString()), QString());
+}
+
+// mdb-export prints a date it cannot convert (before 1900, the year 9999) as day 0 of January 1900.
+TEST_F(MigrationTest, ADateTheExportCannotPrintMarksTheAssetInsteadOfEndingTheMigration) {
+    MemorySource s = legacy();
+    s.csv[QStringLiteral("TEC_DATENIMPORT")] +=
+        "7,3,0,\"00.01.1900 00:00:00\",422,\"Uralt\",\"00.01.1900 00:00:00\",5,0,0,0,0,0,0,0,0,443,0,,0,0,0,"
+        "\"\",\"\",\"IMPORT\"\n"
+        "7,4,0,,423,\"Unlesbar\",\"31.02.2003\",5,0,0,0,0,0,0,0,0,443,0,,0,0,0,\"\",\"\",\"IMPORT\"\n";
+    ASSERT_TRUE(RunMigration(s, path(QStringLiteral("programm")), callbacks()))
+        << logLines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(logLines.last(), QStringLiteral("Versicherungswerte erfolgreich migriert. 4 Datensaetze"));
+    for (int anlage : {3, 4}) {
+        SCOPED_TRACE(anlage);
+        TBrenvikVersWerte v;
+        GetVersWert(7, anlage, 0, v);
+        EXPECT_EQ(v.anschaffungsdatum, EncodeDate(1900, 1, 1));
+        EXPECT_EQ(v.anschaffungsjahr, 1900);
+        EXPECT_EQ(v.bearbeitung, QStringLiteral("1"));               // to be worked on
+        EXPECT_EQ(YearOf(v.insert_ts), QDate::currentDate().year()); // an unreadable stamp: the takeover's time
+    }
+    // Readable dates and an empty one keep their flag as the old file had it.
+    TBrenvikVersWerte v;
+    GetVersWert(7, 2, 0, v);
+    EXPECT_EQ(v.bearbeitung, QStringLiteral("0"));
+    EXPECT_EQ(v.anschaffungsdatum, EncodeDate(2000, 6, 1));
+}
+
+TEST_F(MigrationTest, StoragePathsStayInsideTheDataFolder) {
+    const struct {
+        const char* legacy;
+        const char* relative;
+    } cases[] = {{"kunden\\meier", "kunden/meier"},
+                 {"..\\..\\Windows\\System32", "Windows/System32"},
+                 {"kunden\\..\\..\\..\\etc", "etc"},
+                 {"kunden\\.\\alt\\..\\neu\\", "kunden/neu/"},
+                 {"C:\\Programme\\Tallora\\kunden\\x", "Programme/Tallora/kunden/x"},
+                 {"c:kunden", "kunden"},
+                 {"C:\\", ""},
+                 {"\\\\server\\share\\kunden\\y", "kunden/y"},
+                 {"//server/share", ""},
+                 {"/etc/passwd", "etc/passwd"},
+                 {"..", ""},
+                 {"  ..  /x", "x"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(LegacyRelativePath(QString::fromUtf8(c.legacy)), QString::fromUtf8(c.relative)) << c.legacy;
+
+    MemorySource s = legacy();
+    s.csv[QStringLiteral("MANDANTEN")] = "MANDANT-LFD,MANDANT-FIRMA,MANDANT_DIR\n"
+                                         "7,\"Meier\",\"..\\..\\..\\fremd\"\n"
+                                         "9,\"Schulz\",\"D:\\Daten\\schulz\"\n";
+    const QString data = path(QStringLiteral("programm"));
+    ASSERT_TRUE(RunMigration(s, data, callbacks())) << logLines.join(QLatin1Char('\n')).toStdString();
+    TBrenvikMandant m;
+    GetMandant(7, m);
+    EXPECT_EQ(m.sicherungspfad, data + QStringLiteral("/fremd"));
+    GetMandant(9, m);
+    EXPECT_EQ(m.sicherungspfad, data + QStringLiteral("/Daten/schulz"));
+    EXPECT_TRUE(QDir::cleanPath(m.sicherungspfad).startsWith(QDir::cleanPath(data) + QLatin1Char('/')));
 }
 
 TEST_F(MigrationTest, AFailingSectionStopsWithItsErrorLineAndKeepsWhatWasWritten) {
