@@ -771,7 +771,8 @@ void Tfrm_VersWerte::UndoImportClick() {
             .arg(e.bestaetigt)
             .arg(e.abgaenge)
             .arg(e.reaktiviert);
-    if (platform::dialogs().message(question, MsgIcon::Question, MsgButtons::YesNo, this) != platform::MsgResult::Yes)
+    if (platform::dialogs().message(question, MsgIcon::Question, MsgButtons::YesNoDefaultNo, this) !=
+        platform::MsgResult::Yes)
         return;
     const UndoTakeoverResult r = UndoLastTakeover(iClientID);
     platform::dialogs().message(r.message, r.done ? MsgIcon::Information : MsgIcon::Warning, MsgButtons::Ok, this);
