@@ -511,8 +511,9 @@ int CheckDatabaseStructure() {
                                        "INTEGER NOT NULL, ZEITPUNKT TIMESTAMP, LOGIN VARCHAR(128), DATEINAME "
                                        "VARCHAR(1000), ARCHIVDATEI VARCHAR(1000), NEU INTEGER, BESTAETIGT INTEGER, "
                                        "ABGAENGE INTEGER, REAKTIVIERT INTEGER, STATUS CHAR(1), RUECKGAENGIG_TS "
-                                       "TIMESTAMP, RUECKGAENGIG_LOGIN VARCHAR(128), CONSTRAINT PK_DATENUEBERNAHMEN "
-                                       "PRIMARY KEY (MANDANT_NR, UEBERNAHME_NR));"),
+                                       "TIMESTAMP, RUECKGAENGIG_LOGIN VARCHAR(128), BILD CHAR(1), PRUEFSUMME BIGINT, "
+                                       "ZEILEN INTEGER, CONSTRAINT PK_DATENUEBERNAHMEN PRIMARY KEY (MANDANT_NR, "
+                                       "UEBERNAHME_NR));"),
                         // The register rows of the client as they were before the takeover, column for column.
                         QStringLiteral(
                             "CREATE TABLE DATENUEBERNAHME_VORHER (UEBERNAHME_NR INTEGER NOT NULL, "
@@ -529,12 +530,7 @@ int CheckDatabaseStructure() {
                             "DATEINAME_FOTO VARCHAR(500), ANLAGEBEZEICHNUNG_ORG VARCHAR(500), ANSCHAFFUNGSDATUM_ORG "
                             "TIMESTAMP, AHK_ORG DOUBLE PRECISION, ANLAGENTYP_ID INTEGER, ABGANG_IMPORT CHAR(1));"),
                         QStringLiteral("CREATE INDEX IX_DU_VORHER ON DATENUEBERNAHME_VORHER (MANDANT_NR, "
-                                       "UEBERNAHME_NR);"),
-                        // A check sum of every register row as the takeover left it: a later change shows.
-                        QStringLiteral("CREATE TABLE DATENUEBERNAHME_NACHHER (MANDANT_NR INTEGER NOT NULL, "
-                                       "UEBERNAHME_NR INTEGER NOT NULL, ANLAGE_NR INTEGER NOT NULL, ANLAGE_SUB_NR "
-                                       "INTEGER NOT NULL, PRUEFSUMME BIGINT, CONSTRAINT PK_DU_NACHHER PRIMARY KEY "
-                                       "(MANDANT_NR, UEBERNAHME_NR, ANLAGE_NR, ANLAGE_SUB_NR));")});
+                                       "UEBERNAHME_NR);")});
         });
     } catch (const Exception& e) {
         try {

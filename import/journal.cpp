@@ -52,7 +52,11 @@ QString rowChecksum(const QList<Column>& cols, const QString& alias) {
     return QStringLiteral("HASH(") + parts.join(QStringLiteral(" || '|' || ")) + QLatin1Char(')');
 }
 
-TakeoverJournalEntry readEntry(const fb::Statement& s) {
+TakeoverJournalEntry readEntry(const fb::Statement& s, qint64* checksum = nullptr, int* rows = nullptr) {
+    if (checksum)
+        *checksum = s.asBigInt(11);
+    if (rows)
+        *rows = s.asInt(12);
     TakeoverJournalEntry e;
     e.nr = s.asInt(0);
     e.zeitpunkt = s.asDateTime(1);
@@ -70,8 +74,7 @@ TakeoverJournalEntry readEntry(const fb::Statement& s) {
 
 const QString kEntryColumns = QStringLiteral(
     "D.UEBERNAHME_NR, D.ZEITPUNKT, D.LOGIN, D.DATEINAME, D.ARCHIVDATEI, D.NEU, D.BESTAETIGT, D.ABGAENGE, "
-    "D.REAKTIVIERT, D.STATUS, (SELECT COUNT(*) FROM DATENUEBERNAHME_NACHHER N WHERE N.MANDANT_NR = D.MANDANT_NR AND "
-    "N.UEBERNAHME_NR = D.UEBERNAHME_NR AND N.ANLAGE_NR = -1)");
+    "D.REAKTIVIERT, D.STATUS, CASE WHEN D.BILD = '1' THEN 1 ELSE 0 END, D.PRUEFSUMME, D.ZEILEN");
 
 QString when(TDateTime t) {
     return FormatDateTimeLocal(QStringLiteral("DD.MM.YYYY HH:mm"), t);
@@ -109,24 +112,30 @@ int JournalTakeoverBegin(int mandantNr, TDateTime start, const QString& file) {
 }
 
 void JournalTakeoverEnd(int mandantNr, int nr, int neu, int bestaetigt, int abgaenge, int reaktiviert) {
-    BrvExec(QStringLiteral("UPDATE DATENUEBERNAHMEN SET NEU = ?, BESTAETIGT = ?, ABGAENGE = ?, REAKTIVIERT = ? "
-                           "WHERE MANDANT_NR = ? AND UEBERNAHME_NR = ?"),
-            neu, bestaetigt, abgaenge, reaktiviert, mandantNr, nr);
+    // One check sum over every register row of the client as the takeover leaves it: any later change, addition or
+    // deletion shows in it, without a copy of the register as it is after.
     const QList<Column> cols = pictureColumns();
-    BrvExec(QStringLiteral("INSERT INTO DATENUEBERNAHME_NACHHER (MANDANT_NR, UEBERNAHME_NR, ANLAGE_NR, "
-                           "ANLAGE_SUB_NR, PRUEFSUMME) SELECT V.MANDANT_NR, ?, V.ANLAGE_NR, V.ANLAGE_SUB_NR, %1 FROM "
-                           "VERSICHERUNGSWERTE V WHERE V.MANDANT_NR = ?")
-                .arg(rowChecksum(cols, QStringLiteral("V"))),
-            nr, mandantNr);
-    // The row (-1, -1) marks a takeover whose picture is kept, also for a client whose register was empty.
-    BrvExec(QStringLiteral("INSERT INTO DATENUEBERNAHME_NACHHER (MANDANT_NR, UEBERNAHME_NR, ANLAGE_NR, "
-                           "ANLAGE_SUB_NR) VALUES (?, ?, -1, -1)"),
-            mandantNr, nr);
+    qint64 sum = 0;
+    int rows = 0;
+    {
+        BrvSql q(QStringLiteral("SELECT COALESCE(SUM(MOD(%1, 2147483647)), 0), COUNT(*) FROM VERSICHERUNGSWERTE V WHERE "
+                                "V.MANDANT_NR = ?")
+                     .arg(rowChecksum(cols, QStringLiteral("V"))),
+                 mandantNr);
+        if (q.next()) {
+            sum = q->asBigInt(0);
+            rows = q->asInt(1);
+        }
+    }
+    BrvExec(QStringLiteral("UPDATE DATENUEBERNAHMEN SET NEU = ?, BESTAETIGT = ?, ABGAENGE = ?, REAKTIVIERT = ?, "
+                           "PRUEFSUMME = ?, ZEILEN = ?, BILD = '1' WHERE MANDANT_NR = ? AND UEBERNAHME_NR = ?"),
+            neu, bestaetigt, abgaenge, reaktiviert, sum, rows, mandantNr, nr);
     const int oldest = nr - kKeptPictures;
     if (oldest > 0) {
         BrvExec(QStringLiteral("DELETE FROM DATENUEBERNAHME_VORHER WHERE MANDANT_NR = ? AND UEBERNAHME_NR <= ?"),
                 mandantNr, oldest);
-        BrvExec(QStringLiteral("DELETE FROM DATENUEBERNAHME_NACHHER WHERE MANDANT_NR = ? AND UEBERNAHME_NR <= ?"),
+        BrvExec(QStringLiteral("UPDATE DATENUEBERNAHMEN SET BILD = '0' WHERE MANDANT_NR = ? AND UEBERNAHME_NR <= ? "
+                               "AND BILD = '1'"),
                 mandantNr, oldest);
     }
 }
@@ -142,13 +151,15 @@ UndoTakeoverResult UndoLastTakeover(int mandantNr) {
     try {
         RequireMandantLock(mandantNr);
         bool found = false;
+        qint64 checksum = 0;
+        int rowCount = 0;
         {
             BrvSql q(QStringLiteral("SELECT FIRST 1 ") + kEntryColumns +
                          QStringLiteral(" FROM DATENUEBERNAHMEN D WHERE D.MANDANT_NR = ? AND D.STATUS = 'A' "
                                         "ORDER BY D.UEBERNAHME_NR DESC"),
                      mandantNr);
             if (q.next()) {
-                res.entry = readEntry(q.st());
+                res.entry = readEntry(q.st(), &checksum, &rowCount);
                 found = true;
             }
         }
@@ -168,34 +179,42 @@ UndoTakeoverResult UndoLastTakeover(int mandantNr) {
             return res;
         }
         const QList<Column> cols = pictureColumns();
-        // Every row as the takeover left it, and nothing else: otherwise the undo would throw away later work.
+        // The register as the takeover left it, and nothing else: otherwise the undo would throw away later work.
+        qint64 sum = 0;
+        int rows = 0, stampedAfter = 0;
         QStringList changed;
-        int changedCount = 0;
         {
-            BrvSql q(QStringLiteral("SELECT V.ANLAGE_NR, V.ANLAGE_SUB_NR FROM VERSICHERUNGSWERTE V LEFT JOIN "
-                                    "DATENUEBERNAHME_NACHHER N ON N.MANDANT_NR = V.MANDANT_NR AND N.UEBERNAHME_NR = ? "
-                                    "AND N.ANLAGE_NR = V.ANLAGE_NR AND N.ANLAGE_SUB_NR = V.ANLAGE_SUB_NR WHERE "
-                                    "V.MANDANT_NR = ? AND (N.ANLAGE_NR IS NULL OR N.PRUEFSUMME IS DISTINCT FROM %1) "
-                                    "UNION ALL SELECT N.ANLAGE_NR, N.ANLAGE_SUB_NR FROM DATENUEBERNAHME_NACHHER N "
-                                    "WHERE N.MANDANT_NR = ? AND N.UEBERNAHME_NR = ? AND N.ANLAGE_NR >= 0 AND NOT "
-                                    "EXISTS (SELECT 1 FROM VERSICHERUNGSWERTE V WHERE V.MANDANT_NR = N.MANDANT_NR AND "
-                                    "V.ANLAGE_NR = N.ANLAGE_NR AND V.ANLAGE_SUB_NR = N.ANLAGE_SUB_NR) ORDER BY 1, 2")
+            BrvSql q(QStringLiteral("SELECT COALESCE(SUM(MOD(%1, 2147483647)), 0), COUNT(*) FROM VERSICHERUNGSWERTE V "
+                                    "WHERE V.MANDANT_NR = ?")
                          .arg(rowChecksum(cols, QStringLiteral("V"))),
-                     res.entry.nr, mandantNr, mandantNr, res.entry.nr);
-            while (q.next()) {
-                if (++changedCount <= 5)
-                    changed << (q->asInt(1) ? QStringLiteral("%1/%2").arg(q->asInt(0)).arg(q->asInt(1))
-                                            : QString::number(q->asInt(0)));
+                     mandantNr);
+            if (q.next()) {
+                sum = q->asBigInt(0);
+                rows = q->asInt(1);
             }
         }
-        if (changedCount > 0) {
+        if (sum != checksum || rows != rowCount) {
+            // The assets the program's own writes stamped after the takeover, to name them.
+            BrvSql q(QStringLiteral("SELECT ANLAGE_NR, ANLAGE_SUB_NR FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? AND "
+                                    "(UPDATE_TS > ? OR INSERT_TS > ?) ORDER BY ANLAGE_NR, ANLAGE_SUB_NR"),
+                     mandantNr, SqlTs{res.entry.zeitpunkt}, SqlTs{res.entry.zeitpunkt});
+            while (q.next())
+                if (++stampedAfter <= 5)
+                    changed << (q->asInt(1) ? QStringLiteral("%1/%2").arg(q->asInt(0)).arg(q->asInt(1))
+                                            : QString::number(q->asInt(0)));
             BrvCommit();
-            res.message = what + QStringLiteral(" kann nicht rückgängig gemacht werden: %1 Anlage(n) wurden danach "
-                                                "geändert, angelegt oder gelöscht (Anlage %2%3). Ein Rückgängigmachen "
-                                                "würde diese Arbeit verwerfen.")
-                                     .arg(changedCount)
-                                     .arg(changed.join(QStringLiteral(", ")),
-                                          changedCount > 5 ? QStringLiteral(", …") : QString());
+            QString which;
+            if (stampedAfter > 0)
+                which = QStringLiteral(" (%1 Anlage(n) danach bearbeitet oder bewertet, z. B. Anlage %2)")
+                            .arg(stampedAfter)
+                            .arg(changed.join(QStringLiteral(", ")));
+            if (rows < rowCount)
+                which += QStringLiteral(" (%1 Anlage(n) danach gelöscht)").arg(rowCount - rows);
+            else if (rows > rowCount && stampedAfter == 0)
+                which += QStringLiteral(" (%1 Anlage(n) danach angelegt)").arg(rows - rowCount);
+            res.message = what + QStringLiteral(" kann nicht rückgängig gemacht werden: das Anlagenverzeichnis wurde "
+                                                "danach geändert%1. Ein Rückgängigmachen würde diese Arbeit verwerfen.")
+                                     .arg(which);
             return res;
         }
         BrvUnitOfWork work;
@@ -204,12 +223,10 @@ UndoTakeoverResult UndoLastTakeover(int mandantNr) {
                                "MANDANT_NR = ? AND UEBERNAHME_NR = ?")
                     .arg(columnList(cols)),
                 mandantNr, res.entry.nr);
-        BrvExec(QStringLiteral("UPDATE DATENUEBERNAHMEN SET STATUS = 'R', RUECKGAENGIG_TS = ?, RUECKGAENGIG_LOGIN = ? "
-                               "WHERE MANDANT_NR = ? AND UEBERNAHME_NR = ?"),
+        BrvExec(QStringLiteral("UPDATE DATENUEBERNAHMEN SET STATUS = 'R', BILD = '0', RUECKGAENGIG_TS = ?, "
+                               "RUECKGAENGIG_LOGIN = ? WHERE MANDANT_NR = ? AND UEBERNAHME_NR = ?"),
                 SqlTs{BrvNow()}, platform::loginName().left(128), mandantNr, res.entry.nr);
         BrvExec(QStringLiteral("DELETE FROM DATENUEBERNAHME_VORHER WHERE MANDANT_NR = ? AND UEBERNAHME_NR = ?"),
-                mandantNr, res.entry.nr);
-        BrvExec(QStringLiteral("DELETE FROM DATENUEBERNAHME_NACHHER WHERE MANDANT_NR = ? AND UEBERNAHME_NR = ?"),
                 mandantNr, res.entry.nr);
         work.commit();
         res.done = true;

@@ -23,16 +23,27 @@ using platform::MsgIcon;
 
 namespace {
 
-// File and register are compared as the file formats can carry their texts (ImportMatchText): the register's own
-// export, a workbook layout's cut description and a line break in a cell all name the asset they came from.
-QString key(QStringView konto, QStringView desc) {
-    const QString k = ImportMatchText(konto), d = ImportMatchText(desc);
+// An asset as the register names it: account and description, trailing blanks not counting (as the database
+// compares them).
+QString exactKey(QStringView konto, QStringView desc) {
+    const auto strip = [](QStringView s) {
+        while (!s.isEmpty() && s.back() == u' ')
+            s.chop(1);
+        return s;
+    };
+    const QStringView k = strip(konto), d = strip(desc);
     QString out;
     out.reserve(k.size() + 1 + d.size());
     out.append(k);
     out.append(QChar(0));
     out.append(d);
     return out;
+}
+
+// The same as the file formats can carry it (ImportMatchText): the register's own export, a workbook layout's cut
+// description and a line break in a cell all name the asset they came from.
+QString looseKey(QStringView konto, QStringView desc) {
+    return exactKey(ImportMatchText(konto), ImportMatchText(desc));
 }
 
 // A register row of the client as the plan needs it.
@@ -124,7 +135,7 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
                              MsgIcon::Error});
     };
     QList<TBrenvikDatenimport> staged;
-    QHash<QString, QList<int>> known; // key -> indexes into stored
+    QHash<QString, QList<int>> exactKnown, looseKnown; // key -> indexes into stored
     QList<Stored> stored;
     int maxNr = 0;
     std::optional<int> abgangsjahr;
@@ -148,7 +159,8 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
         while (q.next()) {
             const QString konto = q->asText(0);
             const bool disposed = q->asText(7) == QLatin1String("1");
-            known[key(konto, q->asText(1))].append(int(stored.size()));
+            exactKnown[exactKey(konto, q->asText(1))].append(int(stored.size()));
+            looseKnown[looseKey(konto, q->asText(1))].append(int(stored.size()));
             stored.append({q->asInt(2), q->asInt(3), ImportMatchText(konto),
                            q->asText(4) == QLatin1String("IMPORT") && q->asText(5) == QLatin1String("0") &&
                                q->asText(6) == QLatin1String("0") && !disposed,
@@ -176,30 +188,46 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
     }
     for (const TBrenvikDatenimport& d : std::as_const(staged))
         fileKonten.insert(ImportMatchText(d.konto_nr));
+    // Which register rows each staged row confirms. A register row that a staged row names exactly is its own;
+    // the others may be found as the file formats carry their texts, each by one asset of the file only, so that
+    // two assets of the file that read alike once cut or converted are never taken for one.
     QStringList keys;
     keys.reserve(staged.size());
     for (const TBrenvikDatenimport& d : staged)
-        keys.append(key(d.konto_nr, d.anlagebezeichnung));
+        keys.append(exactKey(d.konto_nr, d.anlagebezeichnung));
+    QHash<QString, QList<int>> matches; // exact key of a staged row -> the register rows it confirms
     QList<bool> seen(stored.size(), false);
-    {
-        QSet<QString> newKeys;
-        newKeys.reserve(staged.size());
-        for (const QString& k : std::as_const(keys)) {
-            const auto it = known.constFind(k);
-            if (it != known.constEnd()) {
-                // Every register row that matches is the asset the file lists (a hand-entered twin beside the
-                // imported one included).
-                for (const int i : *it)
-                    if (!seen[i]) {
-                        seen[i] = true;
-                        ++res.plan.confirmed;
-                        if (stored[i].disposedByImport)
-                            ++res.plan.reactivated;
-                    }
-            } else if (!newKeys.contains(k)) {
-                newKeys.insert(k);
-                ++res.plan.newRows;
-            }
+    for (const QString& k : std::as_const(keys)) {
+        if (matches.contains(k))
+            continue;
+        QList<int>& m = matches[k];
+        if (const auto it = exactKnown.constFind(k); it != exactKnown.constEnd())
+            for (const int i : *it)
+                if (!seen[i]) {
+                    m.append(i);
+                    seen[i] = true;
+                }
+    }
+    for (qsizetype row = 0; row < staged.size(); ++row) {
+        QList<int>& m = matches[keys[row]];
+        if (!m.isEmpty() || exactKnown.contains(keys[row]))
+            continue;
+        const TBrenvikDatenimport& d = staged[row];
+        if (const auto it = looseKnown.constFind(looseKey(d.konto_nr, d.anlagebezeichnung));
+            it != looseKnown.constEnd())
+            for (const int i : *it)
+                if (!seen[i]) {
+                    m.append(i);
+                    seen[i] = true;
+                }
+    }
+    for (auto it = matches.cbegin(); it != matches.cend(); ++it) {
+        if (it->isEmpty() && !exactKnown.contains(it.key()))
+            ++res.plan.newRows;
+        for (const int i : *it) {
+            ++res.plan.confirmed;
+            if (stored[i].disposedByImport)
+                ++res.plan.reactivated;
         }
     }
     QList<const Stored*> disposals;
@@ -249,9 +277,9 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
             const TBrenvikDatenimport& d = staged.at(row);
             try {
                 const QString& k = keys.at(row);
-                const auto it = known.constFind(k);
-                if (it != known.constEnd()) {
-                    for (const int i : *it) {
+                const QList<int>& m = matches[k];
+                if (!m.isEmpty()) {
+                    for (const int i : m) {
                         if (stored[i].confirmedInRun)
                             continue;
                         bindAll(*confirmRow, SqlTs{start}, mandantNr, stored[i].anlageNr, stored[i].subNr);

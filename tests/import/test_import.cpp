@@ -807,6 +807,30 @@ TEST_F(ProofTest, OwnExportWithHostileTextsComesBackUnchanged) {
     EXPECT_EQ(dump(), before);
 }
 
+TEST_F(ProofTest, AssetsThatReadAlikeOnlyOnceConvertedStayTwoAssets) {
+    // Two assets of one account whose descriptions differ only in what the export would drop or replace.
+    stage(1, QStringLiteral("5001"), QStringLiteral("Regal; Metall"), 100);
+    stage(2, QStringLiteral("5001"), QStringLiteral("Regal Metall"), 101);
+    stage(3, QStringLiteral("5000"), QStringLiteral("Widerstand 5 Ω"), 5);
+    stage(4, QStringLiteral("5000"), QStringLiteral("Widerstand 5 ?"), 6);
+    TakeoverResult t = TakeOverStaged(1, 443);
+    EXPECT_EQ(t.added, 4);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM VERSICHERUNGSWERTE")), 4);
+    // Again: each is confirmed by its own row, none twice, nothing new.
+    t = TakeOverStaged(1, 443);
+    EXPECT_EQ(t.added, 0);
+    EXPECT_EQ(t.confirmed, 4);
+    // A file naming one of the two exactly confirms that one only; the other keeps its place (its account stands
+    // in the file).
+    exec(QStringLiteral("DELETE FROM DATENIMPORTE"));
+    stage(1, QStringLiteral("5001"), QStringLiteral("Regal Metall"), 100);
+    t = TakeOverStaged(1, 443, nullptr, [](const TakeoverPlan&) { return true; });
+    EXPECT_EQ(t.added, 0);
+    EXPECT_EQ(t.confirmed, 1);
+    EXPECT_EQ(t.plan.protectedAssets, 1);
+    EXPECT_EQ(disposedList(), QStringLiteral("5000,5000"));
+}
+
 TEST_F(ProofTest, TwinsAreConfirmedTogetherAndImportedDisposalsComeBack) {
     registered(1, "6001", "Maschine", 500, "IMPORT");
     registered(2, "6001", "Maschine", 500, "MANUELL"); // entered by hand beside the imported one
@@ -856,19 +880,31 @@ TEST_F(ProofTest, TwinsAreConfirmedTogetherAndImportedDisposalsComeBack) {
     EXPECT_TRUE(journal[0].datei.endsWith(QStringLiteral("mit.xlsx")));
     EXPECT_TRUE(UndoLastTakeover(1).done);
     EXPECT_EQ(dump(), afterSecond);
-    // A change after a takeover blocks its undo, with the asset named.
-    exec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET NOTIZTEXT = 'geprüft' WHERE MANDANT_NR = 1 AND ANLAGE_NR = 5"));
-    UndoTakeoverResult u = UndoLastTakeover(1);
-    EXPECT_FALSE(u.done);
-    EXPECT_TRUE(u.message.contains(QStringLiteral("Anlage 5"))) << u.message.toStdString();
-    EXPECT_EQ(dump().contains(QStringLiteral("geprüft")), true);
-    exec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET NOTIZTEXT = NULL WHERE MANDANT_NR = 1 AND ANLAGE_NR = 5"));
     EXPECT_TRUE(UndoLastTakeover(1).done);
     EXPECT_TRUE(UndoLastTakeover(1).done);
     EXPECT_EQ(dump(), before);
-    u = UndoLastTakeover(1);
+    UndoTakeoverResult u = UndoLastTakeover(1);
     EXPECT_FALSE(u.done);
     EXPECT_EQ(u.message, QStringLiteral("Es gibt keine Datenübernahme dieses Mandanten, die rückgängig gemacht werden "
                                         "kann."));
     EXPECT_TRUE(GetDatenuebernahmen(1)[0].undone);
+    // A change after a takeover blocks its undo: also one the program did not stamp, and with the asset named when
+    // it did.
+    importFile(file("wieder.xlsx", true), ImportLayout::Excel);
+    const QString afterImport = dump();
+    exec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET NOTIZTEXT = 'still' WHERE MANDANT_NR = 1 AND ANLAGE_NR = 6"));
+    u = UndoLastTakeover(1);
+    EXPECT_FALSE(u.done);
+    EXPECT_TRUE(u.message.contains(QStringLiteral("das Anlagenverzeichnis wurde danach geändert.")))
+        << u.message.toStdString();
+    exec(QStringLiteral("UPDATE VERSICHERUNGSWERTE SET NOTIZTEXT = 'geprüft', UPDATE_TS = '31.12.2099' WHERE "
+                        "MANDANT_NR = 1 AND ANLAGE_NR = 5"));
+    u = UndoLastTakeover(1);
+    EXPECT_FALSE(u.done);
+    EXPECT_TRUE(u.message.contains(QStringLiteral("z. B. Anlage 5"))) << u.message.toStdString();
+    exec(QStringLiteral("DELETE FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = 1 AND ANLAGE_NR = 5"));
+    u = UndoLastTakeover(1);
+    EXPECT_FALSE(u.done);
+    EXPECT_TRUE(u.message.contains(QStringLiteral("1 Anlage(n) danach gelöscht"))) << u.message.toStdString();
+    EXPECT_NE(dump(), afterImport);
 }
