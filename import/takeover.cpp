@@ -50,6 +50,7 @@ QString looseKey(QStringView konto, QStringView desc) {
 struct Stored {
     int anlageNr, subNr;
     QString konto;         // as ImportMatchText gives it
+    QString kontoShown, text; // as stored, to name it
     bool disposable;       // imported, neither rented nor leased, not yet marked as disposed
     bool disposedByImport; // marked as disposed by an earlier takeover, not by hand
     bool confirmedInRun = false;
@@ -114,13 +115,20 @@ QString TakeoverPlan::question() const {
     if (failedReadRows > 0)
         q += QStringLiteral("\r\n%1 Zeile(n) der Importdatei konnten nicht bereitgestellt werden.").arg(failedReadRows);
     if (protectedAssets > 0)
-        q += QStringLiteral("\r\n%1 Anlage(n), die nicht bestätigt wurden, deren Kontonummer aber in der Datei steht, "
-                            "werden nicht als Abgang markiert.")
-                 .arg(protectedAssets);
+        q += readIncomplete
+                 ? QStringLiteral("\r\n%1 Anlage(n), die nicht bestätigt wurden, werden deshalb nicht als Abgang "
+                                  "markiert.")
+                       .arg(protectedAssets)
+                 : QStringLiteral("\r\n%1 Anlage(n), die nicht bestätigt wurden, deren Kontonummer aber in der Datei "
+                                  "steht, werden nicht als Abgang markiert.")
+                       .arg(protectedAssets);
     if (toDispose > 0 && toDispose * 5 > importedAssets)
         q += QStringLiteral("\r\n%1 von %2 importierten Anlagen werden als Abgang markiert.")
                  .arg(toDispose)
                  .arg(importedAssets);
+    if (!disposalExamples.isEmpty())
+        q += QStringLiteral("\r\nAls Abgang markiert werden: ") + disposalExamples.join(QStringLiteral("; ")) +
+             (toDispose > disposalExamples.size() ? QStringLiteral("; …") : QString());
     return q + QStringLiteral("\r\n\r\nSollen die Daten trotzdem übernommen werden?");
 }
 
@@ -161,7 +169,7 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
             const bool disposed = q->asText(7) == QLatin1String("1");
             exactKnown[exactKey(konto, q->asText(1))].append(int(stored.size()));
             looseKnown[looseKey(konto, q->asText(1))].append(int(stored.size()));
-            stored.append({q->asInt(2), q->asInt(3), ImportMatchText(konto),
+            stored.append({q->asInt(2), q->asInt(3), ImportMatchText(konto), konto.trimmed(), q->asText(1).left(60),
                            q->asText(4) == QLatin1String("IMPORT") && q->asText(5) == QLatin1String("0") &&
                                q->asText(6) == QLatin1String("0") && !disposed,
                            disposed && q->asText(8) == QLatin1String("1")});
@@ -243,6 +251,8 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
             continue;
         }
         disposals.append(&s);
+        if (res.plan.disposalExamples.size() < 10)
+            res.plan.disposalExamples << QStringLiteral("Anlage %1 (%2 %3)").arg(s.anlageNr).arg(s.kontoShown, s.text);
     }
     res.plan.toDispose = int(disposals.size());
     if (res.plan.needsConfirmation() && !(confirm && confirm(res.plan))) {
@@ -385,7 +395,14 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
         {(failed ? QStringLiteral("Die Datenübernahme wurde beendet.\r\nEs konnten nicht alle Datensätze "
                                   "korrekt übernommen werden. Bitte prüfen Sie den Bestand und \r\n"
                                   "führen die Importfunktion ggf. erneut aus.")
-                 : QStringLiteral("Die Datenübernahme wurde erfolgreich beendet.")) +
+          // Rows of the file that never reached the staging were not taken over either: no success to report.
+          : res.plan.failedReadRows > 0 || res.plan.readIncomplete
+              ? QStringLiteral("Die Datenübernahme wurde beendet; die Importdatei wurde jedoch nicht vollständig "
+                               "übernommen (%1 Zeile(n) nicht bereitgestellt%2). Bitte prüfen Sie die Liste der nicht "
+                               "übernommenen Zeilen.")
+                    .arg(res.plan.failedReadRows)
+                    .arg(res.plan.readIncomplete ? QStringLiteral(", Datei nicht bis zum Ende gelesen") : QString())
+              : QStringLiteral("Die Datenübernahme wurde erfolgreich beendet.")) +
              QStringLiteral("\r\n\r\n%1 neu, %2 bestätigt, %3 als Abgang markiert, %4 reaktiviert.")
                  .arg(res.added)
                  .arg(res.confirmed)

@@ -18,6 +18,7 @@ struct TakeoverPlan {
     int protectedAssets = 0;
     int failedReadRows = 0;  // rows of the file that were read but not staged
     bool readIncomplete = false;
+    QStringList disposalExamples; // the first assets to be disposed, named for the user
     // "n neu, n bestätigt, n als Abgang markiert, n reaktiviert"
     QString text() const;
     // Failed or missing rows of the file, or more than a fifth of the imported assets disposed.

@@ -544,8 +544,9 @@ TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
     EXPECT_EQ(
         dialogs.calls[0].text,
         QStringLiteral("Die Datenübernahme wird folgende Änderungen vornehmen:\r\n2 neu, 0 bestätigt, 1 als Abgang "
-                       "markiert, 0 reaktiviert.\r\n\r\n1 von 1 importierten Anlagen werden als Abgang markiert.\r\n\r\nSollen die "
-                       "Daten trotzdem übernommen werden?"));
+                       "markiert, 0 reaktiviert.\r\n\r\n1 von 1 importierten Anlagen werden als Abgang markiert.\r\nAls "
+                       "Abgang markiert werden: Anlage 1 (0420 Bleibt)\r\n\r\nSollen die Daten trotzdem übernommen "
+                       "werden?"));
     EXPECT_TRUE(dialogs.calls[1].text.startsWith(QStringLiteral("Die Datenübernahme wurde nicht ausgeführt")));
     EXPECT_EQ(storedText(1, 0, "GELOESCHT"), QStringLiteral("0"));
     EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*_Anlagen.txt")}).size(), 0);
