@@ -238,8 +238,10 @@ int importFile(const QStringList& args) {
         layout = ImportLayout::Text;
     else if (layoutName == QLatin1String("datev2021"))
         layout = ImportLayout::Datev2021;
-    else
+    else {
+        err(QStringLiteral("Unbekanntes Dateiformat: %1 (excel, text oder datev2021)").arg(layoutName));
         return usage();
+    }
     if (!QFileInfo(file).isFile()) {
         err(QStringLiteral("Die angegebene Datei existiert nicht bzw. wurde nicht gefunden.\r\nBitte pruefen Sie "
                            "nochmals den Dateinamen."));
@@ -280,8 +282,14 @@ int importFile(const QStringList& args) {
     out(QStringLiteral("Übersprungen: %1").arg(r.skipped.size()));
     for (const ImportFailure& f : r.failures)
         err(QStringLiteral("Nicht übernommen: Zeile %1: %2 [%3] %4").arg(f.line).arg(f.reason, f.konto, f.description));
-    for (const ImportFailure& f : r.skipped)
+    // Headings and notes are listed in part: a sheet of notes must not flood the terminal.
+    constexpr qsizetype kShownSkipped = 100;
+    for (qsizetype i = 0; i < r.skipped.size() && i < kShownSkipped; ++i) {
+        const ImportFailure& f = r.skipped[i];
         out(QStringLiteral("Übersprungen: Zeile %1: %2 [%3] %4").arg(f.line).arg(f.reason, f.konto, f.description));
+    }
+    if (r.skipped.size() > kShownSkipped)
+        out(QStringLiteral("Übersprungen: … und %1 weitere Zeilen").arg(r.skipped.size() - kShownSkipped));
     if (r.records > 0 && !r.longDescriptions.isEmpty()) {
         out(QStringLiteral("Information Import: Die Bezeichnung der folgenden Datensätze sind zu lang und werden beim "
                            "Import automatisch auf 100 Zeichen gekürzt:"));

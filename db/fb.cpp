@@ -94,12 +94,38 @@ qsizetype codePoints(const QString& s) {
 // A failure of the client library as fb::Error. A failing statement is logged with its operation, text and codes,
 // so that a support case can follow what the database refused (setStatementLog(false) or
 // QT_LOGGING_RULES="brenvik.db=false" silences it).
+// The engine's texts are English: the failures a user meets are said in German, with the engine's own words only
+// where the statement log is on (the program's log and brenvik-cli --verbose).
+QString germanText(const std::vector<ISC_STATUS>& codes) {
+    static const struct {
+        ISC_STATUS code;
+        const char* text;
+    } known[] = {
+        {isc_bad_db_format, "Die Datei ist keine gültige Firebird-Datenbank."},
+        {isc_io_error, "Die Datenbankdatei kann nicht geöffnet, gelesen oder geschrieben werden (Ein-/Ausgabefehler)."},
+        {isc_login, "Die Anmeldung an der Datenbank ist fehlgeschlagen (Benutzername oder Kennwort falsch)."},
+        {isc_network_error, "Der Datenbankserver ist nicht erreichbar."},
+        {isc_shutdown, "Die Datenbank ist heruntergefahren."},
+        {isc_unavailable, "Die Datenbank ist nicht verfügbar."},
+        {isc_no_priv, "Für diese Datenbankoperation fehlt die Berechtigung."},
+        {isc_unique_key_violation, "Ein Datensatz mit diesem Schlüssel ist bereits vorhanden."},
+        {isc_deadlock, "Der Datensatz wird gerade von einer anderen Sitzung geändert."},
+        {isc_lock_conflict, "Der Datensatz wird gerade von einer anderen Sitzung geändert."},
+    };
+    for (const auto& k : known)
+        if (std::find(codes.begin(), codes.end(), k.code) != codes.end())
+            return QString::fromUtf8(k.text);
+    return {};
+}
+
 [[noreturn]] void raise(const ISC_STATUS* status, const char* what, const QString* sql) {
     QString msg = statusText(status);
     if (msg.isEmpty())
         msg = QString::fromLatin1(what);
     const int sqlcode = static_cast<int>(isc_sqlcode(status));
     std::vector<ISC_STATUS> codes = statusCodes(status);
+    if (const QString german = germanText(codes); !german.isEmpty())
+        msg = gStatementLog ? german + QStringLiteral(" (") + msg.simplified() + QLatin1Char(')') : german;
     if (sql && gStatementLog) {
         QStringList numbers;
         for (ISC_STATUS c : codes)

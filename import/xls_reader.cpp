@@ -279,10 +279,10 @@ QByteArray workbookStream(GsfInput* input) {
     GError* err = nullptr;
     GObjectPtr<GsfInfile> ole{gsf_infile_msole_new(input, &err)};
     if (!ole.p) {
-        const QString why = err ? QString::fromUtf8(err->message) : QString();
+        // The library's reason is English and says no more to the user than this.
         if (err)
             g_error_free(err);
-        xlsFails(QStringLiteral("Der OLE-Container ist beschädigt: ") + why);
+        xlsFails(QStringLiteral("Der OLE-Container der Datei ist beschädigt oder unvollständig."));
     }
     GObjectPtr<GsfInput> stream{gsf_infile_child_by_name(ole.p, "Workbook")};
     if (!stream.p) {

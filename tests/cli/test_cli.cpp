@@ -392,7 +392,7 @@ TEST_F(CliTest, ImportStagesTakesOverAndArchives) {
         QStringLiteral("--stage-only")};
     r = cli(importCut);
     EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("Der OLE-Container ist beschädigt"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Der OLE-Container der Datei ist beschädigt"))) << r.err.toStdString();
     for (const char* raw : {"GLib", "CRITICAL", "GSF", "assertion"})
         EXPECT_FALSE(r.err.contains(QLatin1String(raw), Qt::CaseInsensitive)) << r.err.toStdString();
     r = cli(importCut + QStringList{QStringLiteral("--verbose")});

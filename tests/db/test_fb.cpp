@@ -235,6 +235,26 @@ TEST(FbConnection, NotConnectedOperationsFailWithDatabaseError) {
                  fb::Error);
 }
 
+TEST_F(FbLayerTest, TheEnginesFailuresAreSaidInGermanItsOwnWordsOnlyInTheLog) {
+    const QString junk = writeFile(QStringLiteral("kaputt.fdb"), QByteArray(65536, 'x'));
+    const auto openFails = [&](const QString& file) {
+        fb::Database other;
+        try {
+            other.open(file, QStringLiteral("SYSDBA"), QStringLiteral("x"));
+        } catch (const fb::Error& e) {
+            return e.message();
+        }
+        return QString();
+    };
+    fb::setStatementLog(false);
+    EXPECT_EQ(openFails(junk), QStringLiteral("Die Datei ist keine gültige Firebird-Datenbank."));
+    EXPECT_TRUE(openFails(path(QStringLiteral("fehlt/x.fdb"))).startsWith(QStringLiteral("Die Datenbankdatei kann nicht")));
+    fb::setStatementLog(true);
+    const QString verbose = openFails(junk);
+    EXPECT_TRUE(verbose.startsWith(QStringLiteral("Die Datei ist keine gültige Firebird-Datenbank. (")));
+    EXPECT_TRUE(verbose.contains(QStringLiteral("not a valid database"))) << verbose.toStdString();
+}
+
 } // namespace
 
 namespace {
