@@ -1,4 +1,6 @@
-// The .xlsx reader on any bytes: it answers with a worksheet or a German message, never with a crash.
+// The .xlsx reader on any bytes, and the import layouts on what it reads: a worksheet or a German message, never a
+// crash.
+#include "import/importer.h"
 #include "import/workbook.h"
 
 #include <cstddef>
@@ -16,6 +18,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             __builtin_trap(); // a row held with a value is a row used
         (void)ws.cell(Worksheet::kHeldRows, Worksheet::kHeldColumns);
     } catch (const Exception&) {
+    }
+    // The layouts on the same sheet: every row staged or listed, never a crash, never more records than rows.
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    for (const ImportLayout layout : {ImportLayout::Excel, ImportLayout::Datev2021}) {
+        ImportResult res;
+        int staged = 0;
+        ParseImportData(bytes, layout, {}, res, [&staged](const TBrenvikDatenimport&) { ++staged; });
+        if (staged != res.staged || res.staged > res.records)
+            __builtin_trap();
     }
     return 0;
 }
