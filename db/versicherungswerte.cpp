@@ -544,10 +544,11 @@ void InsertVersWert(const TBrenvikVersWerte& r) {
 
 void SetLoeschmarkierung(int mandantNr, int anlageNr, int /*anlageSubNr*/, bool mark) {
     // Every sub number of the asset number: related assets share the mark of their main asset.
-    bulkUpdate(QStringLiteral("Fehler waehrend Update auf Loeschmarkierung."),
-               QStringLiteral("UPDATE VERSICHERUNGSWERTE SET GELOESCHT = ?, ABGANG_IMPORT = NULL WHERE MANDANT_NR = ? AND "
-                              "ANLAGE_NR = ?"),
-               mark ? QStringLiteral("1") : QStringLiteral("0"), mandantNr, anlageNr);
+    bulkUpdate(
+        QStringLiteral("Fehler waehrend Update auf Loeschmarkierung."),
+        QStringLiteral("UPDATE VERSICHERUNGSWERTE SET GELOESCHT = ?, ABGANG_IMPORT = NULL WHERE MANDANT_NR = ? AND "
+                       "ANLAGE_NR = ?"),
+        mark ? QStringLiteral("1") : QStringLiteral("0"), mandantNr, anlageNr);
 }
 
 void ResetUpdateCheck(int mandantNr) {

@@ -155,8 +155,8 @@ Tfrm_ImportAssets::Tfrm_ImportAssets(QWidget* parent) : QDialog(parent) {
     lvUebernahmen = new QTreeWidget;
     lvUebernahmen->setObjectName(QStringLiteral("lvUebernahmen"));
     lvUebernahmen->setHeaderLabels({QStringLiteral("Datum"), QStringLiteral("Datei"), QStringLiteral("Neu"),
-                                    QStringLiteral("Bestätigt"), QStringLiteral("Abgänge"), QStringLiteral("Reaktiviert"),
-                                    QStringLiteral("Stand")});
+                                    QStringLiteral("Bestätigt"), QStringLiteral("Abgänge"),
+                                    QStringLiteral("Reaktiviert"), QStringLiteral("Stand")});
     lvUebernahmen->setRootIsDecorated(false);
     lvUebernahmen->setUniformRowHeights(true);
     lvUebernahmen->header()->resizeSection(1, 300);

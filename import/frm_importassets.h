@@ -45,7 +45,7 @@ private:
     QTreeWidget* lvImportData = nullptr;
     QLabel* lbImportSumme = nullptr;
     QTreeWidget* lvImportFehler = nullptr; // rows of the file that were read but not staged
-    QTreeWidget* lvUebernahmen = nullptr; // the client's last takeovers
+    QTreeWidget* lvUebernahmen = nullptr;  // the client's last takeovers
     ImportResult lastRead_;                // what the last read staged and what it could not
 };
 

@@ -479,8 +479,8 @@ void readColumnHL(const Worksheet& ws, const ImportOptions& o, Stager& st, Impor
             why = a.isEmpty() ? QStringLiteral("Die Kontonummer (Spalte A) fehlt")
                               : QStringLiteral("Die Anlagebezeichnung (Spalte C) fehlt");
         else if (markerRow && state != AmountCell::Number && (!a.isEmpty() || !c.isEmpty()) &&
-                 (state == AmountCell::NoValue || state == AmountCell::Unreadable ||
-                  looksLikeAsset(ws, w, 4, s + 3) || (state == AmountCell::Empty && found)))
+                 (state == AmountCell::NoValue || state == AmountCell::Unreadable || looksLikeAsset(ws, w, 4, s + 3) ||
+                  (state == AmountCell::Empty && found)))
             why = amountFailure(state, raw);
         if (!why.isEmpty()) {
             ++res.records;
@@ -731,9 +731,11 @@ void readText(const NextLine& next, const ImportOptions& o, Stager& st, ImportRe
             rec, o, [&](int col) { return field(col - 1); }, 0);
         // A text the register cannot hold whole is no reason to cut it silently: the line is listed.
         if (rec.gruppe.size() > 100)
-            why = QStringLiteral("Der Text für \"Gruppe\" (Spalte AA) ist zu lang (%1 Zeichen, höchstens 100 erlaubt).").arg(rec.gruppe.size());
+            why = QStringLiteral("Der Text für \"Gruppe\" (Spalte AA) ist zu lang (%1 Zeichen, höchstens 100 erlaubt).")
+                      .arg(rec.gruppe.size());
         else if (rec.zusaetze.size() > 500)
-            why = QStringLiteral("Der Text für \"Notiz\" (Spalte AC) ist zu lang (%1 Zeichen, höchstens 500 erlaubt).").arg(rec.zusaetze.size());
+            why = QStringLiteral("Der Text für \"Notiz\" (Spalte AC) ist zu lang (%1 Zeichen, höchstens 500 erlaubt).")
+                      .arg(rec.zusaetze.size());
         if (!why.isEmpty()) {
             fail(res, lineNr, why, field(0), field(1));
             continue;

@@ -48,8 +48,8 @@ struct ImportResult {
     QSet<QString> seenKonten;
     // What the user should know about how the file was read: the worksheet, the header line, the encoding.
     QStringList notices;
-    QString sheetName; // the worksheet read (workbook layouts)
-    QString file;      // the file read
+    QString sheetName;             // the worksheet read (workbook layouts)
+    QString file;                  // the file read
     QList<QStringList> preview;    // "ZeilenNr" ... "Anlagentyp_ID"
     QStringList longDescriptions;  // account number padded to 10 + the full description
     QList<ImportMessage> messages; // in the order the window shows them

@@ -118,10 +118,11 @@ void JournalTakeoverEnd(int mandantNr, int nr, int neu, int bestaetigt, int abga
     qint64 sum = 0;
     int rows = 0;
     {
-        BrvSql q(QStringLiteral("SELECT COALESCE(SUM(MOD(%1, 2147483647)), 0), COUNT(*) FROM VERSICHERUNGSWERTE V WHERE "
-                                "V.MANDANT_NR = ?")
-                     .arg(rowChecksum(cols, QStringLiteral("V"))),
-                 mandantNr);
+        BrvSql q(
+            QStringLiteral("SELECT COALESCE(SUM(MOD(%1, 2147483647)), 0), COUNT(*) FROM VERSICHERUNGSWERTE V WHERE "
+                           "V.MANDANT_NR = ?")
+                .arg(rowChecksum(cols, QStringLiteral("V"))),
+            mandantNr);
         if (q.next()) {
             sum = q->asBigInt(0);
             rows = q->asInt(1);
@@ -169,8 +170,8 @@ UndoTakeoverResult UndoLastTakeover(int mandantNr) {
                                          "kann.");
             return res;
         }
-        const QString what = QStringLiteral("Die Datenübernahme vom %1 (%2)").arg(when(res.entry.zeitpunkt),
-                                                                                   res.entry.datei);
+        const QString what =
+            QStringLiteral("Die Datenübernahme vom %1 (%2)").arg(when(res.entry.zeitpunkt), res.entry.datei);
         if (!res.entry.undoable) {
             BrvCommit();
             res.message = what + QStringLiteral(" kann nicht mehr rückgängig gemacht werden: der Stand davor wird "

@@ -11,11 +11,11 @@ struct TakeoverJournalEntry {
     int nr = 0;
     TDateTime zeitpunkt = 0;
     QString login;
-    QString datei;   // the file taken over
-    QString archiv;  // its archive copy, when one was made
+    QString datei;  // the file taken over
+    QString archiv; // its archive copy, when one was made
     int neu = 0, bestaetigt = 0, abgaenge = 0, reaktiviert = 0;
-    bool undone = false;    // undone later
-    bool undoable = false;  // its picture of the register before is still kept
+    bool undone = false;   // undone later
+    bool undoable = false; // its picture of the register before is still kept
 };
 
 // The client's takeovers, newest first.

@@ -49,10 +49,10 @@ QString looseKey(QStringView konto, QStringView desc) {
 // A register row of the client as the plan needs it.
 struct Stored {
     int anlageNr, subNr;
-    QString konto;         // as ImportMatchText gives it
+    QString konto;            // as ImportMatchText gives it
     QString kontoShown, text; // as stored, to name it
-    bool disposable;       // imported, neither rented nor leased, not yet marked as disposed
-    bool disposedByImport; // marked as disposed by an earlier takeover, not by hand
+    bool disposable;          // imported, neither rented nor leased, not yet marked as disposed
+    bool disposedByImport;    // marked as disposed by an earlier takeover, not by hand
     bool confirmedInRun = false;
 };
 

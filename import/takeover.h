@@ -12,11 +12,11 @@ struct TakeoverPlan {
     int newRows = 0;
     int confirmed = 0;
     int toDispose = 0;
-    int importedAssets = 0;  // the client's imported assets not yet marked as disposed
-    int reactivated = 0;     // disposals an earlier import inferred, undone because the file lists the asset again
+    int importedAssets = 0; // the client's imported assets not yet marked as disposed
+    int reactivated = 0;    // disposals an earlier import inferred, undone because the file lists the asset again
     // Kept although unconfirmed: a row of the file carries their account number, or the file was not read whole.
     int protectedAssets = 0;
-    int failedReadRows = 0;  // rows of the file that were read but not staged
+    int failedReadRows = 0; // rows of the file that were read but not staged
     bool readIncomplete = false;
     QStringList disposalExamples; // the first assets to be disposed, named for the user
     // "n neu, n bestätigt, n als Abgang markiert, n reaktiviert"

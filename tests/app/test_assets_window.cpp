@@ -541,12 +541,12 @@ TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
     click(w, "btnUebernehmen");
     ASSERT_EQ(dialogs.calls.size(), 2);
     EXPECT_EQ(dialogs.calls[0].icon, MsgIcon::Question);
-    EXPECT_EQ(
-        dialogs.calls[0].text,
-        QStringLiteral("Die Datenübernahme wird folgende Änderungen vornehmen:\r\n2 neu, 0 bestätigt, 1 als Abgang "
-                       "markiert, 0 reaktiviert.\r\n\r\n1 von 1 importierten Anlagen werden als Abgang markiert.\r\nAls "
-                       "Abgang markiert werden: Anlage 1 (0420 Bleibt)\r\n\r\nSollen die Daten trotzdem übernommen "
-                       "werden?"));
+    EXPECT_EQ(dialogs.calls[0].text,
+              QStringLiteral(
+                  "Die Datenübernahme wird folgende Änderungen vornehmen:\r\n2 neu, 0 bestätigt, 1 als Abgang "
+                  "markiert, 0 reaktiviert.\r\n\r\n1 von 1 importierten Anlagen werden als Abgang markiert.\r\nAls "
+                  "Abgang markiert werden: Anlage 1 (0420 Bleibt)\r\n\r\nSollen die Daten trotzdem übernommen "
+                  "werden?"));
     EXPECT_TRUE(dialogs.calls[1].text.startsWith(QStringLiteral("Die Datenübernahme wurde nicht ausgeführt")));
     EXPECT_EQ(storedText(1, 0, "GELOESCHT"), QStringLiteral("0"));
     EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*_Anlagen.txt")}).size(), 0);
@@ -557,7 +557,8 @@ TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
     EXPECT_EQ(dialogs.calls[1].text, QStringLiteral("Die Datenübernahme wurde erfolgreich beendet.\r\n\r\n2 neu, 0 "
                                                     "bestätigt, 1 als Abgang markiert, 0 reaktiviert."));
     EXPECT_EQ(dialogs.calls[2].text, QStringLiteral("Die Importdatei wurde erfolgreich kopiert."));
-    EXPECT_EQ(child<QLabel>(w, "lbDBCount")->text(), QStringLiteral("2 neu, 0 bestätigt, 1 als Abgang markiert, 0 reaktiviert"));
+    EXPECT_EQ(child<QLabel>(w, "lbDBCount")->text(),
+              QStringLiteral("2 neu, 0 bestätigt, 1 als Abgang markiert, 0 reaktiviert"));
     EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*_Anlagen.txt")}).size(), 1);
     EXPECT_EQ(storedText(2, 0, "ANLAGEBEZEICHNUNG"), QStringLiteral("A"));
     EXPECT_EQ(storedText(3, 0, "ANLAGEBEZEICHNUNG"), QStringLiteral("Neu"));

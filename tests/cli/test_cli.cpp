@@ -344,12 +344,14 @@ TEST_F(CliTest, ImportStagesTakesOverAndArchives) {
     // The refusal gives its reasons, not only the counts.
     EXPECT_TRUE(r.err.contains(QStringLiteral("1 Zeile(n) der Importdatei konnten nicht bereitgestellt werden.")))
         << r.err.toStdString();
-    EXPECT_TRUE(r.out.endsWith(QStringLiteral("Neu: 0\nBestätigt: 0\nAbgänge: 0\nReaktiviert: 0\n"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("Neu: 0\nBestätigt: 0\nAbgänge: 0\nReaktiviert: 0\n")))
+        << r.out.toStdString();
     EXPECT_EQ(QDir(archive).entryList({QStringLiteral("*_anlagen.csv")}).size(), 0);
     r = cli({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"), file,
              QStringLiteral("--allow-disposals")});
     EXPECT_EQ(r.code, 1); // taken over, but not every row of the file
-    EXPECT_TRUE(r.out.endsWith(QStringLiteral("Neu: 2\nBestätigt: 0\nAbgänge: 0\nReaktiviert: 0\n"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("Neu: 2\nBestätigt: 0\nAbgänge: 0\nReaktiviert: 0\n")))
+        << r.out.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("Die Importdatei wurde erfolgreich kopiert.")));
     EXPECT_EQ(QDir(archive).entryList({QStringLiteral("*_anlagen.csv")}).size(), 1);
     // A date that does not exist: the asset of that row is neither confirmed nor disposed, exit status 1.
@@ -358,14 +360,16 @@ TEST_F(CliTest, ImportStagesTakesOverAndArchives) {
     r = cli({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"),
              partial, QStringLiteral("--allow-disposals")});
     EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(r.out.endsWith(QStringLiteral("Neu: 0\nBestätigt: 1\nAbgänge: 0\nReaktiviert: 0\n"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("Neu: 0\nBestätigt: 1\nAbgänge: 0\nReaktiviert: 0\n")))
+        << r.out.toStdString();
     // Every row read and taken over: exit status 0.
     const QString whole = writeFile(QStringLiteral("ganz.csv"), "Kopf\r\n0420;Drehbank;;01.02.2003;;AHK;100\r\n"
                                                                 "0422;Fräse;;01.02.2003;;AHK;5\r\n");
     r = cli(
         {QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"), whole});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.endsWith(QStringLiteral("Neu: 0\nBestätigt: 2\nAbgänge: 0\nReaktiviert: 0\n"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("Neu: 0\nBestätigt: 2\nAbgänge: 0\nReaktiviert: 0\n")))
+        << r.out.toStdString();
     // The takeovers undone from the command line, the last first, until there is none left.
     r = cli({QStringLiteral("import-undo"), QStringLiteral("--client"), QStringLiteral("1")});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
@@ -376,8 +380,8 @@ TEST_F(CliTest, ImportStagesTakesOverAndArchives) {
     EXPECT_EQ(undone, 3); // every takeover of this test
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Es gibt keine Datenübernahme dieses Mandanten"))) << r.err.toStdString();
-    r = cli({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"),
-             whole});
+    r = cli(
+        {QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"), whole});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     r = cli({QStringLiteral("import"), QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--file"),
              writeFile(QStringLiteral("kaputt.xlsx"), "PK\x03\x04 kein zip")});

@@ -248,7 +248,8 @@ TEST_F(FbLayerTest, TheEnginesFailuresAreSaidInGermanItsOwnWordsOnlyInTheLog) {
     };
     fb::setStatementLog(false);
     EXPECT_EQ(openFails(junk), QStringLiteral("Die Datei ist keine gültige Firebird-Datenbank."));
-    EXPECT_TRUE(openFails(path(QStringLiteral("fehlt/x.fdb"))).startsWith(QStringLiteral("Die Datenbankdatei kann nicht")));
+    EXPECT_TRUE(
+        openFails(path(QStringLiteral("fehlt/x.fdb"))).startsWith(QStringLiteral("Die Datenbankdatei kann nicht")));
     fb::setStatementLog(true);
     const QString verbose = openFails(junk);
     EXPECT_TRUE(verbose.startsWith(QStringLiteral("Die Datei ist keine gültige Firebird-Datenbank. (")));
