@@ -159,7 +159,10 @@ Tfrm_ImportAssets::Tfrm_ImportAssets(QWidget* parent) : QDialog(parent) {
                                     QStringLiteral("Reaktiviert"), QStringLiteral("Stand")});
     lvUebernahmen->setRootIsDecorated(false);
     lvUebernahmen->setUniformRowHeights(true);
+    lvUebernahmen->header()->resizeSection(0, 130);
     lvUebernahmen->header()->resizeSection(1, 300);
+    for (int c = 2; c <= 5; ++c)
+        lvUebernahmen->header()->resizeSection(c, 85);
     top->addWidget(lvUebernahmen, 1);
 
     connect(btnBrowse, &QPushButton::clicked, this, &Tfrm_ImportAssets::BrowseClick);

@@ -573,6 +573,8 @@ TEST_F(AssetWindowTest, ImportWindowChecksReadsTakesOverAndArchives) {
     {
         auto list = open();
         EXPECT_EQ(list->model()->rowCount(), 3);
+        if (const QByteArray dir = qgetenv("BRENVIK_SCREENSHOT_DIR"); !dir.isEmpty())
+            list->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/anlagen_rueckgaengig.png"));
         dialogs.calls.clear();
         dialogs.answers = {platform::MsgResult::No};
         click(*list, "btnImportUndo");
