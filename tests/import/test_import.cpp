@@ -617,9 +617,9 @@ protected:
     // Reads the file and takes it over; confirms every question.
     TakeoverResult importFile(const QString& file, ImportLayout layout, ImportResult* read = nullptr) {
         ImportResult r = ReadImportFile(1, file, layout, {});
-        const TakeoverResult t = TakeOverStaged(1, 443, &r, [](const TakeoverPlan&) { return true; });
+        TakeoverResult t = TakeOverStaged(1, 443, &r, [](const TakeoverPlan&) { return true; });
         if (read)
-            *read = r;
+            *read = std::move(r);
         return t;
     }
     QString disposedList() {
