@@ -183,7 +183,8 @@ void DeleteMandant(int mandantNr) {
                                      {QStringLiteral("TABGEBPRODUKT"), QStringLiteral("GEBBUILDING_ID")},
                                      {QStringLiteral("TABGEBAUFZUGBESTAND"), QStringLiteral("OWNERID")}};
     static const char* const byClient[] = {
-        "DATENIMPORTE", "KENNZAHLEN_STANDORT", "VERSICHERUNGSWERTE", "KENNZAHLEN_HIST", "ADRESSEN", "MANDANTEN"};
+        "DATENIMPORTE",       "DATENUEBERNAHME_VORHER", "DATENUEBERNAHMEN", "KENNZAHLEN_STANDORT",
+        "VERSICHERUNGSWERTE", "KENNZAHLEN_HIST",        "ADRESSEN",         "MANDANTEN"};
     // A table the schema check has not created yet holds nothing of the client.
     const auto run = [](const QString& sql, const QString& key, std::optional<int> nr) {
         try {

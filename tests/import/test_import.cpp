@@ -805,6 +805,12 @@ TEST_F(ProofTest, OwnExportWithHostileTextsComesBackUnchanged) {
     const UndoTakeoverResult u = UndoLastTakeover(1);
     EXPECT_TRUE(u.done) << u.message.toStdString();
     EXPECT_EQ(dump(), before);
+    // A deleted client leaves no journal behind for the next client of its number to undo.
+    importFile(csv, ImportLayout::Text);
+    EXPECT_GT(count(QStringLiteral("SELECT COUNT(*) FROM DATENUEBERNAHME_VORHER")), 0);
+    DeleteMandant(1);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM DATENUEBERNAHMEN")), 0);
+    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM DATENUEBERNAHME_VORHER")), 0);
 }
 
 TEST_F(ProofTest, AssetsThatReadAlikeOnlyOnceConvertedStayTwoAssets) {
