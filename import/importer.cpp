@@ -374,7 +374,8 @@ void readStandard(const Worksheet& ws, const ImportOptions& o, Stager& st, Impor
             if (!markerSeen)
                 markerSeen = m;
         }
-        const bool assetLike = looksLikeAsset(ws, r, 3, 19);
+        // Only rows that are no record need the closer look.
+        const auto assetLike = [&] { return looksLikeAsset(ws, r, 3, 19); };
         // Rows that look like assets but lack what the layout requires are listed as failed: their accounts stand
         // in the file, and the user must see why they were not taken.
         QString why;
@@ -382,10 +383,10 @@ void readStandard(const Worksheet& ws, const ImportOptions& o, Stager& st, Impor
             why = a.isEmpty() ? QStringLiteral("Die Kontonummer (Spalte A) fehlt")
                               : QStringLiteral("Die Anlagebezeichnung (Spalte B) fehlt");
         else if (!marker && markerSeen &&
-                 (state == AmountCell::NoValue || state == AmountCell::Unreadable || assetLike ||
+                 (state == AmountCell::NoValue || state == AmountCell::Unreadable || assetLike() ||
                   (state == AmountCell::Empty && found)))
             why = amountFailure(state, raw);
-        else if (!marker && !markerSeen && !a.isEmpty() && !b.isEmpty() && assetLike)
+        else if (!marker && !markerSeen && !a.isEmpty() && !b.isEmpty() && assetLike())
             why = QStringLiteral("Die Kennung \"AHK\" fehlt (Spalten C bis S)");
         if (!why.isEmpty()) {
             ++res.records;
