@@ -52,6 +52,18 @@ QString rowChecksum(const QList<Column>& cols, const QString& alias) {
     return QStringLiteral("HASH(") + parts.join(QStringLiteral(" || '|' || ")) + QLatin1Char(')');
 }
 
+// The check sum and the number of the client's register rows, as they are now.
+void registerChecksum(int mandantNr, const QList<Column>& cols, qint64& sum, int& rows) {
+    BrvSql q(QStringLiteral("SELECT COALESCE(SUM(MOD(%1, 2147483647)), 0), COUNT(*) FROM VERSICHERUNGSWERTE V WHERE "
+                            "V.MANDANT_NR = ?")
+                 .arg(rowChecksum(cols, QStringLiteral("V"))),
+             mandantNr);
+    if (q.next()) {
+        sum = q->asBigInt(0);
+        rows = q->asInt(1);
+    }
+}
+
 TakeoverJournalEntry readEntry(const fb::Statement& s, qint64* checksum = nullptr, int* rows = nullptr) {
     if (checksum)
         *checksum = s.asBigInt(11);
@@ -117,17 +129,7 @@ void JournalTakeoverEnd(int mandantNr, int nr, int neu, int bestaetigt, int abga
     const QList<Column> cols = pictureColumns();
     qint64 sum = 0;
     int rows = 0;
-    {
-        BrvSql q(
-            QStringLiteral("SELECT COALESCE(SUM(MOD(%1, 2147483647)), 0), COUNT(*) FROM VERSICHERUNGSWERTE V WHERE "
-                           "V.MANDANT_NR = ?")
-                .arg(rowChecksum(cols, QStringLiteral("V"))),
-            mandantNr);
-        if (q.next()) {
-            sum = q->asBigInt(0);
-            rows = q->asInt(1);
-        }
-    }
+    registerChecksum(mandantNr, cols, sum, rows);
     BrvExec(QStringLiteral("UPDATE DATENUEBERNAHMEN SET NEU = ?, BESTAETIGT = ?, ABGAENGE = ?, REAKTIVIERT = ?, "
                            "PRUEFSUMME = ?, ZEILEN = ?, BILD = '1' WHERE MANDANT_NR = ? AND UEBERNAHME_NR = ?"),
             neu, bestaetigt, abgaenge, reaktiviert, sum, rows, mandantNr, nr);
@@ -184,16 +186,7 @@ UndoTakeoverResult UndoLastTakeover(int mandantNr) {
         qint64 sum = 0;
         int rows = 0, stampedAfter = 0;
         QStringList changed;
-        {
-            BrvSql q(QStringLiteral("SELECT COALESCE(SUM(MOD(%1, 2147483647)), 0), COUNT(*) FROM VERSICHERUNGSWERTE V "
-                                    "WHERE V.MANDANT_NR = ?")
-                         .arg(rowChecksum(cols, QStringLiteral("V"))),
-                     mandantNr);
-            if (q.next()) {
-                sum = q->asBigInt(0);
-                rows = q->asInt(1);
-            }
-        }
+        registerChecksum(mandantNr, cols, sum, rows);
         if (sum != checksum || rows != rowCount) {
             // The assets the program's own writes stamped after the takeover, to name them.
             BrvSql q(QStringLiteral("SELECT ANLAGE_NR, ANLAGE_SUB_NR FROM VERSICHERUNGSWERTE WHERE MANDANT_NR = ? AND "

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 using platform::MsgIcon;
 
@@ -144,6 +145,7 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
     };
     QList<TBrenvikDatenimport> staged;
     QHash<QString, QList<int>> exactKnown, looseKnown; // key -> indexes into stored
+    QList<std::pair<QString, QString>> texts;          // account and description of each stored row
     QList<Stored> stored;
     int maxNr = 0;
     std::optional<int> abgangsjahr;
@@ -168,7 +170,7 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
             const QString konto = q->asText(0);
             const bool disposed = q->asText(7) == QLatin1String("1");
             exactKnown[exactKey(konto, q->asText(1))].append(int(stored.size()));
-            looseKnown[looseKey(konto, q->asText(1))].append(int(stored.size()));
+            texts.append({konto, q->asText(1)});
             stored.append({q->asInt(2), q->asInt(3), ImportMatchText(konto), konto.trimmed(), q->asText(1).left(60),
                            q->asText(4) == QLatin1String("IMPORT") && q->asText(5) == QLatin1String("0") &&
                                q->asText(6) == QLatin1String("0") && !disposed,
@@ -221,6 +223,10 @@ TakeoverResult TakeOverStaged(int mandantNr, int standardIndex, const ImportResu
         if (!m.isEmpty() || exactKnown.contains(keys[row]))
             continue;
         const TBrenvikDatenimport& d = staged[row];
+        // Built only when a staged row names no register row exactly: a file read again as it was needs none.
+        if (looseKnown.isEmpty())
+            for (qsizetype i = 0; i < texts.size(); ++i)
+                looseKnown[looseKey(texts[i].first, texts[i].second)].append(int(i));
         if (const auto it = looseKnown.constFind(looseKey(d.konto_nr, d.anlagebezeichnung));
             it != looseKnown.constEnd())
             for (const int i : *it)
